@@ -1,0 +1,37 @@
+// Helpers for tests that compare against reference tools (gfortran, python3) or run the program.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace atmotab::testing {
+
+// A fresh empty directory under the system temporary directory, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// True when gfortran was found at configure time.
+bool have_gfortran();
+
+// Compiles the free-form Fortran program SOURCE in DIR and runs it there (working directory DIR),
+// returning its standard output. Throws std::runtime_error when it does not compile or fails.
+std::string run_fortran(const TempDir& dir, const std::string& source);
+
+// Runs a shell command, returns its standard output; EXIT_STATUS receives the exit status.
+std::string run_command(const std::string& command, int* exit_status = nullptr);
+
+// Whole file as a string.
+std::string read_file(const std::filesystem::path& p);
+void write_file(const std::filesystem::path& p, const std::string& text);
+
+}  // namespace atmotab::testing

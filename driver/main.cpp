@@ -1,0 +1,2 @@
+// atmotab: entry point.
+int main() { return 0; }

@@ -1,2 +1,12 @@
-// atmotab: entry point.
-int main() { return 0; }
+// atmotab: entry point. Control cards on standard input, the listing on standard output.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "driver/atmotab.h"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return atmotab::atmotab_main(args, std::cin, std::cout, std::cerr);
+}

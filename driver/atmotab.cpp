@@ -1,0 +1,67 @@
+#include "driver/atmotab.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+
+#include "common/error.h"
+#include "common/state.h"
+#include "driver/cli.h"
+#include "driver/edges.h"
+
+namespace atmotab {
+namespace {
+
+// Everything after the command line: open unit 17, read the edges, run the models.
+void run_program(Run& run, const Options& opt) {
+  std::ifstream edges(opt.edges);
+  if (!edges) {
+    const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
+    throw atmo_error(EXIT_IO, "atmotab", "cannot open the edge list '" + opt.edges + "' (unit 17)" + reason);
+  }
+  run.UNITS.edges = &edges;
+  run.UNITS.edges_name = opt.edges;
+  read_edge_list(run);
+  run.UNITS.edges = nullptr;
+}
+
+}  // namespace
+
+int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std::ostream& listing,
+                 std::ostream& errors) {
+  Options opt;
+  try {
+    opt = parse_options(args);
+  } catch (const atmo_error& e) {
+    errors << "atmotab: " << e.what() << "\n";
+    return e.status();
+  }
+  if (opt.help) {
+    listing << usage_text();
+    return EXIT_NORMAL;
+  }
+  if (opt.version) {
+    listing << "atmotab " << ATMOTAB_VERSION << "\n";
+    return EXIT_NORMAL;
+  }
+  auto run = make_run(listing);
+  run->UNITS.cards = &cards;
+  run->UNITS.molecules_name = opt.molecules;
+  run->UNITS.table.set_path(opt.table);
+  run->UNITS.maxima.set_path(opt.maxima);
+  int status = EXIT_NORMAL;
+  try {
+    run_program(*run, opt);
+  } catch (const atmo_error& e) {
+    errors << "atmotab: " << e.where() << ": " << e.what() << "\n";
+    status = e.status();
+  } catch (const std::exception& e) {
+    errors << "atmotab: internal error: " << e.what() << "\n";
+    status = EXIT_IO;
+  }
+  listing.flush();
+  return status;
+}
+
+}  // namespace atmotab

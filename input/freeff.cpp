@@ -1,0 +1,208 @@
+// Free-format card scanner. Numbers: optional "-", digits, optional "." and fraction digits, and
+// after a decimal point an exponent written "E", "E-", "E+", "-" or "+" followed by digits. A
+// number must end at a blank or a comma; a token that breaks these rules is discarded and the
+// scan goes on behind it. Words: a letter followed by letters and digits, ended by a blank, a comma
+// or "=".
+#include "input/freeff.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "common/error.h"
+
+namespace atmotab {
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_letter(char c) { return c >= 'A' && c <= 'Z'; }
+
+// Class value of a word character: A..Z = 1..26, 0..9 = 27..36.
+std::int32_t word_class(char c) { return is_letter(c) ? c - 'A' + 1 : c - '0' + 27; }
+
+// Prints the stop of a scanner that ran off the card, with the card through column 81.
+[[noreturn]] void read_off_the_end(Run& run, const Card& card, const char* who, const char* what) {
+  std::vector<FItem> items;
+  append_chars(items, card.data(), 81);
+  run.LISTING.print(std::string("('1") + what + "',/,(1X,80A1))", items);
+  throw atmo_error(EXIT_FAILURE_REPORTED, who, what);
+}
+
+// The token of the number reader under construction.
+struct Token {
+  int state = 1;        // 1 integer part, 2 fraction, 3 just after "E", 4 exponent digits
+  int ndigits = 0;      // digits of the mantissa
+  int nfrac = 0;        // of them after the decimal point
+  double mantissa = 0;  // the digits as an integer value
+  double sign = 1;
+  int exponent = 0;
+  int expsign = 1;
+  bool expdigit = false;
+};
+
+bool is_number_separator(char c) { return c == ' ' || c == ','; }
+
+// Refill for freefr and xfreef: the next card of IN into columns 1..LASTCOL-1, scanned from 1.
+double refill_and_read(Run& run, Card& card, std::istream* in, const char* who,
+                       const std::string& source) {
+  run.FREE.IFNEXT = 1;
+  double v = freeff(run, card);
+  if (run.FREE.IFEND != 1) return v;
+  if (in == nullptr || !read_card(*in, card))
+    throw atmo_error(EXIT_IO, who, "end of " + source + " while reading numbers");
+  run.FREE.NCOL = 1;
+  return freeff(run, card);
+}
+
+}  // namespace
+
+bool read_card(std::istream& in, Card& card) {
+  std::string line;
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (int k = 1; k <= 80; ++k)
+    card(k) = k <= static_cast<int>(line.size()) ? line[static_cast<std::size_t>(k - 1)] : ' ';
+  return true;
+}
+
+std::int32_t word_code(const char* text) {
+  std::int32_t code = 0;
+  for (int k = 0; k < 6 && text[k] != '\0'; ++k) code = 37 * code + word_class(text[k]);
+  return code;
+}
+
+double freeff(Run& run, Card& card) {
+  Run::FreeRec& F = run.FREE;
+  Token t;
+  for (int col = F.NCOL; col <= F.LASTCOL; ++col) {
+    const char c = card(col);
+    bool restart = false;
+    switch (t.state) {
+      case 1:
+        if (is_digit(c)) {
+          ++t.ndigits;
+          t.mantissa = 10 * t.mantissa + (c - '0');
+        } else if (is_number_separator(c)) {
+          if (t.ndigits > 0) {
+            F.IFEND = 0;
+            F.NCOL = col + 1;
+            return t.sign * t.mantissa;
+          }
+          restart = true;
+        } else if (c == '.') {
+          t.state = 2;
+        } else if (c == '-' && t.ndigits == 0) {
+          t.sign = -1;
+        } else {
+          restart = true;
+        }
+        break;
+      case 2:
+        if (is_digit(c)) {
+          ++t.ndigits;
+          ++t.nfrac;
+          t.mantissa = 10 * t.mantissa + (c - '0');
+        } else if (c == 'E') {
+          t.state = 3;
+        } else if (c == '-') {
+          t.exponent = 0;
+          t.expsign = -1;
+          t.state = 4;
+        } else if (c == '+') {
+          t.exponent = 0;
+          t.state = 4;
+        } else if (is_number_separator(c) && t.ndigits > 0) {
+          F.IFEND = 0;
+          F.NCOL = col + 1;
+          return t.sign * t.mantissa / std::pow(10.0, t.nfrac);
+        } else {
+          restart = true;
+        }
+        break;
+      case 3:
+        if (is_digit(c)) {
+          t.exponent = c - '0';
+          t.expdigit = true;
+          t.state = 4;
+        } else if (c == ' ' || c == '+') {
+          t.exponent = 0;
+          t.state = 4;
+        } else if (c == '-') {
+          t.exponent = 0;
+          t.expsign = -1;
+          t.state = 4;
+        } else {
+          restart = true;
+        }
+        break;
+      default:  // state 4
+        if (is_digit(c)) {
+          t.exponent = 10 * t.exponent + (c - '0');
+          t.expdigit = true;
+          if (t.exponent >= F.MAXPOW) restart = true;
+        } else if (is_number_separator(c) && t.expdigit) {
+          F.IFEND = 0;
+          F.NCOL = col + 1;
+          return std::pow(10.0, t.expsign * t.exponent - t.nfrac) * t.mantissa * t.sign;
+        } else {
+          restart = true;
+        }
+        break;
+    }
+    if (restart) t = Token{};
+  }
+  F.NCOL = F.LASTCOL + 1;
+  F.IFEND = 1;
+  if (F.IFNEXT < 1) read_off_the_end(run, card, "freeff", "FREEFF HAS READ OFF THE END");
+  return 0.0;
+}
+
+std::int32_t iwordf(Run& run, Card& card) {
+  Run::FreeRec& F = run.FREE;
+  F.WORD.fill(' ');
+  std::int32_t code = 0;
+  int nchar = 0;  // characters of the word under construction, 0 outside a word
+  for (int col = F.NCOLW; col <= F.LASTCOL; ++col) {
+    const char c = card(col);
+    if (nchar == 0) {
+      if (!is_letter(c)) continue;
+      // An "E" between a digit or "." and a digit or blank is the exponent of a number.
+      const bool exponent_e = c == 'E' && col > 1 && (is_digit(card(col - 1)) || card(col - 1) == '.') &&
+                              col < 81 && (is_digit(card(col + 1)) || card(col + 1) == ' ');
+      if (exponent_e) continue;
+      nchar = 1;
+      code = word_class(c);
+      F.WORD(1) = c;
+    } else if (c == ' ' || c == ',' || c == '=') {
+      F.IFEND = 0;
+      F.NCOLW = col + 1;
+      return code;
+    } else if (is_letter(c) || is_digit(c)) {
+      ++nchar;
+      if (nchar <= 6) {
+        code = 37 * code + word_class(c);
+        F.WORD(nchar) = c;
+      }
+    } else {
+      nchar = 0;
+      code = 0;
+      F.WORD.fill(' ');
+    }
+  }
+  F.NCOLW = F.LASTCOL + 1;
+  F.IFEND = 1;
+  if (F.IFNEXT < 1) read_off_the_end(run, card, "iwordf", "IWORDF HAS READ OFF THE END");
+  return 0;
+}
+
+double freefr(Run& run, Card& card) {
+  return refill_and_read(run, card, run.UNITS.cards, "freefr", "the control cards (standard input)");
+}
+
+double xfreef(Run& run, Card& card) {
+  return refill_and_read(run, card, run.UNITS.edges, "xfreef",
+                         "the edge list '" + run.UNITS.edges_name +
+                             "' (unit 17) before the terminating 0 or blank card");
+}
+
+}  // namespace atmotab

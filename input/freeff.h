@@ -1,0 +1,38 @@
+// Free-format card scanner: numbers and words read column by column from an 81-column card buffer
+// (80 card columns and a permanent blank column 81), with the scan position kept in the FREE
+// record of the run, so that callers take items one after another and learn through IFEND when a
+// card is used up.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+
+#include "common/state.h"
+
+namespace atmotab {
+
+// Next number of CARD from column NCOL. On success IFEND = 0 and NCOL is the column after the
+// separator; when no complete number is left, IFEND = 1, NCOL = LASTCOL + 1 and the result is 0,
+// and with IFNEXT < 1 the run stops ("FREEFF HAS READ OFF THE END").
+double freeff(Run& run, Card& card);
+
+// Next word of CARD from column NCOLW, as its base-37 code of the first six characters (A = 1 ..
+// Z = 26, 0 = 27 .. 9 = 36); WORD holds those characters. Returns 0 with IFEND = 1 when no word is
+// left; with IFNEXT < 1 the run stops ("IWORDF HAS READ OFF THE END").
+std::int32_t iwordf(Run& run, Card& card);
+
+// As freeff, but with IFNEXT = 1 and, when the card is used up, the next card read from the
+// control cards (unit 5) and scanned from column 1.
+double freefr(Run& run, Card& card);
+
+// As freefr, reading the next card from the edge list (unit 17).
+double xfreef(Run& run, Card& card);
+
+// Reads one 80-column card into columns 1..80 of CARD (shorter lines are blank-filled, a trailing
+// carriage return is dropped, columns beyond 80 are ignored). False at end of file.
+bool read_card(std::istream& in, Card& card);
+
+// The word code of TEXT (up to its first six characters), as iwordf computes it.
+std::int32_t word_code(const char* text);
+
+}  // namespace atmotab

@@ -1,0 +1,93 @@
+// Unformatted sequential records read back by gfortran with plain READ statements.
+#include "common/unformatted.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "common/error.h"
+#include "support/tools.h"
+
+namespace atmotab {
+namespace {
+
+using testing::TempDir;
+
+TEST(unformatted, record_framing_bytes) {
+  TempDir dir;
+  Unformatted f((dir / "fort.10").string());
+  EXPECT_FALSE(f.is_open());  // nothing is created before the first write
+  EXPECT_FALSE(std::filesystem::exists(dir / "fort.10"));
+  f.write(Record().i4(7).r4(1.5f));
+  f.flush();
+  const std::string bytes = testing::read_file(dir / "fort.10");
+  ASSERT_EQ(bytes.size(), 16u);
+  const unsigned char expected[16] = {8, 0, 0, 0, 7, 0, 0, 0, 0, 0, 0xc0, 0x3f, 8, 0, 0, 0};
+  EXPECT_EQ(std::memcmp(bytes.data(), expected, 16), 0);
+}
+
+TEST(unformatted, gfortran_reads_the_records_back) {
+  if (!testing::have_gfortran()) GTEST_SKIP() << "gfortran not found";
+  TempDir dir;
+  {
+    Unformatted f((dir / "fort.10").string());
+    const char title[] = "SOLAR MODEL";
+    f.write(Record().i4(72).r8(5777.25).r8(-0.0).chars8(title, 11));
+    const double freq[3] = {3.0e15, 2.5e-300, -1.0 / 3.0};
+    f.write(Record().i4(3).r8(freq, freq + 3));
+    const double singles[4] = {1.0, 3.4028234e38, 1.0e-30, -7.25};
+    f.write(Record().r4(singles, singles + 4));
+    f.write(Record());  // an empty record
+    f.flush();
+  }
+  const std::string out = testing::run_fortran(dir, R"(
+program readback
+  implicit none
+  integer :: n, m
+  double precision :: teff, glog, freq(3)
+  character(len=8) :: title(11)
+  real :: s(4)
+  open(10, file='fort.10', form='unformatted', access='sequential', status='old')
+  read(10) n, teff, glog, title
+  read(10) m, freq
+  read(10) s
+  read(10)
+  write(*,'(I4,2ES26.17E3)') n, teff, glog
+  write(*,'(11A1,A)') title(1:11)(1:1), '|'
+  write(*,'(A)') title(5)
+  write(*,'(I2,3ES26.17E3)') m, freq
+  write(*,'(4ES16.8E2)') s
+end program
+)");
+  EXPECT_EQ(out,
+            "  72  5.77725000000000000E+003 -0.00000000000000000E+000\n"
+            "SOLAR MODEL|\n"
+            "R       \n"
+            " 3  3.00000000000000000E+015  2.50000000000000006E-300 -3.33333333333333315E-001\n"
+            "  1.00000000E+00  3.40282347E+38  1.00000002E-30 -7.25000000E+00\n");
+}
+
+TEST(unformatted, unwritable_path_is_an_io_error) {
+  Unformatted f("/nonexistent-directory/fort.10");
+  try {
+    f.write(Record().i4(1));
+    FAIL() << "no error";
+  } catch (const atmo_error& e) {
+    EXPECT_EQ(e.status(), EXIT_IO);
+    EXPECT_NE(std::string(e.what()).find("/nonexistent-directory/fort.10"), std::string::npos);
+  }
+}
+
+TEST(unformatted, full_disk_is_an_io_error) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  Unformatted f("/dev/full");
+  EXPECT_THROW(
+      {
+        f.write(Record().i4(1));
+        f.flush();
+      },
+      atmo_error);
+}
+
+}  // namespace
+}  // namespace atmotab

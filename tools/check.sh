@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds atmotab and runs every test: an optimised build (build/) and a build under
+# AddressSanitizer and UndefinedBehaviorSanitizer with array bound checks (build-asan/), then checks
+# that the C++ sources follow .clang-format.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build -j "$jobs" --output-on-failure
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Release -DATMOTAB_SANITIZE=ON >/dev/null
+cmake --build build-asan -j "$jobs"
+# The Python tests do not depend on the build flavour; they ran above.
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan -j "$jobs" --output-on-failure -E '^python/'
+
+if command -v clang-format >/dev/null; then
+  git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+  echo "clang-format: sources follow .clang-format"
+fi

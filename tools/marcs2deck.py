@@ -63,7 +63,7 @@ class ModelError(Exception):
     """A MARCS file that does not have the expected layout."""
 
     def __init__(self, path, line, message):
-        super().__init__(f"{path}:{line}: {message}")
+        super().__init__(f"{path}:{line}: {message}" if line else f"{path}: {message}")
 
 
 def numbers(text):
@@ -121,7 +121,7 @@ def _labelled(lines, upto, label, path, count):
             if len(vals) < count:
                 raise ModelError(path, i + 1, f"expected {count} number(s) before {label!r}, found {len(vals)}")
             return vals[:count], i
-    raise ModelError(path, upto, f"expected a header line with {label!r} before this line; none found")
+    raise ModelError(path, upto + 1, f"expected a header line with {label!r} above this line; none found")
 
 
 def read_marcs(path):

@@ -10,13 +10,13 @@
 #ifdef ATMOTAB_BOUNDS_CHECK
 #include <cstdio>
 #include <cstdlib>
-#define ATMOTAB_CHECK_INDEX(i, n)                                                       \
-  do {                                                                                 \
-    if ((i) < 1 || (i) > (n)) {                                                        \
-      std::fprintf(stderr, "index %d outside 1..%d at %s:%d\n", static_cast<int>(i),   \
-                   static_cast<int>(n), __FILE__, __LINE__);                           \
-      std::abort();                                                                    \
-    }                                                                                  \
+#define ATMOTAB_CHECK_INDEX(i, n)                                                    \
+  do {                                                                               \
+    if ((i) < 1 || (i) > (n)) {                                                      \
+      std::fprintf(stderr, "index %d outside 1..%d at %s:%d\n", static_cast<int>(i), \
+                   static_cast<int>(n), __FILE__, __LINE__);                         \
+      std::abort();                                                                  \
+    }                                                                                \
   } while (0)
 #else
 #define ATMOTAB_CHECK_INDEX(i, n) ((void)0)

@@ -9,9 +9,10 @@
 namespace atmotab {
 
 // Exit statuses of a run.
-constexpr int EXIT_NORMAL = 0;   // end card reached
-constexpr int EXIT_FAILURE_REPORTED = 1;  // a failure reported on the listing (bad card, no convergence, ...)
-constexpr int EXIT_IO = 2;       // file, usage or I/O error (missing file, end of input, write failure)
+constexpr int EXIT_NORMAL = 0;  // end card reached
+constexpr int EXIT_FAILURE_REPORTED =
+    1;                      // a failure reported on the listing (bad card, no convergence, ...)
+constexpr int EXIT_IO = 2;  // file, usage or I/O error (missing file, end of input, write failure)
 
 class atmo_error : public std::runtime_error {
  public:

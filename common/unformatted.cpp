@@ -7,8 +7,9 @@
 
 #include "common/error.h"
 
-static_assert(std::endian::native == std::endian::little,
-              "unformatted records are written in the machine's byte order, which must be little-endian");
+static_assert(
+    std::endian::native == std::endian::little,
+    "unformatted records are written in the machine's byte order, which must be little-endian");
 
 namespace atmotab {
 
@@ -56,7 +57,8 @@ void Unformatted::write(const Record& rec) {
   const auto len = static_cast<std::int32_t>(rec.size());
   errno = 0;
   out_.write(reinterpret_cast<const char*>(&len), sizeof len);
-  out_.write(reinterpret_cast<const char*>(rec.bytes().data()), static_cast<std::streamsize>(rec.size()));
+  out_.write(reinterpret_cast<const char*>(rec.bytes().data()),
+             static_cast<std::streamsize>(rec.size()));
   out_.write(reinterpret_cast<const char*>(&len), sizeof len);
   if (!out_) fail("cannot write");
 }

@@ -18,7 +18,8 @@ void run_program(Run& run, const Options& opt) {
   std::ifstream edges(opt.edges);
   if (!edges) {
     const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
-    throw atmo_error(EXIT_IO, "atmotab", "cannot open the edge list '" + opt.edges + "' (unit 17)" + reason);
+    throw atmo_error(EXIT_IO, "atmotab",
+                     "cannot open the edge list '" + opt.edges + "' (unit 17)" + reason);
   }
   run.UNITS.edges = &edges;
   run.UNITS.edges_name = opt.edges;
@@ -54,7 +55,7 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
   try {
     run_program(*run, opt);
   } catch (const atmo_error& e) {
-    errors << "atmotab: " << e.where() << ": " << e.what() << "\n";
+    errors << "atmotab: " << (e.where() == "atmotab" ? "" : e.where() + ": ") << e.what() << "\n";
     status = e.status();
   } catch (const std::exception& e) {
     errors << "atmotab: internal error: " << e.what() << "\n";

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <sstream>
 
 #include "common/error.h"
@@ -36,7 +37,7 @@ TEST(edges, three_kinds_of_value_describe_the_same_edge) {
   // Equal wavelengths keep their input order: the first is the wavelength given directly.
   EXPECT_EQ(E.WLEDGE(1), 500.0);
   EXPECT_EQ(E.FRQEDG(2), 5.99584916e14);
-  EXPECT_EQ(E.CMEDGE(3), 20000.0);
+  EXPECT_DOUBLE_EQ(E.CMEDGE(3), 20000.0);  // 2.E29 is read as 10^29 x 2
 }
 
 TEST(edges, two_edges_give_three_frequencies) {
@@ -114,7 +115,8 @@ TEST(edges, listing_matches_gfortran) {
   const Run::EdgeRec& E = r.run->EDGE;
   // The same WRITE statements in gfortran, with the values passed bit for bit.
   std::ostringstream prog;
-  prog << "program edges\n  implicit none\n  character(*), parameter :: f = '(I5,1P,E25.15,0P,F20.7,F20.7)'\n"
+  prog << "program edges\n  implicit none\n  character(*), parameter :: f = "
+          "'(I5,1P,E25.15,0P,F20.7,F20.7)'\n"
        << "  integer(8) :: b(4)\n  double precision :: v(4)\n";
   const double read_as[6] = {911.7535, 364.705, 820.59, -1458., 1.0e15, 2.e29};
   auto bits = [](double x) {
@@ -134,8 +136,9 @@ TEST(edges, listing_matches_gfortran) {
   r.run->EDGE = saved;
   prog << "  write(*,f) ";
   for (int i = 1; i <= 6; ++i) {
-    prog << (i > 1 ? ", &\n    " : "") << i << ", transfer(" << bits(E.FRQEDG(i)) << ", 1d0), transfer("
-         << bits(E.WLEDGE(i)) << ", 1d0), transfer(" << bits(E.CMEDGE(i)) << ", 1d0)";
+    prog << (i > 1 ? ", &\n    " : "") << i << ", transfer(" << bits(E.FRQEDG(i))
+         << ", 1d0), transfer(" << bits(E.WLEDGE(i)) << ", 1d0), transfer(" << bits(E.CMEDGE(i))
+         << ", 1d0)";
   }
   prog << "\n  write(*,f) " << E.NUMFREQ << "\nend program\n";
   testing::TempDir dir;

@@ -60,8 +60,8 @@ TEST(freeff, number_rules) {
       {"2.5E3", {2500}, 38},
       {"2.5E+3", {2500}, 38},
       {"2.5E 3", {2500}, 38},  // a blank after the E stands for an exponent sign
-      {"25E3", {3}, 38},   // the 25 is discarded at the E
-      {"1E5", {5}, 38},    // an exponent needs a decimal point
+      {"25E3", {3}, 38},       // the 25 is discarded at the E
+      {"1E5", {5}, 38},        // an exponent needs a decimal point
       {"1.E5 1.0E5", {100000, 100000}, 38},
       {"- 5", {5}, 38},  // a lone minus is discarded at the blank
       {"1.0E    ", {}, 38},
@@ -69,7 +69,7 @@ TEST(freeff, number_rules) {
       {"1.E37 1.E39 4", {1e37, 4}, 38},
       {"1.E98 1.E99 6", {1e98, 6}, 99},
       {".5 -.25 7.", {0.5, -0.25, 7}, 38},
-      {"3-", {}, 38},  // minus after digits restarts
+      {"3-", {}, 38},   // minus after digits restarts
       {"+3", {3}, 38},  // the plus restarts, the 3 stands alone
       {"1.5,,2.5", {1.5, 2.5}, 38},
       {"0 0.", {0, 0}, 38},
@@ -126,7 +126,7 @@ TEST(iwordf, word_codes) {
       {"ABCDEFGH ABCDEF", {word_code("ABCDEF"), word_code("ABCDEF")}},
       {"1.0E5 ABCDEFG", {word_code("ABCDEF")}},
       {"E5 X2E3", {word_code("E5"), word_code("X2E3")}},
-      {"AB-CD EF", {word_code("EF")}},  // the partial word is discarded at the minus
+      {"AB-CD EF", {word_code("CD"), word_code("EF")}},  // AB is discarded at the minus
       {"TEFF=5777,GRAVITY", {word_code("TEFF"), word_code("GRAVIT")}},
       {"Z9", {26 * 37 + 36}},
   };
@@ -141,7 +141,8 @@ TEST(iwordf, word_codes) {
     EXPECT_EQ(got, c.codes) << "card '" << c.card << "'";
   }
   // The largest code of six letters fits a 32-bit integer.
-  EXPECT_EQ(word_code("ZZZZZZ"), 26 * (37 * 37 * 37 * 37 * 37 + 37 * 37 * 37 * 37 + 37 * 37 * 37 + 37 * 37 + 37 + 1));
+  EXPECT_EQ(word_code("ZZZZZZ"),
+            26 * (37 * 37 * 37 * 37 * 37 + 37 * 37 * 37 * 37 + 37 * 37 * 37 + 37 * 37 + 37 + 1));
 }
 
 TEST(iwordf, word_then_number_after_equals) {

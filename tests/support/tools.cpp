@@ -24,8 +24,10 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-bool have_gfortran() { return std::string(ATMOTAB_GFORTRAN).find("NOTFOUND") == std::string::npos &&
-                              !std::string(ATMOTAB_GFORTRAN).empty(); }
+bool have_gfortran() {
+  return std::string(ATMOTAB_GFORTRAN).find("NOTFOUND") == std::string::npos &&
+         !std::string(ATMOTAB_GFORTRAN).empty();
+}
 
 std::string run_command(const std::string& command, int* exit_status) {
   FILE* pipe = popen(command.c_str(), "r");
@@ -59,7 +61,8 @@ std::string run_fortran(const TempDir& dir, const std::string& source) {
       run_command(cd + "'" + ATMOTAB_GFORTRAN + "' -O0 -o prog prog.f90 2>&1", &status);
   if (status != 0) throw std::runtime_error("gfortran failed:\n" + log);
   std::string out = run_command(cd + "./prog", &status);
-  if (status != 0) throw std::runtime_error("Fortran program failed with status " + std::to_string(status));
+  if (status != 0)
+    throw std::runtime_error("Fortran program failed with status " + std::to_string(status));
   return out;
 }
 

@@ -19,7 +19,8 @@ void run_program(Run& run, const Options& opt) {
   std::ifstream edges(opt.edges);
   if (!edges) {
     const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
-    throw atmo_error(EXIT_IO, "atmotab", "cannot open the edge list '" + opt.edges + "' (unit 17)" + reason);
+    throw atmo_error(EXIT_IO, "atmotab",
+                     "cannot open the edge list '" + opt.edges + "' (unit 17)" + reason);
   }
   run.UNITS.edges = &edges;
   run.UNITS.edges_name = opt.edges;

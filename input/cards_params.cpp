@@ -20,11 +20,11 @@ void numbers_after_subword(Run& run) { run.FREE.NCOL = run.FREE.NCOLW; }
 
 // The 20 opacity sources, in the order of the IFOP switches.
 constexpr std::int32_t SOURCE_NAMES[20] = {
-    keyword("H1"),      keyword("H2PLUS"),   keyword("HMINUS"), keyword("HRAY"),
-    keyword("HE1"),     keyword("HE2"),      keyword("HEMINUS"), keyword("HERAY"),
-    keyword("COOL"),    keyword("LUKE"),     keyword("HOT"),    keyword("ELECTRON"),
-    keyword("H2RAY"),   keyword("HLINES"),   keyword("LINES"),  keyword("LINESCAT"),
-    keyword("XLINES"),  keyword("XLSCAT"),   keyword("XCONT"),  keyword("XSCAT"),
+    keyword("H1"),     keyword("H2PLUS"), keyword("HMINUS"),  keyword("HRAY"),
+    keyword("HE1"),    keyword("HE2"),    keyword("HEMINUS"), keyword("HERAY"),
+    keyword("COOL"),   keyword("LUKE"),   keyword("HOT"),     keyword("ELECTRON"),
+    keyword("H2RAY"),  keyword("HLINES"), keyword("LINES"),   keyword("LINESCAT"),
+    keyword("XLINES"), keyword("XLSCAT"), keyword("XCONT"),   keyword("XSCAT"),
 };
 
 // OPACITY ON/OFF names...: each name sets its switch; any other word stops the run.
@@ -140,24 +140,24 @@ CardEnd abundance_change(Run& run, Card& card) {
 
 // Sub-word forms of the keywords.
 constexpr CardWord OPACITY_FORMS[] = {
-      {keyword("ON"), opacity_on}, {keyword("OFF"), opacity_off}, {keyword("IFOP"), opacity_ifop}};
+    {keyword("ON"), opacity_on}, {keyword("OFF"), opacity_off}, {keyword("IFOP"), opacity_ifop}};
 constexpr CardWord MOLECULES_FORMS[] = {{keyword("ON"), set_switch<&Run::IfRec::IFMOL, 1>},
-                                       {keyword("OFF"), set_switch<&Run::IfRec::IFMOL, 0>}};
+                                        {keyword("OFF"), set_switch<&Run::IfRec::IFMOL, 0>}};
 constexpr CardWord SCATTERING_FORMS[] = {{keyword("ON"), set_switch<&Run::IfRec::IFSCAT, 1>},
-                                       {keyword("OFF"), set_switch<&Run::IfRec::IFSCAT, 0>}};
+                                         {keyword("OFF"), set_switch<&Run::IfRec::IFSCAT, 0>}};
 constexpr CardWord PRESSURE_FORMS[] = {{keyword("ON"), set_switch<&Run::IfRec::IFPRES, 1>},
                                        {keyword("OFF"), set_switch<&Run::IfRec::IFPRES, 0>}};
 constexpr CardWord CORRECTION_FORMS[] = {{keyword("ON"), set_switch<&Run::IfRec::IFCORR, 1>},
-                                       {keyword("OFF"), correction_off}};
+                                         {keyword("OFF"), correction_off}};
 constexpr CardWord CONVECTION_FORMS[] = {{keyword("ON"), convection_on},
-                                       {keyword("OFF"), convection_off}};
+                                         {keyword("OFF"), convection_off}};
 constexpr CardWord TURBULENCE_FORMS[] = {{keyword("ON"), turbulence_on},
-                                       {keyword("OFF"), turbulence_off}};
+                                         {keyword("OFF"), turbulence_off}};
 constexpr CardWord SURFACE_FORMS[] = {{keyword("INTENSITY"), surface_intensity},
-                                       {keyword("FLUX"), surface_flux_or_off<1>},
-                                       {keyword("OFF"), surface_flux_or_off<0>}};
+                                      {keyword("FLUX"), surface_flux_or_off<1>},
+                                      {keyword("OFF"), surface_flux_or_off<0>}};
 constexpr CardWord ABUNDANCE_FORMS[] = {{keyword("SCALE"), abundance_scale},
-                                       {keyword("CHANGE"), abundance_change}};
+                                        {keyword("CHANGE"), abundance_change}};
 
 }  // namespace
 

@@ -16,9 +16,12 @@ constexpr double CLIGHT_NM = 2.99792458e17;
 constexpr double WAVENUMBER_E25_TO_HZ = 2.9979246592e-15;
 
 constexpr CardWord READ_FORMS[] = {
-    {keyword("FREQUENCIES"), card_read_frequencies}, {keyword("DEPARTURES"), card_read_departures},
-    {keyword("DECK"), card_read_deck},               {keyword("DECK6"), card_read_deck6},
-    {keyword("START"), card_read_start},             {keyword("MOLECULES"), card_read_molecules},
+    {keyword("FREQUENCIES"), card_read_frequencies},
+    {keyword("DEPARTURES"), card_read_departures},
+    {keyword("DECK"), card_read_deck},
+    {keyword("DECK6"), card_read_deck6},
+    {keyword("START"), card_read_start},
+    {keyword("MOLECULES"), card_read_molecules},
 };
 
 }  // namespace

@@ -42,8 +42,7 @@ void readdeck(Run& run, Card& card, DeckForm form) {
     Z.PRADK0 = freeff(run, card);
     for (int j = 1; j <= NRHOX; ++j) run.RAD.RAD(j) = PRAD(j);
     if (NRHOX >= 1) {
-      integ(RHOX.data(), run.RAD.RAD.data(), PRAD.data(), NRHOX,
-            run.RAD.RAD(1) * RHOX(1));
+      integ(RHOX.data(), run.RAD.RAD.data(), PRAD.data(), NRHOX, run.RAD.RAD(1) * RHOX(1));
     }
     for (int j = 1; j <= NRHOX; ++j) Z.PRADK(j) = PRAD(j) + Z.PRADK0;
   }

@@ -86,13 +86,13 @@ void card_not_understood(Run& run, const Card& card) {
   std::vector<FItem> items;
   append_chars(items, card.data(), 80);
   run.LISTING.print("(' I DO NOT UNDERSTAND ',80A1)", items);
-  throw atmo_error(EXIT_FAILURE_REPORTED, "readin", "I DO NOT UNDERSTAND '" + card_text(card) + "'");
+  throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
+                   "I DO NOT UNDERSTAND '" + card_text(card) + "'");
 }
 
 void card_next(Run& run, Card& card, const std::string& who) {
   if (run.UNITS.cards == nullptr || !read_card(*run.UNITS.cards, card))
-    throw atmo_error(EXIT_IO, who,
-                     "end of the control cards (standard input) before the END card");
+    throw atmo_error(EXIT_IO, who, "end of the control cards (standard input) before the END card");
   run.FREE.NCOL = 1;
   run.FREE.NCOLW = 1;
   run.FREE.IFNEXT = 0;

@@ -21,8 +21,7 @@ constexpr const char* RUN_SWITCH_FORMAT =
     "'  IFMOL',I2,/,' IFTURB',I2,'  TRBFDG',F6.2,'  TRBPOW',F6.2,'  TRBSND',F6.2,'  TRBCON',"
     "F6.2)";
 constexpr const char* ITERATION_FORMAT = "(' NUMITS',I3,'  IFPRNT',15I2,'  IFPNCH',15I2)";
-constexpr const char* FREQID_FORMAT =
-    "('0FREQID ',6A1,'   NUMNU',I4,'   NULO',I4,'   NUHI',I4)";
+constexpr const char* FREQID_FORMAT = "('0FREQID ',6A1,'   NUMNU',I4,'   NULO',I4,'   NUHI',I4)";
 constexpr const char* FOUR_COLUMN_FORMAT = "((4(3X,I3,1P,2E13.6)))";
 constexpr const char* THREE_COLUMN_FORMAT = "((3(3X,I3,1P,2E13.6)))";
 constexpr const char* RANGE_FORMAT = "('0WBEGIN',F11.4,'   DELTAW',F7.4,'   NUMNU',I5)";
@@ -42,8 +41,7 @@ void append_entry(const Run& run, std::vector<FItem>& items, int i) {
 
 void print_model_header(Run& run) {
   const ElemRec& E = run.ELEM;
-  std::vector<FItem> items{run.TEFF.TEFF, run.TEFF.GLOG,
-                           std::string_view(run.JUNK.WLTE.data(), 4)};
+  std::vector<FItem> items{run.TEFF.TEFF, run.TEFF.GLOG, std::string_view(run.JUNK.WLTE.data(), 4)};
   append_chars(items, run.JUNK.TITLE.data(), 74);
   items.emplace_back(run.JUNK.XSCALE);
   for (int k = 1; k <= 99; ++k) {
@@ -81,7 +79,8 @@ void print_frequency_set(Run& run) {
   const Run::FresetRec& R = run.FRESET;
   // A name never set is zero bytes; it prints as blanks so the listing stays text.
   char freqid[6];
-  for (int i = 1; i <= 6; ++i) freqid[i - 1] = run.JUNK.FREQID(i) == '\0' ? ' ' : run.JUNK.FREQID(i);
+  for (int i = 1; i <= 6; ++i)
+    freqid[i - 1] = run.JUNK.FREQID(i) == '\0' ? ' ' : run.JUNK.FREQID(i);
   std::vector<FItem> head;
   append_chars(head, freqid, 6);
   head.emplace_back(R.NUMNU);

@@ -167,9 +167,8 @@ std::int32_t iwordf(Run& run, Card& card) {
     if (nchar == 0) {
       if (!is_letter(c)) continue;
       // An "E" between a digit or "." and a digit or blank is the exponent of a number.
-      const bool exponent_e = c == 'E' && col > 1 &&
-                              (is_digit(card(col - 1)) || card(col - 1) == '.') && col < 81 &&
-                              (is_digit(card(col + 1)) || card(col + 1) == ' ');
+      const bool exponent_e = c == 'E' && col > 1 && (is_digit(card(col - 1)) || card(col - 1) == '.') &&
+                              col < 81 && (is_digit(card(col + 1)) || card(col + 1) == ' ');
       if (exponent_e) continue;
       nchar = 1;
       code = word_class(c);
@@ -197,8 +196,7 @@ std::int32_t iwordf(Run& run, Card& card) {
 }
 
 double freefr(Run& run, Card& card) {
-  return refill_and_read(run, card, run.UNITS.cards, "freefr",
-                         "the control cards (standard input)");
+  return refill_and_read(run, card, run.UNITS.cards, "freefr", "the control cards (standard input)");
 }
 
 double xfreef(Run& run, Card& card) {

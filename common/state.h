@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/array.h"
+#include "common/driver_tables.h"
 #include "common/elements.h"
 #include "common/listing.h"
 #include "common/unformatted.h"
@@ -216,6 +217,9 @@ struct Run {
     int NEDGE = 0;                // NEDGE      number of edges read
     int NUMFREQ = 0;              // NUMFREQ    size of the frequency set, 3*(NEDGE-1) or 0
   } EDGE;
+
+  // TABLES: the per-model tables of units 10 and 11.
+  TablesRec TABLES;
 
   // Numbered units: unit 5 (cards), unit 6 (listing), unit 17 (edge list), unit 2 (molecule
   // list), units 10 and 11 (tables).

@@ -1,0 +1,269 @@
+// The per-model tabulation of the driver: populations of the per-element records, the H2
+// estimate, the continuum opacity over the frequency set, the element table with its packed high
+// stages of Ca..Ni and molecule slots, Doppler widths and the line-strength maxima, and the
+// records and listing that carry them.
+#include "driver/tabulate.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "opacity/kapp.h"
+#include "opacity/setfreq.h"
+#include "populations/pops.h"
+
+namespace atmotab {
+namespace {
+
+constexpr double AMU = 1.66e-24;           // atomic mass unit [g]
+constexpr double CLIGHT_CM = 2.99792458e10;  // [cm s^-1]
+constexpr double CLIGHT_NM = 2.99792458e17;  // [nm s^-1]
+constexpr double T_H2_MAX = 9000;          // [K] no H2 estimate above
+constexpr const char* EDGE_FORMAT = "(I5,1P,E25.15,0P,F20.7,F20.7)";
+
+// Step 5: the populations the opacity sources read, in this order.
+void fill_element_records(Run& run) {
+  struct Call {
+    double code;
+    int mode;
+    double* target;
+  };
+  const Call calls[] = {
+      {1.00, 12, run.BHYD.XNFH.data()},     {2.01, 12, run.BHE.XNFHE.data()},
+      {1.01, 11, run.BHYD.XNFPH.data()},    {2.02, 11, run.BHE.XNFPHE.data()},
+      {5.00, 11, run.BB.XNFPB.data()},      {6.01, 11, run.BC.XNFPC.data()},
+      {8.00, 11, run.BO.XNFPO.data()},      {11.00, 11, run.BNA.XNFPNA.data()},
+      {12.01, 11, run.BMG.XNFPMG.data()},   {13.01, 11, run.BAL.XNFPAL.data()},
+      {14.01, 11, run.BSI.XNFPSI.data()},   {19.00, 11, run.BK.XNFPK.data()},
+      {20.01, 11, run.BCA.XNFPCA.data()},   {26.00, 11, run.BFE.XNFPFE.data()},
+  };
+  for (const Call& c : calls) pops(run, c.code, c.mode, c.target);
+  if (run.IF.IFMOL == 1) {
+    pops(run, 106, 11, run.CHOH.XNFPCH.data());
+    pops(run, 108, 11, run.CHOH.XNFPOH.data());
+  }
+}
+
+// Equilibrium constant of H2 per H I atom pair [cm^3] (polynomial fit in T).
+double eqh2(const Run& run, int j) {
+  const double T = run.TEMP.T(j);
+  return std::exp(sp(4.478f) / run.TEMP.TKEV(j) - 46.4584 +
+                  (1.6366e-3 +
+                   (-4.93992e-7 + (1.11822e-10 + (-1.49567e-14 + (1.06206e-18 - 3.0872e-23 * T) * T) * T) * T) * T) *
+                      T -
+                  1.5 * run.TEMP.TLOG(j));
+}
+
+// Step 6: XNFH2(J) = EQH2 XNFH^2 where T <= 9000 K, else 0.
+void h2_estimate(Run& run) {
+  for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
+    run.TABLES.XNFH2(j) = 0;
+    if (run.TEMP.T(j) <= T_H2_MAX) run.TABLES.XNFH2(j) = eqh2(run, j) * run.BHYD.XNFH(j) * run.BHYD.XNFH(j);
+  }
+}
+
+// Step 7: the continuum opacity at every frequency of the set, with its listing lines.
+void frequency_loop(Run& run) {
+  TablesRec& TB = run.TABLES;
+  const int nrhox = run.RHOX.NRHOX;
+  std::vector<FItem> ablog;
+  ablog.reserve(static_cast<std::size_t>(nrhox));
+  for (int i = 1; i <= run.FRESET.NUMNU; ++i) {
+    const double nu = run.EDGE.FREQSET(i);
+    setfreq(run, nu);
+    int nsteps = 0;
+    double stepwt = 0;
+    kapp(run, 1, nsteps, stepwt);
+    const double lambda = CLIGHT_NM / nu;
+    run.LISTING.print(EDGE_FORMAT, {i, nu, lambda, run.FREQ.WAVENO});
+    ablog.clear();
+    for (int j = 1; j <= nrhox; ++j) {
+      run.ABTOT.ABTOT(j) = run.OPTOT.ACONT(j) + run.OPTOT.SIGMAC(j);
+      TB.ABLOG(j) = std::log10(run.ABTOT.ABTOT(j));
+      TB.CONTINALL(i, j) = TB.ABLOG(j);
+      ablog.emplace_back(TB.ABLOG(j));
+    }
+    run.LISTING.print("(1X,20F5.2)", ablog);
+  }
+}
+
+// Step 8: the single-precision depth block of record 4.
+void fill_depth_block(Run& run) {
+  TablesRec& TB = run.TABLES;
+  const Run::TempRec& T = run.TEMP;
+  const Run::StateRec& S = run.STATE;
+  for (int j = 1; j <= std::min(run.RHOX.NRHOX, NTAB_HEAD); ++j) {
+    TB.T4(j) = static_cast<float>(T.T(j));
+    TB.TKEV4(j) = static_cast<float>(T.TKEV(j));
+    TB.TK4(j) = static_cast<float>(T.TK(j));
+    TB.HKT4(j) = static_cast<float>(T.HKT(j));
+    TB.TLOG4(j) = static_cast<float>(T.TLOG(j));
+    TB.HCKT4(j) = static_cast<float>(T.HCKT(j));
+    TB.P4(j) = static_cast<float>(S.P(j));
+    TB.XNE4(j) = static_cast<float>(S.XNE(j));
+    TB.XNATOM4(j) = static_cast<float>(S.XNATOM(j));
+    TB.RHO4(j) = static_cast<float>(S.RHO(j));
+    TB.RHOX4(j) = static_cast<float>(run.RHOX.RHOX(j));
+    TB.VTURB4(j) = static_cast<float>(run.TURBPR.VTURB(j));
+    TB.XNFH4(j) = static_cast<float>(run.BHYD.XNFH(j));
+    TB.XNFHE4(j, 1) = static_cast<float>(run.BHE.XNFHE(j, 1));
+    TB.XNFHE4(j, 2) = static_cast<float>(run.BHE.XNFHE(j, 2));
+    TB.XNFH24(j) = static_cast<float>(TB.XNFH2(j));
+  }
+}
+
+// Stage count code of element Z in the element table: two stages for H, three for He, four for
+// Li..B, six for C..S, five for Cl..K, ten for Ca..Ni, three from Cu on.
+double element_code(int z) {
+  struct Range {
+    int zmax;
+    double stages;
+  };
+  constexpr Range RANGES[] = {{1, 2}, {2, 3}, {5, 4}, {16, 6}, {19, 5}, {28, 10}, {99, 3}};
+  for (const Range& r : RANGES)
+    if (z <= r.zmax) return z + (r.stages - 1) / 100;
+  return z + 0.02;
+}
+
+// Steps 9 to 11: all stages of every element, the molecules, and stages VII..X of Ca..Ni moved
+// into slot 5 of elements 50+k, 60+k, 70+k, 80+k.
+void fill_element_table(Run& run) {
+  TablesRec& TB = run.TABLES;
+  const int nrhox = run.RHOX.NRHOX;
+  for (int z = 1; z <= 99; ++z)
+    for (int s = 1; s <= 10; ++s)
+      for (int j = 1; j <= nrhox; ++j) TB.XNFP(j, s, z) = 0;
+  for (int z = 1; z <= 99; ++z) pops(run, element_code(z), 11, &TB.XNFP(1, 1, z));
+  if (run.IF.IFMOL != 0)
+    for (int k = 1; k <= NMOLTAB; ++k) pops(run, TB.IDMOL(k), 1, &TB.XNFP(1, 6, 39 + k));
+  for (int k = 0; k <= 8; ++k)
+    for (int j = 1; j <= nrhox; ++j)
+      for (int stage = 7; stage <= 10; ++stage)
+        TB.XNFP(j, 5, 50 + 10 * (stage - 7) + k) = TB.XNFP(j, stage, 20 + k);
+}
+
+// The H2 and CO estimates per partition function at T <= 9000 K, kept in stage slot 10 of
+// elements 40 and 46, which no table reads; with molecules on, slot 6 of these elements holds H2
+// and CO from the molecular equilibrium instead.
+void h2_co_estimates(Run& run) {
+  TablesRec& TB = run.TABLES;
+  for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
+    const double T = run.TEMP.T(j);
+    if (T > T_H2_MAX) continue;
+    // Integer powers as a Fortran compiler forms them: T^3 = T^2 T, T^4 = (T^2)^2, T^5 = T^4 T.
+    const double t2 = T * T, t4 = t2 * t2;
+    const double eqco = std::exp(sp(11.091f) / run.TEMP.TKEV(j) - sp(49.0414f) - 1.5 * run.TEMP.TLOG(j) +
+                                 1.40306e-3 * T - 2.66341e-7 * t2 + 3.5382e-11 * (t2 * T) -
+                                 2.65424e-15 * t4 + 8.32385e-20 * (t4 * T));
+    TB.XNFP(j, 10, 40) = eqh2(run, j) * run.BHYD.XNFPH(j, 1) * run.BHYD.XNFPH(j, 1);
+    TB.XNFP(j, 10, 46) = eqco * run.BC.XNFPC(j, 1) * run.BO.XNFPO(j);
+  }
+}
+
+// Step 13 a to e: the population and Doppler tables of depth J and their single copies.
+void depth_tables(Run& run, int j) {
+  TablesRec& TB = run.TABLES;
+  const double tk = run.TEMP.TK(j);
+  const double vturb2 = run.TURBPR.VTURB(j) * run.TURBPR.VTURB(j);
+  for (int z = 1; z <= 99; ++z) {
+    for (int s = 1; s <= 6; ++s) TB.XNFPEL(s, z) = TB.XNFP(j, s, z);
+    const double dop = std::sqrt(2 * tk / (run.ELEM.ATMASS(z) * AMU) + vturb2) / CLIGHT_CM;
+    for (int s = 1; s <= 6; ++s) TB.DOPPLE(s, z) = dop;
+  }
+  for (int k = 0; k <= 8; ++k)
+    for (int z = 50 + k; z <= 80 + k; z += 10) TB.DOPPLE(5, z) = TB.DOPPLE(1, 20 + k);
+  for (int k = 1; k <= NMOLTAB; ++k)
+    TB.DOPPLE(6, 39 + k) = std::sqrt(2 * tk / (TB.MOMASS(k) * AMU)) / CLIGHT_CM;
+  for (int i = 1; i <= 6 * 99; ++i) {
+    TB.XNFPEL4(i) = static_cast<float>(TB.XNFPEL(i));
+    TB.DOPPLE4(i) = static_cast<float>(TB.DOPPLE(i));
+  }
+}
+
+// Step 13 h and i: the listing of depth J.
+void print_depth(Run& run, int j) {
+  const TablesRec& TB = run.TABLES;
+  constexpr const char* LINE = "(I5,1P,6E12.4,5X,2E12.4,0P,F10.2,I5)";
+  run.LISTING.print("('0XNFPEL.....DOPPLE',I10)", {j});
+  for (int z = 1; z <= 99; ++z) {
+    if (z <= 39) {
+      run.LISTING.print(LINE, {z, TB.XNFPEL(1, z), TB.XNFPEL(2, z), TB.XNFPEL(3, z), TB.XNFPEL(4, z),
+                               TB.XNFPEL(5, z), TB.XNFPEL(6, z), TB.DOPPLE(1, z)});
+    } else {
+      run.LISTING.print(LINE, {z, TB.XNFPEL(1, z), TB.XNFPEL(2, z), TB.XNFPEL(3, z), TB.XNFPEL(4, z),
+                               TB.XNFPEL(5, z), TB.XNFPEL(6, z), TB.DOPPLE(1, z), TB.DOPPLE(6, z),
+                               TB.IDMOL(z - 39), 6 * z});
+    }
+  }
+  run.LISTING.print(
+      "('0   T     ',1P,E12.4,'    TK    ',E12.4,'    HKT   ',E12.4,'    TKEV  ',E12.4,"
+      "'    TLOG  ',E12.4,/,'0   RHOX  ',E12.4,'    P     ',E12.4,'    XNE   ',E12.4,"
+      "'    RHO   ',E12.4,/,'0   XNFH  ',E12.4,'    XNFHE ',E12.4,'    XNFH2 ',E12.4)",
+      {run.TEMP.T(j), run.TEMP.TK(j), run.TEMP.HKT(j), run.TEMP.TKEV(j), run.TEMP.TLOG(j),
+       run.RHOX.RHOX(j), run.STATE.P(j), run.STATE.XNE(j), run.STATE.RHO(j), run.BHYD.XNFH(j),
+       run.BHE.XNFHE(j, 1), TB.XNFH2(j)});
+}
+
+}  // namespace
+
+void apply_model_overrides(Run& run) {
+  run.FRESET.NUMNU = run.EDGE.NUMFREQ;
+  for (int k = 14; k <= 17; ++k) run.IF.IFOP(k) = 0;
+  run.IF.IFPRES = 1;
+  run.ITER.ITER = 1;
+  run.ITER.NUMITS = 1;
+  run.TEFF.TEFF = run.TEMP.T(1);
+  run.TEFF.GLOG = 0.0;
+}
+
+void update_line_strength_maxima(Run& run, int j) {
+  TablesRec& TB = run.TABLES;
+  constexpr int NSZ = 6 * 99;
+  const int nint = (run.FRESET.NUMNU + 2) / 3;
+  const double rho = run.STATE.RHO(j);
+  const double norm = sp(0.001f);
+  // XNFPEL/DOPPLE does not depend on the interval: the first division once per depth.
+  std::array<double, NSZ> a;
+  for (int k = 1; k <= NSZ; ++k) a[static_cast<std::size_t>(k - 1)] = TB.XNFPEL(k) / TB.DOPPLE(k);
+  for (int m = 1; m <= nint; ++m) {
+    const double cmin = std::pow(10.0, std::min({TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j),
+                                                 TB.CONTINALL(3 * m, j)}));
+    const double num = run.EDGE.FREQSET(3 * m - 1);
+    float* acc = &TB.LSMAX(1, m);
+    for (std::size_t k = 0; k < NSZ; ++k) {
+      const float v = static_cast<float>(a[k] / num / rho / cmin / norm);
+      acc[k] = std::max(acc[k], v);
+    }
+  }
+}
+
+void tabulate_model(Run& run) {
+  TablesRec& TB = run.TABLES;
+  const int nrhox = run.RHOX.NRHOX;
+  write_table_headers(run);
+  run.TEMP.ITEMP += 1;
+  fill_element_records(run);
+  h2_estimate(run);
+  frequency_loop(run);
+  fill_depth_block(run);
+  write_depth_block(run);
+  fill_element_table(run);
+  h2_co_estimates(run);
+  TB.LSMAX.fill(0);
+  for (int j = 1; j <= nrhox; ++j) {
+    depth_tables(run, j);
+    if (run.FRESET.NUMNU > 0) update_line_strength_maxima(run, j);
+    for (int i = 1; i <= NTAB_FREQ; ++i) TB.CONTINALL4(i) = static_cast<float>(TB.CONTINALL(i, j));
+    write_depth_record(run);
+    print_depth(run, j);
+  }
+  write_maxima(run);
+  run.LISTING.print("('1')", {});
+  run.UNITS.table.flush();
+  run.UNITS.maxima.flush();
+  run.FRESET.NUMNU = 1;
+  run.FRESET.NULO = 1;
+  run.FRESET.NUHI = 1;
+}
+
+}  // namespace atmotab

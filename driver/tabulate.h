@@ -1,0 +1,34 @@
+// The per-model tabulation: after a model has been read, write the table headers, bring the
+// populations up to date, evaluate the continuous opacity at every frequency of the set, and
+// write the per-depth population, Doppler-width and opacity tables (unit 10) and the per-interval
+// line-strength maxima (unit 11), with their listing.
+#pragma once
+
+#include "common/state.h"
+
+namespace atmotab {
+
+// The driver's settings for every model, whatever the cards said: its own frequency count, no
+// line opacities, populations brought up to date, one iteration, T(1) in place of TEFF and
+// log g = 0 in the table headers.
+void apply_model_overrides(Run& run);
+
+// Everything after the overrides for one model, ending with the new-page line and the counters
+// NUMNU = NULO = NUHI = 1.
+void tabulate_model(Run& run);
+
+// Records 1..3 of units 10 and 11, interleaved unit 10 record 1, unit 11 record 1, ...
+void write_table_headers(Run& run);
+// Record 4 of unit 10: the single-precision depth block (depths 1..25).
+void write_depth_block(Run& run);
+// Record 4 + J of unit 10: XNFPEL4, DOPPLE4 and CONTINALL4 of depth J.
+void write_depth_record(Run& run);
+// Record 4 of unit 11: XNFDOPMAX, interval index fastest.
+void write_maxima(Run& run);
+
+// The line-strength maxima of depth J folded into LSMAX: for every edge interval M, the smallest
+// continuum opacity CMIN of its three frequencies, and for every stage slot and element
+// v = XNFPEL/DOPPLE/nu_M/RHO(J)/CMIN/0.001 in this order, rounded to single precision.
+void update_line_strength_maxima(Run& run, int j);
+
+}  // namespace atmotab

@@ -29,8 +29,7 @@ constexpr Source SOURCES[NIFOP] = {
 };
 
 // Every array a source writes or a total reads, set to 0 for depths 1..NRHOX.
-void kapp_clear(Run& run) {
-  Run& r = run;
+void kapp_clear(Run& r) {
   Dep* const cleared[] = {
       &r.BHYD.AHYD,  &r.BHYD.SHYD,   &r.BHYD.AH2P,   &r.BHYD.AHMIN, &r.BHYD.SHMIN, &r.BHYD.SIGH,
       &r.BHYD.SIGH2, &r.BHYD.AHLINE, &r.BHYD.SHLINE, &r.BHE.AHE1,   &r.BHE.SHE1,   &r.BHE.AHE2,

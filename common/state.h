@@ -17,6 +17,7 @@
 #include "common/elements.h"
 #include "common/listing.h"
 #include "common/unformatted.h"
+#include "opacity/opacity_records.h"
 
 namespace atmotab {
 
@@ -217,6 +218,11 @@ struct Run {
     int NEDGE = 0;                // NEDGE      number of edges read
     int NUMFREQ = 0;              // NUMFREQ    size of the frequency set, 3*(NEDGE-1) or 0
   } EDGE;
+
+  // Continuous-opacity records (opacity/opacity_records.h).
+  OpsRec OPS;      // OPS    per-source absorption, scattering and source-function arrays
+  OptotRec OPTOT;  // OPTOT  summed opacities and source functions of the current frequency
+  AbtotRec ABTOT;  // ABTOT  total extinction per depth
 
   // TABLES: the per-model tables of units 10 and 11.
   TablesRec TABLES;

@@ -1,0 +1,95 @@
+// The opacity driver over a full model: 99 depths x 1128 frequencies (three per interval of 377
+// edges), each frequency as the per-model driver does it: fill the FREQ record, then kapp.
+// The model is a solar-like structure filled directly into the records (no populations run).
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "common/state.h"
+#include "opacity/kapp.h"
+#include "opacity/setfreq.h"
+
+namespace {
+
+using atmotab::Run;
+
+constexpr int NDEPTH = 99;
+constexpr int NFREQ = 1128;
+
+// log10 RHOX from -3.5 to 2.5 g cm^-2; T from 4300 K at the top through Teff = 5770 K near
+// RHOX = 1 to 11000 K at the bottom; hydrostatic P = g RHOX; mu = 1.3 for the density; the
+// electron density rising from metal-dominated 1e10 to hydrogen-dominated 1e16 cm^-3.
+void fill_solar_model(Run& run) {
+  run.RHOX.NRHOX = NDEPTH;
+  for (int j = 1; j <= NDEPTH; ++j) {
+    const double s = (j - 1) / double(NDEPTH - 1);
+    const double rhox = std::pow(10.0, -3.5 + 6.0 * s);
+    const double T = 4300.0 + 6700.0 * s * s * s;
+    run.RHOX.RHOX(j) = rhox;
+    run.TEMP.T(j) = T;
+    run.TEMP.TKEV(j) = 8.6171e-5 * T;
+    run.TEMP.TK(j) = 1.38054e-16 * T;
+    run.TEMP.HKT(j) = 6.6256e-27 / run.TEMP.TK(j);
+    run.TEMP.TLOG(j) = std::log(T);
+    run.TEMP.HCKT(j) = run.TEMP.HKT(j) * 29979245800.0;
+    const double P = 2.7398e4 * rhox;
+    run.STATE.P(j) = P;
+    run.STATE.XNE(j) = std::pow(10.0, 10.0 + 6.0 * s * s);
+    run.STATE.XNATOM(j) = P / run.TEMP.TK(j) - run.STATE.XNE(j);
+    run.STATE.RHO(j) = run.STATE.XNATOM(j) * 1.3 * 1.66e-24;
+    run.BHYD.XNFPH(j, 1) = 0.92 * run.STATE.XNATOM(j) / 2.0;  // n/U of H I, U = 2
+    run.BHYD.XNFPH(j, 2) = run.STATE.XNE(j);
+  }
+}
+
+// Decreasing frequencies from 9 nm to 160 um, log-spaced.
+std::vector<double> frequency_set() {
+  std::vector<double> nu(NFREQ);
+  for (int i = 0; i < NFREQ; ++i)
+    nu[i] = 2.99792458e17 / (9.0 * std::pow(160000.0 / 9.0, i / double(NFREQ - 1)));
+  return nu;
+}
+
+void BM_kapp_full_model(benchmark::State& state) {
+  std::ostringstream listing;
+  auto run = atmotab::make_run(listing);
+  fill_solar_model(*run);
+  const std::vector<double> nu = frequency_set();
+  int NSTEPS = 0;
+  double STEPWT = 0.0;
+  double sink = 0.0;
+  for (auto _ : state) {
+    for (double f : nu) {
+      atmotab::setfreq(*run, f);
+      atmotab::kapp(*run, 1, NSTEPS, STEPWT);
+      sink += run->OPTOT.SIGMAC(NDEPTH / 2);
+    }
+    benchmark::DoNotOptimize(sink);
+  }
+  state.counters["ns_per_depth_point"] =
+      benchmark::Counter(double(NDEPTH) * NFREQ * state.iterations(),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_kapp_full_model)->Unit(benchmark::kMillisecond);
+
+// The FREQ record alone (99 exponentials per frequency), to separate its share from kapp's.
+void BM_setfreq_only(benchmark::State& state) {
+  std::ostringstream listing;
+  auto run = atmotab::make_run(listing);
+  fill_solar_model(*run);
+  const std::vector<double> nu = frequency_set();
+  double sink = 0.0;
+  for (auto _ : state) {
+    for (double f : nu) {
+      atmotab::setfreq(*run, f);
+      sink += run->FREQ.BNU(NDEPTH / 2);
+    }
+    benchmark::DoNotOptimize(sink);
+  }
+}
+BENCHMARK(BM_setfreq_only)->Unit(benchmark::kMillisecond);
+
+}  // namespace

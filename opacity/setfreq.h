@@ -1,0 +1,14 @@
+// setfreq — fills the FREQ record (frequency, its logarithm, the Boltzmann factor, the stimulated-
+// emission factor, the Planck function and the wavenumber) before an opacity evaluation.
+#pragma once
+
+namespace atmotab {
+
+struct Run;
+
+// Sets FREQ = nu [Hz], FREQLG = ln nu, WAVENO [cm^-1] and, for J = 1..NRHOX from HKT(J),
+// EHVKT(J) = exp(-nu HKT), STIM(J) = 1 - EHVKT and BNU(J) [erg s^-1 cm^-2 Hz^-1 sr^-1].
+// Needs TEMP filled for the current model; nu > 0.
+void setfreq(Run& run, double nu);
+
+}  // namespace atmotab

@@ -1,0 +1,234 @@
+// The opacity driver: clearing, switches, the fixed source order and the totals.
+#include "opacity/kapp.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+#include "common/state.h"
+#include "opacity/elecop.h"
+#include "opacity/hrayop.h"
+#include "opacity/setfreq.h"
+#include "opacity_model.h"
+
+namespace atmotab {
+namespace {
+
+// Every array that a source writes or a total reads: set to JUNK to show what kapp clears.
+std::vector<Dep*> source_arrays(atmotab::Run& r) {
+  return {&r.BHYD.AHYD,  &r.BHYD.SHYD,  &r.BHYD.AH2P,   &r.BHYD.AHMIN,  &r.BHYD.SHMIN,
+          &r.BHYD.SIGH,  &r.BHYD.SIGH2, &r.BHYD.AHLINE, &r.BHYD.SHLINE, &r.BHE.AHE1,
+          &r.BHE.SHE1,   &r.BHE.AHE2,   &r.BHE.SHE2,    &r.BHE.AHEMIN,  &r.BHE.SIGHE,
+          &r.BC.AC1,     &r.BC.SC1,     &r.BMG.AMG1,    &r.BMG.SMG1,    &r.BAL.AAL1,
+          &r.BAL.SAL1,   &r.BSI.ASI1,   &r.BSI.SSI1,    &r.BFE.AFE1,    &r.BFE.SFE1,
+          &r.OPS.ACOOL,  &r.OPS.ALUKE,  &r.OPS.AHOT,    &r.OPS.SIGEL,   &r.OPS.ALINES,
+          &r.OPS.SIGLIN, &r.OPS.AXLINE, &r.OPS.SIGXL,   &r.OPS.AXCONT,  &r.OPS.SIGX,
+          &r.OPS.SXLINE, &r.OPS.SXCONT};
+}
+
+struct Kapp : ::testing::Test {
+  std::ostringstream listing;
+  std::unique_ptr<atmotab::Run> run = make_run(listing);
+  int NSTEPS = -1;
+  double STEPWT = -1.0;
+
+  void SetUp() override {
+    testing::fill_model(*run, testing::SOLAR3);
+    setfreq(*run, 2.99792458e17 / 500.0);  // 500 nm
+  }
+  void only(std::initializer_list<int> on) {
+    run->IF.IFOP.fill(0);
+    for (int i : on) run->IF.IFOP(i) = 1;
+  }
+  void call() { kapp(*run, 1, NSTEPS, STEPWT); }
+  int n() const { return run->RHOX.NRHOX; }
+};
+
+constexpr int HRAY = 4, ELECTRON = 12;
+
+TEST_F(Kapp, all_switches_off_gives_zero_totals_and_planck_source_functions) {
+  only({});
+  for (Dep* a : source_arrays(*run)) a->fill(9.0);  // left over from an earlier frequency
+  call();
+  EXPECT_EQ(NSTEPS, 1);
+  EXPECT_EQ(STEPWT, 1.0);
+  const OptotRec& t = run->OPTOT;
+  for (int j = 1; j <= n(); ++j) {
+    EXPECT_EQ(t.ACONT(j), 0.0);
+    EXPECT_EQ(t.SIGMAC(j), 0.0);
+    EXPECT_EQ(t.ALINE(j), 0.0);
+    EXPECT_EQ(t.SIGMAL(j), 0.0);
+    EXPECT_EQ(t.SCONT(j), run->FREQ.BNU(j));
+    EXPECT_EQ(t.SLINE(j), run->FREQ.BNU(j));
+    EXPECT_EQ(t.ACONT(j) + t.SIGMAC(j), 0.0);  // the driver's ABTOT
+    for (Dep* a : source_arrays(*run)) EXPECT_EQ((*a)(j), 0.0);
+  }
+}
+
+TEST_F(Kapp, only_electron_scattering) {
+  only({ELECTRON});
+  call();
+  for (int j = 1; j <= n(); ++j) {
+    const testing::Layer& l = testing::SOLAR3[j - 1];
+    EXPECT_EQ(run->OPTOT.SIGMAC(j), run->OPS.SIGEL(j));
+    EXPECT_NEAR(run->OPTOT.SIGMAC(j), l.XNE * 6.653e-25 / l.RHO, 1e-15 * run->OPTOT.SIGMAC(j));
+    EXPECT_EQ(run->OPTOT.ACONT(j), 0.0);
+    EXPECT_EQ(run->OPTOT.SCONT(j), run->FREQ.BNU(j));
+    EXPECT_EQ(run->BHYD.SIGH(j), 0.0);
+  }
+}
+
+TEST_F(Kapp, scattering_total_of_the_default_switches) {
+  // Default switches: of the scattering sources only hydrogen Rayleigh and electrons are on.
+  call();
+  for (int j = 1; j <= n(); ++j) {
+    EXPECT_GT(run->BHYD.SIGH(j), 0.0);
+    EXPECT_GT(run->OPS.SIGEL(j), 0.0);
+    EXPECT_EQ(run->OPTOT.SIGMAC(j), run->BHYD.SIGH(j) + run->OPS.SIGEL(j));
+  }
+  // At 500 nm in the cool surface layer Rayleigh scattering dominates, deep down electrons do.
+  EXPECT_GT(run->BHYD.SIGH(1), run->OPS.SIGEL(1));
+  EXPECT_LT(run->BHYD.SIGH(3), run->OPS.SIGEL(3));
+}
+
+TEST_F(Kapp, switch_turned_off_between_calls_leaves_nothing_behind) {
+  only({HRAY, ELECTRON});
+  call();
+  ASSERT_GT(run->BHYD.SIGH(2), 0.0);
+  run->IF.IFOP(HRAY) = 0;
+  call();
+  for (int j = 1; j <= n(); ++j) {
+    EXPECT_EQ(run->BHYD.SIGH(j), 0.0);
+    EXPECT_EQ(run->OPTOT.SIGMAC(j), run->OPS.SIGEL(j));
+  }
+  // Any value other than 1 counts as off.
+  run->IF.IFOP(HRAY) = 2;
+  run->IF.IFOP(ELECTRON) = -1;
+  call();
+  for (int j = 1; j <= n(); ++j) EXPECT_EQ(run->OPTOT.SIGMAC(j), 0.0);
+}
+
+TEST_F(Kapp, sources_run_at_the_current_frequency) {
+  only({HRAY});
+  call();
+  const double s500 = run->BHYD.SIGH(2);
+  setfreq(*run, 2.99792458e17 / 121.567);  // Lyman alpha: inside the zero window
+  call();
+  EXPECT_EQ(run->BHYD.SIGH(2), 0.0);
+  const double nu250 = 2.99792458e17 / 250.0;
+  setfreq(*run, nu250);
+  call();
+  EXPECT_NEAR(run->BHYD.SIGH(2) / s500, hrayop_xsect(nu250) / hrayop_xsect(2.99792458e17 / 500.0),
+              1e-14 * run->BHYD.SIGH(2) / s500);
+  EXPECT_GT(run->BHYD.SIGH(2) / s500, 16.0);  // steeper than lambda^-4 towards Lyman alpha
+}
+
+TEST_F(Kapp, line_and_hook_switches_run_nothing) {
+  call();
+  const OptotRec before = run->OPTOT;
+  for (int i = 14; i <= NIFOP; ++i) run->IF.IFOP(i) = 1;
+  call();
+  EXPECT_EQ(std::memcmp(&before, &run->OPTOT, sizeof(OptotRec)), 0);
+  for (int j = 1; j <= n(); ++j) EXPECT_EQ(run->OPTOT.SLINE(j), run->FREQ.BNU(j));
+}
+
+TEST(kapp_switch_name, twenty_switches_in_order) {
+  const char* names[] = {"H1",    "H2PLUS",   "HMINUS", "HRAY",   "HE1",      "HE2",   "HEMINUS",
+                         "HERAY", "COOL",     "LUKE",   "HOT",    "ELECTRON", "H2RAY", "HLINES",
+                         "LINES", "LINESCAT", "XLINES", "XLSCAT", "XCONT",    "XSCAT"};
+  for (int i = 1; i <= NIFOP; ++i) EXPECT_STREQ(kapp_switch_name(i), names[i - 1]) << i;
+}
+
+// The totals step with hand-set source arrays (one depth).
+struct Totals : ::testing::Test {
+  std::ostringstream listing;
+  std::unique_ptr<atmotab::Run> run = make_run(listing);
+  void SetUp() override {
+    run->RHOX.NRHOX = 1;
+    run->FREQ.BNU(1) = 1.0;
+  }
+};
+
+TEST_F(Totals, every_absorber_once_with_its_own_source_function) {
+  atmotab::Run& r = *run;
+  // LTE group (source function BNU = 1): four absorbers of 1.
+  r.BHYD.AH2P(1) = r.BHE.AHEMIN(1) = r.OPS.ALUKE(1) = r.OPS.AHOT(1) = 1.0;
+  // Ten absorbers of 1 with source functions 1..10.
+  struct Pair {
+    Dep *a, *s;
+  };
+  const Pair pairs[] = {{&r.BHYD.AHYD, &r.BHYD.SHYD},   {&r.BHYD.AHMIN, &r.BHYD.SHMIN},
+                        {&r.OPS.AXCONT, &r.OPS.SXCONT}, {&r.BHE.AHE1, &r.BHE.SHE1},
+                        {&r.BHE.AHE2, &r.BHE.SHE2},     {&r.BC.AC1, &r.BC.SC1},
+                        {&r.BMG.AMG1, &r.BMG.SMG1},     {&r.BAL.AAL1, &r.BAL.SAL1},
+                        {&r.BSI.ASI1, &r.BSI.SSI1},     {&r.BFE.AFE1, &r.BFE.SFE1}};
+  int k = 0;
+  for (const Pair& p : pairs) {
+    (*p.a)(1) = 1.0;
+    (*p.s)(1) = ++k;
+  }
+  r.OPS.ACOOL(1) = 100.0;  // the cool-metal sum is not a total's term
+  kapp_totals(r);
+  EXPECT_EQ(r.OPTOT.ACONT(1), 14.0);
+  EXPECT_DOUBLE_EQ(r.OPTOT.SCONT(1), (4.0 + 55.0) / 14.0);
+  EXPECT_EQ(r.OPTOT.SIGMAC(1), 0.0);
+}
+
+TEST_F(Totals, scattering_and_line_totals) {
+  atmotab::Run& r = *run;
+  r.BHYD.SIGH(1) = 1.0;
+  r.BHE.SIGHE(1) = 2.0;
+  r.OPS.SIGEL(1) = 4.0;
+  r.BHYD.SIGH2(1) = 8.0;
+  r.OPS.SIGX(1) = 16.0;
+  r.OPS.SIGLIN(1) = 32.0;
+  r.OPS.SIGXL(1) = 64.0;
+  // Lines: AHLINE 1 with SHLINE 4, ALINES 1 with BNU = 1, AXLINE 2 with SXLINE 0.5.
+  r.BHYD.AHLINE(1) = 1.0;
+  r.BHYD.SHLINE(1) = 4.0;
+  r.OPS.ALINES(1) = 1.0;
+  r.OPS.AXLINE(1) = 2.0;
+  r.OPS.SXLINE(1) = 0.5;
+  kapp_totals(r);
+  EXPECT_EQ(r.OPTOT.SIGMAC(1), 31.0);
+  EXPECT_EQ(r.OPTOT.SIGMAL(1), 96.0);
+  EXPECT_EQ(r.OPTOT.ALINE(1), 4.0);
+  EXPECT_EQ(r.OPTOT.SLINE(1), (4.0 + 1.0 + 1.0) / 4.0);
+  EXPECT_EQ(r.OPTOT.ACONT(1), 0.0);
+  EXPECT_EQ(r.OPTOT.SCONT(1), 1.0);
+}
+
+TEST_F(Totals, summed_left_to_right_with_the_lte_group_first) {
+  atmotab::Run& r = *run;
+  const double h = std::ldexp(1.0, -53);  // half an ulp of 1
+  // AHYD + (AH2P + AHEMIN): the group sums to a full ulp and survives; added one by one to AHYD
+  // each half ulp would round away (to even) and ACONT would be exactly 1.
+  r.BHYD.AHYD(1) = 1.0;
+  r.BHYD.AH2P(1) = h;
+  r.BHE.AHEMIN(1) = h;
+  // SIGH + SIGHE + SIGEL strictly left to right: both half ulps round away.
+  r.BHYD.SIGH(1) = 1.0;
+  r.BHE.SIGHE(1) = h;
+  r.OPS.SIGEL(1) = h;
+  kapp_totals(r);
+  EXPECT_EQ(r.OPTOT.ACONT(1), 1.0 + 2 * h);
+  EXPECT_EQ(r.OPTOT.SIGMAC(1), 1.0);
+}
+
+TEST_F(Totals, source_function_guard_for_zero_and_negative_absorption) {
+  atmotab::Run& r = *run;
+  r.FREQ.BNU(1) = 0.25;
+  r.BHYD.AHYD(1) = -1.0;  // no division where the total absorption is not positive
+  r.BHYD.SHYD(1) = 7.0;
+  r.OPS.ALINES(1) = -1.0;
+  kapp_totals(r);
+  EXPECT_EQ(r.OPTOT.ACONT(1), -1.0);
+  EXPECT_EQ(r.OPTOT.SCONT(1), 0.25);
+  EXPECT_EQ(r.OPTOT.SLINE(1), 0.25);
+}
+
+}  // namespace
+}  // namespace atmotab

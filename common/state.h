@@ -13,6 +13,7 @@
 #include <string>
 
 #include "common/array.h"
+#include "common/elements.h"
 #include "common/listing.h"
 #include "common/unformatted.h"
 
@@ -185,6 +186,25 @@ struct Run {
     Arr<double, MAXMU> MU;  // MU(I)  cosines of the angles, I = 1..NMU
     int NMU = 1;            // NMU    number of angles
   } MUS;
+
+  // Element and population records (common/elements.h).
+  ElemRec ELEM;      // ELEM     abundances, atomic masses, symbols, XABUND, WTMOLE
+  PotionRec POTION;  // POTION   packed ionization potentials [cm^-1]
+  IfequaRec IFEQUA;  // IFEQUA   set-up of the molecular equilibrium
+  XnmolRec XNMOL;    // XNMOL    molecule codes and molecular populations
+  ChohRec CHOH;      // CHOH     CH and OH populations for the cool-metal opacity
+  BhydRec BHYD;      // BHYD     hydrogen: departure coefficients, opacities, populations
+  BheRec BHE;        // BHE      helium
+  BbRec BB;          // BB       boron
+  BcRec BC;          // BC       carbon
+  BoRec BO;          // BO       oxygen
+  BnaRec BNA;        // BNA      sodium
+  BmgRec BMG;        // BMG      magnesium
+  BalRec BAL;        // BAL      aluminium
+  BsiRec BSI;        // BSI      silicon
+  BkRec BK;          // BK       potassium
+  BcaRec BCA;        // BCA      calcium
+  BfeRec BFE;        // BFE      iron
 
   // EDGE: the edge list and the frequency set built from it; filled once per run.
   struct EdgeRec {

@@ -1,0 +1,228 @@
+// atomic_data — parsing of the atomic data tables (format in the headers of data/potion.txt,
+// ipftab.txt, fegrpf.txt, pfground.txt). Every table starts with '#' comment lines, then a format
+// line "format atmotab-<name> 1", a count line, and one row per line; each loader checks the
+// format, the counts and the row indices, so that a damaged or misordered table stops the run
+// instead of filling wrong slots.
+#include "populations/atomic_data.h"
+
+#include <charconv>
+#include <string>
+#include <vector>
+
+#include "common/error.h"
+
+namespace atmotab {
+namespace {
+
+// Rows of the packed table per element Z = 1..29 (first row of Z); Z >= 29 has three rows each.
+constexpr int LOCZ[30] = {0,  1,  3,  6,  10, 14, 18,  22,  27,  33,  39,  45,  51,  57,  63,
+                          69, 75, 81, 86, 91, 96, 101, 106, 111, 116, 121, 126, 131, 136, 141};
+
+class TableReader {
+ public:
+  TableReader(std::string_view text, std::string name) : text_(text), name_(std::move(name)) {}
+
+  // The next non-comment line split at blanks; empty at the end of the text.
+  std::vector<std::string_view> next() {
+    while (pos_ < text_.size()) {
+      std::size_t end = text_.find('\n', pos_);
+      if (end == std::string_view::npos) end = text_.size();
+      std::string_view line = text_.substr(pos_, end - pos_);
+      pos_ = end + 1;
+      ++line_no_;
+      if (line.empty() || line.front() == '#') continue;
+      std::vector<std::string_view> fields;
+      std::size_t i = 0;
+      while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
+        std::size_t j = i;
+        while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '\r') ++j;
+        if (j > i) fields.push_back(line.substr(i, j - i));
+        i = j;
+      }
+      if (!fields.empty()) return fields;
+    }
+    return {};
+  }
+
+  [[noreturn]] void fail(const std::string& what) const {
+    throw atmo_error(EXIT_IO, "atomic_data",
+                     "data/" + name_ + " line " + std::to_string(line_no_) + ": " + what);
+  }
+
+  // A data row with exactly n fields.
+  std::vector<std::string_view> row(std::size_t n) {
+    std::vector<std::string_view> f = next();
+    if (f.empty()) fail("table ends early");
+    if (f.size() != n)
+      fail("expected " + std::to_string(n) + " fields, found " + std::to_string(f.size()));
+    return f;
+  }
+
+  void expect_format(std::string_view format) {
+    std::vector<std::string_view> f = next();
+    if (f.size() != 3 || f[0] != "format" || f[1] != format || f[2] != "1")
+      fail("format line is not 'format " + std::string(format) + " 1'");
+  }
+
+  void expect_end() {
+    if (!next().empty()) fail("more rows than the count line announces");
+  }
+
+  long integer(std::string_view s) const {
+    long v = 0;
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || p != s.data() + s.size())
+      fail("'" + std::string(s) + "' is not an integer");
+    return v;
+  }
+
+  // A decimal constant rounded to single precision.
+  float real(std::string_view s) const {
+    float v = 0;
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || p != s.data() + s.size())
+      fail("'" + std::string(s) + "' is not a number");
+    return v;
+  }
+
+  void expect(long got, long want, const char* what) const {
+    if (got != want)
+      fail(std::string(what) + " " + std::to_string(got) + ", expected " + std::to_string(want));
+  }
+
+ private:
+  std::string_view text_;
+  std::string name_;
+  std::size_t pos_ = 0;
+  int line_no_ = 0;
+};
+
+// Element and stage of packed row N (the partition-function routine's row numbering).
+void ipftab_species(int n, int& z, int& ion) {
+  if (n >= 354) {
+    z = n <= 359 ? 6 : 7;
+    ion = n - (z == 6 ? 353 : 359);
+  } else if (n >= LOCZ[29]) {
+    z = (n - 54) / 3;
+    ion = n - 3 * z - 53;
+  } else {
+    z = 1;
+    while (LOCZ[z + 1] <= n) ++z;
+    ion = n - LOCZ[z] + 1;
+  }
+}
+
+}  // namespace
+
+void load_potion(std::string_view text, double* potion, int n) {
+  TableReader r(text, "potion.txt");
+  r.expect_format("atmotab-potion");
+  std::vector<std::string_view> c = r.row(2);
+  if (c[0] != "slots") r.fail("count line is not 'slots 840'");
+  r.expect(r.integer(c[1]), NPOTION, "slot count");
+  for (int k = 1; k <= NPOTION; ++k) {
+    c = r.row(2);
+    r.expect(r.integer(c[0]), k, "slot");
+    const float v = r.real(c[1]);
+    if (!(v >= 0.0f)) r.fail("negative ionization potential");
+    potion[k - 1] = static_cast<double>(v);
+  }
+  r.expect_end();
+  for (int k = NPOTION + 1; k <= n; ++k) potion[k - 1] = 0.0;
+}
+
+void load_ipftab(std::string_view text, Ipftab& ipftab) {
+  TableReader r(text, "ipftab.txt");
+  r.expect_format("atmotab-ipftab");
+  std::vector<std::string_view> c = r.row(4);
+  if (c[0] != "rows" || c[2] != "words") r.fail("count line is not 'rows 365 words 6'");
+  r.expect(r.integer(c[1]), IPFTAB_ROWS, "row count");
+  r.expect(r.integer(c[3]), 6, "word count");
+  for (int n = 1; n <= IPFTAB_ROWS; ++n) {
+    c = r.row(9);
+    r.expect(r.integer(c[0]), n, "row");
+    int z = 0, ion = 0;
+    ipftab_species(n, z, ion);
+    r.expect(r.integer(c[1]), z, "element of the row:");
+    r.expect(r.integer(c[2]), ion, "stage of the row:");
+    for (int i = 1; i <= 6; ++i) {
+      const long w = r.integer(c[2 + i]);
+      if (w < 0 || w > 2147483647L) r.fail("word outside 32 bits");
+      if (i <= 5 && (w % 10 < 1 || w % 10 > 4)) r.fail("scale digit of a word outside 1..4");
+      ipftab(i, n) = static_cast<std::int32_t>(w);
+    }
+  }
+  r.expect_end();
+}
+
+void load_fegrpf(std::string_view text, Fegrpf& fegrpf) {
+  TableReader r(text, "fegrpf.txt");
+  r.expect_format("atmotab-fegrpf");
+  std::vector<std::string_view> c = r.row(8);
+  if (c[0] != "elements" || c[2] != "stages" || c[4] != "rows" || c[6] != "columns")
+    r.fail("count line is not 'elements 9 stages 10 rows 56 columns 7'");
+  r.expect(r.integer(c[1]), 9, "element count");
+  r.expect(r.integer(c[3]), 10, "stage count");
+  r.expect(r.integer(c[5]), 56, "row count");
+  r.expect(r.integer(c[7]), 7, "column count");
+  for (int iz = 20; iz <= 28; ++iz) {
+    for (int ion = 1; ion <= 10; ++ion) {
+      for (int row = 1; row <= 56; ++row) {
+        c = r.row(10);
+        r.expect(r.integer(c[0]), iz, "element");
+        r.expect(r.integer(c[1]), ion, "stage");
+        r.expect(r.integer(c[2]), row, "temperature row");
+        for (int l = 1; l <= 7; ++l) {
+          const float v = r.real(c[2 + l]);
+          if (!(v > 0.0f) || v > 3.0e38f) r.fail("partition function not finite and positive");
+          fegrpf(l, row, ion + 10 * (iz - 20)) = v;
+        }
+      }
+    }
+  }
+  r.expect_end();
+}
+
+void load_pfground(std::string_view text, PfgroundLevels& pfg) {
+  TableReader r(text, "pfground.txt");
+  r.expect_format("atmotab-pfground");
+  std::vector<std::string_view> c = r.row(4);
+  if (c[0] != "nelion" || c[2] != "levels") r.fail("count line is not 'nelion 336 levels N'");
+  r.expect(r.integer(c[1]), NELION_MAX, "NELION count");
+  const long nlevels = r.integer(c[3]);
+  if (nlevels < 0 || nlevels > PFGROUND_MAXLEV)
+    r.fail("level count " + std::to_string(nlevels) + " outside 0.." +
+           std::to_string(PFGROUND_MAXLEV));
+  int k = 0;
+  for (int nelion = 1; nelion <= NELION_MAX; ++nelion) {
+    c = r.next();
+    if (c.size() < 5) r.fail(c.empty() ? "table ends early" : "short row");
+    r.expect(r.integer(c[0]), nelion, "NELION");
+    r.expect(r.integer(c[1]), (nelion - 1) / 6 + 1, "element of NELION");
+    r.expect(r.integer(c[2]), (nelion - 1) % 6 + 1, "stage of NELION");
+    const long nlev = r.integer(c[3]);
+    pfg.LOC(nelion) = k + 1;
+    pfg.NLEV(nelion) = static_cast<int>(nlev);
+    pfg.GCON(nelion) = 0.0;
+    if (nlev == 0) {
+      if (c.size() != 5) r.fail("a constant weight takes one value");
+      pfg.GCON(nelion) = static_cast<double>(r.real(c[4]));
+      continue;
+    }
+    if (nlev < 0 || c.size() != static_cast<std::size_t>(4 + 2 * nlev))
+      r.fail("level count and number of g, E pairs disagree");
+    if (k + nlev > nlevels) r.fail("more levels than the count line announces");
+    for (long i = 0; i < nlev; ++i) {
+      ++k;
+      pfg.G(k) = static_cast<double>(r.real(c[4 + 2 * i]));
+      pfg.E(k) = static_cast<double>(r.real(c[5 + 2 * i]));
+      if (!(pfg.G(k) > 0.0) || !(pfg.E(k) >= 0.0)) r.fail("weight or energy out of range");
+    }
+  }
+  r.expect_end();
+  r.expect(k, nlevels, "levels in the lists:");
+  pfg.NUSED = k;
+}
+
+}  // namespace atmotab

@@ -22,11 +22,11 @@
 namespace atmotab {
 namespace {
 
-constexpr double CONVERGED = sp(0.0005f);   // relative change that ends the iteration
-constexpr double NEAR = sp(0.05f);          // relative change below which donors drop at 1e-4
-constexpr double DROP_FAR = sp(1e-5f);      // donor threshold while the change is large
-constexpr double DROP_NEAR = 1e-4;          // donor threshold once the change is below NEAR
-constexpr double AMU = sp(1.66e-24f);       // atomic mass unit [g]
+constexpr double CONVERGED = sp(0.0005f);  // relative change that ends the iteration
+constexpr double NEAR = sp(0.05f);         // relative change below which donors drop at 1e-4
+constexpr double DROP_FAR = sp(1e-5f);     // donor threshold while the change is large
+constexpr double DROP_NEAR = 1e-4;         // donor threshold once the change is below NEAR
+constexpr double AMU = sp(1.66e-24f);      // atomic mass unit [g]
 
 constexpr const char* HEADING_FORMAT = "('1',/,/,/,/,50X,'ELECTRON CONTRIBUTIONS',/,2X,20(4X,A2))";
 constexpr const char* DEPTH_FORMAT = "(I3,20F6.3)";

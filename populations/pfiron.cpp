@@ -17,8 +17,8 @@
 namespace atmotab {
 namespace {
 
-constexpr float LN10 = 2.3025851f;       // ln 10 (single precision)
-constexpr float EV_TO_CM = 8065.479f;    // cm^-1 per eV
+constexpr float LN10 = 2.3025851f;     // ln 10 (single precision)
+constexpr float EV_TO_CM = 8065.479f;  // cm^-1 per eV
 // Lowering of the table columns [cm^-1] and their log10.
 constexpr float POTLO_COL[7] = {500.f, 1000.f, 2000.f, 4000.f, 8000.f, 16000.f, 32000.f};
 constexpr float POTLOLOG[7] = {2.69897f, 3.f, 3.30103f, 3.60206f, 3.90309f, 4.20412f, 4.50515f};

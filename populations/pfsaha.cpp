@@ -2,7 +2,8 @@
 // partition functions of every stage and the Debye lowering of the ionization potentials.
 // Sources: Saha equation n(i+1) ne / n(i) = 2 (2 pi m k T / h^2)^1.5 U(i+1)/U(i) exp(-chi/kT),
 //          2 (2 pi m k / h^2)^1.5 = 4.8296e15 cm^-3 K^-1.5; Debye length
-//          sqrt(kT / (4 pi e^2 n)), 4 pi e^2 = 2.8965e-18 esu^2; lowering e^2/D = 1.44e-7 eV cm / D.
+//          sqrt(kT / (4 pi e^2 n)), 4 pi e^2 = 2.8965e-18 esu^2; lowering e^2/D = 1.44e-7 eV cm /
+//          D.
 // Inputs:  T, TK, TKEV, HCKT, TLOG (J); P, XNE (J); POTION; departure coefficients (pflight).
 // Output:  ANSWER(J) or ANSWER(J,1..NION): fractions, fractions over partition functions,
 //          partition functions or free electrons per atom (see pfsaha.h).
@@ -20,12 +21,12 @@
 namespace atmotab {
 namespace {
 
-constexpr double SAHA_CONST = 4.8296e15;    // 2 (2 pi m_e k / h^2)^1.5 [cm^-3 K^-1.5]
-constexpr double FOUR_PI_E2 = 2.8965e-18;   // 4 pi e^2 [esu^2]
-constexpr double E2_EV_CM = 1.44e-7;        // e^2 [eV cm]
-constexpr double POTLOW_MAX = 1.0;          // largest lowering of the neutral potential [eV]
-constexpr double EV_TO_CM = 8065.479;       // cm^-1 per eV
-constexpr double SAHA_EXP_MAX = 75.0;       // cap of the Saha exponent
+constexpr double SAHA_CONST = 4.8296e15;   // 2 (2 pi m_e k / h^2)^1.5 [cm^-3 K^-1.5]
+constexpr double FOUR_PI_E2 = 2.8965e-18;  // 4 pi e^2 [esu^2]
+constexpr double E2_EV_CM = 1.44e-7;       // e^2 [eV cm]
+constexpr double POTLOW_MAX = 1.0;         // largest lowering of the neutral potential [eV]
+constexpr double EV_TO_CM = 8065.479;      // cm^-1 per eV
+constexpr double SAHA_EXP_MAX = 75.0;      // cap of the Saha exponent
 
 void check_depth(Run& run, int j) {
   const double p = run.STATE.P(j), t = run.TEMP.T(j), xne = run.STATE.XNE(j);
@@ -34,8 +35,8 @@ void check_depth(Run& run, int j) {
   const double v = !(p > 0) ? p : !(t > 0) ? t : xne;
   run.LISTING.print("(1X,'NON-POSITIVE ',A,' AT DEPTH',I3,1P,E12.3)", {what, j, v});
   throw atmo_error(EXIT_FAILURE_REPORTED, "pfsaha",
-                   "non-positive " + what + " (" + std::to_string(v) + ") at depth J = " +
-                       std::to_string(j) + "; the model cannot be ionized");
+                   "non-positive " + what + " (" + std::to_string(v) +
+                       ") at depth J = " + std::to_string(j) + "; the model cannot be ionized");
 }
 
 }  // namespace
@@ -97,8 +98,9 @@ void pfsaha(Run& run, int j, int iz, int nion, int mode, double* answer) {
     const double cf = SAHA_CONST * t * std::sqrt(t) / run.STATE.XNE(j);
     Arr<double, PF_MAXION> r;
     for (int ion = 1; ion <= w.NUSED - 1; ++ion)
-      r(ion + 1) = std::exp(-std::min((w.IP(ion) - w.POTLO(ion)) / run.TEMP.TKEV(j), SAHA_EXP_MAX)) *
-                   cf * w.PART(ion + 1) / w.PART(ion);
+      r(ion + 1) =
+          std::exp(-std::min((w.IP(ion) - w.POTLO(ion)) / run.TEMP.TKEV(j), SAHA_EXP_MAX)) * cf *
+          w.PART(ion + 1) / w.PART(ion);
     // Normalization nested from the top stage: 1 + R2 (1 + R3 (1 + ...)).
     double s = 1;
     for (int ion = w.NUSED; ion >= 2; --ion) s = 1 + r(ion) * s;

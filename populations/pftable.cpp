@@ -19,7 +19,7 @@ namespace atmotab {
 namespace {
 
 // First packed-table row of Z = 1..29: row of stage ION of Z <= 28 is LOCZ(Z) + ION - 1.
-constexpr int LOCZ[29] = {1,  3,  6,  10, 14, 18, 22, 27,  33,  39,  45,  51,  57,  63, 69,
+constexpr int LOCZ[29] = {1,  3,  6,  10, 14, 18,  22,  27,  33,  39,  45,  51,  57,  63, 69,
                           75, 81, 86, 91, 96, 101, 106, 111, 116, 121, 126, 131, 136, 141};
 constexpr int ROW_C = 354;  // C I..VI occupy rows 354..359
 constexpr int ROW_N = 360;  // N I..VI occupy rows 360..365
@@ -70,8 +70,7 @@ double pftable(const Run& run, int j, int iz, int ion, int row, const SahaWork& 
   // Below the first point the extrapolation may not fall under the ground weight, recognised as
   // a first value that the second rounds to.
   double pmin = 1;
-  if (it % 2 == 1 && dt < 0 && wi.ks <= 1 &&
-      static_cast<int>(p1) == static_cast<int>(p2 + 0.5))
+  if (it % 2 == 1 && dt < 0 && wi.ks <= 1 && static_cast<int>(p1) == static_cast<int>(p2 + 0.5))
     pmin = static_cast<int>(p1);
   double part = std::max(pmin, p1 + (p2 - p1) * dt);
   if (t < 2 * ts) return std::max(pfground(run, 6 * (iz - 1) + ion, t), part);

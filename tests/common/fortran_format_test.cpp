@@ -1,0 +1,517 @@
+// Formatted output against gfortran: a table of formats x values printed by one generated Fortran
+// program and by FortranFormat, compared byte for byte; whole listing statements (groups,
+// reversion, items running out); hand-checked records and the error paths.
+#include "common/fortran_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cinttypes>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "common/error.h"
+#include "support/tools.h"
+
+namespace atmotab {
+namespace {
+
+using testing::have_gfortran;
+using testing::run_fortran;
+using testing::TempDir;
+using testing::write_file;
+
+std::string hex_of(double x) {
+  std::uint64_t b;
+  std::memcpy(&b, &x, sizeof b);
+  char buf[20];
+  std::snprintf(buf, sizeof buf, "%016" PRIX64, b);
+  return buf;
+}
+
+std::string describe(double x) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.17g (0x%s)", x, hex_of(x).c_str());
+  return buf;
+}
+
+// Lines of TEXT, each without its '\n'.
+std::vector<std::string> split_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t nl = text.find('\n', start);
+    if (nl == std::string::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, nl - start));
+    start = nl + 1;
+  }
+  return lines;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hand-checked records (each confirmed once with gfortran 12 as well).
+
+struct Hand {
+  const char* fmt;
+  std::vector<FItem> items;
+  const char* expected;
+};
+
+TEST(FortranFormat, HandCheckedRecords) {
+  const double neg_zero = -0.0;
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<Hand> cases = {
+      // Ties of the exact binary value go to even; 9.9995 is below its tie in binary.
+      {"(F5.2)", {0.125}, " 0.12\n"},
+      {"(F3.0)", {2.5}, " 2.\n"},
+      {"(F10.0)", {0.5}, "        0.\n"},
+      {"(F6.3)", {9.9995}, " 9.999\n"},
+      // Leading zero only when there is room; with d = 0 it is the only digit.
+      {"(F4.2)", {-0.5}, "-.50\n"},
+      {"(F3.2)", {0.0}, ".00\n"},
+      {"(F2.0)", {0.4}, "0.\n"},
+      {"(F1.0)", {0.4}, "*\n"},
+      {"(F2.0)", {-0.4}, "**\n"},
+      // The sign of values rounding to zero, and of -0.
+      {"(F5.2)", {-0.001}, "-0.00\n"},
+      {"(F5.2)", {neg_zero}, "-0.00\n"},
+      {"(E12.4)", {neg_zero}, " -0.0000E+00\n"},
+      // E forms: leading zero, scale factors, three-digit exponents without the letter.
+      {"(E12.4)", {1.5}, "  0.1500E+01\n"},
+      {"(E10.4)", {1.5}, "0.1500E+01\n"},
+      {"(E10.4)", {-1.5}, "-.1500E+01\n"},
+      {"(1PE12.4)", {0.0}, "  0.0000E+00\n"},
+      {"(-1PE12.4)", {1.5}, "  0.0150E+02\n"},
+      {"(2PE12.4)", {1.5}, "  15.000E-01\n"},
+      {"(3PE12.2)", {1.5}, "    150.E-02\n"},
+      {"(E12.4)", {1.5e100}, "  0.1500+101\n"},
+      {"(1PE12.4)", {9.99995}, "  1.0000E+01\n"},
+      {"(E12.4)", {9.99995e99}, "  0.1000+101\n"},
+      {"(E12.4E1)", {1.5e10}, "************\n"},
+      {"(E12.4E3)", {1.5e10}, " 0.1500E+011\n"},
+      {"(D12.4)", {1.5e10}, "  0.1500D+11\n"},
+      {"(E8.2)", {-1e150}, "-.10+151\n"},
+      // kP multiplies F values by 10^k, rounding at the shifted position.
+      {"(1PF10.3)", {1.5}, "    15.000\n"},
+      {"(-2PF10.3)", {1234.5678}, "    12.346\n"},
+      {"(-4PF10.3)", {1245.0}, "     0.124\n"},
+      {"(-4PF10.3)", {1255.0}, "     0.126\n"},
+      {"(-1PF10.0)", {15.0}, "        2.\n"},
+      {"(F20.7)", {1e120}, "********************\n"},
+      // Integers.
+      {"(I5.3,I5.0,I2)", {7, 0, 123}, "  007     **\n"},
+      {"(I0,1X,I0)", {-7, 0}, "-7 0\n"},
+      // Infinity and NaN.
+      {"(F3.0,F4.0,F8.0,F9.0,F3.0)",
+       {inf, -inf, -inf, -inf, -inf},
+       "Inf-Inf    -Inf-Infinity***\n"},
+      // Items running out: literals before the next data descriptor are written, X is not.
+      {"(I5,'abc',I5)", {1}, "    1abc\n"},
+      {"(I5,5X,I5)", {1}, "    1\n"},
+      {"(I5,5X,/)", {1}, "    1\n\n"},
+      {"(I5,:,'x',I5)", {1}, "    1\n"},
+      {"(I5)", {}, "\n"},
+      {"('1')", {}, "1\n"},
+      {"('ab',3X,/,'c')", {}, "ab\nc\n"},
+      {"(X,I2,3/,I2)", {1, 2}, "  1\n\n\n 2\n"},
+      // Reversion: a new record, back to the last top-level group; no trailing X blanks.
+      {"(I5,5X)", {1, 2}, "    1\n    2\n"},
+      {"(1P,E12.4,(F10.3))", {1.0, 2.0, 3.0}, "  1.0000E+00    20.000\n    30.000\n"},
+      // Literals, Hollerith, A.
+      {"(3HABC,I2)", {5}, "ABC 5\n"},
+      {"(\"a\"\"b\",'c''d')", {}, "a\"bc'd\n"},
+      {"(A,A2,A5)", {"xyz", "xyz", "xyz"}, "xyzxy  xyz\n"},
+  };
+  for (const Hand& c : cases) {
+    std::string got;
+    try {
+      got = fortran_write(c.fmt, std::span<const FItem>(c.items));
+    } catch (const atmo_error& e) {
+      got = std::string("throws: ") + e.what();
+    }
+    EXPECT_EQ(got, c.expected) << "format " << c.fmt;
+  }
+}
+
+TEST(FortranFormat, AppendCharsMakesOneCharacterItems) {
+  std::vector<FItem> items;
+  const char card[] = "AB C";
+  append_chars(items, card, 4);
+  ASSERT_EQ(items.size(), 4u);
+  EXPECT_EQ(FortranFormat("(1X,80A1)").write(items), " AB C\n");
+}
+
+TEST(FortranFormat, ErrorsNameTheFormat) {
+  struct Bad {
+    const char* fmt;
+    std::vector<FItem> items;
+  };
+  const std::vector<Bad> cases = {
+      {"(I5", {1}},      {"I5)", {1}},         {"(Q5)", {1}},         {"(F5)", {1.0}},
+      {"(I5,,I5)", {1}}, {"('abc)", {}},       {"(I5)x", {1}},        {"(E0.3)", {1.0}},
+      {"(I5)", {1.0}},   {"(F5.2)", {1}},      {"(A)", {1}},          {"(E12.4)", {"a"}},
+      {"('1')", {1}},    {"(4PE12.2)", {1.0}}, {"(-2PE12.2)", {1.0}}, {"(I5,('x'))", {1, 2}},
+  };
+  for (const Bad& c : cases) {
+    try {
+      const std::string out = fortran_write(c.fmt, std::span<const FItem>(c.items));
+      ADD_FAILURE() << "format " << c.fmt << " did not throw, wrote '" << out << "'";
+    } catch (const atmo_error& e) {
+      EXPECT_EQ(e.status(), 1) << c.fmt;
+      EXPECT_EQ(e.where(), "format") << c.fmt;
+      EXPECT_NE(std::string(e.what()).find(c.fmt), std::string::npos)
+          << "message does not name the format: " << e.what();
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Comparison with gfortran.
+
+const char* const REAL_FORMATS[] = {
+    "(E12.4)",    "(1PE12.4)", "(1P,E25.15)", "(F20.7)",   "(F5.2)",     "(F10.2)",    "(F6.3)",
+    "(F9.1)",     "(F8.4)",    "(F11.4)",     "(F7.4)",    "(F6.2)",     "(1PE13.6)",  "(1PE10.3)",
+    "(1PE11.4)",  "(1PE12.3)", "(F12.2)",     "(E9.2)",    "(E10.4)",    "(E8.1E3)",   "(2PE12.4)",
+    "(-1PE12.4)", "(F3.0)",    "(F4.0)",      "(1PF10.3)", "(-2PF10.3)", "(-4PF10.3)", "(E12.4E1)",
+    "(D12.4)",    "(ES12.4)",  "(1PE8.1)",    "(F4.2)",    "(F3.1)",     "(E7.1)",     "(E15.8E4)",
+    "(3PE14.5)",  "(F40.20)",  "(1PF20.7)",   "(E30.20)",  "(1P,E9.2)",  "(F1.0)",     "(E12.4E2)",
+};
+
+const char* const INT_FORMATS[] = {"(I5)",   "(I1)", "(I3)",  "(I10)", "(I5.3)",
+                                   "(I4.0)", "(I2)", "(I20)", "(I0)",  "(I12.10)"};
+
+std::vector<double> real_values() {
+  std::vector<double> v = {
+      0.0,         -0.0,   0.125,       -0.125, 2.5,    0.5,     1.5e-5,  9.99995,  -9.99995,
+      9.9995,      99.995, 0.995,       0.05,   0.005,  1.0,     10.0,    100.0,    0.1,
+      1e-5,        1e5,    1e10,        9.5,    0.95,   0.0095,  1e99,    1e100,    9.99995e99,
+      1e-99,       1e-100, 9.9995e-100, 1e300,  1e-300, DBL_MAX, DBL_MIN, 4.9e-324, -DBL_MAX,
+      12345.5,     0.45,   1.25,        1.35,   2437.5, 24375.0, 1e15,    1.234e15, 123456789.123,
+      0.000499999, 0.0005, 5e3,         1245.0, 1255.0, 15.0,    25.0};
+  const double inf = std::numeric_limits<double>::infinity();
+  v.push_back(inf);
+  v.push_back(-inf);
+  v.push_back(std::numeric_limits<double>::quiet_NaN());
+  std::mt19937_64 rng(20240611);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  // Random magnitudes 1e-120 .. 1e120, both signs.
+  for (int j = 0; j < 1500; ++j) {
+    const double x = (1.0 + 9.0 * u(rng)) * std::pow(10.0, std::floor(-120.0 + 240.0 * u(rng)));
+    v.push_back(j % 2 ? -x : x);
+  }
+  // Moderate magnitudes where F fields print digits.
+  for (int j = 0; j < 800; ++j) {
+    const double x = u(rng) * std::pow(10.0, std::floor(-6.0 + 14.0 * u(rng)));
+    v.push_back(j % 3 ? x : -x);
+  }
+  // Near-ties: short decimals ending in 5, and sums of powers of two that are exact ties.
+  for (int j = 0; j < 500; ++j) {
+    const int digits = 1 + static_cast<int>(u(rng) * 8);
+    const long long m = static_cast<long long>(u(rng) * std::pow(10.0, digits)) * 10 + 5;
+    const double x = static_cast<double>(m) * std::pow(10.0, -static_cast<int>(u(rng) * 10));
+    v.push_back(j % 2 ? -x : x);
+  }
+  for (int j = 0; j < 300; ++j) {
+    const double x = std::ldexp(static_cast<double>(rng() % 100000), -static_cast<int>(rng() % 12));
+    v.push_back(j % 2 ? -x : x);
+  }
+  // Values just below a power of ten.
+  for (int e = -10; e <= 10; ++e) {
+    const double p = std::pow(10.0, e);
+    v.push_back(p * 0.99995);
+    v.push_back(p * 0.999995);
+    v.push_back(std::nextafter(p, 0.0));
+    v.push_back(-p * 0.9999999);
+  }
+  return v;
+}
+
+std::vector<long long> int_values() {
+  std::vector<long long> v = {0,         1,         -1,         9,          10,     -9,
+                              -10,       99,        100,        -99,        999,    -999,
+                              1000,      99999,     100000,     -9999,      -10000, 12345,
+                              LLONG_MAX, LLONG_MIN, 2147483647, -2147483647};
+  std::mt19937_64 rng(7);
+  for (int j = 0; j < 400; ++j) {
+    const int digits = 1 + static_cast<int>(rng() % 18);
+    long long x =
+        static_cast<long long>(rng() % static_cast<unsigned long long>(std::pow(10.0, digits)));
+    v.push_back(j % 2 ? -x : x);
+  }
+  return v;
+}
+
+// One item of a whole-statement case, with its Fortran spelling.
+using Item = std::variant<long long, double, std::string>;
+
+struct Statement {
+  std::string fmt;
+  std::vector<Item> items;
+};
+
+std::vector<Item> chars(const std::string& s) {
+  std::vector<Item> v;
+  for (char c : s) v.emplace_back(std::string(1, c));
+  return v;
+}
+
+std::vector<Statement> statements() {
+  std::vector<Statement> s;
+  auto reals = [](int n, double start, double factor) {
+    std::vector<Item> v;
+    double x = start;
+    for (int j = 0; j < n; ++j, x *= factor) v.emplace_back(j % 3 == 1 ? -x : x);
+    return v;
+  };
+  auto cat = [](std::vector<Item> a, const std::vector<Item>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
+  s.push_back({"(I5,1P,E25.15,0P,F20.7,F20.7)", {3LL, 1.234e15, 2437.5, 24375.0}});
+  s.push_back({"(I5,1P,E25.15,0P,F20.7,F20.7)", {12LL, 3.28805e15}});
+  s.push_back({"(1X,20F5.2)", reals(25, 0.0137, 1.37)});
+  const std::string card =
+      "  12.5  3.7E4   BEGIN  ITERATIONS 15 PRINT 2 PUNCH 0 READ DECK   ZZZZ  XXXXXXXXXXXX";
+  s.push_back({"('1FREEFF HAS READ OFF THE END',/,(1X,80A1))", chars(card.substr(0, 81))});
+  s.push_back({"('1IWORDF HAS READ OFF THE END',/,(1X,80A1))", chars(card.substr(0, 80))});
+  s.push_back({"(' I DO NOT UNDERSTAND ',80A1)", chars(card.substr(0, 80))});
+  {
+    const std::vector<Item> all =
+        cat(cat({41LL}, reals(8, 3.3e-7, 91.0)), {Item(0.5), Item(246LL)});
+    for (std::size_t n = 6; n <= all.size(); ++n)
+      s.push_back({"(I5,1P,6E12.4,5X,2E12.4,0P,F10.2,I5)", {all.begin(), all.begin() + n}});
+  }
+  s.push_back({"(I5,1P,6E12.4,5X,2E12.4,0P,F10.2,I5)",
+               cat(cat({1LL}, reals(8, 1.1e-3, 11.0)), {Item(3.14159), Item(6LL)})});
+  for (int n = 1; n <= 3; ++n)
+    s.push_back({"('0   T     ',1P,E12.4,'    TK    ',E12.4,/,'0   RHOX  ',E12.4)",
+                 reals(n, 5770.0, 1e-3)});
+  s.push_back({"('0XNFPEL.....DOPPLE',I10)", {7LL}});
+  s.push_back({"('1')", {}});
+  for (int n : {0, 3, 10, 25})
+    s.push_back({"('0',A6,1P,10E12.4,/,(7X,10E12.4))",
+                 cat({std::string("ABROSS")}, reals(n, 2.1e-3, 3.7))});
+  auto entries = [](std::initializer_list<int> idx) {
+    std::vector<Item> v;
+    for (int i : idx) {
+      v.emplace_back(static_cast<long long>(i));
+      v.emplace_back(3.28e15 / i);
+      v.emplace_back(1.0 / (i + 2.0));
+    }
+    return v;
+  };
+  s.push_back({"((4(3X,I3,1P,2E13.6)))", entries({1, 2, 3, 4})});
+  s.push_back({"((4(3X,I3,1P,2E13.6)))", entries({1, 4, 7, 10, 2, 5})});
+  s.push_back({"((4(3X,I3,1P,2E13.6)))", entries({1})});
+  s.push_back({"((3(3X,I3,1P,2E13.6)))", entries({2, 5, 8, 3, 6, 9, 11})});
+  s.push_back({"('1',/,/,/,/,50X,'ELECTRON CONTRIBUTIONS',/,2X,20(4X,A2))",
+               {std::string("H"), std::string("HE"), std::string("C"), std::string("NA"),
+                std::string("MG"), std::string("AL"), std::string("SI"), std::string("K"),
+                std::string("CA"), std::string("FEX")}});
+  s.push_back({"(I3,20F6.3)", cat({17LL}, reals(20, 0.9876, 0.41))});
+  s.push_back({"('1',11X,'RHOX',9X,'T',11X,'P',10X,'XNE',8X,'XNATOM',8X,'RHO',/,(I5,1P,6E12.3))",
+               cat(cat(cat({1LL}, reals(6, 1e-4, 1e3)), {2LL}), reals(6, 2e-4, 1.1e3))});
+  s.push_back({"('1',50X,'MOLECULAR NUMBER DENSITIES',/,5X,10F12.2,/,(I5,1P,10E12.3))",
+               cat(cat(cat(reals(10, 101.0, 1.01), {1LL}), reals(10, 3e5, 7.0)),
+                   cat({2LL}, reals(10, 1e-30, 1e9)))});
+  s.push_back(
+      {"('1',40X,'MOLECULAR NUMBER DENSITIES / PARTITION FUNCTIONS',/,5X,10F12.2,/,"
+       "(I5,1P,10E12.3))",
+       cat(reals(4, 606.0, 1.5), {})});
+  s.push_back(
+      {"('1',/,/,/,/,/,8X,'RHOX',9X,'T',8X,'P',8X,'XNE',6X,'ABROSS',5X,'PRAD',6X,"
+       "'VTURB',24X,'BHYD',25X,'BMIN',/,(I3,1P,E13.6,0P,F9.1,1P,5E10.3,1X,0P,7F8.4))",
+       cat(cat({1LL}, reals(14, 2.2e-3, 2.9)), cat({2LL}, reals(10, 4.1e-3, 3.1)))});
+  s.push_back({"('0FREQID ',6A1,'   NUMNU',I4,'   NULO',I4,'   NUHI',I4)",
+               cat(chars("ABCDEF"), {1128LL, 1LL, 1128LL})});
+  s.push_back(
+      {"(' MOLECULES  USED',I4,'  MAX',I4,/,' COMPONENTS USED',I4,'  MAX',I4,/,"
+       "' EQUATIONS  USED',I4,'  MAX',I4)",
+       {57LL, 200LL, 161LL, 600LL, 21LL, 30LL}});
+  {
+    std::vector<Item> v = {5LL};
+    for (int j = 0; j < 30; ++j) v.emplace_back(static_cast<long long>(j % 3 == 0 ? -1 : j % 11));
+    s.push_back({"(' NUMITS',I3,'  IFPRNT',15I2,'  IFPNCH',15I2)", v});
+  }
+  s.push_back({"('0WBEGIN',F11.4,'   DELTAW',F7.4,'   NUMNU',I5)", {3000.0, 0.0125, 401LL}});
+  s.push_back({"(I5,1P,6E12.4,5X,2E12.4,0P,F10.2,I5)", {}});
+  s.push_back({"(1P6E12.4)", reals(9, 1.7e-12, 123.0)});
+  s.push_back({"(1p,e12.4,i5)", {2.5, 3LL, -2.5, -3LL}});
+  s.push_back({"( I 5 , F 10 . 3 )", {42LL, -3.14159}});
+  s.push_back({"(2('x',I2),'|')", {1LL, 2LL, 3LL}});
+  s.push_back({"(I2,2(1X,A1,2(I3)),I3)",
+               {1LL, std::string("a"), 2LL, 3LL, std::string("b"), 4LL, 5LL, 6LL, std::string("c"),
+                7LL, 8LL, std::string("d"), 9LL, 10LL, 11LL, std::string("e")}});
+  s.push_back({"(E12.4,I5)", {1.0, 2LL, 3.0, 4LL, 5.0}});
+  s.push_back({"(I5/I5//I5)", {1LL, 2LL, 3LL}});
+  s.push_back({"(1P,F10.3,E12.4,F10.3)", {1.5, 2.5, 3.5}});
+  s.push_back({"(3HABC,I2,2H'x)", {5LL}});
+  s.push_back({"(\"a\"\"b\",'c''d',I3)", {9LL}});
+  s.push_back({"(I5,:,'x',I5)", {1LL, 2LL}});
+  s.push_back({"(I5,:,'x',I5)", {1LL}});
+  s.push_back({"(I5,5X)", {1LL, 2LL, 3LL}});
+  s.push_back({"(1X,I4,3X)", {}});
+  s.push_back(
+      {"(A,A3,A5,A1)",
+       {std::string("hello"), std::string("hello"), std::string("hi"), std::string("xyz")}});
+  s.push_back({"(2(1X,F6.2),(I3,1X,2PF8.2))", {1.0, 2.0, 3LL, 4.0, 5LL, 6.0}});
+  s.push_back({"(F8.3,-1P,F8.3,E12.4,0P,E12.4)", {123.456, 123.456, 123.456, 123.456}});
+  return s;
+}
+
+std::vector<FItem> to_items(const std::vector<Item>& items) {
+  std::vector<FItem> v;
+  for (const Item& it : items) {
+    if (auto* i = std::get_if<long long>(&it))
+      v.emplace_back(*i);
+    else if (auto* x = std::get_if<double>(&it))
+      v.emplace_back(*x);
+    else
+      v.emplace_back(std::string_view(std::get<std::string>(it)));
+  }
+  return v;
+}
+
+// A Fortran string literal for TEXT, in double quotes, split into concatenated pieces so that no
+// source line is too long.
+std::string fortran_string(const std::string& text) {
+  std::string out = "\"";
+  int col = 0;
+  for (char c : text) {
+    if (col >= 60) {
+      out += "\" // &\n    \"";
+      col = 0;
+    }
+    out += c;
+    if (c == '"') out += c;
+    ++col;
+  }
+  return out + "\"";
+}
+
+std::string fortran_program(const std::vector<Statement>& stmts, std::vector<double>& stmt_reals) {
+  std::ostringstream p;
+  p << "program fmtref\n"
+       "  implicit none\n"
+       "  integer :: u, nf, nv, ni, i, k\n"
+       "  character(len=100), allocatable :: fmts(:), ifmts(:)\n"
+       "  integer(8), allocatable :: iv(:)\n"
+       "  integer(8) :: b\n"
+       "  real(8), allocatable :: x(:), r(:)\n"
+       "  character(len=2000) :: f\n"
+       "  open(newunit=u, file='formats.txt', status='old')\n"
+       "  read(u,*) nf, ni\n"
+       "  allocate(fmts(nf), ifmts(ni))\n"
+       "  do k = 1, nf\n    read(u,'(A)') fmts(k)\n  end do\n"
+       "  do k = 1, ni\n    read(u,'(A)') ifmts(k)\n  end do\n"
+       "  close(u)\n"
+       "  open(newunit=u, file='values.txt', status='old')\n"
+       "  read(u,*) nv\n  allocate(x(nv))\n"
+       "  do i = 1, nv\n    read(u,'(Z16)') b\n    x(i) = transfer(b, 1.0d0)\n  end do\n"
+       "  read(u,*) nv\n  allocate(iv(nv))\n"
+       "  do i = 1, nv\n    read(u,*) iv(i)\n  end do\n"
+       "  read(u,*) nv\n  allocate(r(nv))\n"
+       "  do i = 1, nv\n    read(u,'(Z16)') b\n    r(i) = transfer(b, 1.0d0)\n  end do\n"
+       "  close(u)\n"
+       "  do k = 1, nf\n    do i = 1, size(x)\n      write(*, trim(fmts(k))) x(i)\n"
+       "    end do\n  end do\n"
+       "  do k = 1, ni\n    do i = 1, size(iv)\n      write(*, trim(ifmts(k))) iv(i)\n"
+       "    end do\n  end do\n";
+  for (const Statement& st : stmts) {
+    p << "  f = " << fortran_string(st.fmt) << "\n";
+    p << "  write(*, trim(f))";
+    int n = 0;
+    for (const Item& it : st.items) {
+      p << (n == 0 ? " " : ", ");
+      if (n > 0 && n % 6 == 0) p << "&\n    ";
+      if (auto* i = std::get_if<long long>(&it)) {
+        p << "int(" << *i << "_8, 8)";
+      } else if (auto* x = std::get_if<double>(&it)) {
+        stmt_reals.push_back(*x);
+        p << "r(" << stmt_reals.size() << ")";
+      } else {
+        p << fortran_string(std::get<std::string>(it));
+      }
+      ++n;
+    }
+    p << "\n  write(*,'(A)') '@@@@'\n";
+  }
+  p << "end program fmtref\n";
+  return p.str();
+}
+
+TEST(FortranFormat, MatchesGfortran) {
+  if (!have_gfortran()) GTEST_SKIP() << "gfortran not found";
+  const std::vector<double> xs = real_values();
+  const std::vector<long long> is = int_values();
+  const std::vector<Statement> stmts = statements();
+  std::vector<double> stmt_reals;
+  const std::string program = fortran_program(stmts, stmt_reals);
+
+  TempDir dir;
+  {
+    std::ostringstream f;
+    f << std::size(REAL_FORMATS) << " " << std::size(INT_FORMATS) << "\n";
+    for (const char* s : REAL_FORMATS) f << s << "\n";
+    for (const char* s : INT_FORMATS) f << s << "\n";
+    write_file(dir / "formats.txt", f.str());
+    std::ostringstream v;
+    v << xs.size() << "\n";
+    for (double x : xs) v << hex_of(x) << "\n";
+    v << is.size() << "\n";
+    for (long long i : is) v << i << "\n";
+    v << stmt_reals.size() << "\n";
+    for (double x : stmt_reals) v << hex_of(x) << "\n";
+    write_file(dir / "values.txt", v.str());
+  }
+  const std::vector<std::string> ref = split_lines(run_fortran(dir, program));
+
+  std::size_t line = 0;
+  int mismatches = 0;
+  long compared = 0;
+  auto take = [&](const std::string& ours, const std::string& what) {
+    const std::vector<std::string> mine = split_lines(ours);
+    for (const std::string& m : mine) {
+      const std::string theirs = line < ref.size() ? ref[line] : std::string("<missing>");
+      ++line;
+      ++compared;
+      if (m != theirs && ++mismatches <= 25)
+        ADD_FAILURE() << what << "\n  gfortran: '" << theirs << "'\n  ours:     '" << m << "'";
+    }
+  };
+  for (const char* fmt : REAL_FORMATS) {
+    const FortranFormat ff(fmt);
+    for (double x : xs) take(ff.write({x}), std::string(fmt) + " of " + describe(x));
+  }
+  for (const char* fmt : INT_FORMATS) {
+    const FortranFormat ff(fmt);
+    for (long long i : is) take(ff.write({i}), std::string(fmt) + " of " + std::to_string(i));
+  }
+  for (const Statement& st : stmts) {
+    const std::vector<FItem> items = to_items(st.items);
+    take(FortranFormat(st.fmt).write(items),
+         st.fmt + " with " + std::to_string(items.size()) + " items");
+    ASSERT_LT(line, ref.size()) << "gfortran output ends early at " << st.fmt;
+    EXPECT_EQ(ref[line], "@@@@") << "record count differs for " << st.fmt;
+    while (line < ref.size() && ref[line] != "@@@@") ++line;
+    ++line;
+  }
+  EXPECT_EQ(line, ref.size());
+  EXPECT_EQ(mismatches, 0) << "of " << compared << " records compared";
+  EXPECT_GT(compared, 100000);
+}
+
+}  // namespace
+}  // namespace atmotab

@@ -39,7 +39,7 @@ void print_heading(Run& run) {
 
 }  // namespace
 
-void nelect(Run& run) {
+void nelect(Run& run, int maxit) {
   Run::StateRec& S = run.STATE;
   const Run::TempRec& T = run.TEMP;
   const bool print = run.ITER.NUMITS <= run.ITER.ITER;
@@ -55,7 +55,7 @@ void nelect(Run& run) {
     bool mask[NELECT_DONORS];
     for (bool& m : mask) m = true;
     bool converged = false;
-    for (int l = 1; l <= NELECT_MAXIT && !converged; ++l) {
+    for (int l = 1; l <= maxit && !converged; ++l) {
       S.XNATOM(j) = xntot - S.XNE(j);
       double xnenew = 0;
       for (int i = 0; i < NELECT_DONORS; ++i) {
@@ -81,7 +81,7 @@ void nelect(Run& run) {
       run.LISTING.print("(' XNE DOES NOT CONVERGE')", {});
       throw atmo_error(EXIT_FAILURE_REPORTED, "nelect",
                        "XNE DOES NOT CONVERGE at depth J = " + std::to_string(j) + " within " +
-                           std::to_string(NELECT_MAXIT) + " iterations");
+                           std::to_string(maxit) + " iterations");
     }
     S.RHO(j) = run.ELEM.WTMOLE * AMU * S.XNATOM(j);
     if (print) {

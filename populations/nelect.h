@@ -16,7 +16,8 @@ constexpr int NIONZ[NELECT_DONORS] = {1, 2, 2, 2, 2, 2, 2, 2, 2, 2};
 
 // Iterates XNE(J) for J = 1..NRHOX from the starting guess P/(2 kT) at the first depth and the
 // pressure-scaled previous value below; sets XNATOM and RHO. Prints the electron-contribution
-// table when NUMITS <= ITER. Throws atmo_error (status 1) after " XNE DOES NOT CONVERGE".
-void nelect(Run& run);
+// table when NUMITS <= ITER. Throws atmo_error (status 1) after " XNE DOES NOT CONVERGE" when a
+// depth needs more than MAXIT iterations (tests lower it to reach that path).
+void nelect(Run& run, int maxit = NELECT_MAXIT);
 
 }  // namespace atmotab

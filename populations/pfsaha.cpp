@@ -34,7 +34,8 @@ void check_depth(Run& run, int j) {
   if (p > 0 && t > 0 && xne > 0) return;
   const std::string what = !(p > 0) ? "PRESSURE" : !(t > 0) ? "TEMPERATURE" : "ELECTRON DENSITY";
   const double v = !(p > 0) ? p : !(t > 0) ? t : xne;
-  run.LISTING.print("(1X,'NON-POSITIVE ',A,' AT DEPTH',I3,1P,E12.3)", {std::string_view(what), j, v});
+  run.LISTING.print("(1X,'NON-POSITIVE ',A,' AT DEPTH',I3,1P,E12.3)",
+                    {std::string_view(what), j, v});
   throw atmo_error(EXIT_FAILURE_REPORTED, "pfsaha",
                    "non-positive " + what + " (" + std::to_string(v) +
                        ") at depth J = " + std::to_string(j) + "; the model cannot be ionized");

@@ -23,7 +23,9 @@ double part(Run& r, int iz, int ion) {
 
 // The tail written term by term (not the nested form of the routine).
 double tail_ref(int z, double g, double ip, double potlo, double tv, double d2) {
-  auto f = [](double d) { return 1.0 / 3 + d - 0.5 * d * d - d * d * d / 18 - d * d * d * d / 120; };
+  auto f = [](double d) {
+    return 1.0 / 3 + d - 0.5 * d * d - d * d * d / 18 - d * d * d * d / 120;
+  };
   const double q = 13.595 * z * z / tv, d1 = potlo / tv;
   return g * std::exp(-ip / tv) * (std::pow(q / d1, 1.5) * f(d1) - std::pow(q / d2, 1.5) * f(d2));
 }
@@ -47,7 +49,11 @@ TEST(pflight, hydrogen_gate_at_9000K) {
 
 TEST(pflight, helium_gates) {
   PopsRun p;
-  struct Case { int ion; double below, at; double ground; };
+  struct Case {
+    int ion;
+    double below, at;
+    double ground;
+  };
   const Case cases[] = {{1, 14999.0, 15000.0, 1.0}, {2, 29999.0, 30000.0, 2.0}};
   for (const Case& c : cases) {
     p.set_depth(1, c.below, 1e3, 1e10);
@@ -79,9 +85,12 @@ TEST(pflight, sodium_level_sum_by_hand) {
   PopsRun p;
   p.set_depth(1, 5000.0, 1e4, 1e11);
   const double x = p.r.TEMP.HCKT(1), tv = p.r.TEMP.TKEV(1);
-  struct L { double e; int g; };
-  const L lev[] = {{0, 2},          {16956.172, 2}, {16973.367, 4}, {25739.99, 2}, {29172.889, 6},
-                   {29172.84, 4},   {30266.99, 2},  {30272.58, 4},  {34548.746, 10}, {34586.96, 14}};
+  struct L {
+    double e;
+    int g;
+  };
+  const L lev[] = {{0, 2},        {16956.172, 2}, {16973.367, 4}, {25739.99, 2},   {29172.889, 6},
+                   {29172.84, 4}, {30266.99, 2},  {30272.58, 4},  {34548.746, 10}, {34586.96, 14}};
   double ref = 0;
   for (const L& l : lev) ref += l.g * std::exp(-l.e * x);
   const double ip = pfsaha_ip(p.r, 11, 1);
@@ -110,13 +119,16 @@ class pftable_row : public ::testing::Test {
 };
 
 TEST_F(pftable_row, extrapolation_below_first_point_keeps_ground_weight) {
-  struct Case { int w1; double t_over_ts, expected; };
+  struct Case {
+    int w1;
+    double t_over_ts, expected;
+  };
   // Words: K1 = first value, K2 = second value (x 0.001 for KS = 1), then the pairs of word 2.
   const Case cases[] = {
-      {200024001, 0.5, 2.0},    // 2.000, 2.400 agree after rounding: floor at 2 (line gives 1.6)
-      {200026001, 0.5, 1.4},    // 2.000, 2.600 do not agree: the line itself, 2.0 - 0.6
-      {200044001, 0.5, 1.0},    // 2.000, 4.400: never below 1 (the line gives -0.4)
-      {200024002, 0.5, 1.6},    // scale 0.01 (KS = 2): 20.00, 24.00, no floor but 1 -> 16.0
+      {200024001, 0.5, 2.0},  // 2.000, 2.400 agree after rounding: floor at 2 (line gives 1.6)
+      {200026001, 0.5, 1.4},  // 2.000, 2.600 do not agree: the line itself, 2.0 - 0.6
+      {200044001, 0.5, 1.0},  // 2.000, 4.400: never below 1 (the line gives -0.4)
+      {200024002, 0.5, 1.6},  // scale 0.01 (KS = 2): 20.00, 24.00, no floor but 1 -> 16.0
   };
   for (const Case& c : cases) {
     row(c.w1, 300030001);
@@ -150,22 +162,30 @@ TEST(pftable, oxygen_row_between_points_and_beyond_the_last) {
   const double potlo = pfsaha_potlow(p.r, 1);
   ASSERT_GE(potlo, 0.1);
   const double tv = ts * 0.000947881;
-  const double ref = 16.9 + 2 * (22.24 - 16.9) + tail_ref(1, 7, pfsaha_ip(p.r, 8, 1), potlo, tv, 0.1 / tv);
+  const double ref =
+      16.9 + 2 * (22.24 - 16.9) + tail_ref(1, 7, pfsaha_ip(p.r, 8, 1), potlo, tv, 0.1 / tv);
   EXPECT_NEAR(part(p.r, 8, 1), ref, 1e-6 * ref);
 }
 
 TEST(pfground, documented_lists_by_hand) {
   PopsRun p;
   const double t = 4000.0, c = 1.4387884 / t;
-  struct Case { int nelion; double expected; };
+  struct Case {
+    int nelion;
+    double expected;
+  };
   const Case cases[] = {
       {31, 1 + 3 * std::exp(-16.4 * c) + 5 * std::exp(-43.4 * c) + 5 * std::exp(-10192.63 * c)},
       {32, 2 + 4 * std::exp(-63.42 * c)},
       {43, 5 + 3 * std::exp(-158.265 * c) + std::exp(-226.977 * c)},
-      {37, 4.0}, {85, 4.0}, {1, 2.0},
+      {37, 4.0},
+      {85, 4.0},
+      {1, 2.0},
       {327, 4 + 2 * std::exp(-13884 * c)},
       {332, 2 + 4 * std::exp(-4873.852 * c) + 6 * std::exp(-5674.807 * c)},
-      {120, 1.0}, {337, 1.0}, {500, 1.0}};
+      {120, 1.0},
+      {337, 1.0},
+      {500, 1.0}};
   // The table holds single-precision energies: relative agreement to a few 1e-8.
   for (const Case& k : cases)
     EXPECT_NEAR(pfground(p.r, k.nelion, t), k.expected, 3e-8 * k.expected) << k.nelion;
@@ -176,9 +196,12 @@ TEST(pfiron, lowering_columns_and_ends) {
   p.set_t(1, 10000.0);  // log10 T = 4.00: row 30 (F = 0 up to rounding)
   const auto& tab = p.r.PFTAB.FEGRPF;
   const int k = 1 + 10 * (26 - 20);  // Fe I
-  struct Case { double potlo_cm; double expected; };
+  struct Case {
+    double potlo_cm;
+    double expected;
+  };
   const Case cases[] = {
-      {100.0, tab(1, 30, k)},   // below 500 cm^-1: first column only
+      {100.0, tab(1, 30, k)},  // below 500 cm^-1: first column only
       {499.0, tab(1, 30, k)},
       {32000.0, tab(7, 30, k)},  // from 32000 cm^-1: last column only
       {80000.0, tab(7, 30, k)},
@@ -215,7 +238,9 @@ TEST(pfsaha, potlow_by_hand_and_capped) {
 
 TEST(pfsaha, two_stage_hydrogen_by_hand) {
   PopsRun p;
-  struct Case { double t, xne; };
+  struct Case {
+    double t, xne;
+  };
   const Case cases[] = {{5000, 1e12}, {7000, 1e13}, {8500, 1e14}, {1000, 1e10}};
   for (const Case& c : cases) {
     p.set_depth(1, c.t, 1e5, c.xne);
@@ -277,13 +302,14 @@ TEST(pfsaha, iron_asked_for_one_stage_balances_three) {
 }
 
 TEST(pfsaha, non_positive_state_stops_naming_the_depth) {
-  struct Case { double t, p, xne; const char* what; };
-  const Case cases[] = {{0.0, 1e4, 1e12, "TEMPERATURE"},
-                        {-5000.0, 1e4, 1e12, "TEMPERATURE"},
-                        {5000.0, 0.0, 1e12, "PRESSURE"},
-                        {5000.0, 1e4, 0.0, "ELECTRON DENSITY"},
-                        {5000.0, 1e4, -1.0, "ELECTRON DENSITY"},
-                        {5000.0, 1e4, std::nan(""), "ELECTRON DENSITY"}};
+  struct Case {
+    double t, p, xne;
+    const char* what;
+  };
+  const Case cases[] = {
+      {0.0, 1e4, 1e12, "TEMPERATURE"},         {-5000.0, 1e4, 1e12, "TEMPERATURE"},
+      {5000.0, 0.0, 1e12, "PRESSURE"},         {5000.0, 1e4, 0.0, "ELECTRON DENSITY"},
+      {5000.0, 1e4, -1.0, "ELECTRON DENSITY"}, {5000.0, 1e4, std::nan(""), "ELECTRON DENSITY"}};
   for (const Case& c : cases) {
     PopsRun p;
     p.set_depth(1, 6000.0, 1e4, 1e12);

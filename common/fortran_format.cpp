@@ -2,20 +2,15 @@
 //
 // The constructor compiles the format into a flat list of operations; nested groups become
 // Begin/End pairs with their repeat counts, so that write() is a loop over that list with
-// a small fixed stack of group counters. Numbers are converted with std::to_chars at a given
-// precision, which rounds the exact binary value to nearest, ties to even, like printf and as
-// gfortran does with its default rounding mode (and several times faster than snprintf).
+// a small fixed stack of group counters. The fields themselves are edited in fortran_edit.cpp.
 #include "common/fortran_format.h"
 
 #include <array>
 #include <cctype>
-#include <charconv>
-#include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 
 #include "common/error.h"
+#include "common/fortran_edit.h"
 
 namespace atmotab {
 
@@ -23,14 +18,6 @@ namespace {
 
 // Deepest nesting of parenthesised groups inside the outer parentheses.
 constexpr int FMT_MAX_DEPTH = 16;
-// Largest |k| of a kP scale factor.
-constexpr int FMT_MAX_SCALE = 100;
-// Largest digit count (d) of F and E, and largest e of Ew.dEe; keeps the conversion buffers fixed.
-constexpr int FMT_MAX_DIGITS = 200;
-constexpr int FMT_MAX_EXP_DIGITS = 9;
-// Conversion buffer: 309 integer digits of the largest double, the point, FMT_MAX_DIGITS +
-// FMT_MAX_SCALE fraction digits, sign and exponent.
-constexpr int FMT_BUF = 640;
 
 enum class Code : std::uint8_t {
   I,       // Iw, Iw.m
@@ -58,217 +45,6 @@ struct Op {
   int k = 0;              // scale factor (Scale); index of the group's Begin (End)
   std::uint32_t lit_off = 0, lit_len = 0;
 };
-
-// |x| as printf's "%.*f" (FMT fixed) or "%.*e" (scientific) with PREC digits, NUL-terminated in
-// BUF; returns the length.
-template <std::size_t N>
-int to_decimal(std::array<char, N>& buf, double ax, std::chars_format fmt, int prec) {
-  const auto r = std::to_chars(buf.data(), buf.data() + N - 1, ax, fmt, prec);
-  *r.ptr = '\0';
-  return static_cast<int>(r.ptr - buf.data());
-}
-
-// The exponent part of E: LETTER (when not 0), the sign and NDIG digits of |EXPO|.
-int exponent_text(char* p, char letter, int expo, int ndig) {
-  int n = 0;
-  if (letter) p[n++] = letter;
-  p[n++] = expo < 0 ? '-' : '+';
-  int a = expo < 0 ? -expo : expo;
-  for (int j = ndig - 1; j >= 0; --j, a /= 10) p[n + j] = static_cast<char>('0' + a % 10);
-  return n + ndig;
-}
-
-void put_stars(std::string& out, int w) { out.append(static_cast<std::size_t>(w), '*'); }
-
-// Right-justifies the LEN characters at P in a field of W (LEN <= W).
-void put_right(std::string& out, int w, const char* p, int len) {
-  out.append(static_cast<std::size_t>(w - len), ' ');
-  out.append(p, static_cast<std::size_t>(len));
-}
-
-// Infinity and NaN in an F or E field of width W, as gfortran writes them.
-void put_infnan(std::string& out, int w, double x) {
-  if (std::isnan(x)) {
-    if (w < 3) return put_stars(out, w);
-    return put_right(out, w, "NaN", 3);
-  }
-  if (std::signbit(x)) {
-    if (w < 4) return put_stars(out, w);
-    if (w >= 9) return put_right(out, w, "-Infinity", 9);
-    return put_right(out, w, "-Inf", 4);
-  }
-  if (w < 3) return put_stars(out, w);
-  if (w >= 8) return put_right(out, w, "Infinity", 8);
-  put_right(out, w, "Inf", 3);
-}
-
-void put_int(std::string& out, long long v, int w, int m) {
-  const bool neg = v < 0;
-  unsigned long long u =
-      neg ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-  std::array<char, 24> dig;
-  int n = 0;
-  if (u == 0 && m == 0) {  // Iw.0 of zero: an all-blank field
-    out.append(static_cast<std::size_t>(w), ' ');
-    return;
-  }
-  do {
-    dig[static_cast<std::size_t>(n++)] = static_cast<char>('0' + u % 10);
-    u /= 10;
-  } while (u != 0);
-  const int ndig = std::max(n, m);
-  const int len = ndig + (neg ? 1 : 0);
-  if (w == 0) w = len;  // I0: the minimal width
-  if (len > w) return put_stars(out, w);
-  out.append(static_cast<std::size_t>(w - len), ' ');
-  if (neg) out.push_back('-');
-  out.append(static_cast<std::size_t>(ndig - n), '0');
-  for (int j = n - 1; j >= 0; --j) out.push_back(dig[static_cast<std::size_t>(j)]);
-}
-
-// The digit string S = |x| x 10^PREC rounded to an integer, ties to even; PREC < 0 rounds to tens,
-// hundreds, ... of |x|. S may carry leading zeros.
-void fixed_digits(double ax, int prec, char* digits, int* ndigits) {
-  std::array<char, FMT_BUF> buf;
-  if (prec >= 0) {
-    const int n = to_decimal(buf, ax, std::chars_format::fixed, prec);
-    int len = 0;
-    for (int j = 0; j < n; ++j)
-      if (buf[static_cast<std::size_t>(j)] != '.') digits[len++] = buf[static_cast<std::size_t>(j)];
-    *ndigits = len;
-    return;
-  }
-  // Rounding left of the point. Scale by the exact decimal exponent: the value has E10+1 integer
-  // digits, of which NSIG = E10+1+PREC survive.
-  to_decimal(buf, ax, std::chars_format::scientific, 40);
-  const int e10 = ax == 0 ? 0 : std::atoi(std::strchr(buf.data(), 'e') + 1);
-  const int nsig = e10 + 1 + prec;
-  int units = 0;  // S when it has a single digit
-  if (ax == 0 || nsig < 0) {
-    units = 0;
-  } else if (nsig == 0) {
-    // Compare with half a unit, 5 x 10^E10: the 41 digits above show an exact tie.
-    const char first = buf[0];
-    bool rest_zero = true;
-    for (const char* p = buf.data() + 2; *p != 'e'; ++p) rest_zero = rest_zero && *p == '0';
-    units = (first > '5' || (first == '5' && !rest_zero)) ? 1 : 0;  // a tie goes to even (0)
-  } else {
-    to_decimal(buf, ax, std::chars_format::scientific, nsig - 1);
-    int len = 0;
-    for (const char* p = buf.data(); *p != 'e'; ++p)
-      if (*p != '.') digits[len++] = *p;
-    const int e_round = std::atoi(std::strchr(buf.data(), 'e') + 1);
-    // Rounding up to a power of ten adds a digit: 9.5 -> 1e1.
-    const int nint = e_round + 1 + prec;
-    if (nint > len) digits[len++] = '0';
-    *ndigits = len;
-    return;
-  }
-  digits[0] = static_cast<char>('0' + units);
-  *ndigits = 1;
-}
-
-// Fw.d with scale factor K (the value is printed multiplied by 10^K).
-void put_f(std::string& out, double x, int w, int d, int k) {
-  if (!std::isfinite(x)) return put_infnan(out, w, x);
-  const bool neg = std::signbit(x);  // also for values rounding to zero: "-0.00"
-  // S x 10^-(D+K) approximates |x|, so S x 10^-D is the printed value: its last D digits are the
-  // fraction, the others the integer part.
-  std::array<char, FMT_BUF> s;
-  int ns = 0;
-  fixed_digits(std::fabs(x), d + k, s.data(), &ns);
-  int first = 0;  // first nonzero integer digit
-  while (first < ns - d && s[static_cast<std::size_t>(first)] == '0') ++first;
-  const int nip = std::max(ns - d - first, 0);
-  int len = (neg ? 1 : 0) + nip + 1 + d;
-  // The zero before the point is printed when there is room, and always when D = 0.
-  bool lead_zero = false;
-  if (nip == 0 && (len < w || d == 0)) {
-    lead_zero = true;
-    ++len;
-  }
-  if (len > w) return put_stars(out, w);
-  out.append(static_cast<std::size_t>(w - len), ' ');
-  if (neg) out.push_back('-');
-  if (lead_zero) out.push_back('0');
-  out.append(s.data() + first, static_cast<std::size_t>(nip));
-  out.push_back('.');
-  for (int j = ns - d; j < ns; ++j) out.push_back(j >= 0 ? s[static_cast<std::size_t>(j)] : '0');
-}
-
-// Ew.d[Ee] / Dw.d with scale factor K; ES prints as E with 1P, whatever the scale factor.
-void put_e(std::string& out, double x, int w, int d, int e, int k, char letter, bool es,
-           const std::string& source) {
-  if (!std::isfinite(x)) return put_infnan(out, w, x);
-  if (es) k = 1;
-  if (k <= -d || k >= d + 2)
-    throw atmo_error(1, "format",
-                     "scale factor " + std::to_string(k) + "P out of range for E" +
-                         std::to_string(w) + "." + std::to_string(d) + " in format " + source);
-  const bool neg = std::signbit(x);
-  const double ax = std::fabs(x);
-  const int nsig = k > 0 ? d + 1 : d + k;
-  std::array<char, FMT_BUF> buf;
-  to_decimal(buf, ax, std::chars_format::scientific, nsig - 1);
-  std::array<char, FMT_BUF> dig;
-  int nd = 0;
-  const char* p = buf.data();
-  for (; *p != 'e'; ++p)
-    if (*p != '.') dig[static_cast<std::size_t>(nd++)] = *p;
-  const int e10 = std::atoi(p + 1);
-  const int expo = ax == 0 ? 0 : e10 + 1 - k;
-  // Exponent part.
-  std::array<char, 16> ex;
-  int nex = 0;
-  const int aexp = std::abs(expo);
-  if (e == 0) {
-    if (aexp <= 99) {
-      nex = exponent_text(ex.data(), letter, expo, 2);
-    } else if (aexp <= 999) {
-      nex = exponent_text(ex.data(), 0, expo, 3);
-    } else {
-      return put_stars(out, w);
-    }
-  } else {
-    int lim = 1;
-    for (int j = 0; j < e; ++j) lim *= 10;
-    if (aexp >= lim) return put_stars(out, w);
-    nex = exponent_text(ex.data(), letter, expo, e);
-  }
-  // Mantissa: K digits before the point (K > 0), or "0." and -K zeros (K <= 0).
-  int len = (neg ? 1 : 0) + (k > 0 ? d + 2 : d + 1) + nex;
-  bool lead_zero = false;
-  if (k <= 0 && len < w) {
-    lead_zero = true;
-    ++len;
-  }
-  if (len > w) return put_stars(out, w);
-  out.append(static_cast<std::size_t>(w - len), ' ');
-  if (neg) out.push_back('-');
-  if (lead_zero) out.push_back('0');
-  if (k > 0) {
-    out.append(dig.data(), static_cast<std::size_t>(k));
-    out.push_back('.');
-    out.append(dig.data() + k, static_cast<std::size_t>(nd - k));
-  } else {
-    out.push_back('.');
-    out.append(static_cast<std::size_t>(-k), '0');
-    out.append(dig.data(), static_cast<std::size_t>(nd));
-  }
-  out.append(ex.data(), static_cast<std::size_t>(nex));
-}
-
-void put_a(std::string& out, std::string_view t, int w) {
-  const int len = static_cast<int>(t.size());
-  if (w == 0 || w == len) {
-    out.append(t);
-  } else if (len > w) {
-    out.append(t.substr(0, static_cast<std::size_t>(w)));
-  } else {
-    out.append(static_cast<std::size_t>(w - len), ' ');
-    out.append(t);
-  }
-}
 
 const char* kind_name(FItem::Kind k) {
   switch (k) {
@@ -570,21 +346,26 @@ std::string FortranFormat::write(std::span<const FItem> items) const {
           switch (op.code) {
             case Code::I:
               if (it.kind != FItem::Kind::Integer) mismatch(op, it);
-              put_int(out, it.i, op.w, op.d);
+              fmt_edit_int(out, it.i, op.w, op.d);
               break;
             case Code::F:
               if (it.kind != FItem::Kind::Real) mismatch(op, it);
-              put_f(out, it.r, op.w, op.d, scale);
+              fmt_edit_f(out, it.r, op.w, op.d, scale);
               break;
             case Code::E:
             case Code::ES:
               if (it.kind != FItem::Kind::Real) mismatch(op, it);
-              put_e(out, it.r, op.w, op.d, op.e, scale, op.exp_letter, op.code == Code::ES,
-                    f.source);
+              if (op.code == Code::E && (scale <= -op.d || scale >= op.d + 2))
+                throw atmo_error(1, "format",
+                                 "scale factor " + std::to_string(scale) + "P out of range for E" +
+                                     std::to_string(op.w) + "." + std::to_string(op.d) +
+                                     " in format " + f.source);
+              fmt_edit_e(out, it.r, op.w, op.d, op.e, op.code == Code::ES ? 1 : scale,
+                         op.exp_letter);
               break;
             default:
               if (it.kind != FItem::Kind::Text) mismatch(op, it);
-              put_a(out, it.text, op.w);
+              fmt_edit_a(out, it.text, op.w);
               break;
           }
           ++next;

@@ -37,7 +37,7 @@ struct ElemRec {
   Arr<double, NELEM> ATMASS;  // ATMASS(Z)   atomic mass [amu]
   Arr<std::array<char, 8>, NELEM> ELEMSYM;  // ELEMSYM(Z)  upper-case symbol, left-justified, blanks
   Arr<double, NELEM> XABUND;  // XABUND(Z)   atoms of element Z per heavy particle, after scaling;
-                              //             slots 1..81 hold the card buffer while cards are read
+                              //             valid only once the begin card of a model is read
   double WTMOLE = 0;          // WTMOLE      mean mass per heavy particle sum XABUND*ATMASS [amu]
   ElemRec();
 };

@@ -227,6 +227,23 @@ struct Run {
   // TABLES: the per-model tables of units 10 and 11.
   TablesRec TABLES;
 
+  // Partition-function tables, filled once when the run starts (load_pf_tables,
+  // populations/pftables.h), and the per-model key of the population driver.
+  struct PftabRec {
+    Arr<int, 6, 365> IPFTAB;       // IPFTAB(W,N)   packed partition functions: words W = 1..6 of
+                                   //               table row N = 1..365
+    Arr<float, 7, 56, 90> FEGRPF;  // FEGRPF(L,R,K) iron-group partition functions: lowering column
+                                   //               L = 1..7, log T row R = 1..56, K = ION + 10*(Z-20)
+                                   //               for stage ION = 1..10 of Z = 20..28
+    Arr<int, 337> PFGLOC;          // PFGLOC(N)     first level of NELION N = 1..336 in PFGE/PFGG;
+                                   //               N has PFGLOC(N+1) - PFGLOC(N) levels (0: PFGW)
+    Arr<double, 336> PFGW;         // PFGW(N)       constant weight of NELION N without a level list
+    Arr<double, 600> PFGE;         // PFGE(I)       ground-configuration level energy [cm^-1]
+    Arr<double, 600> PFGG;         // PFGG(I)       its statistical weight
+    bool LOADED = false;           // LOADED        true once the tables (and POTION) are filled
+    int ITEMP1 = 0;                // ITEMP1        ITEMP of the last electron-density solution
+  } PFTAB;
+
   // Numbered units: unit 5 (cards), unit 6 (listing), unit 17 (edge list), unit 2 (molecule
   // list), units 10 and 11 (tables).
   struct Units {

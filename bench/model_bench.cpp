@@ -1,0 +1,61 @@
+// One whole model through the program: 99 depths, 377 edges (1128 frequencies), default opacity
+// switches; edge list, cards, populations, opacities, the listing (kept in memory) and both table
+// files (written to a temporary directory) included. Machine and result go in the issue notes.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "driver/atmotab.h"
+
+namespace {
+
+// A solar-like structure: RHOX log-spaced, T from 4200 K to 9800 K, P = g RHOX, XNE a rough guess
+// (the electron density is iterated anyway).
+std::string deck99() {
+  std::ostringstream d;
+  d << "TEFF 5777. GRAVITY 4.44\nITERATIONS 1\nTITLE BENCHMARK MODEL\nREAD DECK 99\n";
+  char line[128];
+  for (int j = 1; j <= 99; ++j) {
+    const double x = (j - 1) / 98.0;
+    const double rhox = std::pow(10.0, -3.0 + 4.5 * x);
+    const double t = 4200 + 5600 * x * x;
+    const double p = 27542.0 * rhox;
+    const double xne = 1e10 * std::pow(10.0, 5 * x);
+    std::snprintf(line, sizeof line, " %.6E %.1f %.6E %.6E 0.1 0.0 1.5E5\n", rhox, t, p, xne);
+    d << line;
+  }
+  d << "BEGIN\nEND\n";
+  return d.str();
+}
+
+std::string edges377() {
+  std::ostringstream e;
+  for (int i = 0; i < 377; ++i) e << 60.0 * std::pow(1.0125, i) << (i % 6 == 5 ? "\n" : " ");
+  e << "\n0.\n";
+  return e.str();
+}
+
+void BM_whole_model(benchmark::State& state) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "atmotab-bench";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "edges") << edges377();
+  const std::string deck = deck99();
+  const std::vector<std::string> args = {"--edges", (dir / "edges").string(), "--table", (dir / "fort.10").string(),
+                                         "--maxima", (dir / "fort.11").string()};
+  for (auto _ : state) {
+    std::istringstream cards(deck);
+    std::ostringstream listing, errors;
+    const int status = atmotab::atmotab_main(args, cards, listing, errors);
+    if (status != 0) state.SkipWithError(errors.str().c_str());
+    benchmark::DoNotOptimize(listing.str().size());
+  }
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_whole_model)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,132 @@
+// pfsaha — ionization balance of one element at one depth by the Saha equation, with the
+// partition functions of every stage and the Debye lowering of the ionization potentials.
+// Sources: Saha equation n(i+1) ne / n(i) = 2 (2 pi m k T / h^2)^1.5 U(i+1)/U(i) exp(-chi/kT),
+//          2 (2 pi m k / h^2)^1.5 = 4.8296e15 cm^-3 K^-1.5; Debye length
+//          sqrt(kT / (4 pi e^2 n)), 4 pi e^2 = 2.8965e-18 esu^2; lowering e^2/D = 1.44e-7 eV cm /
+//          D.
+// Inputs:  T, TK, TKEV, HCKT, TLOG (J); P, XNE (J); POTION; departure coefficients (pflight).
+// Output:  ANSWER(J) or ANSWER(J,1..NION): fractions, fractions over partition functions,
+//          partition functions or free electrons per atom (see pfsaha.h).
+// Valid:   P, T, XNE > 0 at the depth (checked: anything else stops the run naming the depth).
+//          The Saha exponent is capped at 75, so a stage far below its threshold keeps exp(-75).
+// Deviations from the source: none.
+#include "populations/pfsaha.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "common/error.h"
+
+namespace atmotab {
+namespace {
+
+constexpr double SAHA_CONST = 4.8296e15;   // 2 (2 pi m_e k / h^2)^1.5 [cm^-3 K^-1.5]
+constexpr double FOUR_PI_E2 = 2.8965e-18;  // 4 pi e^2 [esu^2]
+constexpr double E2_EV_CM = 1.44e-7;       // e^2 [eV cm]
+constexpr double POTLOW_MAX = 1.0;         // largest lowering of the neutral potential [eV]
+constexpr double EV_TO_CM = 8065.479;      // cm^-1 per eV
+constexpr double SAHA_EXP_MAX = 75.0;      // cap of the Saha exponent
+
+void check_depth(Run& run, int j) {
+  const double p = run.STATE.P(j), t = run.TEMP.T(j), xne = run.STATE.XNE(j);
+  if (p > 0 && t > 0 && xne > 0) return;
+  const std::string what = !(p > 0) ? "PRESSURE" : !(t > 0) ? "TEMPERATURE" : "ELECTRON DENSITY";
+  const double v = !(p > 0) ? p : !(t > 0) ? t : xne;
+  run.LISTING.print("(1X,'NON-POSITIVE ',A,' AT DEPTH',I3,1P,E12.3)",
+                    {std::string_view(what), j, v});
+  throw atmo_error(EXIT_FAILURE_REPORTED, "pfsaha",
+                   "non-positive " + what + " (" + std::to_string(v) +
+                       ") at depth J = " + std::to_string(j) + "; the model cannot be ionized");
+}
+
+}  // namespace
+
+int pfsaha_nions(int iz) {
+  if (iz == 6 || iz == 7) return 6;
+  if (iz >= 20 && iz <= 28) return 10;
+  if (iz >= 29) return 3;
+  return pf_locz(iz + 1) - pf_locz(iz);
+}
+
+double pfsaha_ip(const Run& run, int iz, int ion) {
+  const int slot = potion_slot(iz, ion);
+  double v = run.POTION.POTION(slot);
+  if (v == 0) v = run.POTION.POTION(slot - 1);
+  return v / EV_TO_CM;
+}
+
+double pfsaha_potlow(const Run& run, int j) {
+  const double xne = run.STATE.XNE(j);
+  const double xntot = run.STATE.P(j) / run.TEMP.TK(j);
+  const double charge = 2 * xne - xntot;
+  double nch = charge > 0 ? 2 * charge + 2 * xne : 2 * xne;
+  if (nch == 0) nch = 1;
+  const double debye = std::sqrt((run.TEMP.TK(j) / FOUR_PI_E2) / nch);
+  return std::min(POTLOW_MAX, E2_EV_CM / debye);
+}
+
+void pfsaha_partition(const Run& run, int j, int iz, SahaWork& w) {
+  const double potlow = pfsaha_potlow(run, j);
+  for (int ion = 1; ion <= w.NUSED; ++ion) {
+    w.IP(ion) = pfsaha_ip(run, iz, ion);
+    w.POTLO(ion) = potlow * ion;
+  }
+  for (int ion = 1; ion <= w.NUSED; ++ion) {
+    if (iz >= 20 && iz <= 28) {
+      w.PART(ion) = pfiron(run, j, iz, ion, w.POTLO(ion));
+      continue;
+    }
+    const int row = pf_row(iz, ion);
+    w.PART(ion) = pf_is_light(row) ? pflight(run, j, row, w) : pftable(run, j, iz, ion, row, w);
+  }
+}
+
+void pfsaha(Run& run, int j, int iz, int nion, int mode, double* answer) {
+  check_depth(run, j);
+  SahaWork w;
+  const int mode1 = mode > 10 ? mode - 10 : mode;
+  w.NIONS = iz >= 1 && iz <= 99 ? pfsaha_nions(iz) : 0;
+  if (nion < 1 || nion > w.NIONS)
+    throw atmo_error(EXIT_FAILURE_REPORTED, "pfsaha",
+                     "element " + std::to_string(iz) + " has no stage " + std::to_string(nion) +
+                         " (stages 1.." + std::to_string(w.NIONS) + ")");
+  w.NUSED = std::min(w.NIONS, nion + 2);
+  pfsaha_partition(run, j, iz, w);
+
+  if (mode1 != 3) {
+    const double t = run.TEMP.T(j);
+    const double cf = SAHA_CONST * t * std::sqrt(t) / run.STATE.XNE(j);
+    Arr<double, PF_MAXION> r;
+    for (int ion = 1; ion <= w.NUSED - 1; ++ion)
+      r(ion + 1) =
+          std::exp(-std::min((w.IP(ion) - w.POTLO(ion)) / run.TEMP.TKEV(j), SAHA_EXP_MAX)) * cf *
+          w.PART(ion + 1) / w.PART(ion);
+    // Normalization nested from the top stage: 1 + R2 (1 + R3 (1 + ...)).
+    double s = 1;
+    for (int ion = w.NUSED; ion >= 2; --ion) s = 1 + r(ion) * s;
+    w.F(1) = 1 / s;
+    for (int ion = 2; ion <= w.NUSED; ++ion) w.F(ion) = w.F(ion - 1) * r(ion);
+  }
+
+  auto at = [&](int ion) -> double& { return answer[(j - 1) + MAXD * (ion - 1)]; };
+  if (mode1 == 4) {
+    double e = 0;
+    for (int ion = 2; ion <= w.NUSED; ++ion) e += (ion - 1) * w.F(ion);
+    at(1) = e;
+    return;
+  }
+  const int lo = mode < 10 ? nion : 1;
+  for (int ion = lo; ion <= nion; ++ion) {
+    double& out = mode < 10 ? at(1) : at(ion);
+    if (mode1 == 2)
+      out = w.F(ion);
+    else if (mode1 == 3)
+      out = w.PART(ion);
+    else
+      out = w.F(ion) / w.PART(ion);
+  }
+}
+
+}  // namespace atmotab

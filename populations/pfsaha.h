@@ -1,0 +1,77 @@
+// pfsaha — ionization balance of one element at one depth: partition functions of every stage
+// combined with the Saha equation, answered as fractions, fractions over partition functions,
+// partition functions or free electrons per atom.
+#pragma once
+
+#include "common/array.h"
+#include "common/state.h"
+
+namespace atmotab {
+
+constexpr int PF_MAXION = 10;  // most stages any element has in the ionization balance
+
+// Per-stage work data of one pfsaha call (stage ION = 1 is the neutral atom).
+struct SahaWork {
+  Arr<double, PF_MAXION> IP;     // IP(ION)     ionization potential of stage ION [eV]
+  Arr<double, PF_MAXION> POTLO;  // POTLO(ION)  lowering of that potential, POTLOW*ION [eV]
+  Arr<double, PF_MAXION> PART;   // PART(ION)   partition function of stage ION
+  Arr<double, PF_MAXION> F;      // F(ION)      fraction of the element's atoms in stage ION
+  int NIONS = 0;                 // NIONS       stages available for the element
+  int NUSED = 0;                 // NUSED       stages in the balance, min(NIONS, NION + 2)
+};
+
+// Fills ANSWER for depth J of element IZ (1..99). NION is the stage asked for (MODE < 10) or the
+// number of stages (MODE >= 10); MODE's units digit: 1 fraction over partition function,
+// 2 fraction, 3 partition function, 4 free electrons per atom. ANSWER points at the (1,1) slot of
+// a 99 x NION array (99-slot columns per stage); modes below 10 and the electron modes write
+// ANSWER(J) only. The answer is per atom of the element.
+// Throws atmo_error (status 1) when P, T or XNE at depth J is not positive.
+void pfsaha(Run& run, int j, int iz, int nion, int mode, double* answer);
+
+// Debye lowering of the ionization potential of a neutral atom at depth J [eV], at most 1 eV.
+double pfsaha_potlow(const Run& run, int j);
+
+// Stages available for element IZ in the ionization balance.
+int pfsaha_nions(int iz);
+
+// Ionization potential of stage ION of element IZ [eV] from POTION, the preceding slot taken
+// where the stage's slot holds 0.
+double pfsaha_ip(const Run& run, int iz, int ion);
+
+// Fills W.IP, W.POTLO and W.PART for stages 1..NUSED (set W.NUSED first) at depth J.
+void pfsaha_partition(const Run& run, int j, int iz, SahaWork& w);
+
+// Partition-function methods (populations/pflight.cpp, pftable.cpp, pfiron.cpp).
+
+// LOCZ(IZ), IZ = 1..29: first packed-table row of element IZ in the regular layout (C and N
+// have their six rows at the end of the table).
+int pf_locz(int iz);
+
+// Packed-table row of stage ION of element IZ (not used for Z = 20..28).
+int pf_row(int iz, int ion);
+
+// True for the thirteen rows with explicit level sums (H I, He I, He II, B I, C I, C II, Na I,
+// Mg I, Mg II, Al I, Si I, Si II, K I).
+bool pf_is_light(int row);
+
+// Explicit level sum of a light row at depth J, with departure coefficients (unless IFNLTE = -1)
+// and the high-level tail where the ion has one.
+double pflight(const Run& run, int j, int row, const SahaWork& w);
+
+// Packed-table interpolation for stage ION of IZ (row N) at depth J, with the ground-configuration
+// floor below 2 Ts and the high-level tail above 4 Ts.
+double pftable(const Run& run, int j, int iz, int ion, int row, const SahaWork& w);
+
+// Ground-configuration level sum of NELION = 6 (IZ - 1) + ION at temperature T [K].
+double pfground(const Run& run, int nelion, double t);
+
+// High-level (Rydberg) tail of stage ION: the hydrogenic levels between the first level not
+// included (D2 = its distance below the limit over TV) and the lowered limit, with weight G.
+// IP, POTLO and TV in eV.
+double pf_tail(int ion, double g, double ip, double potlo, double tv, double d2);
+
+// Iron-group partition function (Z = 20..28) at depth J for lowering POTLO [eV], in single
+// precision.
+float pfiron(const Run& run, int j, int iz, int ion, double potlo);
+
+}  // namespace atmotab

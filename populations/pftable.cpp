@@ -1,0 +1,96 @@
+// pftable — partition functions of the ions without explicit level sums outside the iron group:
+// interpolation in the packed table IPFTAB at ten temperatures, a ground-configuration floor
+// (pfground) at low temperature and the high-level tail at high temperature.
+// Sources: IPFTAB and the pfground level lists are built from NIST ASD levels (data/ipftab.txt,
+//          data/pfground.txt, tools/make_atomic_tables.py).
+// Inputs:  T(J) [K], TKEV(J) [eV], IP and POTLO of the stage [eV].
+// Output:  partition function of the stage.
+// Valid:   any T > 0. Below the first table point (1.5 Ts) and above the last (10.5 Ts) the table
+//          is extrapolated linearly on purpose: downwards it never falls below 1 (nor below the
+//          ground weight where the first two points agree), and below 2 Ts the ground-
+//          configuration sum is a floor.
+// Deviations from the source: none.
+#include <algorithm>
+#include <cmath>
+
+#include "populations/pfsaha.h"
+
+namespace atmotab {
+namespace {
+
+// First packed-table row of Z = 1..29: row of stage ION of Z <= 28 is LOCZ(Z) + ION - 1.
+constexpr int LOCZ[29] = {1,  3,  6,  10, 14, 18,  22,  27,  33,  39,  45,  51,  57,  63, 69,
+                          75, 81, 86, 91, 96, 101, 106, 111, 116, 121, 126, 131, 136, 141};
+constexpr int ROW_C = 354;  // C I..VI occupy rows 354..359
+constexpr int ROW_N = 360;  // N I..VI occupy rows 360..365
+
+// Scale of a packed value by the digit KS = 1..4 of its word.
+constexpr double SCALE[4] = {0.001, 0.01, 0.1, 1.0};
+
+constexpr double TS_PER_EV = 2000.0 / 11.0;  // Ts [K] per eV of ionization potential
+constexpr double KT_AT_11TS = 0.000947881;   // kT [eV] at T = 11 Ts, per K of Ts
+constexpr double TAIL_D2 = 0.1;              // first excluded level 0.1 eV below the limit
+constexpr double POTLO_MIN_TAIL = 0.1;       // no tail for a lowering below 0.1 eV
+constexpr double HC_K = 1.4387884;           // hc/k [cm K]
+
+struct Packed {
+  int k1, k2, ks;
+};
+Packed unpack(int v) { return {v / 100000, (v % 100000) / 10, v % 10}; }
+
+}  // namespace
+
+int pf_locz(int iz) { return LOCZ[iz - 1]; }
+
+int pf_row(int iz, int ion) {
+  if (iz == 6) return ROW_C + ion - 1;
+  if (iz == 7) return ROW_N + ion - 1;
+  if (iz <= 28) return LOCZ[iz - 1] + ion - 1;
+  return 3 * iz + 53 + ion;
+}
+
+double pftable(const Run& run, int j, int iz, int ion, int row, const SahaWork& w) {
+  const Arr<int, 6, 365>& tab = run.PFTAB.IPFTAB;
+  const double t = run.TEMP.T(j);
+  const double ts = w.IP(ion) * TS_PER_EV;
+  const double u = t / ts - 0.5;
+  const int it = std::clamp(static_cast<int>(u), 1, 9);
+  const double dt = u - it;
+  const int i = (it + 1) / 2;
+  const Packed wi = unpack(tab(i, row));
+  double p1, p2;
+  if (it % 2 == 1) {
+    p1 = wi.k1 * SCALE[wi.ks - 1];
+    p2 = wi.k2 * SCALE[wi.ks - 1];
+  } else {
+    const Packed wn = unpack(tab(i + 1, row));
+    p1 = wi.k2 * SCALE[wi.ks - 1];
+    p2 = wn.k1 * SCALE[wn.ks - 1];
+  }
+  // Below the first point the extrapolation may not fall under the ground weight, recognised as
+  // a first value that the second rounds to.
+  double pmin = 1;
+  if (it % 2 == 1 && dt < 0 && wi.ks <= 1 && static_cast<int>(p1) == static_cast<int>(p2 + 0.5))
+    pmin = static_cast<int>(p1);
+  double part = std::max(pmin, p1 + (p2 - p1) * dt);
+  if (t < 2 * ts) return std::max(pfground(run, 6 * (iz - 1) + ion, t), part);
+
+  const int g = tab(6, row) % 100;
+  if (g == 0 || w.POTLO(ion) < POTLO_MIN_TAIL || t < 4 * ts) return part;
+  const double tv = t > 11 * ts ? ts * KT_AT_11TS : run.TEMP.TKEV(j);
+  return part + pf_tail(ion, g, w.IP(ion), w.POTLO(ion), tv, TAIL_D2 / tv);
+}
+
+double pfground(const Run& run, int nelion, double t) {
+  const Run::PftabRec& pf = run.PFTAB;
+  // Ca..Ni (NELION 114..168) use the iron-group table; beyond Ba (336) no lists are kept.
+  if (nelion < 1 || nelion > 336 || (nelion >= 114 && nelion <= 168)) return 1.0;
+  const int first = pf.PFGLOC(nelion);
+  const int last = pf.PFGLOC(nelion + 1) - 1;
+  if (last < first) return pf.PFGW(nelion);
+  double sum = 0;
+  for (int l = first; l <= last; ++l) sum += pf.PFGG(l) * std::exp(-HC_K * pf.PFGE(l) / t);
+  return sum;
+}
+
+}  // namespace atmotab

@@ -1,0 +1,27 @@
+// pftables_load — the atomic-data loaders into the run's table layout. This file includes only the
+// loaders' header (not the run state): the two headers use the name NPOTION for different counts.
+#include "common/array.h"
+#include "populations/atomic_data.h"
+
+namespace atmotab {
+
+void pftables_load(Arr<double, 1000>& potion, Arr<int, 6, 365>& ipftab,
+                   Arr<float, 7, 56, 90>& fegrpf, Arr<int, 337>& pfgloc, Arr<double, 336>& pfgw,
+                   Arr<double, 600>& pfge, Arr<double, 600>& pfgg) {
+  PfgroundLevels pfg;
+  load_atomic_data(potion, ipftab, fegrpf, pfg);
+  // Level lists one after the other: NELION N owns slots PFGLOC(N) .. PFGLOC(N+1) - 1.
+  int next = 1;
+  for (int n = 1; n <= NELION_MAX; ++n) {
+    pfgloc(n) = next;
+    pfgw(n) = pfg.GCON(n);
+    for (int k = 0; k < pfg.NLEV(n); ++k) {
+      pfge(next) = pfg.E(pfg.LOC(n) + k);
+      pfgg(next) = pfg.G(pfg.LOC(n) + k);
+      ++next;
+    }
+  }
+  pfgloc(NELION_MAX + 1) = next;
+}
+
+}  // namespace atmotab

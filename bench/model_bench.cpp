@@ -45,7 +45,8 @@ void BM_whole_model(benchmark::State& state) {
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "edges") << edges377();
   const std::string deck = deck99();
-  const std::vector<std::string> args = {"--edges", (dir / "edges").string(), "--table", (dir / "fort.10").string(),
+  const std::vector<std::string> args = {"--edges",  (dir / "edges").string(),
+                                         "--table",  (dir / "fort.10").string(),
                                          "--maxima", (dir / "fort.11").string()};
   for (auto _ : state) {
     std::istringstream cards(deck);

@@ -48,9 +48,9 @@ void write_table_headers(Run& run) {
 void write_depth_block(Run& run) {
   TablesRec& TB = run.TABLES;
   Record r;
-  for (const Arr<float, NTAB_HEAD>* a : {&TB.T4, &TB.TKEV4, &TB.TK4, &TB.HKT4, &TB.TLOG4, &TB.HCKT4,
-                                         &TB.P4, &TB.XNE4, &TB.XNATOM4, &TB.RHO4, &TB.RHOX4,
-                                         &TB.VTURB4, &TB.XNFH4})
+  for (const Arr<float, NTAB_HEAD>* a :
+       {&TB.T4, &TB.TKEV4, &TB.TK4, &TB.HKT4, &TB.TLOG4, &TB.HCKT4, &TB.P4, &TB.XNE4, &TB.XNATOM4,
+        &TB.RHO4, &TB.RHOX4, &TB.VTURB4, &TB.XNFH4})
     r.r4(a->begin(), a->end());
   r.r4(TB.XNFHE4.begin(), TB.XNFHE4.end());
   r.r4(TB.XNFH24.begin(), TB.XNFH24.end());

@@ -15,10 +15,10 @@
 namespace atmotab {
 namespace {
 
-constexpr double AMU = 1.66e-24;           // atomic mass unit [g]
+constexpr double AMU = 1.66e-24;             // atomic mass unit [g]
 constexpr double CLIGHT_CM = 2.99792458e10;  // [cm s^-1]
 constexpr double CLIGHT_NM = 2.99792458e17;  // [nm s^-1]
-constexpr double T_H2_MAX = 9000;          // [K] no H2 estimate above
+constexpr double T_H2_MAX = 9000;            // [K] no H2 estimate above
 constexpr const char* EDGE_FORMAT = "(I5,1P,E25.15,0P,F20.7,F20.7)";
 
 // Step 5: the populations the opacity sources read, in this order.
@@ -29,13 +29,13 @@ void fill_element_records(Run& run) {
     double* target;
   };
   const Call calls[] = {
-      {1.00, 12, run.BHYD.XNFH.data()},     {2.01, 12, run.BHE.XNFHE.data()},
-      {1.01, 11, run.BHYD.XNFPH.data()},    {2.02, 11, run.BHE.XNFPHE.data()},
-      {5.00, 11, run.BB.XNFPB.data()},      {6.01, 11, run.BC.XNFPC.data()},
-      {8.00, 11, run.BO.XNFPO.data()},      {11.00, 11, run.BNA.XNFPNA.data()},
-      {12.01, 11, run.BMG.XNFPMG.data()},   {13.01, 11, run.BAL.XNFPAL.data()},
-      {14.01, 11, run.BSI.XNFPSI.data()},   {19.00, 11, run.BK.XNFPK.data()},
-      {20.01, 11, run.BCA.XNFPCA.data()},   {26.00, 11, run.BFE.XNFPFE.data()},
+      {1.00, 12, run.BHYD.XNFH.data()},   {2.01, 12, run.BHE.XNFHE.data()},
+      {1.01, 11, run.BHYD.XNFPH.data()},  {2.02, 11, run.BHE.XNFPHE.data()},
+      {5.00, 11, run.BB.XNFPB.data()},    {6.01, 11, run.BC.XNFPC.data()},
+      {8.00, 11, run.BO.XNFPO.data()},    {11.00, 11, run.BNA.XNFPNA.data()},
+      {12.01, 11, run.BMG.XNFPMG.data()}, {13.01, 11, run.BAL.XNFPAL.data()},
+      {14.01, 11, run.BSI.XNFPSI.data()}, {19.00, 11, run.BK.XNFPK.data()},
+      {20.01, 11, run.BCA.XNFPCA.data()}, {26.00, 11, run.BFE.XNFPFE.data()},
   };
   for (const Call& c : calls) pops(run, c.code, c.mode, c.target);
   if (run.IF.IFMOL == 1) {
@@ -47,18 +47,21 @@ void fill_element_records(Run& run) {
 // Equilibrium constant of H2 per H I atom pair [cm^3] (polynomial fit in T).
 double eqh2(const Run& run, int j) {
   const double T = run.TEMP.T(j);
-  return std::exp(sp(4.478f) / run.TEMP.TKEV(j) - 46.4584 +
-                  (1.6366e-3 +
-                   (-4.93992e-7 + (1.11822e-10 + (-1.49567e-14 + (1.06206e-18 - 3.0872e-23 * T) * T) * T) * T) * T) *
-                      T -
-                  1.5 * run.TEMP.TLOG(j));
+  return std::exp(
+      sp(4.478f) / run.TEMP.TKEV(j) - 46.4584 +
+      (1.6366e-3 +
+       (-4.93992e-7 + (1.11822e-10 + (-1.49567e-14 + (1.06206e-18 - 3.0872e-23 * T) * T) * T) * T) *
+           T) *
+          T -
+      1.5 * run.TEMP.TLOG(j));
 }
 
 // Step 6: XNFH2(J) = EQH2 XNFH^2 where T <= 9000 K, else 0.
 void h2_estimate(Run& run) {
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     run.TABLES.XNFH2(j) = 0;
-    if (run.TEMP.T(j) <= T_H2_MAX) run.TABLES.XNFH2(j) = eqh2(run, j) * run.BHYD.XNFH(j) * run.BHYD.XNFH(j);
+    if (run.TEMP.T(j) <= T_H2_MAX)
+      run.TABLES.XNFH2(j) = eqh2(run, j) * run.BHYD.XNFH(j) * run.BHYD.XNFH(j);
   }
 }
 
@@ -152,9 +155,9 @@ void h2_co_estimates(Run& run) {
     if (T > T_H2_MAX) continue;
     // Integer powers as a Fortran compiler forms them: T^3 = T^2 T, T^4 = (T^2)^2, T^5 = T^4 T.
     const double t2 = T * T, t4 = t2 * t2;
-    const double eqco = std::exp(sp(11.091f) / run.TEMP.TKEV(j) - sp(49.0414f) - 1.5 * run.TEMP.TLOG(j) +
-                                 1.40306e-3 * T - 2.66341e-7 * t2 + 3.5382e-11 * (t2 * T) -
-                                 2.65424e-15 * t4 + 8.32385e-20 * (t4 * T));
+    const double eqco = std::exp(sp(11.091f) / run.TEMP.TKEV(j) - sp(49.0414f) -
+                                 1.5 * run.TEMP.TLOG(j) + 1.40306e-3 * T - 2.66341e-7 * t2 +
+                                 3.5382e-11 * (t2 * T) - 2.65424e-15 * t4 + 8.32385e-20 * (t4 * T));
     TB.XNFP(j, 10, 40) = eqh2(run, j) * run.BHYD.XNFPH(j, 1) * run.BHYD.XNFPH(j, 1);
     TB.XNFP(j, 10, 46) = eqco * run.BC.XNFPC(j, 1) * run.BO.XNFPO(j);
   }
@@ -187,12 +190,12 @@ void print_depth(Run& run, int j) {
   run.LISTING.print("('0XNFPEL.....DOPPLE',I10)", {j});
   for (int z = 1; z <= 99; ++z) {
     if (z <= 39) {
-      run.LISTING.print(LINE, {z, TB.XNFPEL(1, z), TB.XNFPEL(2, z), TB.XNFPEL(3, z), TB.XNFPEL(4, z),
-                               TB.XNFPEL(5, z), TB.XNFPEL(6, z), TB.DOPPLE(1, z)});
+      run.LISTING.print(LINE, {z, TB.XNFPEL(1, z), TB.XNFPEL(2, z), TB.XNFPEL(3, z),
+                               TB.XNFPEL(4, z), TB.XNFPEL(5, z), TB.XNFPEL(6, z), TB.DOPPLE(1, z)});
     } else {
-      run.LISTING.print(LINE, {z, TB.XNFPEL(1, z), TB.XNFPEL(2, z), TB.XNFPEL(3, z), TB.XNFPEL(4, z),
-                               TB.XNFPEL(5, z), TB.XNFPEL(6, z), TB.DOPPLE(1, z), TB.DOPPLE(6, z),
-                               TB.IDMOL(z - 39), 6 * z});
+      run.LISTING.print(LINE, {z, TB.XNFPEL(1, z), TB.XNFPEL(2, z), TB.XNFPEL(3, z),
+                               TB.XNFPEL(4, z), TB.XNFPEL(5, z), TB.XNFPEL(6, z), TB.DOPPLE(1, z),
+                               TB.DOPPLE(6, z), TB.IDMOL(z - 39), 6 * z});
     }
   }
   run.LISTING.print(
@@ -226,8 +229,9 @@ void update_line_strength_maxima(Run& run, int j) {
   std::array<double, NSZ> a;
   for (int k = 1; k <= NSZ; ++k) a[static_cast<std::size_t>(k - 1)] = TB.XNFPEL(k) / TB.DOPPLE(k);
   for (int m = 1; m <= nint; ++m) {
-    const double cmin = std::pow(10.0, std::min({TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j),
-                                                 TB.CONTINALL(3 * m, j)}));
+    const double cmin = std::pow(
+        10.0,
+        std::min({TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j), TB.CONTINALL(3 * m, j)}));
     const double num = run.EDGE.FREQSET(3 * m - 1);
     float* acc = &TB.LSMAX(1, m);
     for (std::size_t k = 0; k < NSZ; ++k) {

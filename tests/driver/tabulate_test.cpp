@@ -62,13 +62,15 @@ TEST(tabulate, element_table_slots_and_doppler_widths) {
   for (int k = 0; k <= 8; ++k)
     for (int stage = 7; stage <= 10; ++stage) {
       const int z = 50 + 10 * (stage - 7) + k;
-      EXPECT_EQ(TB.XNFPEL(5, z), TB.XNFP(j, stage, 20 + k)) << "stage " << stage << " of " << 20 + k;
+      EXPECT_EQ(TB.XNFPEL(5, z), TB.XNFP(j, stage, 20 + k))
+          << "stage " << stage << " of " << 20 + k;
       EXPECT_GT(TB.XNFPEL(5, z), 0.0) << "stage " << stage << " of " << 20 + k << " at 12000 K";
       EXPECT_EQ(TB.DOPPLE(5, z), TB.DOPPLE(1, 20 + k));
     }
   // Thermal plus turbulent width of iron: sqrt(2 kT/m + v^2)/c.
   const double tk = 1.38054e-16 * 12000;
-  const double fe = std::sqrt(2 * tk / (run.ELEM.ATMASS(26) * 1.66e-24) + 2.0e5 * 2.0e5) / 2.99792458e10;
+  const double fe =
+      std::sqrt(2 * tk / (run.ELEM.ATMASS(26) * 1.66e-24) + 2.0e5 * 2.0e5) / 2.99792458e10;
   EXPECT_DOUBLE_EQ(TB.DOPPLE(1, 26), fe);
   EXPECT_NEAR(fe, 9.18e-6, 0.01e-6);  // 2.75 km/s: 1.89 km/s thermal for iron at 12000 K and 2 km/s
   // CO (k = 7 at element 46): thermal only, mass 28.
@@ -88,16 +90,19 @@ TEST(tabulate, line_strength_maxima_in_the_designed_order) {
       for (int s = 1; s <= 6; ++s) {
         float best = 0;
         for (int j = 1; j <= 2; ++j) {
-          const double cmin = std::pow(10.0, std::min({TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j),
-                                                       TB.CONTINALL(3 * m, j)}));
+          const double cmin =
+              std::pow(10.0, std::min({TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j),
+                                       TB.CONTINALL(3 * m, j)}));
           const double tk = run.TEMP.TK(j);
           const double v2 = run.TURBPR.VTURB(j) * run.TURBPR.VTURB(j);
           double dop = std::sqrt(2 * tk / (run.ELEM.ATMASS(z) * 1.66e-24) + v2) / 2.99792458e10;
-          if (s == 6 && z >= 40) dop = std::sqrt(2 * tk / (TB.MOMASS(z - 39) * 1.66e-24)) / 2.99792458e10;
+          if (s == 6 && z >= 40)
+            dop = std::sqrt(2 * tk / (TB.MOMASS(z - 39) * 1.66e-24)) / 2.99792458e10;
           if (s == 5 && z >= 50 && z <= 88 && z % 10 <= 8)
-            dop = std::sqrt(2 * tk / (run.ELEM.ATMASS(20 + z % 10) * 1.66e-24) + v2) / 2.99792458e10;
-          const double x = TB.XNFP(j, s, z) / dop / run.EDGE.FREQSET(3 * m - 1) / run.STATE.RHO(j) / cmin /
-                           static_cast<double>(0.001f);
+            dop =
+                std::sqrt(2 * tk / (run.ELEM.ATMASS(20 + z % 10) * 1.66e-24) + v2) / 2.99792458e10;
+          const double x = TB.XNFP(j, s, z) / dop / run.EDGE.FREQSET(3 * m - 1) / run.STATE.RHO(j) /
+                           cmin / static_cast<double>(0.001f);
           best = std::max(best, static_cast<float>(x));
         }
         EXPECT_EQ(TB.XNFDOPMAX(m, s, z), best) << "interval " << m << " slot " << s << " Z " << z;
@@ -114,7 +119,8 @@ TEST(tabulate, listing_frequency_lines_decrease) {
   std::vector<double> freqs;
   bool after_set = false;
   while (std::getline(in, line)) {
-    // The frequency lines follow the begin-card printout: I5 index, E25.15 frequency, then F20.7 x 2.
+    // The frequency lines follow the begin-card printout: I5 index, E25.15 frequency, then F20.7
+    // x 2.
     if (line.size() == 70 && line.substr(0, 5) == "    1") after_set = true;
     if (after_set && line.size() == 70) freqs.push_back(std::stod(line.substr(5, 25)));
     if (after_set && line.rfind(" ", 0) == 0 && line.size() == 11) break;  // ABLOG line of 2 depths
@@ -133,9 +139,10 @@ TEST(tabulate, gfortran_reads_both_table_files) {
   std::istringstream cards(std::string("TITLE  TWO MODELS\n") + TWO_DEPTHS +
                            "READ DECK 1\n 1.5 6000. 1.5E5 1.0E13 0.1 0.0 1.0E5\nBEGIN\nEND\n");
   std::ostringstream listing, errors;
-  const int status = atmotab_main({"--edges", (dir / "edges").string(), "--table", (dir / "fort.10").string(),
-                                   "--maxima", (dir / "fort.11").string()},
-                                  cards, listing, errors);
+  const int status =
+      atmotab_main({"--edges", (dir / "edges").string(), "--table", (dir / "fort.10").string(),
+                    "--maxima", (dir / "fort.11").string()},
+                   cards, listing, errors);
   ASSERT_EQ(status, 0) << errors.str();
   const std::string out = testing::run_fortran(dir, R"(
 program readback
@@ -186,7 +193,8 @@ end program
   std::vector<std::string> lines;
   while (std::getline(in, line)) lines.push_back(line);
   ASSERT_EQ(lines.size(), 2u * 5 + 2 + 1 + 1) << out;
-  EXPECT_EQ(lines[0], "  2   5000.0  0.0  TWO MODEL");  // TEFF = T(1), GLOG = 0; title from column 7
+  EXPECT_EQ(lines[0],
+            "  2   5000.0  0.0  TWO MODEL");  // TEFF = T(1), GLOG = 0; title from column 7
   EXPECT_EQ(lines[1], "  3    400.0000    500.0000    600.0000   106.01    28.00");
   EXPECT_EQ(lines[2].substr(0, 3), "  6");
   EXPECT_EQ(lines[7], "  1   6000.0  0.0  TWO MODEL");

@@ -9,6 +9,7 @@
 #include "common/state.h"
 #include "driver/cli.h"
 #include "driver/edges.h"
+#include "input/readin.h"
 
 namespace atmotab {
 namespace {
@@ -25,6 +26,26 @@ void run_program(Run& run, const Options& opt) {
   run.UNITS.edges_name = opt.edges;
   read_edge_list(run);
   run.UNITS.edges = nullptr;
+
+  // One pass per model until the END card.
+  while (readin(run)) {
+    // Settings the driver imposes on every model, whatever the cards said: its own frequency
+    // set, no line opacities, the electron density brought up to date, one iteration, and the
+    // surface temperature in place of TEFF for the table headers.
+    run.FRESET.NUMNU = run.EDGE.NUMFREQ;
+    for (int k = 14; k <= 17; ++k) run.IF.IFOP(k) = 0;
+    run.IF.IFPRES = 1;
+    run.ITER.ITER = 1;
+    run.ITER.NUMITS = 1;
+    run.TEFF.TEFF = run.TEMP.T(1);
+    run.TEFF.GLOG = 0.0;
+    // Not yet here: the table headers, populations, opacities and tables of the model. The
+    // counters a model leaves behind are set as at the end of a tabulated model.
+    run.TEMP.ITEMP += 1;
+    run.FRESET.NUMNU = 1;
+    run.FRESET.NULO = 1;
+    run.FRESET.NUHI = 1;
+  }
 }
 
 }  // namespace

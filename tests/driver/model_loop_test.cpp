@@ -1,0 +1,81 @@
+// The program reading models one after another: a whole deck through atmotab_main with an edge
+// list in a temporary directory; exit statuses of the end card, a bad card and end of input.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "driver/atmotab.h"
+#include "support/tools.h"
+
+namespace atmotab {
+namespace {
+
+using testing::TempDir;
+using testing::write_file;
+
+struct Program {
+  TempDir dir;
+  std::ostringstream listing, errors;
+  int status = -1;
+  explicit Program(const std::string& deck) {
+    write_file(dir / "edges", "400.\n500.\n0\n");
+    std::istringstream cards(deck);
+    status = atmotab_main({"--edges", (dir / "edges").string(), "--table",
+                           (dir / "fort.10").string(), "--maxima", (dir / "fort.11").string()},
+                          cards, listing, errors);
+  }
+};
+
+constexpr const char* SOLAR_DECK =
+    "TEFF   5777.  GRAVITY 4.43770 LTE\n"
+    "TITLE  SOLAR MODEL  VTURB=2 KM/S\n"
+    " OPACITY IFOP 1 1 1 1 1 1 1 1 1 1 1 1 1 0 1 0 0 0 0 0\n"
+    " CONVECTION ON   1.25 TURBULENCE OFF  0.00  0.00  0.00  0.00\n"
+    "ABUNDANCE SCALE   1.00000 ABUNDANCE CHANGE 1 0.92140 2 0.07843\n"
+    " ABUNDANCE CHANGE  3 -10.94  4 -10.64  5  -9.49  6  -3.52  7  -4.12  8  -3.21\n"
+    "ITERATIONS 1\n"
+    "READ DECK6 2 RHOX,T,P,XNE,ABROSS,ACCRAD,VTURB\n"
+    " 5.12541006E-04   3719.6 1.609E-01 1.109E+09 4.944E-04 1.518E-01 2.000E+05\n"
+    " 6.78541006E-04   3750.6 2.609E-01 1.509E+09 5.944E-04 1.518E-01 2.000E+05\n"
+    "PRADK 1.4878E+00\n"
+    "BEGIN                    ITERATION  15 COMPLETED\n";
+
+TEST(model_loop, two_models_then_end) {
+  // The second model changes TEFF only; the driver has set one iteration and NUMNU = 1.
+  Program p(std::string(SOLAR_DECK) + "TEFF 6000.\nBEGIN\nEND\n");
+  EXPECT_EQ(p.status, 0) << p.errors.str();
+  const std::string out = p.listing.str();
+  // Header of the first model; the second prints T(1) of the first as its TEFF (the driver
+  // overwrote TEFF) until its own card set 6000.
+  EXPECT_NE(out.find("\n TEFF  5777.   LOG G  4.4377   LTE \n"), std::string::npos);
+  EXPECT_NE(out.find("\n TEFF  6000.   LOG G  0.0000   LTE \n"), std::string::npos);
+  EXPECT_NE(out.find("0FREQID          NUMNU   3   NULO   0   NUHI   0\n"), std::string::npos);
+  EXPECT_NE(out.find("0FREQID          NUMNU   1   NULO   1   NUHI   1\n"), std::string::npos);
+  EXPECT_NE(out.find("\n HOT 1 ELECTRON 1 H2RAY 1 HLINES 0 LINES 0 "), std::string::npos);
+  EXPECT_NE(out.find("\n  2 6.785410E-04   3750.6 2.609E-01 1.509E+09 5.944E-04 1.030E-04 "
+                     "2.000E+05   1.0000"),
+            std::string::npos);
+}
+
+TEST(model_loop, exit_statuses) {
+  struct Case {
+    std::string deck;
+    int status;
+    const char* error_part;
+  };
+  const Case cases[] = {
+      {"END\n", 0, ""},
+      {std::string(SOLAR_DECK), 2, "end of the control cards"},
+      {"TEFF 5777. FOO\n", 1, "I DO NOT UNDERSTAND"},
+      {std::string(SOLAR_DECK) + "GREY 3 -2 1\n", 1, "not available yet"},
+  };
+  for (const Case& c : cases) {
+    Program p(c.deck);
+    EXPECT_EQ(p.status, c.status) << c.deck;
+    EXPECT_NE(p.errors.str().find(c.error_part), std::string::npos) << p.errors.str();
+  }
+}
+
+}  // namespace
+}  // namespace atmotab

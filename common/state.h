@@ -217,6 +217,14 @@ struct Run {
     int NUMFREQ = 0;              // NUMFREQ    size of the frequency set, 3*(NEDGE-1) or 0
   } EDGE;
 
+  // TTAUP: the Rosseland opacity table of the pressure integration ttaup, converted once per run
+  // from data/ttaup_kappa.txt (input/ttaup.h).
+  struct TtaupRec {
+    Arr<double, 36, 30> TABKAP;  // TABKAP(I,K)  log10 Rosseland opacity [cm^2 g^-1] at
+                                 //   temperature node I = 1..36, pressure node K = 1..30
+    int IFTAB = 0;               // IFTAB  1 once TABKAP holds the converted table
+  } TTAUP;
+
   // Numbered units: unit 5 (cards), unit 6 (listing), unit 17 (edge list), unit 2 (molecule
   // list), units 10 and 11 (tables).
   struct Units {

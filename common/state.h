@@ -21,12 +21,12 @@
 
 namespace atmotab {
 
-constexpr int MAXD = 99;       // depth points
-constexpr int MAXEDGE = 377;   // edges of the edge list
-constexpr int MAXFREQ = 1131;  // frequencies of the driver's set (3 per edge interval)
-constexpr int MAXFRESET = 500; // frequency slots of the frequency-set card
-constexpr int MAXMU = 40;      // surface angles
-constexpr int MAXITER = 15;    // iterations
+constexpr int MAXD = 99;        // depth points
+constexpr int MAXEDGE = 377;    // edges of the edge list
+constexpr int MAXFREQ = 1131;   // frequencies of the driver's set (3 per edge interval)
+constexpr int MAXFRESET = 500;  // frequency slots of the frequency-set card
+constexpr int MAXMU = 40;       // surface angles
+constexpr int MAXITER = 15;     // iterations
 
 using Depth = Arr<double, MAXD>;
 
@@ -47,19 +47,19 @@ struct Run {
 
   // TEMP: temperature and derived quantities per depth, set from T when a model is completed.
   struct TempRec {
-    Depth T;       // T(J)     temperature [K]
-    Depth TKEV;    // TKEV(J)  kT [eV] = 8.6171e-5*T
-    Depth TK;      // TK(J)    kT [erg] = 1.38054e-16*T
-    Depth HKT;     // HKT(J)   h/kT [s] = 6.6256e-27/TK
-    Depth TLOG;    // TLOG(J)  ln T
-    Depth HCKT;    // HCKT(J)  hc/kT [cm] = HKT*29979245800
-    int ITEMP = 0; // ITEMP    model counter, the key of every per-model cache
+    Depth T;        // T(J)     temperature [K]
+    Depth TKEV;     // TKEV(J)  kT [eV] = 8.6171e-5*T
+    Depth TK;       // TK(J)    kT [erg] = 1.38054e-16*T
+    Depth HKT;      // HKT(J)   h/kT [s] = 6.6256e-27/TK
+    Depth TLOG;     // TLOG(J)  ln T
+    Depth HCKT;     // HCKT(J)  hc/kT [cm] = HKT*29979245800
+    int ITEMP = 0;  // ITEMP    model counter, the key of every per-model cache
   } TEMP;
 
   // RHOX: depth scale.
   struct RhoxRec {
-    Depth RHOX;    // RHOX(J)  mass column density above the point [g cm^-2], increasing inwards
-    int NRHOX = 0; // NRHOX    depth points of the current model, 0..99
+    Depth RHOX;     // RHOX(J)  mass column density above the point [g cm^-2], increasing inwards
+    int NRHOX = 0;  // NRHOX    depth points of the current model, 0..99
   } RHOX;
 
   // TEFF: global stellar parameters.
@@ -92,7 +92,8 @@ struct Run {
 
   // FRESET: the frequency set as described by the control cards.
   struct FresetRec {
-    Arr<double, MAXFRESET> FRESET;  // FRESET(I)  frequencies of the frequency-set card [Hz], I = 1..500
+    Arr<double, MAXFRESET>
+        FRESET;  // FRESET(I)  frequencies of the frequency-set card [Hz], I = 1..500
     Arr<double, MAXFRESET> RCOSET;  // RCOSET(I)  integration weights read beside them
     int NULO = 0;                   // NULO       first frequency index to process
     int NUHI = 0;                   // NUHI       last frequency index to process
@@ -107,22 +108,22 @@ struct Run {
     Arr<char, 6> WORD;  // WORD(K)  first six characters of the last word read, blank-filled
     int NCOL = 0;       // NCOL     next column the number reader examines
     int NCOLW = 0;      // NCOLW    next column the word reader examines
-    int LASTCOL = 0;    // LASTCOL  last column examined: 81 (80 card columns and the blank column 81)
-    int IFNEXT = 0;     // IFNEXT   1: running off the card only raises IFEND; 0: it is fatal
-    int IFEND = 0;      // IFEND    1 when the last read ran off the card without an item
-    int MAXPOW = 0;     // MAXPOW   exponents must be smaller than this (99 edges, 38 cards)
+    int LASTCOL = 0;  // LASTCOL  last column examined: 81 (80 card columns and the blank column 81)
+    int IFNEXT = 0;   // IFNEXT   1: running off the card only raises IFEND; 0: it is fatal
+    int IFEND = 0;    // IFEND    1 when the last read ran off the card without an item
+    int MAXPOW = 0;   // MAXPOW   exponents must be smaller than this (99 edges, 38 cards)
     FreeRec() { WORD.fill(' '); }
   } FREE;
 
   // IF: run switches (1 on, 0 off unless said).
   struct IfRec {
-    int IFCORR = 1;    // IFCORR  correction switch, stored and printed only
-    int IFPRES = 1;    // IFPRES  1: populations bring XNE (or the molecular equilibrium) up to date
-    int IFSURF = 0;    // IFSURF  0 off, 1 flux, 2 intensities at the angles of MUS
-    int IFSCAT = 1;    // IFSCAT  scattering switch, stored and printed only
-    int IFMOL = 0;     // IFMOL   molecular equilibrium in force
-    int IFNLTE = 0;    // IFNLTE  1 departure coefficients in force, 0 LTE, -1 while molecules work
-    Arr<int, 20> IFOP; // IFOP(I) opacity-source switches, I = 1..20 (H1 ... XSCAT)
+    int IFCORR = 1;  // IFCORR  correction switch, stored and printed only
+    int IFPRES = 1;  // IFPRES  1: populations bring XNE (or the molecular equilibrium) up to date
+    int IFSURF = 0;  // IFSURF  0 off, 1 flux, 2 intensities at the angles of MUS
+    int IFSCAT = 1;  // IFSCAT  scattering switch, stored and printed only
+    int IFMOL = 0;   // IFMOL   molecular equilibrium in force
+    int IFNLTE = 0;  // IFNLTE  1 departure coefficients in force, 0 LTE, -1 while molecules work
+    Arr<int, 20> IFOP;  // IFOP(I) opacity-source switches, I = 1..20 (H1 ... XSCAT)
     IfRec() {
       for (int i : {1, 2, 3, 4, 5, 6, 9, 12}) IFOP(i) = 1;
     }
@@ -130,19 +131,19 @@ struct Run {
 
   // ITER: iteration and print control.
   struct IterRec {
-    int ITER = 0;                // ITER       current iteration
-    Arr<int, MAXITER> IFPRNT;    // IFPRNT(I)  print level per iteration, I = 1..15
-    Arr<int, MAXITER> IFPNCH;    // IFPNCH(I)  punch flag per iteration
-    int NUMITS = 0;              // NUMITS     number of iterations
+    int ITER = 0;              // ITER       current iteration
+    Arr<int, MAXITER> IFPRNT;  // IFPRNT(I)  print level per iteration, I = 1..15
+    Arr<int, MAXITER> IFPNCH;  // IFPNCH(I)  punch flag per iteration
+    int NUMITS = 0;            // NUMITS     number of iterations
     IterRec() { IFPRNT.fill(2); }
   } ITER;
 
   // JUNK: texts of the run.
   struct JunkRec {
-    Arr<char, 74> TITLE;            // TITLE(I)   columns 7..80 of the title card
-    Arr<char, 6> FREQID;            // FREQID(I)  name of the frequency set; zero bytes until set
+    Arr<char, 74> TITLE;  // TITLE(I)   columns 7..80 of the title card
+    Arr<char, 6> FREQID;  // FREQID(I)  name of the frequency set; zero bytes until set
     std::array<char, 8> WLTE{'L', 'T', 'E', ' ', ' ', ' ', ' ', ' '};  // WLTE "LTE" or "NLTE"
-    double XSCALE = 1.0;            // XSCALE     factor on the abundances of elements 3..99
+    double XSCALE = 1.0;  // XSCALE     factor on the abundances of elements 3..99
     JunkRec() { TITLE.fill(' '); }
   } JUNK;
 
@@ -210,13 +211,13 @@ struct Run {
 
   // EDGE: the edge list and the frequency set built from it; filled once per run.
   struct EdgeRec {
-    Arr<double, MAXEDGE> FRQEDG;  // FRQEDG(I)  edge frequency [Hz], sign of the input kept
-    Arr<double, MAXEDGE> WLEDGE;  // WLEDGE(I)  edge wavelength [nm], sign kept
-    Arr<double, MAXEDGE> CMEDGE;  // CMEDGE(I)  edge wavenumber [cm^-1], sign kept
-    Arr<double, MAXEDGE> A;       // A(I)       sort key |WLEDGE(I)| [nm]
-    Arr<double, MAXFREQ> FREQSET; // FREQSET(I) the frequency set [Hz], decreasing, I = 1..NUMFREQ
-    int NEDGE = 0;                // NEDGE      number of edges read
-    int NUMFREQ = 0;              // NUMFREQ    size of the frequency set, 3*(NEDGE-1) or 0
+    Arr<double, MAXEDGE> FRQEDG;   // FRQEDG(I)  edge frequency [Hz], sign of the input kept
+    Arr<double, MAXEDGE> WLEDGE;   // WLEDGE(I)  edge wavelength [nm], sign kept
+    Arr<double, MAXEDGE> CMEDGE;   // CMEDGE(I)  edge wavenumber [cm^-1], sign kept
+    Arr<double, MAXEDGE> A;        // A(I)       sort key |WLEDGE(I)| [nm]
+    Arr<double, MAXFREQ> FREQSET;  // FREQSET(I) the frequency set [Hz], decreasing, I = 1..NUMFREQ
+    int NEDGE = 0;                 // NEDGE      number of edges read
+    int NUMFREQ = 0;               // NUMFREQ    size of the frequency set, 3*(NEDGE-1) or 0
   } EDGE;
 
   // Continuous-opacity records (opacity/opacity_records.h).
@@ -233,26 +234,34 @@ struct Run {
     Arr<int, 6, 365> IPFTAB;       // IPFTAB(W,N)   packed partition functions: words W = 1..6 of
                                    //               table row N = 1..365
     Arr<float, 7, 56, 90> FEGRPF;  // FEGRPF(L,R,K) iron-group partition functions: lowering column
-                                   //               L = 1..7, log T row R = 1..56, K = ION + 10*(Z-20)
-                                   //               for stage ION = 1..10 of Z = 20..28
-    Arr<int, 337> PFGLOC;          // PFGLOC(N)     first level of NELION N = 1..336 in PFGE/PFGG;
-                                   //               N has PFGLOC(N+1) - PFGLOC(N) levels (0: PFGW)
-    Arr<double, 336> PFGW;         // PFGW(N)       constant weight of NELION N without a level list
-    Arr<double, 600> PFGE;         // PFGE(I)       ground-configuration level energy [cm^-1]
-    Arr<double, 600> PFGG;         // PFGG(I)       its statistical weight
-    bool LOADED = false;           // LOADED        true once the tables (and POTION) are filled
-    int ITEMP1 = 0;                // ITEMP1        ITEMP of the last electron-density solution
+                                   //               L = 1..7, log T row R = 1..56, K = ION +
+                                   //               10*(Z-20) for stage ION = 1..10 of Z = 20..28
+    Arr<int, 337> PFGLOC;   // PFGLOC(N)     first level of NELION N = 1..336 in PFGE/PFGG;
+                            //               N has PFGLOC(N+1) - PFGLOC(N) levels (0: PFGW)
+    Arr<double, 336> PFGW;  // PFGW(N)       constant weight of NELION N without a level list
+    Arr<double, 600> PFGE;  // PFGE(I)       ground-configuration level energy [cm^-1]
+    Arr<double, 600> PFGG;  // PFGG(I)       its statistical weight
+    bool LOADED = false;    // LOADED        true once the tables (and POTION) are filled
+    int ITEMP1 = 0;         // ITEMP1        ITEMP of the last electron-density solution
   } PFTAB;
+
+  // TTAUP: the Rosseland opacity table of the pressure integration ttaup, converted once per run
+  // from data/ttaup_kappa.txt (input/ttaup.h).
+  struct TtaupRec {
+    Arr<double, 36, 30> TABKAP;  // TABKAP(I,K)  log10 Rosseland opacity [cm^2 g^-1] at
+                                 //   temperature node I = 1..36, pressure node K = 1..30
+    int IFTAB = 0;               // IFTAB  1 once TABKAP holds the converted table
+  } TTAUP;
 
   // Numbered units: unit 5 (cards), unit 6 (listing), unit 17 (edge list), unit 2 (molecule
   // list), units 10 and 11 (tables).
   struct Units {
-    std::istream* cards = nullptr;      // unit 5, the control cards
-    std::istream* edges = nullptr;      // unit 17, opened by the driver
-    std::string edges_name = "fort.17"; // file name of unit 17, for messages
+    std::istream* cards = nullptr;          // unit 5, the control cards
+    std::istream* edges = nullptr;          // unit 17, opened by the driver
+    std::string edges_name = "fort.17";     // file name of unit 17, for messages
     std::string molecules_name = "fort.2";  // file name of unit 2
-    Unformatted table{"fort.10"};       // unit 10, per-depth tables
-    Unformatted maxima{"fort.11"};      // unit 11, line-strength maxima
+    Unformatted table{"fort.10"};           // unit 10, per-depth tables
+    Unformatted maxima{"fort.11"};          // unit 11, line-strength maxima
   } UNITS;
 
   // The listing (unit 6).
@@ -262,6 +271,8 @@ struct Run {
 };
 
 // A fresh run on the heap (the records are too large for a stack).
-inline std::unique_ptr<Run> make_run(std::ostream& listing) { return std::make_unique<Run>(listing); }
+inline std::unique_ptr<Run> make_run(std::ostream& listing) {
+  return std::make_unique<Run>(listing);
+}
 
 }  // namespace atmotab

@@ -68,7 +68,7 @@ TEST(model_loop, exit_statuses) {
       {"END\n", 0, ""},
       {std::string(SOLAR_DECK), 2, "end of the control cards"},
       {"TEFF 5777. FOO\n", 1, "I DO NOT UNDERSTAND"},
-      {std::string(SOLAR_DECK) + "GREY 3 -2 1\n", 1, "not available yet"},
+      {std::string(SOLAR_DECK) + "READ MOLECULES\n", 1, "not available yet"},
   };
   for (const Case& c : cases) {
     Program p(c.deck);

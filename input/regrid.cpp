@@ -1,0 +1,168 @@
+// regrid — re-gridding of a model on mass column depth and on Rosseland optical depth, with the
+// rescaling of a model to another effective temperature and gravity (T ~ TEFF at fixed optical
+// depth, radiation pressure ~ T^4, gas pressure from hydrostatic equilibrium at the new gravity).
+// Inputs:  the model of earlier cards (RHOX, T, P, XNE, ABROSS, PRAD, VTURB, BHYD, BMIN, PRADK0).
+// Output:  the same quantities on the new grid; SCALE with rescaling also TEFF, FLUX, GRAV, GLOG,
+//          TAUROS, PTURB, PRADK, PZERO, PTOTAL.
+// Valid:   map1 extrapolates linearly beyond the ends of the old grid (the defined behaviour).
+// Deviations from the source: none; grids that do not increase and missing TEFF or GRAVITY are
+//          refused instead of giving undefined interpolations.
+#include "input/regrid.h"
+
+#include <cmath>
+#include <string>
+
+#include "common/error.h"
+#include "common/map1.h"
+#include "common/parcoe.h"
+#include "input/cards.h"
+#include "input/freeff.h"
+#include "input/ttaup.h"
+
+namespace atmotab {
+namespace {
+
+constexpr double FLUX_CONSTANT = 4.511793506554121e-6;  // sigma / (4 pi) [erg s^-1 cm^-2 K^-4]
+
+[[noreturn]] void regrid_refuse(const Card& card, const char* card_name, const std::string& why) {
+  throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
+                   std::string(card_name) + " card: " + why + " (card '" + card_text(card) + "')");
+}
+
+// Index of the first X(j) <= X(j-1), j = 2..N; 0 when X increases strictly.
+int regrid_not_increasing(const double* x, int n) {
+  for (int j = 2; j <= n; ++j)
+    if (!(x[j - 1] > x[j - 2])) return j;
+  return 0;
+}
+
+// The CONVQ(.,K) scratch column.
+double* scratch(Run& run, int k) { return &run.CONV.CONVQ(1, k); }
+
+// Interpolates each BHYD(.,1..6) from XOLD(1..NOLD) onto XNEW(1..NNEW) through CONVQ(.,1).
+void regrid_bhyd(Run& run, const double* xold, int nold, const double* xnew, int nnew) {
+  for (int k = 1; k <= 6; ++k) {
+    double* b = &run.BHYD.BHYD(1, k);
+    map1(xold, b, nold, xnew, scratch(run, 1), nnew);
+    for (int j = 1; j <= nnew; ++j) b[j - 1] = run.CONV.CONVQ(j, 1);
+  }
+}
+
+}  // namespace
+
+void regrid_rhox(Run& run, Card& card) {
+  const int nnew = card_int(freeff(run, card));
+  card_check(card, "RHOX", "number of depths NRHOX", nnew, 1, MAXD);
+  double* xnew = scratch(run, 8);
+  for (int j = 1; j <= nnew; ++j) xnew[j - 1] = freefr(run, card);
+  const int nold = run.RHOX.NRHOX;
+  if (nold < 2)
+    regrid_refuse(card, "RHOX",
+                  "the model to re-grid has " + std::to_string(nold) +
+                      " depths; interpolation needs at least two");
+  const double* xold = run.RHOX.RHOX.data();
+  if (int j = regrid_not_increasing(xold, nold))
+    regrid_refuse(card, "RHOX", "the model's RHOX does not increase at depth " + std::to_string(j));
+  if (int j = regrid_not_increasing(xnew, nnew))
+    regrid_refuse(card, "RHOX",
+                  "the new RHOX values do not increase at value " + std::to_string(j));
+
+  Depth* const fields[7] = {&run.TEMP.T,       &run.STATE.P,  &run.STATE.XNE, &run.ABROSS.ABROSS,
+                            &run.TURBPR.VTURB, &run.RAD.PRAD, &run.BHYD.BMIN};
+  for (int k = 1; k <= 7; ++k) map1(xold, fields[k - 1]->data(), nold, xnew, scratch(run, k), nnew);
+  for (int k = 1; k <= 7; ++k)
+    for (int j = 1; j <= nnew; ++j) (*fields[k - 1])(j) = run.CONV.CONVQ(j, k);
+  for (int j = 1; j <= nnew; ++j) run.PZERO.PRADK(j) = run.RAD.PRAD(j) + run.PZERO.PRADK0;
+  regrid_bhyd(run, xold, nold, xnew, nnew);
+  run.RHOX.NRHOX = nnew;
+  for (int j = 1; j <= nnew; ++j) run.RHOX.RHOX(j) = xnew[j - 1];
+}
+
+void regrid_scale(Run& run, Card& card) {
+  Run::FreeRec& F = run.FREE;
+  const int n = card_int(freeff(run, card));
+  const double tau1 = freeff(run, card);
+  const double dtau = freeff(run, card);
+  F.IFNEXT = 1;
+  const double t = freeff(run, card);
+  double g = freeff(run, card);
+  F.IFNEXT = 0;
+  if (g < 10) g = card_pow10(g);
+
+  Run::TeffRec& TE = run.TEFF;
+  if (!(TE.TEFF > 0) || !(TE.GRAV > 0))
+    regrid_refuse(card, "SCALE",
+                  std::string(TE.TEFF > 0 ? "GRAVITY" : "TEFF") +
+                      " is not set; re-gridding and rescaling need the model's TEFF and GRAVITY");
+  const int nold = run.RHOX.NRHOX;
+  if (nold < 2)
+    regrid_refuse(card, "SCALE",
+                  "the model to re-grid has " + std::to_string(nold) +
+                      " depths; interpolation needs at least two");
+  card_check(card, "SCALE", "number of depths (2 to the model's NRHOX)", n, 2, nold);
+  if (!(dtau > 0))
+    regrid_refuse(card, "SCALE",
+                  "step dtau = " + std::to_string(dtau) + " in log10 TAUROS must be positive");
+
+  // Step 1: the first n depths, onto n new ones.
+  int& NRHOX = run.RHOX.NRHOX;
+  NRHOX = n;
+  Depth& TAUSTD = run.STATE.XNATOM;
+  for (int j = 1; j <= NRHOX; ++j) TAUSTD(j) = card_pow10(tau1 + (j - 1) * dtau);
+  Depth& RHOX = run.RHOX.RHOX;
+  Depth& ABROSS = run.ABROSS.ABROSS;
+  Depth& TAUROS = run.ABROSS.TAUROS;
+  integ(RHOX.data(), ABROSS.data(), TAUROS.data(), NRHOX, ABROSS(1) * RHOX(1));
+  TAUROS(1) = 0;
+  if (int j = regrid_not_increasing(TAUROS.data(), NRHOX))
+    regrid_refuse(card, "SCALE",
+                  "the model's Rosseland depth (integral of ABROSS over RHOX) does not increase "
+                  "at depth " +
+                      std::to_string(j) + "; the model needs ABROSS > 0");
+
+  Depth* const fields[8] = {&RHOX,   &run.TEMP.T,   &run.STATE.P,      &run.STATE.XNE,
+                            &ABROSS, &run.RAD.PRAD, &run.TURBPR.VTURB, &run.BHYD.BMIN};
+  for (int k = 1; k <= 8; ++k)
+    map1(TAUROS.data(), fields[k - 1]->data(), NRHOX, TAUSTD.data(), scratch(run, k), NRHOX);
+  for (int k = 1; k <= 8; ++k)
+    for (int j = 1; j <= NRHOX; ++j) (*fields[k - 1])(j) = run.CONV.CONVQ(j, k);
+  Run::PzeroRec& Z = run.PZERO;
+  for (int j = 1; j <= NRHOX; ++j) Z.PRADK(j) = run.RAD.PRAD(j) + Z.PRADK0;
+  regrid_bhyd(run, TAUROS.data(), NRHOX, TAUSTD.data(), NRHOX);
+
+  if (t == 0 || (t == TE.TEFF && g == TE.GRAV)) return;
+  // Rescaling: T ~ TEFF at fixed Rosseland depth, so radiation pressures go as (t/TEFF)^4.
+  const double r = (t / TE.TEFF) * (t / TE.TEFF);
+  Depth& T = run.TEMP.T;
+  for (int j = 1; j <= NRHOX; ++j) {
+    TAUROS(j) = TAUSTD(j);
+    T(j) = T(j) * t / TE.TEFF;
+    run.TURBPR.PTURB(j) = 0;
+    run.RAD.PRAD(j) = run.RAD.PRAD(j) * (r * r);
+    Z.PRADK(j) = Z.PRADK(j) * (r * r);
+  }
+  TE.TEFF = t;
+  run.FLUX.FLUX = FLUX_CONSTANT * ((t * t) * (t * t));
+  Z.PRADK0 = Z.PRADK0 * (r * r);
+  Z.PZERO = Z.PCON + Z.PTURB0 + Z.PRADK0;
+  TE.GRAV = g;
+  TE.GLOG = std::log10(g);
+  ttaup(run, T, TAUROS, ABROSS, run.STATE.PTOTAL, run.STATE.P, run.RAD.PRAD, run.TURBPR.PTURB,
+        TE.GRAV, NRHOX);
+  for (int j = 1; j <= NRHOX; ++j) {
+    RHOX(j) = run.STATE.PTOTAL(j) / TE.GRAV;
+    run.STATE.PTOTAL(j) = run.STATE.PTOTAL(j) + Z.PZERO;
+  }
+}
+
+CardEnd card_rhox(Run& run, Card& card) {
+  regrid_rhox(run, card);
+  return CardEnd::Continue;
+}
+
+CardEnd card_scale(Run& run, Card& card) {
+  regrid_scale(run, card);
+  return CardEnd::Continue;
+}
+
+}  // namespace atmotab

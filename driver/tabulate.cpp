@@ -219,28 +219,6 @@ void apply_model_overrides(Run& run) {
   run.TEFF.GLOG = 0.0;
 }
 
-void update_line_strength_maxima(Run& run, int j) {
-  TablesRec& TB = run.TABLES;
-  constexpr int NSZ = 6 * 99;
-  const int nint = (run.FRESET.NUMNU + 2) / 3;
-  const double rho = run.STATE.RHO(j);
-  const double norm = sp(0.001f);
-  // XNFPEL/DOPPLE does not depend on the interval: the first division once per depth.
-  std::array<double, NSZ> a;
-  for (int k = 1; k <= NSZ; ++k) a[static_cast<std::size_t>(k - 1)] = TB.XNFPEL(k) / TB.DOPPLE(k);
-  for (int m = 1; m <= nint; ++m) {
-    const double cmin = std::pow(
-        10.0,
-        std::min({TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j), TB.CONTINALL(3 * m, j)}));
-    const double num = run.EDGE.FREQSET(3 * m - 1);
-    float* acc = &TB.LSMAX(1, m);
-    for (std::size_t k = 0; k < NSZ; ++k) {
-      const float v = static_cast<float>(a[k] / num / rho / cmin / norm);
-      acc[k] = std::max(acc[k], v);
-    }
-  }
-}
-
 void tabulate_model(Run& run) {
   TablesRec& TB = run.TABLES;
   const int nrhox = run.RHOX.NRHOX;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "common/state.h"
+#include "driver/line_strength.h"
 
 namespace atmotab {
 
@@ -25,10 +26,5 @@ void write_depth_block(Run& run);
 void write_depth_record(Run& run);
 // Record 4 of unit 11: XNFDOPMAX, interval index fastest.
 void write_maxima(Run& run);
-
-// The line-strength maxima of depth J folded into LSMAX: for every edge interval M, the smallest
-// continuum opacity CMIN of its three frequencies, and for every stage slot and element
-// v = XNFPEL/DOPPLE/nu_M/RHO(J)/CMIN/0.001 in this order, rounded to single precision.
-void update_line_strength_maxima(Run& run, int j);
 
 }  // namespace atmotab

@@ -32,8 +32,12 @@ struct TablesRec {
   Arr<float, NTAB_HEAD, 2> XNFHE4;     // XNFHE4(J,K)  He I (K = 1) and He II (K = 2) [cm^-3]
   Arr<float, 6, 99> XNFPEL4, DOPPLE4;  // single copies of XNFPEL and DOPPLE for record 4 + J
   Arr<float, NTAB_FREQ> CONTINALL4;    // CONTINALL4(I)  single copy of CONTINALL(I,J)
-  // Scratch of the line-strength maxima, stage-element index fastest so that the inner loop runs
-  // over contiguous memory: LSMAX(K,M) = XNFDOPMAX(M,S,Z) with K = S + 6 (Z - 1).
+  // Scratch of the line-strength maxima over the stage-element slots K = S + 6 (Z - 1) that hold a
+  // population at some depth of the model (the others stay 0): LSACTIVE(I) = K for I
+  // = 1..NLSACTIVE, and LSMAX(I,M) the maximum of slot LSACTIVE(I) in interval M, I fastest so that
+  // the inner loop runs over contiguous memory.
+  Arr<int, 6 * 99> LSACTIVE;
+  int NLSACTIVE = 0;
   Arr<float, 6 * 99, NTAB_EDGE> LSMAX;
 };
 

@@ -60,23 +60,47 @@ void line_strengths(const double* a, int n, double nu, double rho, double cmin, 
   }
 }
 
+void begin_line_strength_maxima(Run& run) {
+  TablesRec& TB = run.TABLES;
+  TB.NLSACTIVE = 0;
+  for (int z = 1; z <= 99; ++z)
+    for (int s = 1; s <= 6; ++s) {
+      bool populated = false;
+      for (int j = 1; j <= run.RHOX.NRHOX && !populated; ++j) populated = TB.XNFP(j, s, z) != 0;
+      if (populated) TB.LSACTIVE(++TB.NLSACTIVE) = s + 6 * (z - 1);
+    }
+  TB.LSMAX.fill(0);
+}
+
 void update_line_strength_maxima(Run& run, int j) {
   TablesRec& TB = run.TABLES;
   const int nint = (run.FRESET.NUMNU + 2) / 3;
+  const int nact = TB.NLSACTIVE;
   const double rho = run.STATE.RHO(j);
   const double norm = sp(0.001f);
-  // XNFPEL/DOPPLE does not depend on the interval: the first division once per depth.
+  // XNFPEL/DOPPLE does not depend on the interval: the first division once per depth. Slots
+  // without a population at any depth give 0 and leave their maxima at 0.
   std::array<double, NSZ> a;
-  for (int k = 1; k <= NSZ; ++k) a[static_cast<std::size_t>(k - 1)] = TB.XNFPEL(k) / TB.DOPPLE(k);
+  for (int i = 1; i <= nact; ++i) {
+    const int k = TB.LSACTIVE(i);
+    a[static_cast<std::size_t>(i - 1)] = TB.XNFPEL(k) / TB.DOPPLE(k);
+  }
   std::array<float, NSZ> v;
   for (int m = 1; m <= nint; ++m) {
     const double cmin = std::pow(
         10.0,
         std::min({TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j), TB.CONTINALL(3 * m, j)}));
-    line_strengths(a.data(), NSZ, run.EDGE.FREQSET(3 * m - 1), rho, cmin, norm, v.data());
+    line_strengths(a.data(), nact, run.EDGE.FREQSET(3 * m - 1), rho, cmin, norm, v.data());
     float* __restrict acc = &TB.LSMAX(1, m);
-    for (int k = 0; k < NSZ; ++k) acc[k] = std::max(acc[k], v[static_cast<std::size_t>(k)]);
+    for (int i = 0; i < nact; ++i) acc[i] = std::max(acc[i], v[static_cast<std::size_t>(i)]);
   }
+}
+
+void end_line_strength_maxima(Run& run) {
+  TablesRec& TB = run.TABLES;
+  TB.XNFDOPMAX.fill(0);
+  for (int i = 1; i <= TB.NLSACTIVE; ++i)
+    for (int m = 1; m <= NTAB_EDGE; ++m) TB.XNFDOPMAX(m, TB.LSACTIVE(i)) = TB.LSMAX(i, m);
 }
 
 }  // namespace atmotab

@@ -7,10 +7,14 @@
 
 namespace atmotab {
 
-// The maxima of depth J folded into LSMAX (stage-element index fastest), for the NUMNU frequencies
-// of the set: CMIN = 10^(smallest CONTINALL of the interval's three frequencies), nu_M its middle
-// frequency.
+// Clears the maxima and lists the stage-element slots that hold a population at some depth (the
+// element table XNFP must be filled).
+void begin_line_strength_maxima(Run& run);
+// The maxima of depth J folded in, for the NUMNU frequencies of the set: CMIN = 10^(smallest
+// CONTINALL of the interval's three frequencies), nu_M its middle frequency.
 void update_line_strength_maxima(Run& run, int j);
+// XNFDOPMAX from the maxima of all depths.
+void end_line_strength_maxima(Run& run);
 
 // V(K) = float(A(K) / NU / RHO / CMIN / NORM) for K = 0..N-1: the four divisions in this order in
 // double precision, the quotient rounded to single precision. Computed as the product of A(K) and

@@ -67,10 +67,7 @@ void write_depth_record(Run& run) {
 }
 
 void write_maxima(Run& run) {
-  TablesRec& TB = run.TABLES;
-  // LSMAX holds the maxima stage-element fastest; the record wants the interval index fastest.
-  for (int k = 1; k <= 6 * 99; ++k)
-    for (int m = 1; m <= NTAB_EDGE; ++m) TB.XNFDOPMAX(m, k) = TB.LSMAX(k, m);
+  const TablesRec& TB = run.TABLES;
   Record r;
   r.r4(TB.XNFDOPMAX.begin(), TB.XNFDOPMAX.end());
   run.UNITS.maxima.write(r);

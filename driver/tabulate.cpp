@@ -231,7 +231,7 @@ void tabulate_model(Run& run) {
   write_depth_block(run);
   fill_element_table(run);
   h2_co_estimates(run);
-  TB.LSMAX.fill(0);
+  begin_line_strength_maxima(run);
   for (int j = 1; j <= nrhox; ++j) {
     depth_tables(run, j);
     if (run.FRESET.NUMNU > 0) update_line_strength_maxima(run, j);
@@ -239,6 +239,7 @@ void tabulate_model(Run& run) {
     write_depth_record(run);
     print_depth(run, j);
   }
+  end_line_strength_maxima(run);
   write_maxima(run);
   run.LISTING.print("('1')", {});
   run.UNITS.table.flush();

@@ -99,8 +99,8 @@ CardEnd card_read_departures(Run& run, Card& card);
 CardEnd card_read_deck(Run& run, Card& card);
 CardEnd card_read_deck6(Run& run, Card& card);
 
-// Model cards whose handlers come with the starting-model and molecule-list readers
-// (cards_pending.cpp until then): READ START, READ MOLECULES, GREY, SCALE, RHOX.
+// Model cards: READ START (readst.cpp), GREY (grey.cpp), SCALE and RHOX (regrid.cpp), and READ
+// MOLECULES, whose reader is not built yet (cards_pending.cpp).
 CardEnd card_read_start(Run& run, Card& card);
 CardEnd card_read_molecules(Run& run, Card& card);
 CardEnd card_grey(Run& run, Card& card);

@@ -86,8 +86,12 @@ void regrid_scale(Run& run, Card& card) {
   F.IFNEXT = 1;
   const double t = freeff(run, card);
   double g = freeff(run, card);
+  const bool g_given = F.IFEND == 0;
   F.IFNEXT = 0;
   if (g < 10) g = card_pow10(g);
+  // A rescaling card that gives the temperature but no gravity keeps the model's gravity (read
+  // literally, the missing value would be log g = 0, a gravity of 1 cm s^-2).
+  if (!g_given) g = run.TEFF.GRAV;
 
   Run::TeffRec& TE = run.TEFF;
   if (!(TE.TEFF > 0) || !(TE.GRAV > 0))

@@ -192,6 +192,12 @@ TEST(regrid_scale, same_teff_and_gravity_only_regrid) {
   }
   EXPECT_EQ(other.run->TEFF.GRAV, std::exp(4.0 * 2.3025851249694824));
   EXPECT_NE(other.run->STATE.P(20), zero.run->STATE.P(20));
+  // A temperature without a gravity rescales at the model's own gravity, not at 10^0.
+  DeckRun no_g(grey_solar_deck("SCALE 60 -6.875 0.1 5500.\n"));
+  no_g.read();
+  ASSERT_TRUE(no_g.model) << no_g.message;
+  EXPECT_EQ(no_g.run->TEFF.GRAV, zero.run->TEFF.GRAV);
+  EXPECT_EQ(no_g.run->TEFF.TEFF, 5500.0);
 }
 
 TEST(regrid_scale, rescaling_a_grey_model_to_another_teff) {

@@ -11,6 +11,7 @@
 #include "driver/edges.h"
 #include "driver/tabulate.h"
 #include "input/readin.h"
+#include "populations/pftables.h"
 
 namespace atmotab {
 namespace {
@@ -27,6 +28,7 @@ void run_program(Run& run, const Options& opt) {
   run.UNITS.edges_name = opt.edges;
   read_edge_list(run);
   run.UNITS.edges = nullptr;
+  load_pf_tables(run);
 
   // One pass per model until the END card.
   while (readin(run)) {

@@ -120,8 +120,8 @@ void load_potion(std::string_view text, double* potion, int n) {
   r.expect_format("atmotab-potion");
   std::vector<std::string_view> c = r.row(2);
   if (c[0] != "slots") r.fail("count line is not 'slots 840'");
-  r.expect(r.integer(c[1]), NPOTION, "slot count");
-  for (int k = 1; k <= NPOTION; ++k) {
+  r.expect(r.integer(c[1]), NPOTION_USED, "slot count");
+  for (int k = 1; k <= NPOTION_USED; ++k) {
     c = r.row(2);
     r.expect(r.integer(c[0]), k, "slot");
     const float v = r.real(c[1]);
@@ -129,7 +129,7 @@ void load_potion(std::string_view text, double* potion, int n) {
     potion[k - 1] = static_cast<double>(v);
   }
   r.expect_end();
-  for (int k = NPOTION + 1; k <= n; ++k) potion[k - 1] = 0.0;
+  for (int k = NPOTION_USED + 1; k <= n; ++k) potion[k - 1] = 0.0;
 }
 
 void load_ipftab(std::string_view text, Ipftab& ipftab) {

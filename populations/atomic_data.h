@@ -18,7 +18,7 @@
 
 namespace atmotab {
 
-constexpr int NPOTION = 840;          // slots of POTION that stages map to
+constexpr int NPOTION_USED = 840;     // slots of POTION that stages map to
 constexpr int IPFTAB_ROWS = 365;      // rows of the packed partition-function table
 constexpr int FEGRPF_SETS = 10 * 9;   // stages I..X of Ca..Ni
 constexpr int NELION_MAX = 336;       // NELION = 6 (Z - 1) + stage, Z <= 56
@@ -31,7 +31,7 @@ constexpr int PFGROUND_MAXLEV = 600;  // level slots of the ground-configuration
 void load_potion(std::string_view text, double* potion, int n);
 template <int N>
 void load_potion(std::string_view text, Arr<double, N>& potion) {
-  static_assert(N >= NPOTION, "POTION needs at least 840 slots");
+  static_assert(N >= NPOTION_USED, "POTION needs at least 840 slots");
   load_potion(text, potion.data(), N);
 }
 

@@ -2,7 +2,28 @@
 // first population request of a run that did not load them).
 #include "populations/pftables.h"
 
+#include "populations/atomic_data.h"
+
 namespace atmotab {
+
+void pftables_load(Arr<double, 1000>& potion, Arr<int, 6, 365>& ipftab,
+                   Arr<float, 7, 56, 90>& fegrpf, Arr<int, 337>& pfgloc, Arr<double, 336>& pfgw,
+                   Arr<double, 600>& pfge, Arr<double, 600>& pfgg) {
+  PfgroundLevels pfg;
+  load_atomic_data(potion, ipftab, fegrpf, pfg);
+  // Level lists one after the other: NELION N owns slots PFGLOC(N) .. PFGLOC(N+1) - 1.
+  int next = 1;
+  for (int n = 1; n <= NELION_MAX; ++n) {
+    pfgloc(n) = next;
+    pfgw(n) = pfg.GCON(n);
+    for (int k = 0; k < pfg.NLEV(n); ++k) {
+      pfge(next) = pfg.E(pfg.LOC(n) + k);
+      pfgg(next) = pfg.G(pfg.LOC(n) + k);
+      ++next;
+    }
+  }
+  pfgloc(NELION_MAX + 1) = next;
+}
 
 void load_pf_tables(Run& run) {
   Run::PftabRec& pf = run.PFTAB;

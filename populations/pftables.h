@@ -11,8 +11,7 @@ namespace atmotab {
 // and sets PFTAB.LOADED. Throws atmo_error (status 2) on a malformed table.
 void load_pf_tables(Run& run);
 
-// The same into the individual arrays (pftables_load.cpp keeps the loaders' header apart from
-// the run state, whose POTION size constant has the same name).
+// The same into the individual arrays.
 void pftables_load(Arr<double, 1000>& potion, Arr<int, 6, 365>& ipftab,
                    Arr<float, 7, 56, 90>& fegrpf, Arr<int, 337>& pfgloc, Arr<double, 336>& pfgw,
                    Arr<double, 600>& pfge, Arr<double, 600>& pfgg);

@@ -114,18 +114,18 @@ TEST(tabulate, line_strength_maxima_in_the_designed_order) {
 
 TEST(tabulate, listing_frequency_lines_decrease) {
   Tabulated t;
+  // Each frequency line (I5,1P,E25.15,0P,F20.7,F20.7) is followed by the log10 opacities of the
+  // two depths, (1X,20F5.2): 11 characters.
   std::istringstream in(t.listing.str());
-  std::string line;
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   std::vector<double> freqs;
-  bool after_set = false;
-  while (std::getline(in, line)) {
-    // The frequency lines follow the begin-card printout: I5 index, E25.15 frequency, then F20.7
-    // x 2.
-    if (line.size() == 70 && line.substr(0, 5) == "    1") after_set = true;
-    if (after_set && line.size() == 70) freqs.push_back(std::stod(line.substr(5, 25)));
-    if (after_set && line.rfind(" ", 0) == 0 && line.size() == 11) break;  // ABLOG line of 2 depths
-  }
-  ASSERT_GE(freqs.size(), 1u);
+  for (std::size_t k = 0; k + 1 < lines.size(); ++k)
+    if (lines[k].size() == 70 && lines[k + 1].size() == 11 && lines[k + 1][0] == ' ')
+      freqs.push_back(std::stod(lines[k].substr(5, 25)));
+  ASSERT_EQ(freqs.size(), 6u);
+  for (std::size_t k = 1; k < freqs.size(); ++k) EXPECT_LT(freqs[k], freqs[k - 1]) << k;
+  EXPECT_NEAR(freqs[0], t.run->EDGE.FREQSET(1), 1e-14 * freqs[0]);  // E25.15: 16 digits
   const std::string out = t.listing.str();
   EXPECT_NE(out.find("0XNFPEL.....DOPPLE         1\n"), std::string::npos);
   EXPECT_NE(out.find("0XNFPEL.....DOPPLE         2\n"), std::string::npos);

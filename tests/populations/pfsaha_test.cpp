@@ -242,6 +242,24 @@ TEST(pfiron, lowering_columns_and_ends) {
               1e-3 * tab(1, 1, k));
 }
 
+TEST(pfsaha, ionization_potential_takes_the_preceding_slot_where_zero) {
+  PopsRun p;
+  struct Case {
+    int z, ion;
+    float cm;  // the slot's value, or the preceding slot's where it holds 0
+  };
+  const Case cases[] = {
+      {1, 1, 109678.766f},  // slot 1
+      {1, 2, 109678.766f},  // slot 2 (bare proton) holds 0: slot 1
+      {2, 3, 438908.844f},  // slot 5 holds 0: slot 4
+      {31, 1, 48387.629f},  // slot 496
+      {99, 3, 161000.0f},   // slot 838
+      {99, 4, 161000.0f},   // slot 839 holds 0: slot 838
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(pfsaha_ip(p.r, c.z, c.ion), sp(c.cm) / 8065.479) << c.z << " " << c.ion;
+}
+
 TEST(pfsaha, potlow_by_hand_and_capped) {
   PopsRun p;
   p.set_depth(1, 6000.0, 1e5, 1e14);

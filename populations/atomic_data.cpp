@@ -10,13 +10,10 @@
 #include <vector>
 
 #include "common/error.h"
+#include "populations/pfsaha.h"
 
 namespace atmotab {
 namespace {
-
-// Rows of the packed table per element Z = 1..29 (first row of Z); Z >= 29 has three rows each.
-constexpr int LOCZ[30] = {0,  1,  3,  6,  10, 14, 18,  22,  27,  33,  39,  45,  51,  57,  63,
-                          69, 75, 81, 86, 91, 96, 101, 106, 111, 116, 121, 126, 131, 136, 141};
 
 class TableReader {
  public:
@@ -103,13 +100,13 @@ void ipftab_species(int n, int& z, int& ion) {
   if (n >= 354) {
     z = n <= 359 ? 6 : 7;
     ion = n - (z == 6 ? 353 : 359);
-  } else if (n >= LOCZ[29]) {
+  } else if (n >= pf_locz(29)) {  // three rows per element from Cu on
     z = (n - 54) / 3;
     ion = n - 3 * z - 53;
   } else {
     z = 1;
-    while (LOCZ[z + 1] <= n) ++z;
-    ion = n - LOCZ[z] + 1;
+    while (pf_locz(z + 1) <= n) ++z;
+    ion = n - pf_locz(z) + 1;
   }
 }
 

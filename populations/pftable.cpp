@@ -27,11 +27,10 @@ constexpr int ROW_N = 360;  // N I..VI occupy rows 360..365
 // Scale of a packed value by the digit KS = 1..4 of its word.
 constexpr double SCALE[4] = {0.001, 0.01, 0.1, 1.0};
 
-constexpr double TS_PER_EV = 2000.0 / 11.0;  // Ts [K] per eV of ionization potential
-constexpr double KT_AT_11TS = 0.000947881;   // kT [eV] at T = 11 Ts, per K of Ts
-constexpr double TAIL_D2 = 0.1;              // first excluded level 0.1 eV below the limit
-constexpr double POTLO_MIN_TAIL = 0.1;       // no tail for a lowering below 0.1 eV
-constexpr double HC_K = 1.4387884;           // hc/k [cm K]
+constexpr double KT_AT_11TS = 0.000947881;  // kT [eV] at T = 11 Ts, per K of Ts
+constexpr double TAIL_D2 = 0.1;             // first excluded level 0.1 eV below the limit
+constexpr double POTLO_MIN_TAIL = 0.1;      // no tail for a lowering below 0.1 eV
+constexpr double HC_K = 1.4387884;          // hc/k [cm K]
 
 struct Packed {
   int k1, k2, ks;
@@ -52,7 +51,9 @@ int pf_row(int iz, int ion) {
 double pftable(const Run& run, int j, int iz, int ion, int row, const SahaWork& w) {
   const Arr<int, 6, 365>& tab = run.PFTAB.IPFTAB;
   const double t = run.TEMP.T(j);
-  const double ts = w.IP(ion) * TS_PER_EV;
+  // Ts = IP * 2000 / 11 [K] (IP in eV), multiplied then divided: folding 2000/11 into one
+  // constant changes the last bit of Ts for about a third of the potentials.
+  const double ts = w.IP(ion) * 2000 / 11;
   const double u = t / ts - 0.5;
   const int it = std::clamp(static_cast<int>(u), 1, 9);
   const double dt = u - it;

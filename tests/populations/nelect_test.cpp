@@ -117,6 +117,33 @@ TEST(nelect, electron_table_printed_only_when_numits_reached) {
   EXPECT_EQ(q.listing.str(), "");
 }
 
+TEST(nelect, donors_are_dropped_only_below_the_first_depth) {
+  // A cool layer (3000 K, 1e4 dyn cm^-2) has ne ~ 1e-7 of the particles. Starting from P/2kT, the
+  // first pass finds every donor far below 1e-5 of the damped XNENEW (~P/4kT); at the first
+  // depth no donor is dropped, so the iteration walks down to the answer.
+  PopsRun a;
+  a.set_depth(1, 3000.0, 1e4, 1.0);
+  nelect(a.r);
+  const double xntot = 1e4 / a.r.TEMP.TK(1);
+  EXPECT_LT(a.r.STATE.XNE(1), 1e-5 * xntot);
+  EXPECT_GT(a.r.STATE.XNE(1), 0.0);
+
+  // The same layer below a hot one (20000 K, nearly half the particles free electrons): the
+  // starting guess XNE(1) P(2)/P(1) is again ~1e6 times the answer, but at depth 2 the first pass
+  // drops every donor, none is evaluated again, and XNENEW only halves: no convergence.
+  PopsRun b;
+  b.set_depth(1, 20000.0, 1e4, 1.0);
+  b.set_depth(2, 3000.0, 1e4, 1.0);
+  try {
+    nelect(b.r);
+    ADD_FAILURE() << "no exception";
+  } catch (const atmo_error& e) {
+    EXPECT_EQ(e.status(), 1);
+    EXPECT_NE(std::string(e.what()).find("depth J = 2"), std::string::npos) << e.what();
+  }
+  EXPECT_GT(b.r.STATE.XNE(1), 0.4 * 1e4 / b.r.TEMP.TK(1));
+}
+
 TEST(nelect, no_convergence_stops_with_status_1) {
   PopsRun p;
   p.set_depth(1, 5800.0, 1.2e5, 1.0);

@@ -146,6 +146,24 @@ TEST_F(pftable_row, even_interval_takes_each_words_scale) {
   EXPECT_NEAR(at(3.0), 0.5 * (2.4 + 30.0), 1e-9);
 }
 
+TEST_F(pftable_row, whole_multiples_of_ts_fall_half_way_exactly) {
+  // Ts = IP * 2000 / 11 formed left to right. At T = 2, 4, 8 Ts (exact doublings of that Ts)
+  // u = T/Ts - 0.5 is exactly 1.5, 3.5, 7.5, so the answer is the mid-point of points
+  // (1,2), (3,4), (7,8) to the bit: 1000 + 8999 / 2 = 5499.5 with K1 = 1000, K2 = 9999, KS = 4.
+  // Li II is a potential for which IP * (2000/11) is one unit in the last place larger.
+  ASSERT_NE(pfsaha_ip(p.r, 3, 2) * (2000.0 / 11.0), ts);
+  struct Case {
+    int w1, w2;
+    double t_over_ts;
+  };
+  const Case cases[] = {
+      {100099994, 300030001, 2.0}, {200024001, 100099994, 4.0}, {200024001, 100099994, 8.0}};
+  for (const Case& c : cases) {
+    row(c.w1, c.w2);
+    EXPECT_EQ(at(c.t_over_ts), 5499.5) << c.t_over_ts << " Ts";
+  }
+}
+
 TEST(pftable, oxygen_row_between_points_and_beyond_the_last) {
   PopsRun p;
   // O I, row 27: 8.747 8.969 9.247 9.571 9.94 10.49 11.52 13.49 16.9 22.24.
@@ -222,6 +240,24 @@ TEST(pfiron, lowering_columns_and_ends) {
   p.set_t(1, std::pow(10.0, 3.30));
   EXPECT_NEAR(pfiron(p.r, 1, 26, 1, 0.01), tab(1, 1, k) - (tab(1, 2, k) - tab(1, 1, k)),
               1e-3 * tab(1, 1, k));
+}
+
+TEST(pfsaha, ionization_potential_takes_the_preceding_slot_where_zero) {
+  PopsRun p;
+  struct Case {
+    int z, ion;
+    float cm;  // the slot's value, or the preceding slot's where it holds 0
+  };
+  const Case cases[] = {
+      {1, 1, 109678.766f},  // slot 1
+      {1, 2, 109678.766f},  // slot 2 (bare proton) holds 0: slot 1
+      {2, 3, 438908.844f},  // slot 5 holds 0: slot 4
+      {31, 1, 48387.629f},  // slot 496
+      {99, 3, 161000.0f},   // slot 838
+      {99, 4, 161000.0f},   // slot 839 holds 0: slot 838
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(pfsaha_ip(p.r, c.z, c.ion), sp(c.cm) / 8065.479) << c.z << " " << c.ion;
 }
 
 TEST(pfsaha, potlow_by_hand_and_capped) {

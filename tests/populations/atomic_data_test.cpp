@@ -39,6 +39,7 @@ TEST(atomic_data, potion_slots) {
                             {5, 0.0f},         {6, 43487.148f},  {8, 987660.125f}, {9, 0.0f},
                             {495, 0.0f},  // zinc's bare nucleus
                             {496, 48387.629f}, {500, 726000.0f}, {836, 51800.0f},  {838, 161000.0f},
+                            {634, 0.0f},  // Ce IV: an empty slot, the lookup takes Ce III
                             {840, 0.0f},       {841, 0.0f},      {1000, 0.0f}};
   for (const Case& c : cases)  // single-precision constants widened to double
     EXPECT_EQ(t->POTION(c.slot), static_cast<double>(c.value)) << "slot " << c.slot;

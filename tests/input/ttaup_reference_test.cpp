@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/embedded_data.h"
+#include "input/fortran_reference.h"
 #include "input/grey.h"
 #include "input/ttaup.h"
 #include "support/tools.h"
@@ -19,74 +20,7 @@ namespace {
 
 // The integration as the Fortran of the system writes it: map1 with its blended parabolas, the
 // table converted from integers, the Milne predictor and the Hamming corrector with modifier.
-constexpr const char* REFERENCE = R"(
-module interp
-  implicit none
-contains
-  subroutine parab(x1, f1, x2, f2, x3, f3, a, b, c)
-    double precision, intent(in) :: x1, f1, x2, f2, x3, f3
-    double precision, intent(out) :: a, b, c
-    double precision :: d
-    d = (f2 - f1) / (x2 - x1)
-    c = f3 / ((x3 - x2) * (x3 - x1)) + (f1 / (x3 - x1) - f2 / (x3 - x2)) / (x2 - x1)
-    b = d - (x2 + x1) * c
-    a = f1 + (x2 * c - d) * x1
-  end subroutine parab
-
-  integer function map1(xold, fold, nold, xnew, fnew, nnew)
-    integer, intent(in) :: nold, nnew
-    double precision, intent(in) :: xold(nold), fold(nold), xnew(nnew)
-    double precision, intent(out) :: fnew(nnew)
-    integer :: k, l, ll
-    double precision :: x, a, b, c, ab, bb, cb, af, bf, cf, wt
-    l = 2
-    ll = 0
-    a = 0; b = 0; c = 0; af = 0; bf = 0; cf = 0
-    do k = 1, nnew
-      x = xnew(k)
-      do
-        if (l > nold) exit
-        if (x < xold(l)) exit
-        l = l + 1
-      end do
-      if (l > nold) then
-        l = nold
-        if (ll /= nold) then
-          b = (fold(nold) - fold(nold - 1)) / (xold(nold) - xold(nold - 1))
-          c = 0
-          a = fold(nold) - xold(nold) * b
-          ll = nold
-        end if
-      else if (l == ll) then
-        continue
-      else if (l == 2 .or. l == 3) then
-        b = (fold(l) - fold(l - 1)) / (xold(l) - xold(l - 1))
-        c = 0
-        a = fold(l) - xold(l) * b
-        ll = l
-      else
-        if (l == 4 .or. l /= ll + 1) then
-          call parab(xold(l-2), fold(l-2), xold(l-1), fold(l-1), xold(l), fold(l), ab, bb, cb)
-        else
-          ab = af; bb = bf; cb = cf
-        end if
-        if (l == nold) then
-          a = ab; b = bb; c = cb
-        else
-          call parab(xold(l-1), fold(l-1), xold(l), fold(l), xold(l+1), fold(l+1), af, bf, cf)
-          wt = 0
-          if (cf /= 0) wt = abs(cf) / (abs(cb) + abs(cf))
-          a = af + wt * (ab - af)
-          b = bf + wt * (bb - bf)
-          c = cf + wt * (cb - cf)
-        end if
-        ll = l
-      end if
-      fnew(k) = x * (x * c + b) + a
-    end do
-    map1 = ll - 1
-  end function map1
-end module interp
+constexpr const char* PROGRAM = R"(
 
 program ttaupref
   use interp
@@ -233,7 +167,8 @@ TEST(ttaup, matches_an_independent_fortran_transcription_to_the_bit) {
     ASSERT_NO_THROW(ttaup(*run, m.T, m.TAU, ABSTD, PTOTAL, P, m.PRAD, m.PTURB, m.grav, m.n))
         << c.what << "\n"
         << listing.str();
-    const std::string ref = testing::run_fortran(dir, REFERENCE);
+    const std::string ref =
+        testing::run_fortran(dir, std::string(testing::FORTRAN_INTERP_MODULE) + PROGRAM);
 
     std::istringstream in(ref);
     for (int j = 1; j <= m.n; ++j) {

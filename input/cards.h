@@ -57,6 +57,10 @@ void card_next(Run& run, Card& card, const std::string& who);
 // the integer range become the nearest representable integer, so that bound checks catch them.
 int card_int(double x);
 
+// Nominal flux sigma TEFF^4 / (4 pi) [erg s^-1 cm^-2 sr^-1] of the effective temperature TEFF [K],
+// TEFF^4 formed as (TEFF^2)^2.
+double nominal_flux(double teff);
+
 // 10^x for a value read from a card, evaluated as exp(x * ln 10) with ln 10 rounded to single
 // precision (2.3025851249694824).
 double card_pow10(double x);

@@ -37,6 +37,18 @@ void check_complete(Run& run) {
                      "the model at the BEGIN card lacks: " + lacking);
 }
 
+// Every depth of the model needs a positive temperature: kT, h/kT and ln T of a zero or negative
+// temperature would make the whole model NaN.
+void check_temperatures(Run& run) {
+  for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
+    const double t = run.TEMP.T(j);
+    if (!(t > 0) || !std::isfinite(t))
+      throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
+                       "the model at the BEGIN card has temperature T = " + std::to_string(t) +
+                           " K at depth " + std::to_string(j) + "; temperatures must be positive");
+  }
+}
+
 // Hydrogen and helium are number fractions, a negative value being its log10; the other
 // elements are log10 number fractions, a positive value being the fraction itself.
 void normalise_abundances(Run& run) {
@@ -51,6 +63,7 @@ void normalise_abundances(Run& run) {
 
 CardEnd card_begin(Run& run, Card&) {
   check_complete(run);
+  check_temperatures(run);
   normalise_abundances(run);
   print_model_header(run);
   complete_model(run);

@@ -10,8 +10,6 @@
 namespace atmotab {
 namespace {
 
-// Nominal flux per unit solid angle: sigma T^4 / (4 pi) [erg s^-1 cm^-2 sr^-1 K^-4].
-constexpr double FLUX_CONSTANT = 4.511793506554121e-6;
 // Speed of light [nm s^-1] for frequency <-> wavelength.
 constexpr double CLIGHT_NM = 2.99792458e17;
 
@@ -164,7 +162,7 @@ constexpr CardWord ABUNDANCE_FORMS[] = {{keyword("SCALE"), abundance_scale},
 CardEnd card_teff(Run& run, Card& card) {
   const double t = freeff(run, card);
   run.TEFF.TEFF = t;
-  run.FLUX.FLUX = FLUX_CONSTANT * ((t * t) * (t * t));
+  run.FLUX.FLUX = nominal_flux(t);
   return CardEnd::Continue;
 }
 
@@ -248,7 +246,14 @@ CardEnd card_wavelengths(Run& run, Card& card) {
   R.WBEGIN = w1;
   R.DELTAW = dw;
   R.IFWAVE = 1;
-  R.NUHI = card_int((w2 - w1) / std::abs(dw) + 0.5) + 1;
+  const double steps = (w2 - w1) / std::abs(dw) + 0.5;
+  // A zero step, or a range of more than a billion steps, is no count of wavelengths.
+  if (!(std::abs(steps) < 1e9))
+    throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
+                     "WAVELENGTHS card: step dw = " + std::to_string(dw) + " gives no count of " +
+                         "wavelengths from " + std::to_string(w1) + " to " + std::to_string(w2) +
+                         " (card '" + card_text(card) + "')");
+  R.NUHI = card_int(steps) + 1;
   R.NULO = 1;
   R.NUMNU = R.NUHI;
   if (R.WBEGIN >= 1e7) {

@@ -107,6 +107,11 @@ int card_int(double x) {
   return static_cast<int>(x);  // truncation toward zero
 }
 
+double nominal_flux(double teff) {
+  constexpr double FLUX_CONSTANT = 4.511793506554121e-6;  // sigma / (4 pi) [erg s^-1 cm^-2 K^-4]
+  return FLUX_CONSTANT * ((teff * teff) * (teff * teff));
+}
+
 double card_pow10(double x) { return std::exp(x * 2.3025851249694824); }
 
 void card_check(const Card& card, const char* card_name, const char* quantity, int value, int lo,

@@ -47,11 +47,16 @@ void pressure_start(Run& run, const char* card_name) {
   Z.PTURB0 = 0;
   Z.PZERO = Z.PRADK(1);
   for (int j = 1; j <= n; ++j) run.RAD.PRAD(j) = Z.PRADK(j) - Z.PRADK(1);
-  ttaup(run, TP.T, run.ABROSS.TAUROS, run.ABROSS.ABROSS, run.STATE.PTOTAL, run.STATE.P,
+  hydrostatic_pressures(run);
+}
+
+void hydrostatic_pressures(Run& run) {
+  const int n = run.RHOX.NRHOX;
+  ttaup(run, run.TEMP.T, run.ABROSS.TAUROS, run.ABROSS.ABROSS, run.STATE.PTOTAL, run.STATE.P,
         run.RAD.PRAD, run.TURBPR.PTURB, run.TEFF.GRAV, n);
   for (int j = 1; j <= n; ++j) {
     run.RHOX.RHOX(j) = run.STATE.PTOTAL(j) / run.TEFF.GRAV;
-    run.STATE.PTOTAL(j) = run.STATE.PTOTAL(j) + Z.PZERO;
+    run.STATE.PTOTAL(j) = run.STATE.PTOTAL(j) + run.PZERO.PZERO;
   }
 }
 

@@ -20,4 +20,8 @@ void readst(Run& run, Card& card);
 // otherwise).
 void pressure_start(Run& run, const char* card_name);
 
+// ttaup on the model in the records (T on TAUROS at GRAV, with PRAD and PTURB) for P, ABROSS and
+// PTOTAL at depths 1..NRHOX; then RHOX = PTOTAL/GRAV [g cm^-2] and PTOTAL = PTOTAL + PZERO.
+void hydrostatic_pressures(Run& run);
+
 }  // namespace atmotab

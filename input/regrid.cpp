@@ -17,12 +17,10 @@
 #include "common/parcoe.h"
 #include "input/cards.h"
 #include "input/freeff.h"
-#include "input/ttaup.h"
+#include "input/readst.h"
 
 namespace atmotab {
 namespace {
-
-constexpr double FLUX_CONSTANT = 4.511793506554121e-6;  // sigma / (4 pi) [erg s^-1 cm^-2 K^-4]
 
 [[noreturn]] void regrid_refuse(const Card& card, const char* card_name, const std::string& why) {
   throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
@@ -146,17 +144,12 @@ void regrid_scale(Run& run, Card& card) {
     Z.PRADK(j) = Z.PRADK(j) * (r * r);
   }
   TE.TEFF = t;
-  run.FLUX.FLUX = FLUX_CONSTANT * ((t * t) * (t * t));
+  run.FLUX.FLUX = nominal_flux(t);
   Z.PRADK0 = Z.PRADK0 * (r * r);
   Z.PZERO = Z.PCON + Z.PTURB0 + Z.PRADK0;
   TE.GRAV = g;
   TE.GLOG = std::log10(g);
-  ttaup(run, T, TAUROS, ABROSS, run.STATE.PTOTAL, run.STATE.P, run.RAD.PRAD, run.TURBPR.PTURB,
-        TE.GRAV, NRHOX);
-  for (int j = 1; j <= NRHOX; ++j) {
-    RHOX(j) = run.STATE.PTOTAL(j) / TE.GRAV;
-    run.STATE.PTOTAL(j) = run.STATE.PTOTAL(j) + Z.PZERO;
-  }
+  hydrostatic_pressures(run);
 }
 
 CardEnd card_rhox(Run& run, Card& card) {

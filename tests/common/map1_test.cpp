@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "common/error.h"
+#include "input/fortran_reference.h"
+#include "support/tools.h"
 
 namespace atmotab {
 namespace {
@@ -129,6 +135,88 @@ TEST(map1, fewer_than_two_points_is_an_error) {
   const double xo = 1, fo = 1, x = 1;
   double f;
   EXPECT_THROW(map1(&xo, &fo, 1, &x, &f, 1), atmo_error);
+}
+
+// An irregular table with changing curvature: x_i = i + 0.3 sin(1.7 i), f_i = exp(-x_i / 4)
+// cos(1.3 x_i) + 0.01 x_i^2, i = 1..N.
+void irregular_table(int n, std::vector<double>& x, std::vector<double>& f) {
+  x.resize(static_cast<std::size_t>(n));
+  f.resize(static_cast<std::size_t>(n));
+  for (int i = 1; i <= n; ++i) {
+    const double xi = i + 0.3 * std::sin(1.7 * i);
+    x[static_cast<std::size_t>(i - 1)] = xi;
+    f[static_cast<std::size_t>(i - 1)] = std::exp(-xi / 4) * std::cos(1.3 * xi) + 0.01 * xi * xi;
+  }
+}
+
+// Numbers one per line, %.17g (read back exactly by a Fortran list-directed read).
+std::string number_lines(const std::vector<double>& v) {
+  std::string s;
+  char buf[40];
+  for (double d : v) {
+    std::snprintf(buf, sizeof buf, "%.17g\n", d);
+    s += buf;
+  }
+  return s;
+}
+
+// One call over many increasing abscissae (the re-gridding use): every interval rule and the
+// reuse of the forward parabola as the next backward one, against a Fortran transcription.
+TEST(map1, matches_a_fortran_transcription_to_the_bit) {
+  if (!testing::have_gfortran()) GTEST_SKIP() << "gfortran not found at configure time";
+  struct Case {
+    const char* what;
+    int nold;
+    std::vector<double> xnew;
+  };
+  std::vector<double> dense, sparse, tail;
+  for (int k = 0; k <= 240; ++k) dense.push_back(-0.5 + 0.05 * k);  // several per interval
+  for (int k = 0; k <= 12; ++k) sparse.push_back(0.2 + 1.37 * k);   // skips intervals
+  for (int k = 0; k <= 6; ++k) tail.push_back(9.6 + 0.3 * k);       // last interval, then beyond
+  const Case cases[] = {
+      {"12 points, dense", 12, dense},
+      {"12 points, sparse", 12, sparse},
+      {"10 points, last interval then beyond", 10, tail},
+      {"4 points", 4, dense},
+      {"3 points", 3, dense},
+  };
+  for (const Case& c : cases) {
+    std::vector<double> xo, fo;
+    irregular_table(c.nold, xo, fo);
+    std::vector<double> fn(c.xnew.size());
+    const int last = map1(xo.data(), fo.data(), c.nold, c.xnew.data(), fn.data(),
+                          static_cast<int>(c.xnew.size()));
+
+    testing::TempDir dir;
+    testing::write_file(dir / "in.txt",
+                        std::to_string(c.nold) + " " + std::to_string(c.xnew.size()) + "\n" +
+                            number_lines(xo) + number_lines(fo) + number_lines(c.xnew));
+    const std::string program = R"(
+program map1ref
+  use interp
+  implicit none
+  integer :: nold, nnew, k, last
+  double precision, allocatable :: xo(:), fo(:), xn(:), fn(:)
+  open(1, file='in.txt', status='old')
+  read(1, *) nold, nnew
+  allocate(xo(nold), fo(nold), xn(nnew), fn(nnew))
+  read(1, *) xo, fo, xn
+  last = map1(xo, fo, nold, xn, fn, nnew)
+  write(6, '(I6)') last
+  write(6, '(ES26.17E3)') (fn(k), k = 1, nnew)
+end program map1ref
+)";
+    std::istringstream ref(
+        testing::run_fortran(dir, std::string(testing::FORTRAN_INTERP_MODULE) + program));
+    int ref_last = 0;
+    ref >> ref_last;
+    EXPECT_EQ(last, ref_last) << c.what;
+    for (std::size_t k = 0; k < fn.size(); ++k) {
+      std::string v;
+      ASSERT_TRUE(ref >> v) << c.what;
+      EXPECT_EQ(fn[k], std::strtod(v.c_str(), nullptr)) << c.what << " x = " << c.xnew[k];
+    }
+  }
 }
 
 }  // namespace

@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "common/error.h"
+#include "input/fortran_reference.h"
+#include "support/tools.h"
 
 namespace atmotab {
 namespace {
@@ -132,6 +138,74 @@ TEST(integ, mass_column_integral_as_the_radiation_pressure_uses_it) {
   const std::vector<double> prad = running_integral(rhox, rad, rad[0] * rhox[0]);
   for (size_t j = 0; j < rhox.size(); ++j)
     EXPECT_NEAR(prad[j], 2.5 * rhox[j], 1e-12 * rhox[j]) << "j = " << j + 1;
+}
+
+// An irregular table with changing curvature: x_i = i + 0.3 sin(1.7 i), f_i = exp(-x_i / 4)
+// cos(1.3 x_i) + 0.01 x_i^2, i = 1..N.
+void irregular_table(int n, std::vector<double>& x, std::vector<double>& f) {
+  x.resize(static_cast<std::size_t>(n));
+  f.resize(static_cast<std::size_t>(n));
+  for (int i = 1; i <= n; ++i) {
+    const double xi = i + 0.3 * std::sin(1.7 * i);
+    x[static_cast<std::size_t>(i - 1)] = xi;
+    f[static_cast<std::size_t>(i - 1)] = std::exp(-xi / 4) * std::cos(1.3 * xi) + 0.01 * xi * xi;
+  }
+}
+
+// Numbers one per line, %.17g (read back exactly by a Fortran list-directed read).
+std::string number_lines(const std::vector<double>& v) {
+  std::string s;
+  char buf[40];
+  for (double d : v) {
+    std::snprintf(buf, sizeof buf, "%.17g\n", d);
+    s += buf;
+  }
+  return s;
+}
+
+// The coefficients of parcoe and the running integral of integ against a Fortran transcription,
+// to the bit, on irregular tables of 4, 7 and 72 points.
+TEST(integ, matches_a_fortran_transcription_to_the_bit) {
+  if (!testing::have_gfortran()) GTEST_SKIP() << "gfortran not found at configure time";
+  const std::string program = R"(
+program integref
+  use interp
+  implicit none
+  integer :: n, i
+  double precision :: start
+  double precision, allocatable :: x(:), f(:), fint(:), a(:), b(:), c(:)
+  open(1, file='in.txt', status='old')
+  read(1, *) n, start
+  allocate(x(n), f(n), fint(n), a(n), b(n), c(n))
+  read(1, *) x, f
+  call integ(x, f, fint, n, start, a, b, c)
+  write(6, '(4ES26.17E3)') (a(i), b(i), c(i), fint(i), i = 1, n)
+end program integref
+)";
+  for (int n : {4, 7, 72}) {
+    std::vector<double> x, f;
+    irregular_table(n, x, f);
+    const double start = 0.125 * n;
+    const Coeffs k = coeffs(x, f);
+    const std::vector<double> fint = running_integral(x, f, start);
+
+    testing::TempDir dir;
+    char head[64];
+    std::snprintf(head, sizeof head, "%d %.17g\n", n, start);
+    testing::write_file(dir / "in.txt", head + number_lines(x) + number_lines(f));
+    std::istringstream ref(
+        testing::run_fortran(dir, std::string(testing::FORTRAN_INTERP_MODULE) + program));
+    for (int i = 0; i < n; ++i) {
+      std::string v[4];
+      ASSERT_TRUE(ref >> v[0] >> v[1] >> v[2] >> v[3]) << n;
+      const std::size_t u = static_cast<std::size_t>(i);
+      EXPECT_EQ(k.a[u], std::strtod(v[0].c_str(), nullptr)) << "N = " << n << " A(" << i + 1 << ")";
+      EXPECT_EQ(k.b[u], std::strtod(v[1].c_str(), nullptr)) << "N = " << n << " B(" << i + 1 << ")";
+      EXPECT_EQ(k.c[u], std::strtod(v[2].c_str(), nullptr)) << "N = " << n << " C(" << i + 1 << ")";
+      EXPECT_EQ(fint[u], std::strtod(v[3].c_str(), nullptr))
+          << "N = " << n << " FINT(" << i + 1 << ")";
+    }
+  }
 }
 
 }  // namespace

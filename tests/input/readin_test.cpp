@@ -23,6 +23,8 @@ TEST(readin, teff_and_gravity_on_one_card) {
   ASSERT_TRUE(d.model) << d.message;
   EXPECT_EQ(d.run->TEFF.TEFF, 5777.0);
   EXPECT_NEAR(d.run->FLUX.FLUX, 5.02526e9, 1e4);  // sigma T^4 / (4 pi) [erg s^-1 cm^-2 sr^-1]
+  EXPECT_EQ(d.run->FLUX.FLUX,
+            4.511793506554121e-6 * (33373729.0 * 33373729.0));  // 5777^2 = 33373729
   EXPECT_NEAR(d.run->TEFF.GRAV, 27542.290943586326, 1e-9);
   // log10 of exp(4.44 x ln 10 in single precision) = 4.44 (1 + 3.2e-8 / ln 10 ...) = 4.4400000617
   EXPECT_NEAR(d.run->TEFF.GLOG, 4.440000061657196, 1e-12);
@@ -332,6 +334,9 @@ TEST(readin, stops_of_the_interpreter) {
       {"GREY 3 -2 1\n", 1, "", "GREY card: TEFF is not set"},
       {"SCALE 3 -2 1 0 0\n", 1, "", "SCALE card: TEFF is not set"},
       {"RHOX 2 1. 2.\n", 1, "", "RHOX card: the model to re-grid has 0 depths"},
+      // A zero temperature stops the run before anything of the model is printed.
+      {"TEFF 5000. GRAVITY 4.0\nITERATIONS 1\nREAD DECK 2\n 1. 5000.\n 2. 0.\nBEGIN\n", 1, "",
+       "temperature T = 0.000000 K at depth 2"},
   };
   for (const Case& c : cases) {
     DeckRun d(c.deck);
@@ -367,6 +372,8 @@ TEST(readin, table_limits) {
       {"READ DECK6 -1\n", "READ DECK6 card: number of depths NRHOX = -1 outside"},
       {"READ DEPARTURES 100\n", "READ DEPARTURES card: number of depths NRHOX = 100 outside"},
       {"ITERATIONS 1.E30\n", "NUMITS = 2147483647 outside"},
+      {"WAVELENGTHS 300. 0. 310.\n", "WAVELENGTHS card: step dw = 0.000000 gives no count"},
+      {"WAVELENGTHS 300. 1.E-30 310.\n", "WAVELENGTHS card: step dw = 0.000000 gives no count"},
   };
   for (const Case& c : cases) {
     DeckRun d(c.deck);

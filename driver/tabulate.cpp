@@ -56,12 +56,15 @@ double eqh2(const Run& run, int j) {
       1.5 * run.TEMP.TLOG(j));
 }
 
-// Step 6: XNFH2(J) = EQH2 XNFH^2 where T <= 9000 K, else 0.
+// Step 6: XNFH2(J) = EQH2 XNFH^2 where T <= 9000 K, else 0. The square is formed first, as the
+// power binds tighter than the product: EQH2 (XNFH XNFH), not (EQH2 XNFH) XNFH.
 void h2_estimate(Run& run) {
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     run.TABLES.XNFH2(j) = 0;
-    if (run.TEMP.T(j) <= T_H2_MAX)
-      run.TABLES.XNFH2(j) = eqh2(run, j) * run.BHYD.XNFH(j) * run.BHYD.XNFH(j);
+    if (run.TEMP.T(j) <= T_H2_MAX) {
+      const double xnfh = run.BHYD.XNFH(j);
+      run.TABLES.XNFH2(j) = eqh2(run, j) * (xnfh * xnfh);
+    }
   }
 }
 
@@ -158,7 +161,8 @@ void h2_co_estimates(Run& run) {
     const double eqco = std::exp(sp(11.091f) / run.TEMP.TKEV(j) - sp(49.0414f) -
                                  1.5 * run.TEMP.TLOG(j) + 1.40306e-3 * T - 2.66341e-7 * t2 +
                                  3.5382e-11 * (t2 * T) - 2.65424e-15 * t4 + 8.32385e-20 * (t4 * T));
-    TB.XNFP(j, 10, 40) = eqh2(run, j) * run.BHYD.XNFPH(j, 1) * run.BHYD.XNFPH(j, 1);
+    const double xnfph = run.BHYD.XNFPH(j, 1);
+    TB.XNFP(j, 10, 40) = eqh2(run, j) * (xnfph * xnfph);
     TB.XNFP(j, 10, 46) = eqco * run.BC.XNFPC(j, 1) * run.BO.XNFPO(j);
   }
 }

@@ -97,8 +97,23 @@ TEST(line_strength, zeros_extremes_and_unusual_divisors) {
       {1e15, 1e200, 1e200, norm},    // product overflows
       {3e11, 1e-20, 1e-10, norm},    // large growth after the first division
       {1e16, 1e-3, 1e12, norm},
+      // Divisors and their product all normal, yet an intermediate quotient of the chain leaves
+      // the normal range while the result does not: A/NU/RHO overflows for the largest A although
+      // the quotient is about 1e11 ...
+      {1e6, 5e-7, 1e300, norm},
+      // ... and A/NU/RHO falls among the subnormals (losing digits) for the smallest A while the
+      // quotient is a normal single.
+      {1e15, 0x1p170 * 1.91, 0x1p-950 * 1.37, 0x1p-10},
   };
   for (const Divisors& d : cases) EXPECT_EQ(mismatches(a, d), 0) << d.rho << " " << d.cmin;
+  // Candidates whose chain passes through subnormal intermediates: A/NU/RHO = 2^-1060 r, a value
+  // with only 14 significant bits, divided by CMIN NORM = 1.37 2^-960 gives a normal single.
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> u(1, 2);
+  const Divisors d{1e15, 0x1p170 * 1.91, 0x1p-950 * 1.37, 0x1p-10};
+  std::vector<double> low(1000);
+  for (double& x : low) x = u(rng) * (d.nu * d.rho) * 0x1p-1060;
+  EXPECT_EQ(mismatches(low, d), 0);
 }
 
 }  // namespace

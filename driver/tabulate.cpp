@@ -246,8 +246,8 @@ void tabulate_model(Run& run) {
   end_line_strength_maxima(run);
   write_maxima(run);
   run.LISTING.print("('1')", {});
-  run.UNITS.table.flush();
-  run.UNITS.maxima.flush();
+  run.UNITS.table.commit();
+  run.UNITS.maxima.commit();
   run.FRESET.NUMNU = 1;
   run.FRESET.NULO = 1;
   run.FRESET.NUHI = 1;

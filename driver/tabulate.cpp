@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "driver/edges.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
 #include "populations/pops.h"
@@ -19,7 +20,6 @@ constexpr double AMU = 1.66e-24;             // atomic mass unit [g]
 constexpr double CLIGHT_CM = 2.99792458e10;  // [cm s^-1]
 constexpr double CLIGHT_NM = 2.99792458e17;  // [nm s^-1]
 constexpr double T_H2_MAX = 9000;            // [K] no H2 estimate above
-constexpr const char* EDGE_FORMAT = "(I5,1P,E25.15,0P,F20.7,F20.7)";
 
 // Step 5: the populations the opacity sources read, in this order.
 void fill_element_records(Run& run) {

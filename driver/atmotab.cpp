@@ -85,6 +85,10 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
     }
   }
   listing.flush();
+  if (!listing && status == EXIT_NORMAL) {
+    errors << "atmotab: cannot write the listing (standard output)\n";
+    status = EXIT_IO;
+  }
   return status;
 }
 

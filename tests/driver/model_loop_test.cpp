@@ -107,6 +107,19 @@ TEST(model_loop, a_failed_model_leaves_only_the_finished_models_in_the_tables) {
   EXPECT_EQ(std::filesystem::file_size(q.dir / "fort.11"), 0u);
 }
 
+TEST(model_loop, a_listing_that_cannot_be_written_is_an_io_error) {
+  TempDir dir;
+  write_file(dir / "edges", "400.\n500.\n0\n");
+  std::istringstream cards(std::string(SOLAR_DECK) + "END\n");
+  std::ostream unwritable(nullptr);  // every write fails, as on a full disk
+  std::ostringstream errors;
+  EXPECT_EQ(atmotab_main({"--edges", (dir / "edges").string(), "--table",
+                          (dir / "fort.10").string(), "--maxima", (dir / "fort.11").string()},
+                         cards, unwritable, errors),
+            2);
+  EXPECT_NE(errors.str().find("cannot write the listing"), std::string::npos) << errors.str();
+}
+
 TEST(model_loop, file_arguments_that_cannot_work) {
   TempDir dir;
   write_file(dir / "edges", "400.\n500.\n0\n");

@@ -98,9 +98,11 @@ void update_line_strength_maxima(Run& run, int j) {
   }
   std::array<float, NSZ> v;
   for (int m = 1; m <= nint; ++m) {
-    const double cmin = std::pow(
-        10.0,
-        std::min({TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j), TB.CONTINALL(3 * m, j)}));
+    // The smallest of the three defined values: a NaN (an undefined log10 opacity) is passed over
+    // wherever it stands, which the Fortran MIN intrinsic leaves to the processor.
+    const double cmin =
+        std::pow(10.0, std::fmin(std::fmin(TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j)),
+                                 TB.CONTINALL(3 * m, j)));
     line_strengths(a.data(), nact, run.EDGE.FREQSET(3 * m - 1), rho, cmin, norm, v.data());
     float* __restrict acc = &TB.LSMAX(1, m);
     for (int i = 0; i < nact; ++i) acc[i] = std::max(acc[i], v[static_cast<std::size_t>(i)]);

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 #include "common/error.h"
@@ -61,6 +62,7 @@ void Unformatted::write(const Record& rec) {
              static_cast<std::streamsize>(rec.size()));
   out_.write(reinterpret_cast<const char*>(&len), sizeof len);
   if (!out_) fail("cannot write");
+  written_ += rec.size() + 2 * sizeof len;
 }
 
 void Unformatted::flush() {
@@ -68,6 +70,20 @@ void Unformatted::flush() {
   errno = 0;
   out_.flush();
   if (!out_) fail("cannot write");
+}
+
+void Unformatted::commit() {
+  flush();
+  committed_ = written_;
+}
+
+std::string Unformatted::roll_back() {
+  if (!out_.is_open()) return {};
+  out_.close();
+  std::error_code ec;
+  std::filesystem::resize_file(path_, committed_, ec);
+  if (ec) return "cannot cut '" + path_ + "' back to its complete records: " + ec.message();
+  return {};
 }
 
 }  // namespace atmotab

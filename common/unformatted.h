@@ -48,12 +48,20 @@ class Unformatted {
   void write(const Record& rec);
   // Pushes everything written so far to the file.
   void flush();
+  // Pushes everything written so far to the file and marks it complete (the end of a model).
+  void commit();
+  // Closes the file and cuts it back to its length at the last commit (empty without one), so that
+  // the records of an unfinished model do not stay behind. Returns an empty string, or a message
+  // when the file could not be cut back. Does nothing when nothing was written.
+  std::string roll_back();
   bool is_open() const { return out_.is_open(); }
 
  private:
   void fail(const std::string& what);
   std::string path_;
   std::ofstream out_;
+  std::uintmax_t written_ = 0;    // bytes appended so far, framing included
+  std::uintmax_t committed_ = 0;  // bytes at the last commit
 };
 
 }  // namespace atmotab

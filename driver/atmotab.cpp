@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -18,9 +19,14 @@ namespace {
 
 // Everything after the command line: open unit 17, read the edges, run the models.
 void run_program(Run& run, const Options& opt) {
-  std::ifstream edges(opt.edges);
-  if (!edges) {
-    const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : "";
+  std::error_code ec;
+  const bool directory = std::filesystem::is_directory(opt.edges, ec);
+  errno = 0;
+  std::ifstream edges;
+  if (!directory) edges.open(opt.edges);
+  if (directory || !edges) {
+    const int err = directory ? EISDIR : errno;
+    const std::string reason = err != 0 ? std::string(": ") + std::strerror(err) : "";
     throw atmo_error(EXIT_IO, "atmotab",
                      "cannot open the edge list '" + opt.edges + "' (unit 17)" + reason);
   }
@@ -71,7 +77,18 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
     errors << "atmotab: internal error: " << e.what() << "\n";
     status = EXIT_IO;
   }
+  if (status != EXIT_NORMAL) {
+    // The tables keep the models that were finished; the records of the one that failed go.
+    for (Unformatted* u : {&run->UNITS.table, &run->UNITS.maxima}) {
+      const std::string trouble = u->roll_back();
+      if (!trouble.empty()) errors << "atmotab: " << trouble << "\n";
+    }
+  }
   listing.flush();
+  if (!listing && status == EXIT_NORMAL) {
+    errors << "atmotab: cannot write the listing (standard output)\n";
+    status = EXIT_IO;
+  }
   return status;
 }
 

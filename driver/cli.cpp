@@ -1,5 +1,7 @@
 #include "driver/cli.h"
 
+#include <filesystem>
+
 #include "common/error.h"
 
 namespace atmotab {
@@ -29,6 +31,7 @@ Exit status:
      no convergence, ...); the message is repeated on standard error
   2  a file, usage or I/O error (missing or unreadable file, end of input before the end card,
      write failure)
+After a failure the table files hold the models finished before it, every record complete.
 )";
 }
 
@@ -70,6 +73,20 @@ Options parse_options(const std::vector<std::string>& args) {
     }
     if (!matched) throw atmo_error(EXIT_IO, "atmotab", "unknown argument '" + a + "' (try --help)");
   }
+  // Both tables in one regular file would interleave their records beyond any reader's repair (a
+  // device such as /dev/null may take both).
+  std::error_code e1, e2, e3;
+  const auto table = std::filesystem::weakly_canonical(o.table, e1);
+  const auto maxima = std::filesystem::weakly_canonical(o.maxima, e2);
+  const bool same = o.table == o.maxima || (!e1 && !e2 && table == maxima);
+  const auto kind = std::filesystem::status(o.table, e3).type();
+  const bool device = kind != std::filesystem::file_type::not_found &&
+                      kind != std::filesystem::file_type::regular &&
+                      kind != std::filesystem::file_type::none;
+  if (same && !device)
+    throw atmo_error(EXIT_IO, "atmotab",
+                     "--table and --maxima name the same file '" + o.table +
+                         "'; units 10 and 11 need two files");
   return o;
 }
 

@@ -17,8 +17,6 @@ constexpr double FREQ_MIN = 1e6;             // values from here up are frequenc
 // Offset that moves a set frequency off its edge: single-precision 1.0000001 = 1 + 2^-23.
 constexpr double EDGE_OFFSET = sp(1.0000001f);
 
-constexpr const char* EDGE_FORMAT = "(I5,1P,E25.15,0P,F20.7,F20.7)";
-
 }  // namespace
 
 void classify_edge(Run& run, int n, double v) {

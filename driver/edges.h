@@ -7,6 +7,10 @@
 
 namespace atmotab {
 
+// Listing line of an edge or a frequency: index, frequency [Hz] (or the value as read), wavelength
+// [nm], wavenumber [cm^-1].
+inline constexpr const char* EDGE_FORMAT = "(I5,1P,E25.15,0P,F20.7,F20.7)";
+
 // Reads the edge list from unit 17 (free-format numbers ended by a 0 or a blank card), prints each
 // value as read and converted, sorts by wavelength, prints the sorted list, builds FREQSET and
 // prints its size. Throws atmo_error (status 2) at end of file before the terminating 0 and when

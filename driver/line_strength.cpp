@@ -2,12 +2,18 @@
 // with 377 edges, each defined as four successive double-precision divisions rounded to single
 // precision. The divisions dominate the run time, so each candidate is first formed as
 // y = A * (1/(((NU*RHO)*CMIN)*NORM)), which lies within 9 units in the last place (2^-53
-// relative) of the chain of divisions x (four roundings each way). Rounding is monotone, so when
-// y (1 - 2^-46) and y (1 + 2^-46), an interval that contains x, round to the same single, that
-// single is float(x) exactly; the rare candidates near a single-precision rounding boundary are
-// computed by the chain. The check holds wherever the divisors and their product are normal
-// doubles and the chain's intermediates cannot be subnormal unless the result rounds to zero,
-// which the guard below ensures; otherwise the whole interval takes the chain.
+// relative) of the chain of divisions x (four roundings for x, five for y). Rounding is monotone,
+// so when y (1 - 2^-46) and y (1 + 2^-46), an interval that contains x, round to the same single,
+// that single is float(x) exactly; the rare candidates near a single-precision rounding boundary
+// are computed by the chain.
+// The error bound needs every rounding to be relative: the partial products NU RHO, NU RHO CMIN,
+// NU RHO CMIN NORM and the reciprocal must be normal, and the quotients A/NU, A/NU/RHO,
+// A/NU/RHO/CMIN must not leave the normal range unless the result is beyond single precision
+// anyway. Quotient k times the divisors still to come (RHO CMIN NORM, CMIN NORM, NORM) is the
+// result, so when those lie within 2^-800..2^800 a subnormal quotient means a result below
+// 2^-222 (a single 0) and an overflowing one a result above 2^223 (a single infinity), for the
+// chain and for y alike. The guard below checks exactly these conditions; otherwise the whole
+// interval takes the chain.
 // This file is compiled with the vectoriser's dynamic cost model (CMakeLists.txt): vector
 // instructions give the same IEEE results as scalar ones.
 #include "driver/line_strength.h"
@@ -44,12 +50,17 @@ int bracketed(const double* __restrict a, int n, double recip, float* __restrict
 
 void line_strengths(const double* a, int n, double nu, double rho, double cmin, double norm,
                     float* v) {
-  const double growth = rho * cmin * norm;
-  const double product = nu * growth;
-  const double recip = 1 / (((nu * rho) * cmin) * norm);
-  const bool normal = std::isnormal(nu) && std::isnormal(rho) && std::isnormal(cmin) &&
-                      std::isnormal(norm) && std::isnormal(product) && std::isnormal(recip) &&
-                      nu > 0 && growth >= 0x1p-800;
+  const double p1 = nu * rho;
+  const double p2 = p1 * cmin;
+  const double p3 = p2 * norm;
+  const double recip = 1 / p3;
+  auto moderate = [](double r) { return r >= 0x1p-800 && r <= 0x1p800; };
+  const double after_rho = cmin * norm;  // divisors after A/NU/RHO
+  const bool normal = nu > 0 && rho > 0 && cmin > 0 && norm > 0 && std::isnormal(nu) &&
+                      std::isnormal(rho) && std::isnormal(cmin) && std::isnormal(norm) &&
+                      std::isnormal(p1) && std::isnormal(p2) && std::isnormal(p3) &&
+                      std::isnormal(recip) && moderate(norm) && moderate(after_rho) &&
+                      moderate(rho * after_rho);
   if (normal && bracketed(a, n, recip, v) == 0) return;
   for (int k = 0; k < n; ++k) {
     if (normal) {
@@ -87,9 +98,11 @@ void update_line_strength_maxima(Run& run, int j) {
   }
   std::array<float, NSZ> v;
   for (int m = 1; m <= nint; ++m) {
-    const double cmin = std::pow(
-        10.0,
-        std::min({TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j), TB.CONTINALL(3 * m, j)}));
+    // The smallest of the three defined values: a NaN (an undefined log10 opacity) is passed over
+    // wherever it stands, which the Fortran MIN intrinsic leaves to the processor.
+    const double cmin =
+        std::pow(10.0, std::fmin(std::fmin(TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j)),
+                                 TB.CONTINALL(3 * m, j)));
     line_strengths(a.data(), nact, run.EDGE.FREQSET(3 * m - 1), rho, cmin, norm, v.data());
     float* __restrict acc = &TB.LSMAX(1, m);
     for (int i = 0; i < nact; ++i) acc[i] = std::max(acc[i], v[static_cast<std::size_t>(i)]);

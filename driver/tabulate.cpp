@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "driver/edges.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
 #include "populations/pops.h"
@@ -19,7 +20,6 @@ constexpr double AMU = 1.66e-24;             // atomic mass unit [g]
 constexpr double CLIGHT_CM = 2.99792458e10;  // [cm s^-1]
 constexpr double CLIGHT_NM = 2.99792458e17;  // [nm s^-1]
 constexpr double T_H2_MAX = 9000;            // [K] no H2 estimate above
-constexpr const char* EDGE_FORMAT = "(I5,1P,E25.15,0P,F20.7,F20.7)";
 
 // Step 5: the populations the opacity sources read, in this order.
 void fill_element_records(Run& run) {
@@ -56,12 +56,15 @@ double eqh2(const Run& run, int j) {
       1.5 * run.TEMP.TLOG(j));
 }
 
-// Step 6: XNFH2(J) = EQH2 XNFH^2 where T <= 9000 K, else 0.
+// Step 6: XNFH2(J) = EQH2 XNFH^2 where T <= 9000 K, else 0. The square is formed first, as the
+// power binds tighter than the product: EQH2 (XNFH XNFH), not (EQH2 XNFH) XNFH.
 void h2_estimate(Run& run) {
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     run.TABLES.XNFH2(j) = 0;
-    if (run.TEMP.T(j) <= T_H2_MAX)
-      run.TABLES.XNFH2(j) = eqh2(run, j) * run.BHYD.XNFH(j) * run.BHYD.XNFH(j);
+    if (run.TEMP.T(j) <= T_H2_MAX) {
+      const double xnfh = run.BHYD.XNFH(j);
+      run.TABLES.XNFH2(j) = eqh2(run, j) * (xnfh * xnfh);
+    }
   }
 }
 
@@ -158,7 +161,8 @@ void h2_co_estimates(Run& run) {
     const double eqco = std::exp(sp(11.091f) / run.TEMP.TKEV(j) - sp(49.0414f) -
                                  1.5 * run.TEMP.TLOG(j) + 1.40306e-3 * T - 2.66341e-7 * t2 +
                                  3.5382e-11 * (t2 * T) - 2.65424e-15 * t4 + 8.32385e-20 * (t4 * T));
-    TB.XNFP(j, 10, 40) = eqh2(run, j) * run.BHYD.XNFPH(j, 1) * run.BHYD.XNFPH(j, 1);
+    const double xnfph = run.BHYD.XNFPH(j, 1);
+    TB.XNFP(j, 10, 40) = eqh2(run, j) * (xnfph * xnfph);
     TB.XNFP(j, 10, 46) = eqco * run.BC.XNFPC(j, 1) * run.BO.XNFPO(j);
   }
 }
@@ -242,8 +246,8 @@ void tabulate_model(Run& run) {
   end_line_strength_maxima(run);
   write_maxima(run);
   run.LISTING.print("('1')", {});
-  run.UNITS.table.flush();
-  run.UNITS.maxima.flush();
+  run.UNITS.table.commit();
+  run.UNITS.maxima.commit();
   run.FRESET.NUMNU = 1;
   run.FRESET.NULO = 1;
   run.FRESET.NUHI = 1;

@@ -67,6 +67,35 @@ end program
             "  1.00000000E+00  3.40282347E+38  1.00000000E-30 -7.25000000E+00\n");
 }
 
+TEST(unformatted, roll_back_keeps_the_committed_records_only) {
+  TempDir dir;
+  {
+    // Two records (12 + 16 bytes with framing) committed, a third one (12 bytes) not.
+    Unformatted f((dir / "a").string());
+    f.write(Record().i4(1));
+    f.write(Record().r8(2.0));
+    f.commit();
+    EXPECT_EQ(std::filesystem::file_size(dir / "a"), 28u);
+    f.write(Record().i4(3));
+    EXPECT_EQ(f.roll_back(), "");
+    EXPECT_FALSE(f.is_open());
+  }
+  EXPECT_EQ(std::filesystem::file_size(dir / "a"), 28u);
+  const std::string bytes = testing::read_file(dir / "a");
+  const unsigned char tail[4] = {8, 0, 0, 0};  // the closing length of the second record
+  EXPECT_EQ(std::memcmp(bytes.data() + 24, tail, 4), 0);
+  {
+    // Without a commit nothing stays; without a write nothing is created.
+    Unformatted g((dir / "b").string());
+    g.write(Record().i4(1));
+    EXPECT_EQ(g.roll_back(), "");
+    Unformatted h((dir / "c").string());
+    EXPECT_EQ(h.roll_back(), "");
+  }
+  EXPECT_EQ(std::filesystem::file_size(dir / "b"), 0u);
+  EXPECT_FALSE(std::filesystem::exists(dir / "c"));
+}
+
 TEST(unformatted, unwritable_path_is_an_io_error) {
   Unformatted f("/nonexistent-directory/fort.10");
   try {

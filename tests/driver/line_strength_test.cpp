@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <sstream>
 #include <vector>
 
 namespace atmotab {
@@ -97,8 +98,49 @@ TEST(line_strength, zeros_extremes_and_unusual_divisors) {
       {1e15, 1e200, 1e200, norm},    // product overflows
       {3e11, 1e-20, 1e-10, norm},    // large growth after the first division
       {1e16, 1e-3, 1e12, norm},
+      // Divisors and their product all normal, yet an intermediate quotient of the chain leaves
+      // the normal range while the result does not: A/NU/RHO overflows for the largest A although
+      // the quotient is about 1e11 ...
+      {1e6, 5e-7, 1e300, norm},
+      // ... and A/NU/RHO falls among the subnormals (losing digits) for the smallest A while the
+      // quotient is a normal single.
+      {1e15, 0x1p170 * 1.91, 0x1p-950 * 1.37, 0x1p-10},
   };
   for (const Divisors& d : cases) EXPECT_EQ(mismatches(a, d), 0) << d.rho << " " << d.cmin;
+  // Candidates whose chain passes through subnormal intermediates: A/NU/RHO = 2^-1060 r, a value
+  // with only 14 significant bits, divided by CMIN NORM = 1.37 2^-960 gives a normal single.
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> u(1, 2);
+  const Divisors d{1e15, 0x1p170 * 1.91, 0x1p-950 * 1.37, 0x1p-10};
+  std::vector<double> low(1000);
+  for (double& x : low) x = u(rng) * (d.nu * d.rho) * 0x1p-1060;
+  EXPECT_EQ(mismatches(low, d), 0);
+}
+
+// One depth, one interval, iron I only: the maximum takes the smallest continuum opacity of the
+// interval, passing over a NaN (an undefined log10 opacity) wherever it stands among the three.
+TEST(line_strength, smallest_continuum_opacity_passes_over_nan) {
+  std::ostringstream listing;
+  auto run = make_run(listing);
+  TablesRec& TB = run->TABLES;
+  run->RHOX.NRHOX = 1;
+  run->FRESET.NUMNU = 3;
+  run->EDGE.FREQSET(2) = 6e14;
+  run->STATE.RHO(1) = 1e-7;
+  TB.XNFP(1, 1, 26) = 1e10;
+  TB.XNFPEL(1, 26) = 1e10;
+  TB.DOPPLE(1, 26) = 1e-5;
+  const double nan = std::nan("");
+  const double orders[3][3] = {{nan, -2.5, -1}, {-1, nan, -2.5}, {-1, -2.5, nan}};
+  const float expected = static_cast<float>(1e10 / 1e-5 / 6e14 / 1e-7 / std::pow(10.0, -2.5) /
+                                            static_cast<double>(0.001f));
+  for (const auto& c : orders) {
+    for (int i = 1; i <= 3; ++i) TB.CONTINALL(i, 1) = c[i - 1];
+    begin_line_strength_maxima(*run);
+    update_line_strength_maxima(*run, 1);
+    end_line_strength_maxima(*run);
+    EXPECT_EQ(TB.XNFDOPMAX(1, 1, 26), expected) << c[0] << " " << c[1] << " " << c[2];
+  }
 }
 
 }  // namespace

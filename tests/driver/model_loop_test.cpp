@@ -2,6 +2,9 @@
 // list in a temporary directory; exit statuses of the end card, a bad card and end of input.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -75,6 +78,75 @@ TEST(model_loop, exit_statuses) {
     EXPECT_EQ(p.status, c.status) << c.deck;
     EXPECT_NE(p.errors.str().find(c.error_part), std::string::npos) << p.errors.str();
   }
+}
+
+// Records in an unformatted file: each is a 4-byte length, the data, the length again.
+int count_records(const std::string& bytes) {
+  int n = 0;
+  std::size_t at = 0;
+  while (at + 4 <= bytes.size()) {
+    std::int32_t len = 0;
+    std::memcpy(&len, bytes.data() + at, 4);
+    at += 8 + static_cast<std::size_t>(len);
+    ++n;
+  }
+  return at == bytes.size() ? n : -1;
+}
+
+TEST(model_loop, a_failed_model_leaves_only_the_finished_models_in_the_tables) {
+  // The second model asks for the molecular equilibrium, which fails at its first population
+  // call, after its three header records were written; the tables keep the first model only.
+  Program p(std::string(SOLAR_DECK) + "MOLECULES ON\nBEGIN\nEND\n");
+  EXPECT_EQ(p.status, 1) << p.errors.str();
+  EXPECT_EQ(count_records(testing::read_file(p.dir / "fort.10")), 4 + 2);
+  EXPECT_EQ(count_records(testing::read_file(p.dir / "fort.11")), 4);
+  // Failing in the first model leaves both files empty.
+  Program q(std::string("MOLECULES ON\n") + SOLAR_DECK + "END\n");
+  EXPECT_EQ(q.status, 1) << q.errors.str();
+  EXPECT_EQ(std::filesystem::file_size(q.dir / "fort.10"), 0u);
+  EXPECT_EQ(std::filesystem::file_size(q.dir / "fort.11"), 0u);
+}
+
+TEST(model_loop, a_listing_that_cannot_be_written_is_an_io_error) {
+  TempDir dir;
+  write_file(dir / "edges", "400.\n500.\n0\n");
+  std::istringstream cards(std::string(SOLAR_DECK) + "END\n");
+  std::ostream unwritable(nullptr);  // every write fails, as on a full disk
+  std::ostringstream errors;
+  EXPECT_EQ(atmotab_main({"--edges", (dir / "edges").string(), "--table",
+                          (dir / "fort.10").string(), "--maxima", (dir / "fort.11").string()},
+                         cards, unwritable, errors),
+            2);
+  EXPECT_NE(errors.str().find("cannot write the listing"), std::string::npos) << errors.str();
+}
+
+TEST(model_loop, file_arguments_that_cannot_work) {
+  TempDir dir;
+  write_file(dir / "edges", "400.\n500.\n0\n");
+  struct Case {
+    std::vector<std::string> args;
+    const char* error_part;
+  };
+  const std::string edges = (dir / "edges").string(), t10 = (dir / "t10").string();
+  const Case cases[] = {
+      {{"--edges", dir.path().string()}, "Is a directory"},
+      {{"--edges", edges, "--table", t10, "--maxima", t10}, "same file"},
+      {{"--edges", edges, "--table", t10, "--maxima", (dir / "." / "t10").string()}, "same file"},
+  };
+  for (const Case& c : cases) {
+    std::istringstream cards("END\n");
+    SCOPED_TRACE(c.args.back());
+    std::ostringstream listing, errors;
+    EXPECT_EQ(atmotab_main(c.args, cards, listing, errors), 2);
+    EXPECT_NE(errors.str().find(c.error_part), std::string::npos) << errors.str();
+  }
+  // A device may take both tables.
+  std::istringstream cards("END\n");
+  std::ostringstream listing, errors;
+  EXPECT_EQ(atmotab_main({"--edges", edges, "--table", "/dev/null", "--maxima", "/dev/null"}, cards,
+                         listing, errors),
+            0)
+      << errors.str();
 }
 
 }  // namespace

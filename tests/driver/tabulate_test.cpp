@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 
 #include "driver/atmotab.h"
@@ -78,6 +79,46 @@ TEST(tabulate, element_table_slots_and_doppler_widths) {
   // H2 estimate: present at 5000 K, zero at 12000 K.
   EXPECT_GT(TB.XNFH2(1), 0.0);
   EXPECT_EQ(TB.XNFH2(2), 0.0);
+}
+
+// The H2 estimate of every depth at or below 9000 K, written out as the formula reads:
+// EQH2 = exp(4.478/TKEV - 46.4584 + (1.6366e-3 + ... - 3.0872e-23 T) T - 1.5 ln T) with 4.478 a
+// single-precision constant, and XNFH2 = EQH2 XNFH^2 with the square formed first.
+TEST(tabulate, h2_estimate_squares_the_hydrogen_density_first) {
+  std::string deck = "TEFF 5000. GRAVITY 4.0\nITERATIONS 1\nREAD DECK 12\n";
+  for (int j = 1; j <= 12; ++j) {
+    char line[120];
+    std::snprintf(line, sizeof line, " %.3f %.1f %.4E %.4E 0.1 0.0 2.0E5\n", 0.5 * j,
+                  3000. + 500. * (j - 1) + 17. * j, 1.3e4 * j * j, 3.7e10 * j * j * j);
+    deck += line;
+  }
+  deck += "BEGIN\n";
+  DeckRun d(deck, 6);
+  TempDir dir;
+  three_edges(*d.run);
+  d.run->UNITS.table.set_path((dir / "fort.10").string());
+  d.run->UNITS.maxima.set_path((dir / "fort.11").string());
+  d.read();
+  ASSERT_TRUE(d.model) << d.message;
+  apply_model_overrides(*d.run);
+  tabulate_model(*d.run);
+  const atmotab::Run& run = *d.run;
+  int order_matters = 0;  // depths where (EQH2 XNFH) XNFH would round differently
+  for (int j = 1; j <= 12; ++j) {
+    const double T = run.TEMP.T(j);
+    const double eq = std::exp(
+        static_cast<double>(4.478f) / run.TEMP.TKEV(j) - 46.4584 +
+        (1.6366e-3 + (-4.93992e-7 +
+                      (1.11822e-10 + (-1.49567e-14 + (1.06206e-18 - 3.0872e-23 * T) * T) * T) * T) *
+                         T) *
+            T -
+        1.5 * run.TEMP.TLOG(j));
+    const double h = run.BHYD.XNFH(j);
+    const double expected = T <= 9000 ? eq * (h * h) : 0.0;
+    EXPECT_EQ(run.TABLES.XNFH2(j), expected) << "depth " << j << " T " << T;
+    order_matters += (eq * h) * h != eq * (h * h);
+  }
+  EXPECT_GT(order_matters, 0) << "no depth tells the two orders apart";
 }
 
 TEST(tabulate, line_strength_maxima_in_the_designed_order) {

@@ -137,29 +137,6 @@ TEST(map1, fewer_than_two_points_is_an_error) {
   EXPECT_THROW(map1(&xo, &fo, 1, &x, &f, 1), atmo_error);
 }
 
-// An irregular table with changing curvature: x_i = i + 0.3 sin(1.7 i), f_i = exp(-x_i / 4)
-// cos(1.3 x_i) + 0.01 x_i^2, i = 1..N.
-void irregular_table(int n, std::vector<double>& x, std::vector<double>& f) {
-  x.resize(static_cast<std::size_t>(n));
-  f.resize(static_cast<std::size_t>(n));
-  for (int i = 1; i <= n; ++i) {
-    const double xi = i + 0.3 * std::sin(1.7 * i);
-    x[static_cast<std::size_t>(i - 1)] = xi;
-    f[static_cast<std::size_t>(i - 1)] = std::exp(-xi / 4) * std::cos(1.3 * xi) + 0.01 * xi * xi;
-  }
-}
-
-// Numbers one per line, %.17g (read back exactly by a Fortran list-directed read).
-std::string number_lines(const std::vector<double>& v) {
-  std::string s;
-  char buf[40];
-  for (double d : v) {
-    std::snprintf(buf, sizeof buf, "%.17g\n", d);
-    s += buf;
-  }
-  return s;
-}
-
 // One call over many increasing abscissae (the re-gridding use): every interval rule and the
 // reuse of the forward parabola as the next backward one, against a Fortran transcription.
 TEST(map1, matches_a_fortran_transcription_to_the_bit) {
@@ -182,15 +159,16 @@ TEST(map1, matches_a_fortran_transcription_to_the_bit) {
   };
   for (const Case& c : cases) {
     std::vector<double> xo, fo;
-    irregular_table(c.nold, xo, fo);
+    testing::irregular_table(c.nold, xo, fo);
     std::vector<double> fn(c.xnew.size());
     const int last = map1(xo.data(), fo.data(), c.nold, c.xnew.data(), fn.data(),
                           static_cast<int>(c.xnew.size()));
 
     testing::TempDir dir;
-    testing::write_file(dir / "in.txt",
-                        std::to_string(c.nold) + " " + std::to_string(c.xnew.size()) + "\n" +
-                            number_lines(xo) + number_lines(fo) + number_lines(c.xnew));
+    testing::write_file(dir / "in.txt", std::to_string(c.nold) + " " +
+                                            std::to_string(c.xnew.size()) + "\n" +
+                                            testing::number_lines(xo) + testing::number_lines(fo) +
+                                            testing::number_lines(c.xnew));
     const std::string program = R"(
 program map1ref
   use interp

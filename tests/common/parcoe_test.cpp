@@ -140,29 +140,6 @@ TEST(integ, mass_column_integral_as_the_radiation_pressure_uses_it) {
     EXPECT_NEAR(prad[j], 2.5 * rhox[j], 1e-12 * rhox[j]) << "j = " << j + 1;
 }
 
-// An irregular table with changing curvature: x_i = i + 0.3 sin(1.7 i), f_i = exp(-x_i / 4)
-// cos(1.3 x_i) + 0.01 x_i^2, i = 1..N.
-void irregular_table(int n, std::vector<double>& x, std::vector<double>& f) {
-  x.resize(static_cast<std::size_t>(n));
-  f.resize(static_cast<std::size_t>(n));
-  for (int i = 1; i <= n; ++i) {
-    const double xi = i + 0.3 * std::sin(1.7 * i);
-    x[static_cast<std::size_t>(i - 1)] = xi;
-    f[static_cast<std::size_t>(i - 1)] = std::exp(-xi / 4) * std::cos(1.3 * xi) + 0.01 * xi * xi;
-  }
-}
-
-// Numbers one per line, %.17g (read back exactly by a Fortran list-directed read).
-std::string number_lines(const std::vector<double>& v) {
-  std::string s;
-  char buf[40];
-  for (double d : v) {
-    std::snprintf(buf, sizeof buf, "%.17g\n", d);
-    s += buf;
-  }
-  return s;
-}
-
 // The coefficients of parcoe and the running integral of integ against a Fortran transcription,
 // to the bit, on irregular tables of 4, 7 and 72 points.
 TEST(integ, matches_a_fortran_transcription_to_the_bit) {
@@ -184,7 +161,7 @@ end program integref
 )";
   for (int n : {4, 7, 72}) {
     std::vector<double> x, f;
-    irregular_table(n, x, f);
+    testing::irregular_table(n, x, f);
     const double start = 0.125 * n;
     const Coeffs k = coeffs(x, f);
     const std::vector<double> fint = running_integral(x, f, start);
@@ -192,7 +169,7 @@ end program integref
     testing::TempDir dir;
     char head[64];
     std::snprintf(head, sizeof head, "%d %.17g\n", n, start);
-    testing::write_file(dir / "in.txt", head + number_lines(x) + number_lines(f));
+    testing::write_file(dir / "in.txt", head + testing::number_lines(x) + testing::number_lines(f));
     std::istringstream ref(
         testing::run_fortran(dir, std::string(testing::FORTRAN_INTERP_MODULE) + program));
     for (int i = 0; i < n; ++i) {

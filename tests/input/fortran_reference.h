@@ -2,6 +2,11 @@
 // with gfortran to the bit: map1 with its blended parabolas, and parcoe/integ.
 #pragma once
 
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
 namespace atmotab::testing {
 
 // Module interp: parab (the parabola through three points), map1 (integer function, the index
@@ -120,5 +125,28 @@ contains
   end subroutine integ
 end module interp
 )";
+
+// An irregular table with changing curvature: x_i = i + 0.3 sin(1.7 i), f_i = exp(-x_i / 4)
+// cos(1.3 x_i) + 0.01 x_i^2, i = 1..N.
+inline void irregular_table(int n, std::vector<double>& x, std::vector<double>& f) {
+  x.resize(static_cast<std::size_t>(n));
+  f.resize(static_cast<std::size_t>(n));
+  for (int i = 1; i <= n; ++i) {
+    const double xi = i + 0.3 * std::sin(1.7 * i);
+    x[static_cast<std::size_t>(i - 1)] = xi;
+    f[static_cast<std::size_t>(i - 1)] = std::exp(-xi / 4) * std::cos(1.3 * xi) + 0.01 * xi * xi;
+  }
+}
+
+// Numbers one per line, %.17g (read back exactly by a Fortran list-directed read).
+inline std::string number_lines(const std::vector<double>& v) {
+  std::string s;
+  char buf[40];
+  for (double d : v) {
+    std::snprintf(buf, sizeof buf, "%.17g\n", d);
+    s += buf;
+  }
+  return s;
+}
 
 }  // namespace atmotab::testing

@@ -5,6 +5,7 @@
 // a small fixed stack of group counters. The fields themselves are edited in fortran_edit.cpp.
 #include "common/fortran_format.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
@@ -304,13 +305,20 @@ FortranFormat::FortranFormat(FortranFormat&&) noexcept = default;
 FortranFormat& FortranFormat::operator=(FortranFormat&&) noexcept = default;
 
 std::string FortranFormat::write(std::span<const FItem> items) const {
+  std::string out;
+  out.reserve(impl_->record_hint + 1);
+  write_to(out, items);
+  return out;
+}
+
+void FortranFormat::write_to(std::string& out, std::span<const FItem> items) const {
   const Impl& f = *impl_;
   const std::size_t n = items.size();
   if (n > 0 && !f.has_data)
     throw atmo_error(1, "format",
                      std::to_string(n) + " items for format without data descriptors " + f.source);
-  std::string out;
-  out.reserve(f.record_hint + 1);
+  if (const std::size_t need = out.size() + f.record_hint + 1; need > out.capacity())
+    out.reserve(std::max(need, 2 * out.capacity()));
   std::array<int, FMT_MAX_DEPTH> count{};  // passes left of each open group
   int top = -1;
   std::size_t next = 0;     // next item
@@ -423,7 +431,6 @@ std::string FortranFormat::write(std::span<const FItem> items) const {
   }
 done:
   out.push_back('\n');
-  return out;
 }
 
 void append_chars(std::vector<FItem>& items, const char* p, int n) {

@@ -1,0 +1,175 @@
+// Fast F and E editing for fields with few digits; the layout rules are those of fmt_exact_f and
+// fmt_exact_e (fortran_edit.cpp), which remain the reference and take every case this file
+// declines.
+//
+// Both edits need N = |x| x 10^S rounded to an integer, ties to even: S = d+k for Fw.d under kP,
+// and for E the S that leaves nsig significant digits before the point. Here T = fl(|x| x 10^S)
+// in double: one correctly rounded multiplication or division when |S| <= 22 (10^0 .. 10^22 are
+// exact doubles), two when 22 < |S| <= 44 (by 10^22, then by the rest). |x| is normal; F only
+// scales up (S >= 0), and E scales down only values above 10^(nsig-1-S) >= 10, to T >= 1 (after
+// 10^22, to above 1), so nothing underflows; an overflow gives Inf, which the T < 2^49 test
+// rejects. With u = 2^-53 each operation then has relative error at most u, so the exact
+// V = |x| 10^S obeys
+//   |T - V| <= (2u + u^2) |V| <= (2u + u^2) / (1 - 2u - u^2) |T| < 2^-51 |T|.
+// We use the looser ERR = 2^-50 T. For T < 2^49 the fraction F = T - floor(T) is computed exactly
+// (T's integer part and its fraction are both representable). When |F - 1/2| > ERR, the nearest
+// half-integer h = floor(T) + 1/2 is farther from T than V is (the others are at least 1/2 away,
+// and ERR < 1/2), so V lies strictly on T's side of h: N = floor(T) + (F > 1/2), and V is not a
+// tie. Exact ties (V a half-integer) and near-ties fail the test and go to the exact conversion,
+// as do subnormal |x|, Inf, NaN, |S| > 44 and T >= 2^49. For the listing's values (T < 10^7) the
+// test fails for a fraction of about 10^-8 of random values.
+#include <array>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "common/fortran_edit.h"
+
+namespace atmotab {
+
+namespace {
+
+constexpr std::array<double, 23> POW10 = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double REL_ERR = 0x1p-50;  // bound on |T - V| / T, see above
+constexpr double T_LIMIT = 0x1p49;   // largest T whose fraction and rounding are handled
+
+// Largest significant-digit count of the E fast path: T < 10^15 < 2^50 for the first, possibly
+// one-decade-high estimate of the exponent; the T_LIMIT check then takes the rest.
+constexpr int FAST_E_MAX_SIG = 14;
+
+// T = |x| x 10^S with at most two roundings; -1 when |S| > 44.
+double scaled(double ax, int s) {
+  if (s >= 0) {
+    if (s <= 22) return ax * POW10[static_cast<std::size_t>(s)];
+    if (s <= 44) return ax * 1e22 * POW10[static_cast<std::size_t>(s - 22)];
+  } else {
+    if (s >= -22) return ax / POW10[static_cast<std::size_t>(-s)];
+    if (s >= -44) return ax / 1e22 / POW10[static_cast<std::size_t>(-s - 22)];
+  }
+  return -1;
+}
+
+// N = |x| x 10^S rounded to an integer, ties to even, when the double product decides it.
+bool round_scaled(double ax, int s, std::uint64_t* n) {
+  const double t = scaled(ax, s);
+  if (!(t >= 0 && t < T_LIMIT)) return false;
+  const auto m = static_cast<std::uint64_t>(t);
+  const double frac = t - static_cast<double>(m);  // exact
+  if (std::fabs(frac - 0.5) <= t * REL_ERR) return false;
+  *n = m + (frac > 0.5 ? 1 : 0);
+  return true;
+}
+
+// |x| is zero or a normal number (subnormals would break the error bound; also rejects NaN).
+bool normal_or_zero(double ax) { return ax == 0 || (ax >= DBL_MIN && ax <= DBL_MAX); }
+
+// Writes the LEN characters ending at END right-justified into the W-character FIELD.
+bool finish(char* field, int w, const char* end, int len) {
+  if (len > w) {
+    std::memset(field, '*', static_cast<std::size_t>(w));
+  } else {
+    std::memset(field, ' ', static_cast<std::size_t>(w - len));
+    std::memcpy(field + (w - len), end - len, static_cast<std::size_t>(len));
+  }
+  return true;
+}
+
+// floor(E2 x log10(2)) for |E2| <= 1100 (78913 / 2^18 is log10(2) to 6e-7 relative, checked by the
+// tests over the whole double range).
+int floor_log10_pow2(int e2) { return (e2 * 78913) >> 18; }
+
+}  // namespace
+
+bool fmt_fast_f(char* field, double x, int w, int d, int k) {
+  const int p = d + k;
+  if (w > FMT_FAST_W || d >= w || p < 0 || p > 22) return false;
+  const double ax = std::fabs(x);
+  if (!normal_or_zero(ax)) return false;
+  std::uint64_t n = 0;
+  if (!round_scaled(ax, p, &n)) return false;
+  // Built right to left: d fraction digits, the point, the integer digits (at most 15), sign.
+  std::array<char, FMT_FAST_W + 24> buf;
+  char* const end = buf.data() + buf.size();
+  char* q = end;
+  for (int j = 0; j < d; ++j, n /= 10) *--q = static_cast<char>('0' + n % 10);
+  *--q = '.';
+  const bool no_int = n == 0;
+  for (; n != 0; n /= 10) *--q = static_cast<char>('0' + n % 10);
+  const bool neg = std::signbit(x);
+  int len = static_cast<int>(end - q) + (neg ? 1 : 0);
+  // The zero before the point when there is room, and always when D = 0.
+  if (no_int && (len < w || d == 0)) {
+    *--q = '0';
+    ++len;
+  }
+  if (neg) *--q = '-';
+  return finish(field, w, end, len);
+}
+
+bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) {
+  const int nsig = k > 0 ? d + 1 : d + k;
+  if (w > FMT_FAST_W || d >= w || nsig > FAST_E_MAX_SIG) return false;
+  const double ax = std::fabs(x);
+  if (!normal_or_zero(ax)) return false;
+  std::uint64_t top = 1;  // 10^nsig
+  for (int j = 0; j < nsig; ++j) top *= 10;
+  std::uint64_t n = 0;  // the nsig digits
+  int expo = 0;         // the printed exponent
+  if (ax != 0) {
+    // 10^EST <= |x| < 10^(EST+2), from |x| in [2^(E2-1), 2^E2).
+    int e2 = 0;
+    std::frexp(ax, &e2);
+    const int est = floor_log10_pow2(e2 - 1);
+    const int s = nsig - 1 - est;
+    int e10 = est;
+    if (!round_scaled(ax, s, &n)) return false;
+    if (n >= top) {  // |x| >= 10^(EST+1), or rounds up to it
+      if (!round_scaled(ax, s - 1, &n)) return false;
+      e10 = est + 1;
+      if (n == top) {  // rounds up to the next power of ten
+        n = top / 10;
+        e10 = est + 2;
+      }
+    }
+    if (n < top / 10 || n >= top) return false;  // only if the estimate were wrong
+    expo = e10 + 1 - k;
+  }
+  std::array<char, FMT_FAST_W + 24> buf;
+  char* const end = buf.data() + buf.size();
+  char* q = end;
+  // Exponent: E+dd, +ddd for 100..999 without the letter, or E+ and e digits.
+  const int aexp = expo < 0 ? -expo : expo;
+  int ndig = e;
+  if (e == 0) {
+    if (aexp > 999) return finish(field, w, end, w + 1);
+    ndig = aexp <= 99 ? 2 : 3;
+  } else {
+    int lim = 1;
+    for (int j = 0; j < e; ++j) lim *= 10;
+    if (aexp >= lim) return finish(field, w, end, w + 1);
+  }
+  int a = aexp;
+  for (int j = 0; j < ndig; ++j, a /= 10) *--q = static_cast<char>('0' + a % 10);
+  *--q = expo < 0 ? '-' : '+';
+  if (e != 0 || aexp <= 99) *--q = letter;
+  // Mantissa: K digits, the point and NSIG-K digits (K > 0), or the point, -K zeros and NSIG
+  // digits (K <= 0) with the zero before the point when there is room.
+  const int nfrac = k > 0 ? nsig - k : nsig;
+  for (int j = 0; j < nfrac; ++j, n /= 10) *--q = static_cast<char>('0' + n % 10);
+  for (int j = 0; j < -k; ++j) *--q = '0';
+  *--q = '.';
+  for (int j = 0; j < k; ++j, n /= 10) *--q = static_cast<char>('0' + n % 10);
+  const bool neg = std::signbit(x);
+  int len = static_cast<int>(end - q) + (neg ? 1 : 0);
+  if (k <= 0 && len < w) {
+    *--q = '0';
+    ++len;
+  }
+  if (neg) *--q = '-';
+  return finish(field, w, end, len);
+}
+
+}  // namespace atmotab

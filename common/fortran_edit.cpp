@@ -226,19 +226,19 @@ void fmt_exact_e(std::string& out, double x, int w, int d, int e, int k, char le
 }
 
 void fmt_edit_f(std::string& out, double x, int w, int d, int k) {
-  std::array<char, FMT_FAST_W> field;
-  if (fmt_fast_f(field.data(), x, w, d, k))
-    out.append(field.data(), static_cast<std::size_t>(w));
-  else
-    fmt_exact_f(out, x, w, d, k);
+  const std::size_t pos = out.size();
+  out.resize(pos + static_cast<std::size_t>(w));
+  if (fmt_fast_f(out.data() + pos, x, w, d, k)) return;
+  out.resize(pos);
+  fmt_exact_f(out, x, w, d, k);
 }
 
 void fmt_edit_e(std::string& out, double x, int w, int d, int e, int k, char letter) {
-  std::array<char, FMT_FAST_W> field;
-  if (fmt_fast_e(field.data(), x, w, d, e, k, letter))
-    out.append(field.data(), static_cast<std::size_t>(w));
-  else
-    fmt_exact_e(out, x, w, d, e, k, letter);
+  const std::size_t pos = out.size();
+  out.resize(pos + static_cast<std::size_t>(w));
+  if (fmt_fast_e(out.data() + pos, x, w, d, e, k, letter)) return;
+  out.resize(pos);
+  fmt_exact_e(out, x, w, d, e, k, letter);
 }
 
 void fmt_edit_a(std::string& out, std::string_view t, int w) {

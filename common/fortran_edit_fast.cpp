@@ -41,7 +41,7 @@ constexpr double T_LIMIT = 0x1p49;   // largest T whose fraction and rounding ar
 constexpr int FAST_E_MAX_SIG = 14;
 
 // T = |x| x 10^S with at most two roundings; -1 when |S| > 44.
-double scaled(double ax, int s) {
+inline double scaled(double ax, int s) {
   if (s >= 0) {
     if (s <= 22) return ax * POW10[static_cast<std::size_t>(s)];
     if (s <= 44) return ax * 1e22 * POW10[static_cast<std::size_t>(s - 22)];
@@ -53,36 +53,72 @@ double scaled(double ax, int s) {
 }
 
 // N = |x| x 10^S rounded to an integer, ties to even, when the double product decides it.
-bool round_scaled(double ax, int s, std::uint64_t* n) {
+inline bool round_scaled(double ax, int s, std::uint64_t* n) {
   const double t = scaled(ax, s);
   if (!(t >= 0 && t < T_LIMIT)) return false;
-  const auto m = static_cast<std::uint64_t>(t);
+  const auto m = static_cast<std::int64_t>(t);     // T < 2^49: the signed conversion is exact
   const double frac = t - static_cast<double>(m);  // exact
   if (std::fabs(frac - 0.5) <= t * REL_ERR) return false;
-  *n = m + (frac > 0.5 ? 1 : 0);
+  *n = static_cast<std::uint64_t>(m) + (frac > 0.5 ? 1 : 0);
   return true;
 }
 
 // |x| is zero or a normal number (subnormals would break the error bound; also rejects NaN).
-bool normal_or_zero(double ax) { return ax == 0 || (ax >= DBL_MIN && ax <= DBL_MAX); }
+inline bool normal_or_zero(double ax) { return ax == 0 || (ax >= DBL_MIN && ax <= DBL_MAX); }
 
-// Writes the LEN characters ending at END right-justified into the W-character FIELD.
-bool finish(char* field, int w, const char* end, int len) {
-  if (len > w) {
-    std::memset(field, '*', static_cast<std::size_t>(w));
-  } else {
-    std::memset(field, ' ', static_cast<std::size_t>(w - len));
-    std::memcpy(field + (w - len), end - len, static_cast<std::size_t>(len));
+// floor(E2 x log10(2)) for |E2| <= 1100 (78913 / 2^18 is log10(2) to 6e-7 relative; a wrong
+// estimate would only make fmt_fast_e decline, and the tests check that it takes all decades).
+inline int floor_log10_pow2(int e2) { return (e2 * 78913) >> 18; }
+
+// "00" .. "99".
+constexpr std::array<char, 200> DIGIT_PAIRS = [] {
+  std::array<char, 200> t{};
+  for (int j = 0; j < 100; ++j) {
+    t[static_cast<std::size_t>(2 * j)] = static_cast<char>('0' + j / 10);
+    t[static_cast<std::size_t>(2 * j + 1)] = static_cast<char>('0' + j % 10);
   }
+  return t;
+}();
+
+// Writes the COUNT lowest decimal digits of N to the left of Q; returns N without them.
+inline std::uint64_t put_low_digits(char*& q, std::uint64_t n, int count) {
+  for (; count >= 2; count -= 2, n /= 100) {
+    q -= 2;
+    std::memcpy(q, &DIGIT_PAIRS[static_cast<std::size_t>(2 * (n % 100))], 2);
+  }
+  if (count) {
+    *--q = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  return n;
+}
+
+// Writes all digits of N > 0 to the left of Q, but not past FIELD; false if they do not fit.
+inline bool put_all_digits(char*& q, const char* field, std::uint64_t n) {
+  for (; n >= 10; n /= 100) {
+    if (q - field < 2) return false;
+    q -= 2;
+    std::memcpy(q, &DIGIT_PAIRS[static_cast<std::size_t>(2 * (n % 100))], 2);
+    if (n < 100) return true;
+  }
+  if (q == field) return false;
+  *--q = static_cast<char>('0' + n);
   return true;
 }
 
-// floor(E2 x log10(2)) for |E2| <= 1100 (78913 / 2^18 is log10(2) to 6e-7 relative, checked by the
-// tests over the whole double range).
-int floor_log10_pow2(int e2) { return (e2 * 78913) >> 18; }
+inline bool stars(char* field, int w) {
+  std::memset(field, '*', static_cast<std::size_t>(w));
+  return true;
+}
+
+inline void blanks(char* field, char* q) {
+  while (q > field) *--q = ' ';
+}
 
 }  // namespace
 
+// The field is filled from the right: fraction digits, the point, integer digits, the sign; an
+// overflow is seen as running into the left end of the field.
 bool fmt_fast_f(char* field, double x, int w, int d, int k) {
   const int p = d + k;
   if (w > FMT_FAST_W || d >= w || p < 0 || p > 22) return false;
@@ -90,23 +126,25 @@ bool fmt_fast_f(char* field, double x, int w, int d, int k) {
   if (!normal_or_zero(ax)) return false;
   std::uint64_t n = 0;
   if (!round_scaled(ax, p, &n)) return false;
-  // Built right to left: d fraction digits, the point, the integer digits (at most 15), sign.
-  std::array<char, FMT_FAST_W + 24> buf;
-  char* const end = buf.data() + buf.size();
-  char* q = end;
-  for (int j = 0; j < d; ++j, n /= 10) *--q = static_cast<char>('0' + n % 10);
+  char* q = field + w;
+  n = put_low_digits(q, n, d);  // d < w: they fit, with the point
   *--q = '.';
-  const bool no_int = n == 0;
-  for (; n != 0; n /= 10) *--q = static_cast<char>('0' + n % 10);
   const bool neg = std::signbit(x);
-  int len = static_cast<int>(end - q) + (neg ? 1 : 0);
-  // The zero before the point when there is room, and always when D = 0.
-  if (no_int && (len < w || d == 0)) {
-    *--q = '0';
-    ++len;
+  if (n == 0) {
+    // The zero before the point when there is room, and always when D = 0.
+    if (q - field > (neg ? 1 : 0) || d == 0) {
+      if (q == field) return stars(field, w);
+      *--q = '0';
+    }
+  } else if (!put_all_digits(q, field, n)) {
+    return stars(field, w);
   }
-  if (neg) *--q = '-';
-  return finish(field, w, end, len);
+  if (neg) {
+    if (q == field) return stars(field, w);
+    *--q = '-';
+  }
+  blanks(field, q);
+  return true;
 }
 
 bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) {
@@ -114,15 +152,15 @@ bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) 
   if (w > FMT_FAST_W || d >= w || nsig > FAST_E_MAX_SIG) return false;
   const double ax = std::fabs(x);
   if (!normal_or_zero(ax)) return false;
-  std::uint64_t top = 1;  // 10^nsig
-  for (int j = 0; j < nsig; ++j) top *= 10;
   std::uint64_t n = 0;  // the nsig digits
   int expo = 0;         // the printed exponent
   if (ax != 0) {
-    // 10^EST <= |x| < 10^(EST+2), from |x| in [2^(E2-1), 2^E2).
-    int e2 = 0;
-    std::frexp(ax, &e2);
-    const int est = floor_log10_pow2(e2 - 1);
+    std::uint64_t top = 1;  // 10^nsig
+    for (int j = 0; j < nsig; ++j) top *= 10;
+    // 10^EST <= |x| < 10^(EST+2), from |x| in [2^E2, 2^(E2+1)) (|x| is normal).
+    std::uint64_t bits;
+    std::memcpy(&bits, &ax, sizeof bits);
+    const int est = floor_log10_pow2(static_cast<int>(bits >> 52) - 1023);
     const int s = nsig - 1 - est;
     int e10 = est;
     if (!round_scaled(ax, s, &n)) return false;
@@ -137,39 +175,44 @@ bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) 
     if (n < top / 10 || n >= top) return false;  // only if the estimate were wrong
     expo = e10 + 1 - k;
   }
-  std::array<char, FMT_FAST_W + 24> buf;
-  char* const end = buf.data() + buf.size();
-  char* q = end;
   // Exponent: E+dd, +ddd for 100..999 without the letter, or E+ and e digits.
   const int aexp = expo < 0 ? -expo : expo;
   int ndig = e;
   if (e == 0) {
-    if (aexp > 999) return finish(field, w, end, w + 1);
+    if (aexp > 999) return stars(field, w);
     ndig = aexp <= 99 ? 2 : 3;
   } else {
     int lim = 1;
     for (int j = 0; j < e; ++j) lim *= 10;
-    if (aexp >= lim) return finish(field, w, end, w + 1);
+    if (aexp >= lim) return stars(field, w);
   }
-  int a = aexp;
-  for (int j = 0; j < ndig; ++j, a /= 10) *--q = static_cast<char>('0' + a % 10);
+  // The length is known beforehand (the exponent part is 4 characters, or e + 2), so the field
+  // is filled from the right in place.
+  const bool neg = std::signbit(x);
+  const int nex = e == 0 ? 4 : e + 2;
+  int len = (neg ? 1 : 0) + (k > 0 ? d + 2 : d + 1) + nex;
+  const bool lead_zero = k <= 0 && len < w;
+  if (lead_zero) ++len;
+  if (len > w) return stars(field, w);
+  char* q = field + w;
+  put_low_digits(q, static_cast<std::uint64_t>(aexp), ndig);
   *--q = expo < 0 ? '-' : '+';
   if (e != 0 || aexp <= 99) *--q = letter;
   // Mantissa: K digits, the point and NSIG-K digits (K > 0), or the point, -K zeros and NSIG
   // digits (K <= 0) with the zero before the point when there is room.
-  const int nfrac = k > 0 ? nsig - k : nsig;
-  for (int j = 0; j < nfrac; ++j, n /= 10) *--q = static_cast<char>('0' + n % 10);
-  for (int j = 0; j < -k; ++j) *--q = '0';
-  *--q = '.';
-  for (int j = 0; j < k; ++j, n /= 10) *--q = static_cast<char>('0' + n % 10);
-  const bool neg = std::signbit(x);
-  int len = static_cast<int>(end - q) + (neg ? 1 : 0);
-  if (k <= 0 && len < w) {
-    *--q = '0';
-    ++len;
+  if (k > 0) {
+    n = put_low_digits(q, n, nsig - k);
+    *--q = '.';
+    put_low_digits(q, n, k);
+  } else {
+    put_low_digits(q, n, nsig);
+    for (int j = 0; j < -k; ++j) *--q = '0';
+    *--q = '.';
+    if (lead_zero) *--q = '0';
   }
   if (neg) *--q = '-';
-  return finish(field, w, end, len);
+  blanks(field, q);
+  return true;
 }
 
 }  // namespace atmotab

@@ -15,10 +15,16 @@
 // (T's integer part and its fraction are both representable). When |F - 1/2| > ERR, the nearest
 // half-integer h = floor(T) + 1/2 is farther from T than V is (the others are at least 1/2 away,
 // and ERR < 1/2), so V lies strictly on T's side of h: N = floor(T) + (F > 1/2), and V is not a
-// tie. Exact ties (V a half-integer) and near-ties fail the test and go to the exact conversion,
-// as do subnormal |x|, Inf, NaN, |S| > 44 and T >= 2^49. For the listing's values (T < 10^7) the
-// test fails for a fraction of about 10^-8 of random values.
+// tie. Exact ties (V a half-integer) and near-ties fail the test, as do T >= 2^49 and |S| > 44;
+// for the listing's values (T < 10^7) about 10^-8 of random values fail it.
+//
+// Those take a second, exact route in integers: |x| = M 2^Q with M < 2^53, so V is the fraction
+// M 10^S 2^Q with numerator and denominator in 128 bits when |S| <= 19 and Q is moderate; the
+// quotient and remainder round it exactly (ties to even). That covers 1PE25.15 of frequencies,
+// with 16 digits, too. What is left (subnormal |x|, Inf, NaN, |S| > 19 with a near-tie, N >= 2^64,
+// fields wider than FMT_FAST_W) goes to the general conversion.
 #include <array>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -36,9 +42,16 @@ constexpr std::array<double, 23> POW10 = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e
 constexpr double REL_ERR = 0x1p-50;  // bound on |T - V| / T, see above
 constexpr double T_LIMIT = 0x1p49;   // largest T whose fraction and rounding are handled
 
-// Largest significant-digit count of the E fast path: T < 10^15 < 2^50 for the first, possibly
-// one-decade-high estimate of the exponent; the T_LIMIT check then takes the rest.
-constexpr int FAST_E_MAX_SIG = 14;
+// Largest significant-digit count of the E fast path: 10^nsig times 10 (from an exponent estimate
+// one too low) stays below 2^64.
+constexpr int FAST_E_MAX_SIG = 17;
+
+constexpr std::array<std::uint64_t, 20> POW10_U64 = [] {
+  std::array<std::uint64_t, 20> t{};
+  t[0] = 1;
+  for (std::size_t j = 1; j < t.size(); ++j) t[j] = t[j - 1] * 10;
+  return t;
+}();
 
 // T = |x| x 10^S with at most two roundings; -1 when |S| > 44.
 inline double scaled(double ax, int s) {
@@ -52,6 +65,14 @@ inline double scaled(double ax, int s) {
   return -1;
 }
 
+using u128 = unsigned __int128;
+
+// Number of significant bits of V.
+inline int bit_width_128(u128 v) {
+  const auto hi = static_cast<std::uint64_t>(v >> 64);
+  return hi ? 64 + std::bit_width(hi) : std::bit_width(static_cast<std::uint64_t>(v));
+}
+
 // N = |x| x 10^S rounded to an integer, ties to even, when the double product decides it.
 inline bool round_scaled(double ax, int s, std::uint64_t* n) {
   const double t = scaled(ax, s);
@@ -61,6 +82,52 @@ inline bool round_scaled(double ax, int s, std::uint64_t* n) {
   if (std::fabs(frac - 0.5) <= t * REL_ERR) return false;
   *n = static_cast<std::uint64_t>(m) + (frac > 0.5 ? 1 : 0);
   return true;
+}
+
+// The same, exactly in integers: NUM / DEN = M 10^S 2^Q with both below 2^127 (DEN below 2^126,
+// so that 2 x remainder does not overflow); false when they do not fit or N >= 2^64. |x| is zero
+// or normal.
+bool round_scaled_exact(double ax, int s, std::uint64_t* n) {
+  if (ax == 0) {
+    *n = 0;
+    return true;
+  }
+  if (s > 19 || s < -19) return false;
+  std::uint64_t bits;
+  std::memcpy(&bits, &ax, sizeof bits);
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int q = static_cast<int>(bits >> 52) - 1075;  // |x| = M 2^Q
+  u128 num = m, den = 1;
+  if (s >= 0)
+    num *= POW10_U64[static_cast<std::size_t>(s)];  // below 2^117
+  else
+    den = POW10_U64[static_cast<std::size_t>(-s)];
+  u128 quo, rem;
+  if (q >= 0) {
+    if (q > 126 - bit_width_128(num)) return false;
+    num <<= q;
+    quo = num / den;
+    rem = num % den;
+  } else {
+    if (-q > 125 - bit_width_128(den)) return false;
+    den <<= -q;
+    if (s >= 0) {  // DEN is a power of two
+      quo = num >> -q;
+      rem = num & (den - 1);
+    } else {
+      quo = num / den;
+      rem = num % den;
+    }
+  }
+  if (2 * rem > den || (2 * rem == den && (quo & 1) != 0)) ++quo;
+  if (quo >> 64) return false;
+  *n = static_cast<std::uint64_t>(quo);
+  return true;
+}
+
+// N by the double product, or else exactly.
+inline bool round_decimal(double ax, int s, std::uint64_t* n) {
+  return round_scaled(ax, s, n) || round_scaled_exact(ax, s, n);
 }
 
 // |x| is zero or a normal number (subnormals would break the error bound; also rejects NaN).
@@ -117,6 +184,13 @@ inline void blanks(char* field, char* q) {
 
 }  // namespace
 
+bool fmt_round_scaled(double ax, int s, std::uint64_t* n) {
+  return normal_or_zero(ax) && round_scaled(ax, s, n);
+}
+bool fmt_round_scaled_exact(double ax, int s, std::uint64_t* n) {
+  return normal_or_zero(ax) && round_scaled_exact(ax, s, n);
+}
+
 // The field is filled from the right: fraction digits, the point, integer digits, the sign; an
 // overflow is seen as running into the left end of the field.
 bool fmt_fast_f(char* field, double x, int w, int d, int k) {
@@ -125,7 +199,7 @@ bool fmt_fast_f(char* field, double x, int w, int d, int k) {
   const double ax = std::fabs(x);
   if (!normal_or_zero(ax)) return false;
   std::uint64_t n = 0;
-  if (!round_scaled(ax, p, &n)) return false;
+  if (!round_decimal(ax, p, &n)) return false;
   char* q = field + w;
   n = put_low_digits(q, n, d);  // d < w: they fit, with the point
   *--q = '.';
@@ -163,9 +237,9 @@ bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) 
     const int est = floor_log10_pow2(static_cast<int>(bits >> 52) - 1023);
     const int s = nsig - 1 - est;
     int e10 = est;
-    if (!round_scaled(ax, s, &n)) return false;
+    if (!round_decimal(ax, s, &n)) return false;
     if (n >= top) {  // |x| >= 10^(EST+1), or rounds up to it
-      if (!round_scaled(ax, s - 1, &n)) return false;
+      if (!round_decimal(ax, s - 1, &n)) return false;
       e10 = est + 1;
       if (n == top) {  // rounds up to the next power of ten
         n = top / 10;

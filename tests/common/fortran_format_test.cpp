@@ -722,52 +722,91 @@ TEST(FortranFormat, FastPathsAgreeWithExactConversion) {
   EXPECT_GT(taken, compared / 2) << "the fast path is hardly used";
 }
 
-// The fast path takes nearly all usual listing values, declines every exact tie and every value
-// within a few ulps of a boundary, and takes values far enough from one.
-TEST(FortranFormat, FastPathDeclinesTiesAndNearTies) {
+// The fast path takes every usual listing value (the double product nearly all of them, the
+// integer route the rest).
+TEST(FortranFormat, FastPathTakesUsualListingValues) {
   std::mt19937_64 rng(99);
   std::uniform_real_distribution<double> u(0.0, 1.0);
-  // The share declined is about 2 x 2^-50 x |x| 10^p averaged over the range: 10^-9 for F5.2
-  // and E12.4, 10^-3 for F20.7 of values up to 10^6.
   struct Usage {
     FastField f;
-    double lo, hi;     // usual magnitudes (log-uniform)
-    int max_declined;  // of 100000
+    double lo, hi;  // usual magnitudes (log-uniform)
   };
   const Usage usual[] = {
-      {{false, 5, 2, 0, 0, 'E'}, 1e-2, 30, 2},     {{false, 10, 2, 0, 0, 'E'}, 1e3, 1e4, 2},
-      {{false, 20, 7, 0, 0, 'E'}, 1e-3, 1e6, 200}, {{true, 12, 4, 0, 0, 'E'}, 1e-30, 1e20, 2},
-      {{true, 12, 4, 0, 1, 'E'}, 1e-30, 1e20, 2},
+      {{false, 5, 2, 0, 0, 'E'}, 1e-2, 30},    {{false, 10, 2, 0, 0, 'E'}, 1e3, 1e4},
+      {{false, 20, 7, 0, 0, 'E'}, 1e-3, 1e6},  {{true, 12, 4, 0, 0, 'E'}, 1e-30, 1e20},
+      {{true, 12, 4, 0, 1, 'E'}, 1e-30, 1e20}, {{true, 25, 15, 0, 1, 'E'}, 1e13, 1e16},
   };
   for (const Usage& us : usual) {
-    int taken = 0;
-    const int n = 100000;
-    for (int j = 0; j < n; ++j) {
+    int declined = 0, differ = 0;
+    for (int j = 0; j < 100000; ++j) {
       const double x =
           std::pow(10.0, std::log10(us.lo) + (std::log10(us.hi) - std::log10(us.lo)) * u(rng));
-      taken += fast_vs_exact(us.f, j % 2 ? -x : x).taken ? 1 : 0;
+      const FastOutcome o = fast_vs_exact(us.f, j % 2 ? -x : x);
+      declined += o.taken ? 0 : 1;
+      differ += o.same ? 0 : 1;
     }
-    EXPECT_LE(n - taken, us.max_declined) << us.f.name() << ": fast path declined " << n - taken;
+    EXPECT_EQ(declined, 0) << us.f.name();
+    EXPECT_EQ(differ, 0) << us.f.name();
   }
+}
 
-  // Exact ties: declined.
-  const FastField f52{false, 5, 2, 0, 0, 'E'}, e124{true, 12, 4, 0, 0, 'E'};
-  for (int j = -241; j <= 241; j += 2)
-    EXPECT_FALSE(fast_vs_exact(f52, j / 8.0).taken) << "F5.2 of the tie " << j / 8.0;
-  for (double x : {12345.0, 99995.0, -10005.0, 2437.5e1})
-    EXPECT_FALSE(fast_vs_exact(e124, x).taken) << "E12.4 of the tie " << x;
-
-  // Near ties: within 2 ulps of k/200 (k odd, 1 <= |k/200| <= 30) always declined; 64 ulps
-  // away always taken, so the margin is a few ulps and not more.
+// The double product declines exact ties and values within a few ulps of a rounding boundary,
+// takes values well away from one, and then agrees with the integer route; the integer route
+// rounds ties to even.
+TEST(FortranFormat, DoubleRoundingDeclinesTiesAndNearTies) {
+  std::uint64_t n = 0, exact = 0;
+  // Odd multiples of 1/8 are exact ties of rounding to 2 decimals: 0.125 -> 12, 0.375 -> 38.
+  for (int j = 1; j <= 241; j += 2) {
+    EXPECT_FALSE(fmt_round_scaled(j / 8.0, 2, &n)) << j << "/8";
+    ASSERT_TRUE(fmt_round_scaled_exact(j / 8.0, 2, &exact)) << j << "/8";
+    const std::uint64_t below = static_cast<std::uint64_t>(j) * 25 / 2;
+    EXPECT_EQ(exact, below % 2 == 0 ? below : below + 1) << j << "/8";
+  }
+  // Integers ending in 5, scaled by 10^-1: 1234.5 -> 1234, 1235.5 -> 1236, 2.5 -> 2.
+  const struct {
+    double x;
+    int s;
+    std::uint64_t want;
+  } ties[] = {{12345.0, -1, 1234}, {12355.0, -1, 1236}, {2.5, 0, 2}, {3.5, 0, 4},
+              {24375.0, -1, 2438}, {0.5, 0, 0},         {1.5, 0, 2}, {99995.0, -1, 10000}};
+  for (const auto& t : ties) {
+    EXPECT_FALSE(fmt_round_scaled(t.x, t.s, &n)) << t.x;
+    ASSERT_TRUE(fmt_round_scaled_exact(t.x, t.s, &exact)) << t.x;
+    EXPECT_EQ(exact, t.want) << t.x;
+  }
+  // Near ties of F5.2, k/200 with k odd and 1 <= k/200 <= 30: declined within 2 ulps, taken (and
+  // equal to the exact N) 64 ulps away.
   for (int k = 201; k <= 6000; k += 2) {
     const double b = decimal(f_boundary(k / 2, 2));
     for (int step : {-2, -1, 0, 1, 2})
-      EXPECT_FALSE(fast_vs_exact(f52, ulps_away(b, step)).taken) << "F5.2 near " << k << "/200";
+      EXPECT_FALSE(fmt_round_scaled(ulps_away(b, step), 2, &n)) << k << "/200 " << step;
     for (int step : {-64, 64}) {
-      const FastOutcome o = fast_vs_exact(f52, ulps_away(b, step));
-      EXPECT_TRUE(o.taken && o.same) << "F5.2 " << step << " ulps from " << k << "/200";
+      ASSERT_TRUE(fmt_round_scaled(ulps_away(b, step), 2, &n)) << k << "/200 " << step;
+      ASSERT_TRUE(fmt_round_scaled_exact(ulps_away(b, step), 2, &exact));
+      EXPECT_EQ(n, exact) << k << "/200 " << step;
+      EXPECT_EQ(n, static_cast<std::uint64_t>(k / 2 + (step > 0 ? 1 : 0))) << k << "/200 " << step;
     }
   }
+  // Random values, T < 10^12: whenever both decide, they agree; the double product declines
+  // about 2 x 2^-50 x T of them, below 2 x 10^-3.
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  int declined = 0, both = 0;
+  for (int j = 0; j < 200000; ++j) {
+    const double x = std::pow(10.0, -12.0 + 24.0 * u(rng));
+    const int s = static_cast<int>(rng() % 39) - 19;
+    if (!(x * std::pow(10.0, s) < 1e12)) continue;  // T within the double product's range
+    const bool fast = fmt_round_scaled(x, s, &n);
+    if (!fmt_round_scaled_exact(x, s, &exact)) continue;
+    if (!fast) {
+      ++declined;
+      continue;
+    }
+    ++both;
+    if (n != exact) ADD_FAILURE() << describe(x) << " x 10^" << s << ": " << n << " vs " << exact;
+  }
+  EXPECT_GT(both, 50000);
+  EXPECT_LT(declined, both / 500);
 }
 
 }  // namespace

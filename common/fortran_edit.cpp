@@ -133,14 +133,15 @@ void fmt_edit_int(std::string& out, long long v, int w, int m) {
   const int len = ndig + (neg ? 1 : 0);
   if (w == 0) w = len;  // I0: the minimal width
   if (len > w) return put_stars(out, w);
-  if (ndig == n) {  // no zero padding: sign and digits in one piece
-    if (neg) *--p = '-';
-    return put_right(out, w, p, static_cast<int>(end - p));
-  }
-  out.append(static_cast<std::size_t>(w - len), ' ');
-  if (neg) out.push_back('-');
-  out.append(static_cast<std::size_t>(ndig - n), '0');
-  out.append(p, static_cast<std::size_t>(n));
+  // The field in place: blanks, sign, zeros up to M digits, digits.
+  const std::size_t pos = out.size();
+  out.resize(pos + static_cast<std::size_t>(w));
+  char* f = out.data() + pos;
+  std::memset(f, ' ', static_cast<std::size_t>(w - len));
+  f += w - len;
+  if (neg) *f++ = '-';
+  std::memset(f, '0', static_cast<std::size_t>(ndig - n));
+  std::memcpy(f + (ndig - n), p, static_cast<std::size_t>(n));
 }
 
 void fmt_exact_f(std::string& out, double x, int w, int d, int k) {

@@ -229,8 +229,7 @@ bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) 
   std::uint64_t n = 0;  // the nsig digits
   int expo = 0;         // the printed exponent
   if (ax != 0) {
-    std::uint64_t top = 1;  // 10^nsig
-    for (int j = 0; j < nsig; ++j) top *= 10;
+    const std::uint64_t top = POW10_U64[static_cast<std::size_t>(nsig)];
     // 10^EST <= |x| < 10^(EST+2), from |x| in [2^E2, 2^(E2+1)) (|x| is normal).
     std::uint64_t bits;
     std::memcpy(&bits, &ax, sizeof bits);

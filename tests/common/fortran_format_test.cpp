@@ -23,6 +23,7 @@
 
 #include "common/error.h"
 #include "common/fortran_edit.h"
+#include "common/listing.h"
 #include "support/tools.h"
 
 namespace atmotab {
@@ -178,6 +179,32 @@ TEST(FortranFormat, ErrorsNameTheFormat) {
           << "message does not name the format: " << e.what();
     }
   }
+}
+
+// Listing::print keeps parsed formats (and the last one used): a format text reused in one buffer
+// with new contents, alternating formats and a failing call must all print what write() prints,
+// each call's records reaching the stream at once.
+TEST(FortranFormat, ListingPrintsEachCallAtOnce) {
+  std::ostringstream out;
+  Listing listing(out);
+  std::string expected;
+  std::string fmt = "(1X,3F5.2)";
+  auto print = [&](const std::string& f, std::vector<FItem> items) {
+    listing.print(f, items);
+    expected += FortranFormat(f).write(items);
+    EXPECT_EQ(out.str(), expected) << f;
+  };
+  print(fmt, {1.0, -4.61, 0.125});
+  print(fmt, {2.0});
+  fmt = "(I5,1P,E12.4)";  // same buffer, new text
+  print(fmt, {3, 5770.0});
+  fmt.replace(fmt.find('E'), 1, "F");  // same length, one character different
+  print(fmt, {4, 5770.0});
+  print("(1X,3F5.2)", {-0.0, 29.995, 30.0});
+  EXPECT_THROW(listing.print("(I5)", {1.5}), atmo_error);
+  EXPECT_EQ(out.str(), expected) << "a failing call writes nothing";
+  print("(I5)", {7});
+  print("('0   T     ',1P,E12.4,'    TK    ',E12.4,/,'0   RHOX  ',E12.4)", {5770.0, 0.4971, 1e-3});
 }
 
 // ---------------------------------------------------------------------------------------------

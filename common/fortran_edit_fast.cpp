@@ -4,20 +4,20 @@
 //
 // Both edits need N = |x| x 10^S rounded to an integer, ties to even: S = d+k for Fw.d under kP,
 // and for E the S that leaves nsig significant digits before the point. Here T = fl(|x| x 10^S)
-// in double: one correctly rounded multiplication or division when |S| <= 22 (10^0 .. 10^22 are
-// exact doubles), two when 22 < |S| <= 44 (by 10^22, then by the rest). |x| is normal; F only
-// scales up (S >= 0), and E divides only when |x| >= 10^nsig, down to T >= 10^(nsig-2) >= 1/10
-// (after the division by 10^22, to above 10), so nothing underflows; an overflow gives Inf, which
-// the T < 2^49 test rejects. With u = 2^-53 each operation then has relative error at most u, so
-// the exact V = |x| 10^S obeys
-//   |T - V| <= (2u + u^2) |V| <= (2u + u^2) / (1 - 2u - u^2) |T| < 2^-51 |T|.
-// We use ERR = 2^-50 T, twice that; the factor 2 also covers the rounding of |F - 1/2| below
-// (relative 2^-53 at most). For T < 2^49 the fraction F = T - floor(T) is computed exactly (T's
-// integer part and its fraction are both representable). When |F - 1/2| > ERR, the nearest
-// half-integer h = floor(T) + 1/2 is farther from T than V is (the others are at least 1/2 away,
-// and ERR < 1/2), so V lies strictly on T's side of h: N = floor(T) + (F > 1/2), and V is not a
-// tie. Exact ties (V a half-integer) and near-ties fail the test, as do T >= 2^49 and |S| > 44;
-// for the listing's values (T < 10^7) that is a share 2 ERR / 1 < 2 x 10^-8 of them.
+// in double, in K correctly rounded steps: multiplications (S > 0) or divisions (S < 0) by 10^22
+// while |S| > 22, then one by the rest (10^0 .. 10^22 are exact doubles); |S| <= 352, K <= 17.
+// With u = 2^-53 and no underflow each step has relative error at most u, so the exact V obeys
+//   |T - V| <= ((1+u)^K - 1) |V| < 1.001 K u |V| < 1.002 K u |T|.
+// We use ERR = K 2^-52 T, about twice that; the factor 2 also covers the rounding of |F - 1/2|
+// below (relative 2^-53 at most). Underflow cannot hurt: multiplications start from a normal
+// |x| and only grow it; divisions only shrink it, so if one underflows then V < 2^-1000 and the
+// result N = 0 is right anyway. Overflow gives Inf, which the T < 2^49 test rejects.
+// For T < 2^49 the fraction F = T - floor(T) is computed exactly (T's integer part and its
+// fraction are both representable). When |F - 1/2| > ERR, the nearest half-integer
+// h = floor(T) + 1/2 is farther from T than V is (the others are at least 1/2 away, and
+// ERR < 1/2 when it matters), so V lies strictly on T's side of h: N = floor(T) + (F > 1/2), and V
+// is not a tie. Exact ties (V a half-integer) and near-ties fail the test, as do T >= 2^49 and
+// |S| > 352; for the listing's values (T < 10^7, K <= 15) that is below 10^-7 of them.
 //
 // Those take a second, exact route in integers: |x| = M 2^Q with M < 2^53, so V is the fraction
 // M 10^S 2^Q with numerator and denominator in 128 bits when |S| <= 19 and Q is moderate; the
@@ -40,7 +40,7 @@ namespace {
 constexpr std::array<double, 23> POW10 = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                           1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                           1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-constexpr double REL_ERR = 0x1p-50;  // bound on |T - V| / T, see above
+constexpr double REL_ERR = 0x1p-52;  // bound on |T - V| / T per step, see above
 constexpr double T_LIMIT = 0x1p49;   // largest T whose fraction and rounding are handled
 
 // Largest significant-digit count of the E fast path: 10^nsig times 10 (from an exponent estimate
@@ -54,16 +54,18 @@ constexpr std::array<std::uint64_t, 20> POW10_U64 = [] {
   return t;
 }();
 
-// T = |x| x 10^S with at most two roundings; -1 when |S| > 44.
-inline double scaled(double ax, int s) {
+// T = |x| x 10^S in K steps (see above); -1 when |S| > 352.
+inline double scaled(double ax, int s, int* k) {
+  constexpr int MAX_S = 352;
+  *k = 1;
   if (s >= 0) {
-    if (s <= 22) return ax * POW10[static_cast<std::size_t>(s)];
-    if (s <= 44) return ax * 1e22 * POW10[static_cast<std::size_t>(s - 22)];
-  } else {
-    if (s >= -22) return ax / POW10[static_cast<std::size_t>(-s)];
-    if (s >= -44) return ax / 1e22 / POW10[static_cast<std::size_t>(-s - 22)];
+    if (s > MAX_S) return -1;
+    for (; s > 22; s -= 22, ++*k) ax *= 1e22;
+    return ax * POW10[static_cast<std::size_t>(s)];
   }
-  return -1;
+  if (s < -MAX_S) return -1;
+  for (; s < -22; s += 22, ++*k) ax /= 1e22;
+  return ax / POW10[static_cast<std::size_t>(-s)];
 }
 
 using u128 = unsigned __int128;
@@ -76,11 +78,12 @@ inline int bit_width_128(u128 v) {
 
 // N = |x| x 10^S rounded to an integer, ties to even, when the double product decides it.
 inline bool round_scaled(double ax, int s, std::uint64_t* n) {
-  const double t = scaled(ax, s);
+  int k = 0;
+  const double t = scaled(ax, s, &k);
   if (!(t >= 0 && t < T_LIMIT)) return false;
   const auto m = static_cast<std::int64_t>(t);     // T < 2^49: the signed conversion is exact
   const double frac = t - static_cast<double>(m);  // exact
-  if (std::fabs(frac - 0.5) <= t * REL_ERR) return false;
+  if (std::fabs(frac - 0.5) <= t * REL_ERR * k) return false;
   *n = static_cast<std::uint64_t>(m) + (frac > 0.5 ? 1 : 0);
   return true;
 }
@@ -225,7 +228,7 @@ bool fmt_round_scaled_exact(double ax, int s, std::uint64_t* n) {
 // overflow is seen as running into the left end of the field.
 bool fmt_fast_f(char* field, double x, int w, int d, int k) {
   const int p = d + k;
-  if (w > FMT_FAST_W || d >= w || p < 0 || p > 22) return false;
+  if (w > FMT_FAST_W || d >= w || p < 0) return false;
   const double ax = std::fabs(x);
   if (!normal_or_zero(ax)) return false;
   std::uint64_t n = 0;

@@ -1,7 +1,12 @@
 // Field editing of the Fortran formatter: one I, F, E or A field at a time (the rules are listed in
-// fortran_format.h). Numbers are converted with std::to_chars at a given precision, which rounds
+// fortran_format.h). The general conversion uses std::to_chars at a given precision, which rounds
 // the exact binary value to nearest, ties to even, like printf and as gfortran does with its
 // default rounding mode (and several times faster than snprintf).
+//
+// Listing fields have few digits (F5.2, E12.4, F10.2), and for them a shorter route gives the
+// same digits (fortran_edit_fast.cpp): the value times a power of ten in double precision, rounded
+// to an integer when the product is provably far enough from a half-integer; values too close to
+// a rounding boundary take the general conversion.
 #include "common/fortran_edit.h"
 
 #include <algorithm>
@@ -111,27 +116,35 @@ void fmt_edit_int(std::string& out, long long v, int w, int m) {
   const bool neg = v < 0;
   unsigned long long u =
       neg ? 0ULL - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
-  std::array<char, 24> dig;
-  int n = 0;
   if (u == 0 && m == 0) {  // Iw.0 of zero: an all-blank field
     out.append(static_cast<std::size_t>(w), ' ');
     return;
   }
+  // Digits from the right end of BUF.
+  std::array<char, 24> buf;
+  char* const end = buf.data() + buf.size();
+  char* p = end;
   do {
-    dig[static_cast<std::size_t>(n++)] = static_cast<char>('0' + u % 10);
+    *--p = static_cast<char>('0' + u % 10);
     u /= 10;
   } while (u != 0);
+  const int n = static_cast<int>(end - p);
   const int ndig = std::max(n, m);
   const int len = ndig + (neg ? 1 : 0);
   if (w == 0) w = len;  // I0: the minimal width
   if (len > w) return put_stars(out, w);
-  out.append(static_cast<std::size_t>(w - len), ' ');
-  if (neg) out.push_back('-');
-  out.append(static_cast<std::size_t>(ndig - n), '0');
-  for (int j = n - 1; j >= 0; --j) out.push_back(dig[static_cast<std::size_t>(j)]);
+  // The field in place: blanks, sign, zeros up to M digits, digits.
+  const std::size_t pos = out.size();
+  out.resize(pos + static_cast<std::size_t>(w));
+  char* f = out.data() + pos;
+  std::memset(f, ' ', static_cast<std::size_t>(w - len));
+  f += w - len;
+  if (neg) *f++ = '-';
+  std::memset(f, '0', static_cast<std::size_t>(ndig - n));
+  std::memcpy(f + (ndig - n), p, static_cast<std::size_t>(n));
 }
 
-void fmt_edit_f(std::string& out, double x, int w, int d, int k) {
+void fmt_exact_f(std::string& out, double x, int w, int d, int k) {
   if (!std::isfinite(x)) return put_infnan(out, w, x);
   const bool neg = std::signbit(x);  // also for values rounding to zero: "-0.00"
   // S x 10^-(D+K) approximates |x|, so S x 10^-D is the printed value: its last D digits are the
@@ -158,7 +171,7 @@ void fmt_edit_f(std::string& out, double x, int w, int d, int k) {
   for (int j = ns - d; j < ns; ++j) out.push_back(j >= 0 ? s[static_cast<std::size_t>(j)] : '0');
 }
 
-void fmt_edit_e(std::string& out, double x, int w, int d, int e, int k, char letter) {
+void fmt_exact_e(std::string& out, double x, int w, int d, int e, int k, char letter) {
   if (!std::isfinite(x)) return put_infnan(out, w, x);
   const bool neg = std::signbit(x);
   const double ax = std::fabs(x);
@@ -211,6 +224,22 @@ void fmt_edit_e(std::string& out, double x, int w, int d, int e, int k, char let
     out.append(dig.data(), static_cast<std::size_t>(nd));
   }
   out.append(ex.data(), static_cast<std::size_t>(nex));
+}
+
+void fmt_edit_f(std::string& out, double x, int w, int d, int k) {
+  const std::size_t pos = out.size();
+  out.resize(pos + static_cast<std::size_t>(w));
+  if (fmt_fast_f(out.data() + pos, x, w, d, k)) return;
+  out.resize(pos);
+  fmt_exact_f(out, x, w, d, k);
+}
+
+void fmt_edit_e(std::string& out, double x, int w, int d, int e, int k, char letter) {
+  const std::size_t pos = out.size();
+  out.resize(pos + static_cast<std::size_t>(w));
+  if (fmt_fast_e(out.data() + pos, x, w, d, e, k, letter)) return;
+  out.resize(pos);
+  fmt_exact_e(out, x, w, d, e, k, letter);
 }
 
 void fmt_edit_a(std::string& out, std::string_view t, int w) {

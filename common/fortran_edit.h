@@ -2,6 +2,7 @@
 // width W to OUT, exactly as gfortran writes it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,5 +22,23 @@ void fmt_edit_f(std::string& out, double x, int w, int d, int k);
 void fmt_edit_e(std::string& out, double x, int w, int d, int e, int k, char letter);
 // Aw (W = 0: the text's own length).
 void fmt_edit_a(std::string& out, std::string_view t, int w);
+
+// The two ways fmt_edit_f and fmt_edit_e convert a number; declared for the tests, which check
+// that they agree.
+//
+// Fast paths for fields up to FMT_FAST_W wide with few digits: write the W characters of the field
+// to FIELD and return true, or return false (FIELD undefined) when the value is too close to a
+// rounding boundary to be certain of the digits, or out of their range.
+constexpr int FMT_FAST_W = 48;
+bool fmt_fast_f(char* field, double x, int w, int d, int k);
+bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter);
+// Their two ways of rounding |x| x 10^S to an integer N, ties to even (|x| zero or normal, else
+// false): in double precision, declining ties and values too near one; exactly in 128-bit
+// integers, declining only when the numbers do not fit.
+bool fmt_round_scaled(double ax, int s, std::uint64_t* n);
+bool fmt_round_scaled_exact(double ax, int s, std::uint64_t* n);
+// The general conversions, through std::to_chars, for any value and field.
+void fmt_exact_f(std::string& out, double x, int w, int d, int k);
+void fmt_exact_e(std::string& out, double x, int w, int d, int e, int k, char letter);
 
 }  // namespace atmotab

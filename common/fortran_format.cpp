@@ -5,9 +5,11 @@
 // a small fixed stack of group counters. The fields themselves are edited in fortran_edit.cpp.
 #include "common/fortran_format.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 
 #include "common/error.h"
 #include "common/fortran_edit.h"
@@ -304,13 +306,20 @@ FortranFormat::FortranFormat(FortranFormat&&) noexcept = default;
 FortranFormat& FortranFormat::operator=(FortranFormat&&) noexcept = default;
 
 std::string FortranFormat::write(std::span<const FItem> items) const {
+  std::string out;
+  out.reserve(impl_->record_hint + 1);
+  write_to(out, items);
+  return out;
+}
+
+void FortranFormat::write_to(std::string& out, std::span<const FItem> items) const {
   const Impl& f = *impl_;
   const std::size_t n = items.size();
   if (n > 0 && !f.has_data)
     throw atmo_error(1, "format",
                      std::to_string(n) + " items for format without data descriptors " + f.source);
-  std::string out;
-  out.reserve(f.record_hint + 1);
+  if (const std::size_t need = out.size() + f.record_hint + 1; need > out.capacity())
+    out.reserve(std::max(need, 2 * out.capacity()));
   std::array<int, FMT_MAX_DEPTH> count{};  // passes left of each open group
   int top = -1;
   std::size_t next = 0;     // next item
@@ -320,6 +329,7 @@ std::string FortranFormat::write(std::span<const FItem> items) const {
   bool reverted = false;
   const Op* ops = f.ops.data();
   int pc = 0;
+  std::string scratch;  // a real field from the exact conversion
 
   auto mismatch = [&](const Op& op, const FItem& it) {
     const char* d = op.code == Code::I ? "I" : op.code == Code::A ? "A" : "F/E";
@@ -331,10 +341,47 @@ std::string FortranFormat::write(std::span<const FItem> items) const {
   for (;;) {
     const Op& op = ops[pc];
     switch (op.code) {
-      case Code::I:
       case Code::F:
       case Code::E:
-      case Code::ES:
+      case Code::ES: {
+        // A run of real fields, each exactly W characters: room for all of them at once, then
+        // each written in place (fmt_fast_*), or converted exactly into SCRATCH and copied.
+        const std::size_t avail = n - next;
+        const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), avail);
+        if (reps == 0) goto done;
+        const bool is_f = op.code == Code::F;
+        const int k = op.code == Code::ES ? 1 : scale;
+        if (items[next].kind != FItem::Kind::Real) mismatch(op, items[next]);
+        if (op.code == Code::E && (k <= -op.d || k >= op.d + 2))
+          throw atmo_error(1, "format",
+                           "scale factor " + std::to_string(k) + "P out of range for E" +
+                               std::to_string(op.w) + "." + std::to_string(op.d) + " in format " +
+                               f.source);
+        const auto w = static_cast<std::size_t>(op.w);
+        std::size_t pos = out.size();
+        out.resize(pos + pending + reps * w);
+        char* p = out.data() + pos;
+        std::memset(p, ' ', pending);
+        p += pending;
+        pending = 0;
+        for (std::size_t r = 0; r < reps; ++r, ++next, p += w) {
+          const FItem& it = items[next];
+          if (it.kind != FItem::Kind::Real) mismatch(op, it);
+          const bool fast = is_f ? fmt_fast_f(p, it.r, op.w, op.d, k)
+                                 : fmt_fast_e(p, it.r, op.w, op.d, op.e, k, op.exp_letter);
+          if (fast) continue;
+          scratch.clear();
+          if (is_f)
+            fmt_exact_f(scratch, it.r, op.w, op.d, k);
+          else
+            fmt_exact_e(scratch, it.r, op.w, op.d, op.e, k, op.exp_letter);
+          std::memcpy(p, scratch.data(), w);  // exactly W characters too
+        }
+        if (reps < static_cast<std::size_t>(op.rep)) goto done;
+        ++pc;
+        break;
+      }
+      case Code::I:
       case Code::A:
         for (int r = 0; r < op.rep; ++r) {
           if (next == n) goto done;
@@ -347,21 +394,6 @@ std::string FortranFormat::write(std::span<const FItem> items) const {
             case Code::I:
               if (it.kind != FItem::Kind::Integer) mismatch(op, it);
               fmt_edit_int(out, it.i, op.w, op.d);
-              break;
-            case Code::F:
-              if (it.kind != FItem::Kind::Real) mismatch(op, it);
-              fmt_edit_f(out, it.r, op.w, op.d, scale);
-              break;
-            case Code::E:
-            case Code::ES:
-              if (it.kind != FItem::Kind::Real) mismatch(op, it);
-              if (op.code == Code::E && (scale <= -op.d || scale >= op.d + 2))
-                throw atmo_error(1, "format",
-                                 "scale factor " + std::to_string(scale) + "P out of range for E" +
-                                     std::to_string(op.w) + "." + std::to_string(op.d) +
-                                     " in format " + f.source);
-              fmt_edit_e(out, it.r, op.w, op.d, op.e, op.code == Code::ES ? 1 : scale,
-                         op.exp_letter);
               break;
             default:
               if (it.kind != FItem::Kind::Text) mismatch(op, it);
@@ -423,7 +455,6 @@ std::string FortranFormat::write(std::span<const FItem> items) const {
   }
 done:
   out.push_back('\n');
-  return out;
 }
 
 void append_chars(std::vector<FItem>& items, const char* p, int n) {

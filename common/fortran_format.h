@@ -70,6 +70,9 @@ class FortranFormat {
   std::string write(std::initializer_list<FItem> items) const {
     return write(std::span<const FItem>(items.begin(), items.size()));
   }
+  // The same records appended to OUT (which the caller may reuse from call to call); after an
+  // exception OUT holds part of them.
+  void write_to(std::string& out, std::span<const FItem> items) const;
 
  private:
   struct Impl;

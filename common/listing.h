@@ -17,7 +17,7 @@ class Listing {
  public:
   explicit Listing(std::ostream& out) : out_(&out) {}
 
-  // Writes the records of FORMAT applied to ITEMS.
+  // Writes the records of FORMAT applied to ITEMS (to the stream at once: nothing is held back).
   void print(std::string_view format, std::span<const FItem> items);
   void print(std::string_view format, std::initializer_list<FItem> items) {
     print(format, std::span<const FItem>(items.begin(), items.size()));
@@ -26,8 +26,13 @@ class Listing {
   std::ostream& stream() { return *out_; }
 
  private:
+  using FormatMap = std::map<std::string, FortranFormat, std::less<>>;
   std::ostream* out_;
-  std::map<std::string, FortranFormat, std::less<>> formats_;
+  FormatMap formats_;
+  // The format of the previous call: loops print the same format many times in a row, and one
+  // string comparison is cheaper than the map search.
+  const FormatMap::value_type* last_ = nullptr;
+  std::string record_;  // the records of one call, reused from call to call
 };
 
 }  // namespace atmotab

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cfloat>
 #include <cinttypes>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -20,6 +22,8 @@
 #include <vector>
 
 #include "common/error.h"
+#include "common/fortran_edit.h"
+#include "common/listing.h"
 #include "support/tools.h"
 
 namespace atmotab {
@@ -175,6 +179,32 @@ TEST(FortranFormat, ErrorsNameTheFormat) {
           << "message does not name the format: " << e.what();
     }
   }
+}
+
+// Listing::print keeps parsed formats (and the last one used): a format text reused in one buffer
+// with new contents, alternating formats and a failing call must all print what write() prints,
+// each call's records reaching the stream at once.
+TEST(FortranFormat, ListingPrintsEachCallAtOnce) {
+  std::ostringstream out;
+  Listing listing(out);
+  std::string expected;
+  std::string fmt = "(1X,3F5.2)";
+  auto print = [&](const std::string& f, std::vector<FItem> items) {
+    listing.print(f, items);
+    expected += FortranFormat(f).write(items);
+    EXPECT_EQ(out.str(), expected) << f;
+  };
+  print(fmt, {1.0, -4.61, 0.125});
+  print(fmt, {2.0});
+  fmt = "(I5,1P,E12.4)";  // same buffer, new text
+  print(fmt, {3, 5770.0});
+  fmt.replace(fmt.find('E'), 1, "F");  // same length, one character different
+  print(fmt, {4, 5770.0});
+  print("(1X,3F5.2)", {-0.0, 29.995, 30.0});
+  EXPECT_THROW(listing.print("(I5)", {1.5}), atmo_error);
+  EXPECT_EQ(out.str(), expected) << "a failing call writes nothing";
+  print("(I5)", {7});
+  print("('0   T     ',1P,E12.4,'    TK    ',E12.4,/,'0   RHOX  ',E12.4)", {5770.0, 0.4971, 1e-3});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -452,20 +482,21 @@ std::string fortran_program(const std::vector<Statement>& stmts, std::vector<dou
   return p.str();
 }
 
-TEST(FortranFormat, MatchesGfortran) {
-  if (!have_gfortran()) GTEST_SKIP() << "gfortran not found";
-  const std::vector<double> xs = real_values();
-  const std::vector<long long> is = int_values();
-  const std::vector<Statement> stmts = statements();
+// Prints every real format of RFMTS for every value of XS, every integer format of IFMTS for every
+// value of IS and every statement of STMTS, with gfortran and with FortranFormat, and compares the
+// records; returns the number compared.
+long compare_with_gfortran(const std::vector<const char*>& rfmts, const std::vector<double>& xs,
+                           const std::vector<const char*>& ifmts, const std::vector<long long>& is,
+                           const std::vector<Statement>& stmts) {
   std::vector<double> stmt_reals;
   const std::string program = fortran_program(stmts, stmt_reals);
 
   TempDir dir;
   {
     std::ostringstream f;
-    f << std::size(REAL_FORMATS) << " " << std::size(INT_FORMATS) << "\n";
-    for (const char* s : REAL_FORMATS) f << s << "\n";
-    for (const char* s : INT_FORMATS) f << s << "\n";
+    f << rfmts.size() << " " << ifmts.size() << "\n";
+    for (const char* s : rfmts) f << s << "\n";
+    for (const char* s : ifmts) f << s << "\n";
     write_file(dir / "formats.txt", f.str());
     std::ostringstream v;
     v << xs.size() << "\n";
@@ -491,11 +522,11 @@ TEST(FortranFormat, MatchesGfortran) {
         ADD_FAILURE() << what << "\n  gfortran: '" << theirs << "'\n  ours:     '" << m << "'";
     }
   };
-  for (const char* fmt : REAL_FORMATS) {
+  for (const char* fmt : rfmts) {
     const FortranFormat ff(fmt);
     for (double x : xs) take(ff.write({x}), std::string(fmt) + " of " + describe(x));
   }
-  for (const char* fmt : INT_FORMATS) {
+  for (const char* fmt : ifmts) {
     const FortranFormat ff(fmt);
     for (long long i : is) take(ff.write({i}), std::string(fmt) + " of " + std::to_string(i));
   }
@@ -503,14 +534,321 @@ TEST(FortranFormat, MatchesGfortran) {
     const std::vector<FItem> items = to_items(st.items);
     take(FortranFormat(st.fmt).write(items),
          st.fmt + " with " + std::to_string(items.size()) + " items");
-    ASSERT_LT(line, ref.size()) << "gfortran output ends early at " << st.fmt;
+    if (line >= ref.size()) {
+      ADD_FAILURE() << "gfortran output ends early at " << st.fmt;
+      return compared;
+    }
     EXPECT_EQ(ref[line], "@@@@") << "record count differs for " << st.fmt;
     while (line < ref.size() && ref[line] != "@@@@") ++line;
     ++line;
   }
   EXPECT_EQ(line, ref.size());
   EXPECT_EQ(mismatches, 0) << "of " << compared << " records compared";
+  return compared;
+}
+
+TEST(FortranFormat, MatchesGfortran) {
+  if (!have_gfortran()) GTEST_SKIP() << "gfortran not found";
+  const long compared = compare_with_gfortran(
+      std::vector<const char*>(std::begin(REAL_FORMATS), std::end(REAL_FORMATS)), real_values(),
+      std::vector<const char*>(std::begin(INT_FORMATS), std::end(INT_FORMATS)), int_values(),
+      statements());
   EXPECT_GT(compared, 100000);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The listing's own formats, (1X,20F5.2), (I5,1P,6E12.4,5X,2E12.4,0P,F10.2,I5),
+// (I5,1P,E25.15,0P,F20.7,F20.7) and the E12.4 blocks: values in their usual ranges, and values at
+// and next to the decimal rounding boundaries, where the fast conversion has to decline.
+
+// X moved by J units in the last place, away from zero for J > 0 (X finite and nonzero, and J
+// small enough not to leave its sign or the finite range).
+double ulps_away(double x, int j) {
+  std::int64_t b;
+  std::memcpy(&b, &x, sizeof b);
+  b += j;
+  double y;
+  std::memcpy(&y, &b, sizeof y);
+  return y;
+}
+
+// Offsets in ulps around each boundary: inside the fast path's error margin (which is several
+// ulps of the value for these magnitudes) and well outside it.
+constexpr int ULP_STEPS[] = {0,  1, -1, 2,  -2,  3,  -3,  4,  -4, 6,
+                             -6, 8, -8, 12, -12, 16, -16, 64, -64};
+
+// The double nearest to the decimal text S.
+double decimal(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
+
+// The decimal boundary (N + 1/2) x 10^-P of rounding to P decimals, as text.
+std::string f_boundary(long long n, int p) {
+  return std::to_string(n) + "5e" + std::to_string(-p - 1);
+}
+
+// Values at and beside the boundaries of rounding to P decimals, N between -NMAX and NMAX.
+void add_f_boundaries(std::vector<double>& v, std::mt19937_64& rng, int p, long long nmax,
+                      int count) {
+  for (int j = 0; j < count; ++j) {
+    const long long n = static_cast<long long>(rng() % static_cast<std::uint64_t>(nmax));
+    const double b = decimal(f_boundary(n, p));
+    for (int step : ULP_STEPS) {
+      if (b == 0) break;
+      const double x = ulps_away(b, step);
+      v.push_back(j % 2 ? -x : x);
+    }
+  }
+}
+
+// Values at and beside the boundaries of rounding to NSIG significant digits, (N + 1/2) x 10^Q
+// with N of NSIG digits (including 99..9, which rounds up to the next power of ten) and
+// 10^QLO <= 10^Q <= 10^QHI.
+void add_e_boundaries(std::vector<double>& v, std::mt19937_64& rng, int nsig, int qlo, int qhi,
+                      int count) {
+  long long lo = 1;
+  for (int j = 1; j < nsig; ++j) lo *= 10;
+  for (int j = 0; j < count; ++j) {
+    const long long n = j % 10 == 0 ? 10 * lo - 1 : lo + static_cast<long long>(rng() % (9 * lo));
+    const int q = qlo + static_cast<int>(rng() % static_cast<std::uint64_t>(qhi - qlo + 1));
+    const double b = decimal(std::to_string(n) + "5e" + std::to_string(q - 1));
+    for (int step : ULP_STEPS) {
+      const double x = ulps_away(b, step);
+      v.push_back(j % 2 ? -x : x);
+    }
+  }
+}
+
+// Exact ties of the binary value: odd multiples of 1/8 are ties of rounding to 2 decimals,
+// integers ending in 5 are ties of rounding to one digit fewer.
+void add_exact_ties(std::vector<double>& v) {
+  for (int j = -241; j <= 241; j += 2) v.push_back(j / 8.0);
+  for (long long n : {12345LL, 99995LL, 10005LL, 123455LL, 999995LL, 1234567890125LL}) {
+    v.push_back(static_cast<double>(n));
+    v.push_back(-static_cast<double>(n));
+  }
+}
+
+std::vector<double> listing_values() {
+  std::vector<double> v;
+  std::mt19937_64 rng(19700101);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  for (int j = 0; j < 3000; ++j) v.push_back(-30.0 + 60.0 * u(rng));  // log tables, F5.2
+  for (int j = 0; j < 3000; ++j) {  // populations, opacities: E12.4
+    const double x = std::pow(10.0, -30.0 + 50.0 * u(rng));
+    v.push_back(j % 3 == 2 ? -x : x);
+  }
+  for (int j = 0; j < 1000; ++j) {  // populations of rare ions, down to the underflow
+    const double x = std::pow(10.0, -300.0 + 600.0 * u(rng));
+    v.push_back(j % 3 == 2 ? -x : x);
+  }
+  for (int j = 0; j < 1000; ++j) v.push_back(std::pow(10.0, -3.0 + 9.0 * u(rng)));  // F20.7
+  for (int j = 0; j < 500; ++j) v.push_back(std::pow(10.0, 13.0 + 3.0 * u(rng)));   // frequencies
+  add_f_boundaries(v, rng, 2, 3000, 1500);                                          // F5.2, F10.2
+  add_f_boundaries(v, rng, 2, 1000000, 300);           // F10.2 of temperatures
+  add_f_boundaries(v, rng, 7, 10000000000000LL, 300);  // F20.7
+  add_e_boundaries(v, rng, 4, -30, 20, 600);           // E12.4
+  add_e_boundaries(v, rng, 5, -30, 20, 600);           // 1PE12.4
+  add_e_boundaries(v, rng, 5, -300, 300, 300);         // 1PE12.4, far decades
+  add_e_boundaries(v, rng, 16, 0, 2, 200);             // 1PE25.15 of frequencies
+  add_exact_ties(v);
+  return v;
+}
+
+const std::vector<const char*> LISTING_FORMATS = {"(F5.2)",    "(F10.2)",   "(F20.7)",
+                                                  "(E12.4)",   "(1PE12.4)", "(1PE25.15)",
+                                                  "(1PE13.6)", "(1P,E10.3)"};
+
+TEST(FortranFormat, ListingFormatsMatchGfortranAtRoundingBoundaries) {
+  if (!have_gfortran()) GTEST_SKIP() << "gfortran not found";
+  const std::vector<double> xs = listing_values();
+  const long compared = compare_with_gfortran(LISTING_FORMATS, xs, {}, {}, {});
+  EXPECT_EQ(compared, static_cast<long>(xs.size() * LISTING_FORMATS.size()));
+}
+
+// A field of the fast/exact comparison: Fw.d under kP, or Ew.dEe under kP.
+struct FastField {
+  bool is_e;
+  int w, d, e, k;
+  char letter;
+  std::string name() const {
+    return std::to_string(k) + "P" + (is_e ? "E" : "F") + std::to_string(w) + "." +
+           std::to_string(d) + (e ? "E" + std::to_string(e) : "") + (letter == 'D' ? "(D)" : "");
+  }
+};
+
+const FastField FAST_FIELDS[] = {
+    {false, 5, 2, 0, 0, 'E'},  {false, 10, 2, 0, 0, 'E'},  {false, 20, 7, 0, 0, 'E'},
+    {false, 6, 3, 0, 0, 'E'},  {false, 8, 4, 0, 0, 'E'},   {false, 4, 2, 0, 0, 'E'},
+    {false, 3, 2, 0, 0, 'E'},  {false, 3, 0, 0, 0, 'E'},   {false, 2, 0, 0, 0, 'E'},
+    {false, 10, 3, 0, 1, 'E'}, {false, 10, 3, 0, -2, 'E'}, {false, 40, 20, 0, 0, 'E'},
+    {false, 9, 1, 0, 0, 'E'},  {true, 12, 4, 0, 0, 'E'},   {true, 12, 4, 0, 1, 'E'},
+    {true, 25, 15, 0, 1, 'E'}, {true, 9, 2, 0, 0, 'E'},    {true, 12, 4, 0, 2, 'E'},
+    {true, 12, 4, 0, -1, 'E'}, {true, 12, 4, 3, 0, 'E'},   {true, 12, 4, 1, 0, 'E'},
+    {true, 8, 1, 3, 0, 'E'},   {true, 10, 3, 0, 1, 'E'},   {true, 13, 6, 0, 1, 'E'},
+    {true, 8, 1, 0, 1, 'E'},   {true, 7, 1, 0, 0, 'E'},    {true, 12, 4, 0, 0, 'D'},
+    {true, 10, 4, 0, 0, 'E'},  {true, 12, 2, 0, 3, 'E'},   {true, 30, 13, 0, 1, 'E'},
+};
+
+// Whether the fast path took X, and if so whether it wrote what the exact conversion writes.
+struct FastOutcome {
+  bool taken = false;
+  bool same = true;
+  std::string fast, exact;
+};
+
+FastOutcome fast_vs_exact(const FastField& f, double x) {
+  FastOutcome o;
+  std::array<char, FMT_FAST_W> field;
+  o.taken = f.is_e ? fmt_fast_e(field.data(), x, f.w, f.d, f.e, f.k, f.letter)
+                   : fmt_fast_f(field.data(), x, f.w, f.d, f.k);
+  if (!o.taken) return o;
+  o.fast.assign(field.data(), static_cast<std::size_t>(f.w));
+  if (f.is_e)
+    fmt_exact_e(o.exact, x, f.w, f.d, f.e, f.k, f.letter);
+  else
+    fmt_exact_f(o.exact, x, f.w, f.d, f.k);
+  o.same = o.fast == o.exact;
+  return o;
+}
+
+// Every field the fast path writes equals the exact conversion's, over the listing's values and
+// their rounding boundaries in several decades, all magnitudes and the special values.
+TEST(FortranFormat, FastPathsAgreeWithExactConversion) {
+  std::vector<double> xs = listing_values();
+  std::mt19937_64 rng(4242);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  for (int p = 0; p <= 8; ++p) add_f_boundaries(xs, rng, p, 100000000, 2000);
+  for (int nsig = 1; nsig <= 14; ++nsig) add_e_boundaries(xs, rng, nsig, -60, 60, 500);
+  for (int j = 0; j < 200000; ++j) {  // all magnitudes, subnormals included
+    std::uint64_t b = rng() & 0x7FFFFFFFFFFFFFFFULL;
+    double x;
+    std::memcpy(&x, &b, sizeof x);
+    if (std::isfinite(x)) xs.push_back(j % 2 ? -x : x);
+  }
+  for (int e2 = -1074; e2 <= 1023; ++e2) {  // powers of two and their neighbours
+    const double x = std::ldexp(1.0, e2);
+    xs.insert(xs.end(), {x, -x, std::nextafter(x, 0.0), std::nextafter(x, INFINITY)});
+  }
+  for (int e = -40; e <= 40; ++e) {  // powers of ten and their neighbours
+    const double x = decimal("1e" + std::to_string(e));
+    for (int step : ULP_STEPS) xs.push_back(ulps_away(x, step));
+  }
+  xs.insert(
+      xs.end(),
+      {0.0, -0.0, DBL_MIN, DBL_MAX, -DBL_MAX, 4.9e-324, std::numeric_limits<double>::infinity(),
+       -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()});
+
+  long taken = 0, compared = 0;
+  int mismatches = 0;
+  for (const FastField& f : FAST_FIELDS) {
+    for (double x : xs) {
+      const FastOutcome o = fast_vs_exact(f, x);
+      ++compared;
+      if (!o.taken) continue;
+      ++taken;
+      if (!o.same && ++mismatches <= 20)
+        ADD_FAILURE() << f.name() << " of " << describe(x) << "\n  fast:  '" << o.fast
+                      << "'\n  exact: '" << o.exact << "'";
+    }
+  }
+  EXPECT_EQ(mismatches, 0) << "of " << taken << " fast fields";
+  EXPECT_GT(taken, compared / 2) << "the fast path is hardly used";
+}
+
+// The fast path takes every usual listing value (the double product nearly all of them, the
+// integer route the rest).
+TEST(FortranFormat, FastPathTakesUsualListingValues) {
+  std::mt19937_64 rng(99);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  struct Usage {
+    FastField f;
+    double lo, hi;  // usual magnitudes (log-uniform)
+  };
+  const Usage usual[] = {
+      {{false, 5, 2, 0, 0, 'E'}, 1e-2, 30},    {{false, 10, 2, 0, 0, 'E'}, 1e3, 1e4},
+      {{false, 20, 7, 0, 0, 'E'}, 1e-3, 1e6},  {{true, 12, 4, 0, 0, 'E'}, 1e-30, 1e20},
+      {{true, 12, 4, 0, 1, 'E'}, 1e-30, 1e20}, {{true, 25, 15, 0, 1, 'E'}, 1e13, 1e16},
+  };
+  for (const Usage& us : usual) {
+    int declined = 0, differ = 0;
+    for (int j = 0; j < 100000; ++j) {
+      const double x =
+          std::pow(10.0, std::log10(us.lo) + (std::log10(us.hi) - std::log10(us.lo)) * u(rng));
+      const FastOutcome o = fast_vs_exact(us.f, j % 2 ? -x : x);
+      declined += o.taken ? 0 : 1;
+      differ += o.same ? 0 : 1;
+    }
+    EXPECT_EQ(declined, 0) << us.f.name();
+    EXPECT_EQ(differ, 0) << us.f.name();
+  }
+}
+
+// The double product declines exact ties and most values within a few ulps of a rounding
+// boundary, takes values well away from one, and then agrees with the integer route; the integer
+// route rounds ties to even.
+TEST(FortranFormat, DoubleRoundingDeclinesTiesAndNearTies) {
+  std::uint64_t n = 0, exact = 0;
+  // Odd multiples of 1/8 are exact ties of rounding to 2 decimals: 0.125 -> 12, 0.375 -> 38.
+  for (int j = 1; j <= 241; j += 2) {
+    EXPECT_FALSE(fmt_round_scaled(j / 8.0, 2, &n)) << j << "/8";
+    ASSERT_TRUE(fmt_round_scaled_exact(j / 8.0, 2, &exact)) << j << "/8";
+    const std::uint64_t below = static_cast<std::uint64_t>(j) * 25 / 2;
+    EXPECT_EQ(exact, below % 2 == 0 ? below : below + 1) << j << "/8";
+  }
+  // Integers ending in 5, scaled by 10^-1: 1234.5 -> 1234, 1235.5 -> 1236, 2.5 -> 2.
+  const struct {
+    double x;
+    int s;
+    std::uint64_t want;
+  } ties[] = {{12345.0, -1, 1234}, {12355.0, -1, 1236}, {2.5, 0, 2}, {3.5, 0, 4},
+              {24375.0, -1, 2438}, {0.5, 0, 0},         {1.5, 0, 2}, {99995.0, -1, 10000}};
+  for (const auto& t : ties) {
+    EXPECT_FALSE(fmt_round_scaled(t.x, t.s, &n)) << t.x;
+    ASSERT_TRUE(fmt_round_scaled_exact(t.x, t.s, &exact)) << t.x;
+    EXPECT_EQ(exact, t.want) << t.x;
+  }
+  // Near ties of F5.2, k/200 with k odd and 1 <= k/200 <= 30: within 2 ulps the margin (about
+  // 100 to 200 ulps of x in T = 100 x) declines most of them, and what it takes is right; 64 ulps
+  // away all are taken.
+  int near = 0, near_declined = 0;
+  for (int k = 201; k <= 6000; k += 2) {
+    const double b = decimal(f_boundary(k / 2, 2));
+    for (int step : {-2, -1, 0, 1, 2}) {
+      const double x = ulps_away(b, step);
+      ASSERT_TRUE(fmt_round_scaled_exact(x, 2, &exact));
+      ++near;
+      if (!fmt_round_scaled(x, 2, &n))
+        ++near_declined;
+      else
+        EXPECT_EQ(n, exact) << k << "/200 " << step;
+    }
+    for (int step : {-64, 64}) {
+      ASSERT_TRUE(fmt_round_scaled(ulps_away(b, step), 2, &n)) << k << "/200 " << step;
+      ASSERT_TRUE(fmt_round_scaled_exact(ulps_away(b, step), 2, &exact));
+      EXPECT_EQ(n, exact) << k << "/200 " << step;
+      EXPECT_EQ(n, static_cast<std::uint64_t>(k / 2 + (step > 0 ? 1 : 0))) << k << "/200 " << step;
+    }
+  }
+  EXPECT_GT(near_declined, near / 2) << "of " << near << " values within 2 ulps of a tie";
+  // Random values, T < 10^12: whenever both decide, they agree; the double product declines
+  // about 2 x 2^-50 x T of them, below 2 x 10^-3.
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  int declined = 0, both = 0;
+  for (int j = 0; j < 200000; ++j) {
+    const double x = std::pow(10.0, -12.0 + 24.0 * u(rng));
+    const int s = static_cast<int>(rng() % 39) - 19;
+    if (!(x * std::pow(10.0, s) < 1e12)) continue;  // T within the double product's range
+    const bool fast = fmt_round_scaled(x, s, &n);
+    if (!fmt_round_scaled_exact(x, s, &exact)) continue;
+    if (!fast) {
+      ++declined;
+      continue;
+    }
+    ++both;
+    if (n != exact) ADD_FAILURE() << describe(x) << " x 10^" << s << ": " << n << " vs " << exact;
+  }
+  EXPECT_GT(both, 50000);
+  EXPECT_LT(declined, both / 500);
 }
 
 }  // namespace

@@ -1,0 +1,325 @@
+// Fast F and E editing for fields with few digits; the layout rules are those of fmt_exact_f and
+// fmt_exact_e (fortran_edit.cpp), which remain the reference and take every case this file
+// declines.
+//
+// Both edits need N = |x| x 10^S rounded to an integer, ties to even: S = d+k for Fw.d under kP,
+// and for E the S that leaves nsig significant digits before the point. Here T = fl(|x| x 10^S)
+// in double, in K correctly rounded steps: multiplications (S > 0) or divisions (S < 0) by 10^22
+// while |S| > 22, then one by the rest (10^0 .. 10^22 are exact doubles); |S| <= 352, K <= 17.
+// With u = 2^-53 and no underflow each step has relative error at most u, so the exact V obeys
+//   |T - V| <= ((1+u)^K - 1) |V| < 1.001 K u |V| < 1.002 K u |T|.
+// We use ERR = K 2^-52 T, about twice that; the factor 2 also covers the rounding of |F - 1/2|
+// below (relative 2^-53 at most). Underflow cannot hurt: multiplications start from a normal
+// |x| and only grow it; divisions only shrink it, so if one underflows then V < 2^-1000 and the
+// result N = 0 is right anyway. Overflow gives Inf, which the T < 2^49 test rejects.
+// For T < 2^49 the fraction F = T - floor(T) is computed exactly (T's integer part and its
+// fraction are both representable). When |F - 1/2| > ERR, the nearest half-integer
+// h = floor(T) + 1/2 is farther from T than V is (the others are at least 1/2 away, and
+// ERR < 1/2 when it matters), so V lies strictly on T's side of h: N = floor(T) + (F > 1/2), and V
+// is not a tie. Exact ties (V a half-integer) and near-ties fail the test, as do T >= 2^49 and
+// |S| > 352; for the listing's values (T < 10^7, K <= 15) that is below 10^-7 of them.
+//
+// Those take a second, exact route in integers: |x| = M 2^Q with M < 2^53, so V is the fraction
+// M 10^S 2^Q with numerator and denominator in 128 bits when |S| <= 19 and Q is moderate; the
+// quotient and remainder round it exactly (ties to even). That covers 1PE25.15 of frequencies,
+// with 16 digits, too. What is left (subnormal |x|, Inf, NaN, |S| > 19 with a near-tie, N >= 2^64,
+// fields wider than FMT_FAST_W) goes to the general conversion.
+#include <array>
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "common/fortran_edit.h"
+
+namespace atmotab {
+
+namespace {
+
+constexpr std::array<double, 23> POW10 = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double REL_ERR = 0x1p-52;  // bound on |T - V| / T per step, see above
+constexpr double T_LIMIT = 0x1p49;   // largest T whose fraction and rounding are handled
+
+// Largest significant-digit count of the E fast path: 10^nsig times 10 (from an exponent estimate
+// one too low) stays below 2^64.
+constexpr int FAST_E_MAX_SIG = 17;
+
+constexpr std::array<std::uint64_t, 20> POW10_U64 = [] {
+  std::array<std::uint64_t, 20> t{};
+  t[0] = 1;
+  for (std::size_t j = 1; j < t.size(); ++j) t[j] = t[j - 1] * 10;
+  return t;
+}();
+
+// T = |x| x 10^S in K steps (see above); -1 when |S| > 352.
+inline double scaled(double ax, int s, int* k) {
+  constexpr int MAX_S = 352;
+  *k = 1;
+  if (s >= 0) {
+    if (s > MAX_S) return -1;
+    for (; s > 22; s -= 22, ++*k) ax *= 1e22;
+    return ax * POW10[static_cast<std::size_t>(s)];
+  }
+  if (s < -MAX_S) return -1;
+  for (; s < -22; s += 22, ++*k) ax /= 1e22;
+  return ax / POW10[static_cast<std::size_t>(-s)];
+}
+
+using u128 = unsigned __int128;
+
+// Number of significant bits of V.
+inline int bit_width_128(u128 v) {
+  const auto hi = static_cast<std::uint64_t>(v >> 64);
+  return hi ? 64 + std::bit_width(hi) : std::bit_width(static_cast<std::uint64_t>(v));
+}
+
+// N = |x| x 10^S rounded to an integer, ties to even, when the double product decides it.
+inline bool round_scaled(double ax, int s, std::uint64_t* n) {
+  int k = 0;
+  const double t = scaled(ax, s, &k);
+  if (!(t >= 0 && t < T_LIMIT)) return false;
+  const auto m = static_cast<std::int64_t>(t);     // T < 2^49: the signed conversion is exact
+  const double frac = t - static_cast<double>(m);  // exact
+  if (std::fabs(frac - 0.5) <= t * REL_ERR * k) return false;
+  *n = static_cast<std::uint64_t>(m) + (frac > 0.5 ? 1 : 0);
+  return true;
+}
+
+// The same, exactly in integers: NUM / DEN = M 10^S 2^Q with both below 2^127 (DEN below 2^126,
+// so that 2 x remainder does not overflow); false when they do not fit or N >= 2^64. |x| is zero
+// or normal.
+bool round_scaled_exact(double ax, int s, std::uint64_t* n) {
+  if (ax == 0) {
+    *n = 0;
+    return true;
+  }
+  if (s > 19 || s < -19) return false;
+  std::uint64_t bits;
+  std::memcpy(&bits, &ax, sizeof bits);
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int q = static_cast<int>(bits >> 52) - 1075;  // |x| = M 2^Q
+  u128 num = m, den = 1;
+  if (s >= 0)
+    num *= POW10_U64[static_cast<std::size_t>(s)];  // below 2^117
+  else
+    den = POW10_U64[static_cast<std::size_t>(-s)];
+  u128 quo, rem;
+  if (q >= 0) {
+    if (q > 126 - bit_width_128(num)) return false;
+    num <<= q;
+    quo = num / den;
+    rem = num % den;
+  } else {
+    if (-q > 125 - bit_width_128(den)) return false;
+    den <<= -q;
+    if (s >= 0) {  // DEN is a power of two
+      quo = num >> -q;
+      rem = num & (den - 1);
+    } else {
+      quo = num / den;
+      rem = num % den;
+    }
+  }
+  if (2 * rem > den || (2 * rem == den && (quo & 1) != 0)) ++quo;
+  if (quo >> 64) return false;
+  *n = static_cast<std::uint64_t>(quo);
+  return true;
+}
+
+// N by the double product, or else exactly.
+inline bool round_decimal(double ax, int s, std::uint64_t* n) {
+  return round_scaled(ax, s, n) || round_scaled_exact(ax, s, n);
+}
+
+// |x| is zero or a normal number (subnormals would break the error bound; also rejects NaN).
+inline bool normal_or_zero(double ax) { return ax == 0 || (ax >= DBL_MIN && ax <= DBL_MAX); }
+
+// floor(E2 x log10(2)), exactly for every |E2| <= 1100 (78913 / 2^18 is log10(2) to 3e-6
+// relative; checked value by value against a 50-digit log10(2)). fmt_fast_e relies on it: an
+// estimate above the true exponent could print 0.1000E+01 for 0.9996.
+inline int floor_log10_pow2(int e2) { return (e2 * 78913) >> 18; }
+
+// "00" .. "99".
+constexpr std::array<char, 200> DIGIT_PAIRS = [] {
+  std::array<char, 200> t{};
+  for (int j = 0; j < 100; ++j) {
+    t[static_cast<std::size_t>(2 * j)] = static_cast<char>('0' + j / 10);
+    t[static_cast<std::size_t>(2 * j + 1)] = static_cast<char>('0' + j % 10);
+  }
+  return t;
+}();
+
+// Writes the COUNT lowest decimal digits of N to the left of Q; returns N without them.
+inline void put_pair(char* p, unsigned v) {
+  std::memcpy(p, &DIGIT_PAIRS[static_cast<std::size_t>(2 * v)], 2);
+}
+
+// The four digits of V < 10^4 at P (two independent pairs, a shorter chain of divisions).
+inline void put_four(char* p, unsigned v) {
+  put_pair(p, v / 100);
+  put_pair(p + 2, v % 100);
+}
+
+inline std::uint64_t put_low_digits(char*& q, std::uint64_t n, int count) {
+  for (; count >= 4; count -= 4, n /= 10000) {
+    q -= 4;
+    put_four(q, static_cast<unsigned>(n % 10000));
+  }
+  if (count >= 2) {
+    q -= 2;
+    put_pair(q, static_cast<unsigned>(n % 100));
+    n /= 100;
+    count -= 2;
+  }
+  if (count) {
+    *--q = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  return n;
+}
+
+// Writes all digits of N > 0 to the left of Q, but not past FIELD; false if they do not fit.
+inline bool put_all_digits(char*& q, const char* field, std::uint64_t n) {
+  for (; n >= 10000; n /= 10000) {
+    if (q - field < 4) return false;
+    q -= 4;
+    put_four(q, static_cast<unsigned>(n % 10000));
+  }
+  if (n >= 100) {
+    if (q - field < 2) return false;
+    q -= 2;
+    put_pair(q, static_cast<unsigned>(n % 100));
+    n /= 100;
+  }
+  if (n >= 10) {
+    if (q - field < 2) return false;
+    q -= 2;
+    put_pair(q, static_cast<unsigned>(n));
+    return true;
+  }
+  if (n > 0) {
+    if (q == field) return false;
+    *--q = static_cast<char>('0' + n);
+  }
+  return true;
+}
+
+inline bool stars(char* field, int w) {
+  std::memset(field, '*', static_cast<std::size_t>(w));
+  return true;
+}
+
+inline void blanks(char* field, char* q) {
+  while (q > field) *--q = ' ';
+}
+
+}  // namespace
+
+bool fmt_round_scaled(double ax, int s, std::uint64_t* n) {
+  return normal_or_zero(ax) && round_scaled(ax, s, n);
+}
+bool fmt_round_scaled_exact(double ax, int s, std::uint64_t* n) {
+  return normal_or_zero(ax) && round_scaled_exact(ax, s, n);
+}
+
+// The field is filled from the right: fraction digits, the point, integer digits, the sign; an
+// overflow is seen as running into the left end of the field.
+bool fmt_fast_f(char* field, double x, int w, int d, int k) {
+  const int p = d + k;
+  if (w > FMT_FAST_W || d >= w || p < 0) return false;
+  const double ax = std::fabs(x);
+  if (!normal_or_zero(ax)) return false;
+  std::uint64_t n = 0;
+  if (!round_decimal(ax, p, &n)) return false;
+  char* q = field + w;
+  n = put_low_digits(q, n, d);  // d < w: they fit, with the point
+  *--q = '.';
+  const bool neg = std::signbit(x);
+  if (n == 0) {
+    // The zero before the point when there is room, and always when D = 0.
+    if (q - field > (neg ? 1 : 0) || d == 0) {
+      if (q == field) return stars(field, w);
+      *--q = '0';
+    }
+  } else if (!put_all_digits(q, field, n)) {
+    return stars(field, w);
+  }
+  if (neg) {
+    if (q == field) return stars(field, w);
+    *--q = '-';
+  }
+  blanks(field, q);
+  return true;
+}
+
+bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) {
+  const int nsig = k > 0 ? d + 1 : d + k;
+  if (w > FMT_FAST_W || d >= w || nsig > FAST_E_MAX_SIG) return false;
+  const double ax = std::fabs(x);
+  if (!normal_or_zero(ax)) return false;
+  std::uint64_t n = 0;  // the nsig digits
+  int expo = 0;         // the printed exponent
+  if (ax != 0) {
+    const std::uint64_t top = POW10_U64[static_cast<std::size_t>(nsig)];
+    // 10^EST <= |x| < 10^(EST+2), from |x| in [2^E2, 2^(E2+1)) (|x| is normal).
+    std::uint64_t bits;
+    std::memcpy(&bits, &ax, sizeof bits);
+    const int est = floor_log10_pow2(static_cast<int>(bits >> 52) - 1023);
+    const int s = nsig - 1 - est;
+    int e10 = est;
+    if (!round_decimal(ax, s, &n)) return false;
+    if (n >= top) {  // |x| >= 10^(EST+1), or rounds up to it
+      if (!round_decimal(ax, s - 1, &n)) return false;
+      e10 = est + 1;
+      if (n == top) {  // rounds up to the next power of ten
+        n = top / 10;
+        e10 = est + 2;
+      }
+    }
+    if (n < top / 10 || n >= top) return false;  // only if the estimate were wrong
+    expo = e10 + 1 - k;
+  }
+  // Exponent: E+dd, +ddd for 100..999 without the letter, or E+ and e digits.
+  const int aexp = expo < 0 ? -expo : expo;
+  int ndig = e;
+  if (e == 0) {
+    if (aexp > 999) return stars(field, w);
+    ndig = aexp <= 99 ? 2 : 3;
+  } else {
+    int lim = 1;
+    for (int j = 0; j < e; ++j) lim *= 10;
+    if (aexp >= lim) return stars(field, w);
+  }
+  // The length is known beforehand (the exponent part is 4 characters, or e + 2), so the field
+  // is filled from the right in place.
+  const bool neg = std::signbit(x);
+  const int nex = e == 0 ? 4 : e + 2;
+  int len = (neg ? 1 : 0) + (k > 0 ? d + 2 : d + 1) + nex;
+  const bool lead_zero = k <= 0 && len < w;
+  if (lead_zero) ++len;
+  if (len > w) return stars(field, w);
+  char* q = field + w;
+  put_low_digits(q, static_cast<std::uint64_t>(aexp), ndig);
+  *--q = expo < 0 ? '-' : '+';
+  if (e != 0 || aexp <= 99) *--q = letter;
+  // Mantissa: K digits, the point and NSIG-K digits (K > 0), or the point, -K zeros and NSIG
+  // digits (K <= 0) with the zero before the point when there is room.
+  if (k > 0) {
+    n = put_low_digits(q, n, nsig - k);
+    *--q = '.';
+    put_low_digits(q, n, k);
+  } else {
+    put_low_digits(q, n, nsig);
+    for (int j = 0; j < -k; ++j) *--q = '0';
+    *--q = '.';
+    if (lead_zero) *--q = '0';
+  }
+  if (neg) *--q = '-';
+  blanks(field, q);
+  return true;
+}
+
+}  // namespace atmotab

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace atmotab {
@@ -21,11 +22,19 @@ class Record {
   Record& chars8(const char* p, int n);
   template <class It>
   Record& r8(It first, It last) {
+    if constexpr (std::is_same_v<It, const double*> || std::is_same_v<It, double*>) {
+      put(first, sizeof(double) * static_cast<std::size_t>(last - first));  // already the bytes
+      return *this;
+    }
     for (; first != last; ++first) r8(static_cast<double>(*first));
     return *this;
   }
   template <class It>
   Record& r4(It first, It last) {
+    if constexpr (std::is_same_v<It, const float*> || std::is_same_v<It, float*>) {
+      put(first, sizeof(float) * static_cast<std::size_t>(last - first));  // already the bytes
+      return *this;
+    }
     for (; first != last; ++first) r4(static_cast<float>(*first));
     return *this;
   }

@@ -34,7 +34,9 @@ float chain(double a, double nu, double rho, double cmin, double norm) {
 }
 
 // Number of candidates whose bracket rounds to two different singles; V holds the lower one.
-int bracketed(const double* __restrict a, int n, double recip, float* __restrict v) {
+// Kept out of line: inlined into the guard below, the loop is no longer vectorised.
+[[gnu::noinline]] int bracketed(const double* __restrict a, int n, double recip,
+                                float* __restrict v) {
   int undecided = 0;
   for (int k = 0; k < n; ++k) {
     const double y = a[k] * recip;

@@ -236,13 +236,13 @@ struct Run {
     Arr<float, 7, 56, 90> FEGRPF;  // FEGRPF(L,R,K) iron-group partition functions: lowering column
                                    //               L = 1..7, log T row R = 1..56, K = ION +
                                    //               10*(Z-20) for stage ION = 1..10 of Z = 20..28
-    Arr<int, 337> PFGLOC;   // PFGLOC(N)     first level of NELION N = 1..336 in PFGE/PFGG;
-                            //               N has PFGLOC(N+1) - PFGLOC(N) levels (0: PFGW)
-    Arr<double, 336> PFGW;  // PFGW(N)       constant weight of NELION N without a level list
-    Arr<double, 600> PFGE;  // PFGE(I)       ground-configuration level energy [cm^-1]
-    Arr<double, 600> PFGG;  // PFGG(I)       its statistical weight
-    bool LOADED = false;    // LOADED        true once the tables (and POTION) are filled
-    int ITEMP1 = 0;         // ITEMP1        ITEMP of the last electron-density solution
+    Arr<int, 337> PFGLOC;          // PFGLOC(N)     first level of NELION N = 1..336 in PFGE/PFGG;
+                                   //               N has PFGLOC(N+1) - PFGLOC(N) levels (0: PFGW)
+    Arr<double, 336> PFGW;         // PFGW(N)       constant weight of NELION N without a level list
+    Arr<double, 600> PFGE;         // PFGE(I)       ground-configuration level energy [cm^-1]
+    Arr<double, 600> PFGG;         // PFGG(I)       its statistical weight
+    bool LOADED = false;           // LOADED        true once the tables (and POTION) are filled
+    int ITEMP1 = 0;                // ITEMP1        ITEMP of the last electron-density solution
   } PFTAB;
 
   // TTAUP: the Rosseland opacity table of the pressure integration ttaup, converted once per run

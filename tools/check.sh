@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Builds atmotab and runs every test: an optimised build (build/) and a build under
-# AddressSanitizer and UndefinedBehaviorSanitizer with array bound checks (build-asan/), then checks
-# that the C++ sources follow .clang-format.
+# Checks that the C++ sources follow .clang-format, then builds atmotab and runs every test: an
+# optimised build (build/) and a build under AddressSanitizer and UndefinedBehaviorSanitizer with
+# array bound checks (build-asan/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
+
+if command -v clang-format >/dev/null; then
+  git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+  echo "clang-format: sources follow .clang-format"
+fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$jobs"
@@ -15,8 +20,3 @@ cmake --build build-asan -j "$jobs"
 # The Python tests do not depend on the build flavour; they ran above.
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan -j "$jobs" --output-on-failure -E '^python/'
-
-if command -v clang-format >/dev/null; then
-  git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
-  echo "clang-format: sources follow .clang-format"
-fi

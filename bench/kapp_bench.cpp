@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/state.h"
+#include "input/complete_model.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
 
@@ -20,7 +21,7 @@ constexpr int NDEPTH = 99;
 constexpr int NFREQ = 1128;
 
 // log10 RHOX from -3.5 to 2.5 g cm^-2; T from 4300 K at the top through Teff = 5770 K near
-// RHOX = 1 to 11000 K at the bottom; hydrostatic P = g RHOX; mu = 1.3 for the density; the
+// RHOX = 1 to 11000 K at the bottom; hydrostatic P = g RHOX; the initial abundances; the
 // electron density rising from metal-dominated 1e10 to hydrogen-dominated 1e16 cm^-3.
 void fill_solar_model(Run& run) {
   run.RHOX.NRHOX = NDEPTH;
@@ -30,16 +31,11 @@ void fill_solar_model(Run& run) {
     const double T = 4300.0 + 6700.0 * s * s * s;
     run.RHOX.RHOX(j) = rhox;
     run.TEMP.T(j) = T;
-    run.TEMP.TKEV(j) = 8.6171e-5 * T;
-    run.TEMP.TK(j) = 1.38054e-16 * T;
-    run.TEMP.HKT(j) = 6.6256e-27 / run.TEMP.TK(j);
-    run.TEMP.TLOG(j) = std::log(T);
-    run.TEMP.HCKT(j) = run.TEMP.HKT(j) * 29979245800.0;
-    const double P = 2.7398e4 * rhox;
-    run.STATE.P(j) = P;
+    run.STATE.P(j) = 2.7398e4 * rhox;
     run.STATE.XNE(j) = std::pow(10.0, 10.0 + 6.0 * s * s);
-    run.STATE.XNATOM(j) = P / run.TEMP.TK(j) - run.STATE.XNE(j);
-    run.STATE.RHO(j) = run.STATE.XNATOM(j) * 1.3 * 1.66e-24;
+  }
+  complete_model(run);  // temperature quantities, XNATOM and RHO as at the begin card
+  for (int j = 1; j <= NDEPTH; ++j) {
     run.BHYD.XNFPH(j, 1) = 0.92 * run.STATE.XNATOM(j) / 2.0;  // n/U of H I, U = 2
     run.BHYD.XNFPH(j, 2) = run.STATE.XNE(j);
   }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "common/fortran_format.h"
-#include "common/listing.h"
+#include "fortio/fortran_format.h"
+#include "fortio/listing.h"
 
 namespace {
 

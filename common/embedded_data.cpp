@@ -1,6 +1,6 @@
 #include "common/embedded_data.h"
 
-#include "common/error.h"
+#include "fortio/error.h"
 
 namespace atmotab {
 

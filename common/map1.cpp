@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "common/error.h"
+#include "fortio/error.h"
 
 namespace atmotab {
 

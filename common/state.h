@@ -13,11 +13,11 @@
 #include <string>
 
 #include "common/array.h"
-#include "common/driver_tables.h"
 #include "common/elements.h"
-#include "common/listing.h"
-#include "common/unformatted.h"
-#include "opacity/opacity_records.h"
+#include "common/opacity_records.h"
+#include "common/tables.h"
+#include "fortio/listing.h"
+#include "fortio/unformatted.h"
 
 namespace atmotab {
 
@@ -220,7 +220,7 @@ struct Run {
     int NUMFREQ = 0;               // NUMFREQ    size of the frequency set, 3*(NEDGE-1) or 0
   } EDGE;
 
-  // Continuous-opacity records (opacity/opacity_records.h).
+  // Continuous-opacity records (common/opacity_records.h).
   OpsRec OPS;      // OPS    per-source absorption, scattering and source-function arrays
   OptotRec OPTOT;  // OPTOT  summed opacities and source functions of the current frequency
   AbtotRec ABTOT;  // ABTOT  total extinction per depth

@@ -6,11 +6,11 @@
 #include <fstream>
 #include <iostream>
 
-#include "common/error.h"
 #include "common/state.h"
 #include "driver/cli.h"
 #include "driver/edges.h"
 #include "driver/tabulate.h"
+#include "fortio/error.h"
 #include "input/readin.h"
 #include "populations/pftables.h"
 

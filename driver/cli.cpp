@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "common/error.h"
+#include "fortio/error.h"
 
 namespace atmotab {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "input/freeff.h"
 
 namespace atmotab {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/edges.h"
+#include "driver/molecule_table.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
 #include "populations/pops.h"
@@ -226,6 +227,7 @@ void apply_model_overrides(Run& run) {
 void tabulate_model(Run& run) {
   TablesRec& TB = run.TABLES;
   const int nrhox = run.RHOX.NRHOX;
+  fill_molecule_table(TB);
   write_table_headers(run);
   run.TEMP.ITEMP += 1;
   fill_element_records(run);

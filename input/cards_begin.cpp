@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "input/cards.h"
 #include "input/complete_model.h"
 #include "input/readin_print.h"

@@ -3,7 +3,7 @@
 // surface, LTE/NLTE, abundances, title, wavelength range and the empty card.
 #include <cmath>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "input/cards.h"
 #include "input/freeff.h"
 

@@ -1,7 +1,7 @@
 // Model cards whose readers are not part of this program yet: the molecule list (READ MOLECULES).
 // It is recognised and stops the run with a message instead of being ignored; the reader that
 // takes over the card replaces its function here.
-#include "common/error.h"
+#include "fortio/error.h"
 #include "input/cards.h"
 
 namespace atmotab {

@@ -3,7 +3,7 @@
 // readdeck.cpp), READ START (starting model) and READ MOLECULES (molecule list).
 #include <algorithm>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "input/cards.h"
 #include "input/freeff.h"
 

@@ -14,7 +14,7 @@
 #include <limits>
 #include <vector>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "input/cards.h"
 #include "input/freeff.h"
 

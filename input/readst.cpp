@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <string>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "input/cards.h"
 #include "input/freeff.h"
 #include "input/ttaup.h"

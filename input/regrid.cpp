@@ -12,9 +12,9 @@
 #include <cmath>
 #include <string>
 
-#include "common/error.h"
 #include "common/map1.h"
 #include "common/parcoe.h"
+#include "fortio/error.h"
 #include "input/cards.h"
 #include "input/freeff.h"
 #include "input/readst.h"

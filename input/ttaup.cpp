@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "common/embedded_data.h"
-#include "common/error.h"
 #include "common/map1.h"
 #include "common/w.h"
+#include "fortio/error.h"
 
 namespace atmotab {
 namespace {

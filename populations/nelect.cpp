@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "populations/pfsaha.h"
 
 namespace atmotab {

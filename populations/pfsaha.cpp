@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/error.h"
+#include "fortio/error.h"
 
 namespace atmotab {
 namespace {

@@ -14,7 +14,7 @@
 #include <cmath>
 #include <string>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "populations/nelect.h"
 #include "populations/pfsaha.h"
 #include "populations/pftables.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "input/fortran_reference.h"
 #include "support/tools.h"
 

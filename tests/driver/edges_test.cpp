@@ -8,7 +8,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "support/tools.h"
 
 namespace atmotab {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/error.h"
+#include "fortio/error.h"
 
 namespace atmotab {
 namespace {

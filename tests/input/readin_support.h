@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "common/error.h"
 #include "common/state.h"
+#include "fortio/error.h"
 #include "input/readin.h"
 
 namespace atmotab::testing {

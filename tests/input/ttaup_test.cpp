@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/embedded_data.h"
-#include "common/error.h"
+#include "fortio/error.h"
 #include "input/grey.h"
 
 namespace atmotab {

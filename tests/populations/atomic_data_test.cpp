@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "common/error.h"
+#include "fortio/error.h"
 
 namespace atmotab {
 namespace {

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <string>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "model_fixture.h"
 #include "populations/pfsaha.h"
 

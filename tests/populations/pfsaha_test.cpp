@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "model_fixture.h"
 
 namespace atmotab {

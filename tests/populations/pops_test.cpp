@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "model_fixture.h"
 #include "populations/pfsaha.h"
 

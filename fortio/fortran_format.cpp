@@ -3,7 +3,7 @@
 // The constructor compiles the format into a flat list of operations; nested groups become
 // Begin/End pairs with their repeat counts, so that write() is a loop over that list with
 // a small fixed stack of group counters. The fields themselves are edited in fortran_edit.cpp.
-#include "common/fortran_format.h"
+#include "fortio/fortran_format.h"
 
 #include <algorithm>
 #include <array>
@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "common/error.h"
-#include "common/fortran_edit.h"
+#include "fortio/error.h"
+#include "fortio/fortran_edit.h"
 
 namespace atmotab {
 

@@ -31,7 +31,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "common/fortran_edit.h"
+#include "fortio/fortran_edit.h"
 
 namespace atmotab {
 

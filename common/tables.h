@@ -1,6 +1,7 @@
 // TABLES: the tables the per-model driver builds and writes on units 10 and 11 — populations over
 // partition functions per depth, stage and element, Doppler widths, the continuum opacity at
-// every frequency of the set, and the largest line-strength indicator per edge interval.
+// every frequency of the set, and the largest line-strength indicator per edge interval. Only the
+// record lives here, as part of the run state; the driver (driver/) fills it.
 #pragma once
 
 #include "common/array.h"
@@ -14,8 +15,8 @@ constexpr int NTAB_HEAD = 25;    // depths of the single-precision block of reco
 constexpr int NMOLTAB = 60;      // molecules of IDMOL and MOMASS
 
 struct TablesRec {
-  TablesRec();                   // fills IDMOL and MOMASS
-  Arr<double, NMOLTAB> IDMOL;    // IDMOL(K)     molecule codes, K = 1..60 (.01 codes single)
+  Arr<double, NMOLTAB> IDMOL;    // IDMOL(K)     molecule codes, K = 1..60 (.01 codes single);
+                                 //              set by fill_molecule_table (driver/)
   Arr<double, NMOLTAB> MOMASS;   // MOMASS(K)    molecular masses [amu]
   Arr<double, 99, 10, 99> XNFP;  // XNFP(J,S,Z)  n/U [cm^-3] of stage slot S = 1..10, element Z
   Arr<double, 6, 99> XNFPEL;     // XNFPEL(S,Z)  XNFP of the current depth, S = 1..6

@@ -1,4 +1,4 @@
-#include "common/listing.h"
+#include "fortio/listing.h"
 
 namespace atmotab {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/fortran_format.h"
+#include "fortio/fortran_format.h"
 
 namespace atmotab {
 

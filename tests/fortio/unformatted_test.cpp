@@ -1,11 +1,11 @@
 // Unformatted sequential records read back by gfortran with plain READ statements.
-#include "common/unformatted.h"
+#include "fortio/unformatted.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "common/error.h"
+#include "fortio/error.h"
 #include "support/tools.h"
 
 namespace atmotab {

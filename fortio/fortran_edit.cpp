@@ -7,7 +7,7 @@
 // same digits (fortran_edit_fast.cpp): the value times a power of ten in double precision, rounded
 // to an integer when the product is provably far enough from a half-integer; values too close to
 // a rounding boundary take the general conversion.
-#include "common/fortran_edit.h"
+#include "fortio/fortran_edit.h"
 
 #include <algorithm>
 #include <array>

@@ -1,7 +1,7 @@
 // Formatted output against gfortran: a table of formats x values printed by one generated Fortran
 // program and by FortranFormat, compared byte for byte; whole listing statements (groups,
 // reversion, items running out); hand-checked records and the error paths.
-#include "common/fortran_format.h"
+#include "fortio/fortran_format.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +21,9 @@
 #include <variant>
 #include <vector>
 
-#include "common/error.h"
-#include "common/fortran_edit.h"
-#include "common/listing.h"
+#include "fortio/error.h"
+#include "fortio/fortran_edit.h"
+#include "fortio/listing.h"
 #include "support/tools.h"
 
 namespace atmotab {

@@ -1,4 +1,4 @@
-#include "common/unformatted.h"
+#include "fortio/unformatted.h"
 
 #include <bit>
 #include <cerrno>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "common/error.h"
+#include "fortio/error.h"
 
 static_assert(
     std::endian::native == std::endian::little,

@@ -1,7 +1,7 @@
 // The molecules of stage slot 6 of elements 40..99 in the output tables: codes (the atomic numbers
 // of the constituents, two digits each after the first; .01 for a singly ionised molecule) and
 // masses in atomic mass units.
-#include "common/driver_tables.h"
+#include "driver/molecule_table.h"
 
 namespace atmotab {
 namespace {
@@ -29,10 +29,10 @@ constexpr Molecule MOLECULES[NMOLTAB] = {
 
 }  // namespace
 
-TablesRec::TablesRec() {
+void fill_molecule_table(TablesRec& tb) {
   for (int k = 1; k <= NMOLTAB; ++k) {
-    IDMOL(k) = MOLECULES[k - 1].code;
-    MOMASS(k) = MOLECULES[k - 1].mass;
+    tb.IDMOL(k) = MOLECULES[k - 1].code;
+    tb.MOMASS(k) = MOLECULES[k - 1].mass;
   }
 }
 

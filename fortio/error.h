@@ -1,6 +1,7 @@
 // The one exception type of atmotab. Routines below driver/ never exit: they print what the listing
 // must show and throw; driver/ catches, repeats the message on standard error and exits with the
-// status carried here.
+// status carried here. It sits in fortio/, the lowest layer, because the Fortran I/O emulation
+// reports malformed formats and failed writes with it too.
 #pragma once
 
 #include <stdexcept>

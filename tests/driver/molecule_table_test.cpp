@@ -1,11 +1,12 @@
 // The molecule table of the output files: every code decodes into atoms whose mass numbers add up
 // to the tabulated mass, and the codes of singly ionised molecules are single-precision values.
-#include "common/driver_tables.h"
+#include "driver/molecule_table.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <map>
+#include <memory>
 
 namespace atmotab {
 namespace {
@@ -17,8 +18,16 @@ const std::map<int, int> MASS_NUMBER = {
     {22, 48}, {23, 51}, {24, 52}, {25, 55}, {26, 56}, {27, 59}, {28, 58}, {29, 63},
 };
 
-TEST(driver_tables, molecule_masses_are_the_sums_of_their_atoms) {
-  const TablesRec tb;
+// A tables record with the molecule table filled (on the heap: the record is large).
+std::unique_ptr<TablesRec> filled() {
+  auto tb = std::make_unique<TablesRec>();
+  fill_molecule_table(*tb);
+  return tb;
+}
+
+TEST(molecule_table, molecule_masses_are_the_sums_of_their_atoms) {
+  const std::unique_ptr<TablesRec> filled_tb = filled();
+  const TablesRec& tb = *filled_tb;
   for (int k = 1; k <= NMOLTAB; ++k) {
     // The integer part: the first atom's number, then two digits per further atom.
     long code = static_cast<long>(tb.IDMOL(k));
@@ -33,8 +42,9 @@ TEST(driver_tables, molecule_masses_are_the_sums_of_their_atoms) {
   }
 }
 
-TEST(driver_tables, ion_codes_are_single_precision_values) {
-  const TablesRec tb;
+TEST(molecule_table, ion_codes_are_single_precision_values) {
+  const std::unique_ptr<TablesRec> filled_tb = filled();
+  const TablesRec& tb = *filled_tb;
   struct Case {
     int k;
     float code;

@@ -4,16 +4,15 @@
 #include <string>
 #include <utility>
 
+#include "common/constants.h"
 #include "fortio/error.h"
 #include "input/freeff.h"
 
 namespace atmotab {
 namespace {
 
-constexpr double CLIGHT_NM = 2.99792458e17;  // speed of light [nm s^-1]
-constexpr double NM_CM = 1e7;                // wavenumber [cm^-1] * wavelength [nm]
-constexpr double WAVENO_FLAG = 1e25;         // values this large are wavenumbers times 1e25
-constexpr double FREQ_MIN = 1e6;             // values from here up are frequencies [Hz]
+constexpr double WAVENO_FLAG = 1e25;  // values this large are wavenumbers times 1e25
+constexpr double FREQ_MIN = 1e6;      // values from here up are frequencies [Hz]
 // Offset that moves a set frequency off its edge: single-precision 1.0000001 = 1 + 2^-23.
 constexpr double EDGE_OFFSET = sp(1.0000001f);
 
@@ -23,15 +22,15 @@ void classify_edge(Run& run, int n, double v) {
   Run::EdgeRec& E = run.EDGE;
   if (std::fabs(v) < FREQ_MIN) {
     E.WLEDGE(n) = v;
-    E.CMEDGE(n) = NM_CM / v;
+    E.CMEDGE(n) = NM_PER_CM / v;
     E.FRQEDG(n) = CLIGHT_NM / v;
   } else if (std::fabs(v) < WAVENO_FLAG) {
     E.FRQEDG(n) = v;
     E.WLEDGE(n) = CLIGHT_NM / v;
-    E.CMEDGE(n) = NM_CM / E.WLEDGE(n);
+    E.CMEDGE(n) = NM_PER_CM / E.WLEDGE(n);
   } else {
     E.CMEDGE(n) = v / WAVENO_FLAG;
-    E.WLEDGE(n) = NM_CM / E.CMEDGE(n);
+    E.WLEDGE(n) = NM_PER_CM / E.CMEDGE(n);
     E.FRQEDG(n) = CLIGHT_NM / E.WLEDGE(n);
   }
   E.A(n) = std::fabs(E.WLEDGE(n));

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "common/constants.h"
 #include "driver/edges.h"
 #include "driver/molecule_table.h"
 #include "opacity/kapp.h"
@@ -17,10 +18,7 @@
 namespace atmotab {
 namespace {
 
-constexpr double AMU = 1.66e-24;             // atomic mass unit [g]
-constexpr double CLIGHT_CM = 2.99792458e10;  // [cm s^-1]
-constexpr double CLIGHT_NM = 2.99792458e17;  // [nm s^-1]
-constexpr double T_H2_MAX = 9000;            // [K] no H2 estimate above
+constexpr double T_H2_MAX = 9000;  // [K] no H2 estimate above
 
 // Step 5: the populations the opacity sources read, in this order.
 void fill_element_records(Run& run) {
@@ -175,13 +173,13 @@ void depth_tables(Run& run, int j) {
   const double vturb2 = run.TURBPR.VTURB(j) * run.TURBPR.VTURB(j);
   for (int z = 1; z <= 99; ++z) {
     for (int s = 1; s <= 6; ++s) TB.XNFPEL(s, z) = TB.XNFP(j, s, z);
-    const double dop = std::sqrt(2 * tk / (run.ELEM.ATMASS(z) * AMU) + vturb2) / CLIGHT_CM;
+    const double dop = std::sqrt(2 * tk / (run.ELEM.ATMASS(z) * AMU) + vturb2) / CLIGHT;
     for (int s = 1; s <= 6; ++s) TB.DOPPLE(s, z) = dop;
   }
   for (int k = 0; k <= 8; ++k)
     for (int z = 50 + k; z <= 80 + k; z += 10) TB.DOPPLE(5, z) = TB.DOPPLE(1, 20 + k);
   for (int k = 1; k <= NMOLTAB; ++k)
-    TB.DOPPLE(6, 39 + k) = std::sqrt(2 * tk / (TB.MOMASS(k) * AMU)) / CLIGHT_CM;
+    TB.DOPPLE(6, 39 + k) = std::sqrt(2 * tk / (TB.MOMASS(k) * AMU)) / CLIGHT;
   for (int i = 1; i <= 6 * 99; ++i) {
     TB.XNFPEL4(i) = static_cast<float>(TB.XNFPEL(i));
     TB.DOPPLE4(i) = static_cast<float>(TB.DOPPLE(i));

@@ -3,15 +3,13 @@
 // surface, LTE/NLTE, abundances, title, wavelength range and the empty card.
 #include <cmath>
 
+#include "common/constants.h"
 #include "fortio/error.h"
 #include "input/cards.h"
 #include "input/freeff.h"
 
 namespace atmotab {
 namespace {
-
-// Speed of light [nm s^-1] for frequency <-> wavelength.
-constexpr double CLIGHT_NM = 2.99792458e17;
 
 // Sets NCOL behind the sub-word, where the numbers of a sub-word form start.
 void numbers_after_subword(Run& run) { run.FREE.NCOL = run.FREE.NCOLW; }
@@ -261,8 +259,8 @@ CardEnd card_wavelengths(Run& run, Card& card) {
       R.WBEGIN = CLIGHT_NM / R.WBEGIN;
       R.DELTAW = CLIGHT_NM / R.DELTAW;
     } else {
-      R.WBEGIN = 1e7 / (R.WBEGIN / 1e25);
-      R.DELTAW = 1e7 / (R.DELTAW / 1e25);
+      R.WBEGIN = NM_PER_CM / (R.WBEGIN / 1e25);
+      R.DELTAW = NM_PER_CM / (R.DELTAW / 1e25);
     }
   }
   return CardEnd::Continue;

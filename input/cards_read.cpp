@@ -3,6 +3,7 @@
 // readdeck.cpp), READ START (starting model) and READ MOLECULES (molecule list).
 #include <algorithm>
 
+#include "common/constants.h"
 #include "fortio/error.h"
 #include "input/cards.h"
 #include "input/freeff.h"
@@ -10,8 +11,6 @@
 namespace atmotab {
 namespace {
 
-// Speed of light [nm s^-1]: a value below 1e7 is a wavelength in nm.
-constexpr double CLIGHT_NM = 2.99792458e17;
 // A wavenumber times 1e25 becomes a frequency: 1e-25 [cm] x 2.99792458e10 [cm s^-1].
 constexpr double WAVENUMBER_E25_TO_HZ = 2.9979246592e-15;
 

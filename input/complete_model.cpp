@@ -4,18 +4,10 @@
 
 #include <cmath>
 
+#include "common/constants.h"
 #include "input/cards.h"
 
 namespace atmotab {
-namespace {
-
-constexpr double KBOLTZ = 1.38054e-16;     // Boltzmann constant [erg K^-1]
-constexpr double HPLANCK = 6.6256e-27;     // Planck constant [erg s]
-constexpr double CLIGHT_CM = 29979245800;  // speed of light [cm s^-1]
-constexpr double KBOLTZ_EV = 8.6171e-5;    // Boltzmann constant [eV K^-1]
-constexpr double AMU = 1.66e-24;           // atomic mass unit [g]
-
-}  // namespace
 
 void complete_model(Run& run) {
   ElemRec& E = run.ELEM;
@@ -30,7 +22,7 @@ void complete_model(Run& run) {
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     T.TK(j) = KBOLTZ * T.T(j);
     T.HKT(j) = HPLANCK / T.TK(j);
-    T.HCKT(j) = T.HKT(j) * CLIGHT_CM;
+    T.HCKT(j) = T.HKT(j) * CLIGHT;
     T.TKEV(j) = KBOLTZ_EV * T.T(j);
     T.TLOG(j) = std::log(T.T(j));
     S.XNATOM(j) = S.P(j) / T.TK(j) - S.XNE(j);

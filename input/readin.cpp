@@ -14,6 +14,7 @@
 #include <limits>
 #include <vector>
 
+#include "common/constants.h"
 #include "fortio/error.h"
 #include "input/cards.h"
 #include "input/freeff.h"
@@ -107,10 +108,7 @@ int card_int(double x) {
   return static_cast<int>(x);  // truncation toward zero
 }
 
-double nominal_flux(double teff) {
-  constexpr double FLUX_CONSTANT = 4.511793506554121e-6;  // sigma / (4 pi) [erg s^-1 cm^-2 K^-4]
-  return FLUX_CONSTANT * ((teff * teff) * (teff * teff));
-}
+double nominal_flux(double teff) { return SIGMA_4PI * ((teff * teff) * (teff * teff)); }
 
 double card_pow10(double x) { return std::exp(x * 2.3025851249694824); }
 

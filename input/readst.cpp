@@ -11,17 +11,13 @@
 #include <algorithm>
 #include <string>
 
+#include "common/constants.h"
 #include "fortio/error.h"
 #include "input/cards.h"
 #include "input/freeff.h"
 #include "input/ttaup.h"
 
 namespace atmotab {
-namespace {
-
-constexpr double RADCON_THIRD = 2.521e-15;  // a/3, radiation constant over 3 [erg cm^-3 K^-4]
-
-}  // namespace
 
 void pressure_start(Run& run, const char* card_name) {
   const int n = run.RHOX.NRHOX;

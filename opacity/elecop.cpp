@@ -1,8 +1,6 @@
 // elecop — electron scattering: Thomson scattering by free electrons, per gram of stellar matter.
-// Sources: Thomson cross-section sigma_T = (8 pi / 3) r_e^2, entering as 6.653e-25 cm^2 (CODATA
-// 2018:
-//          6.6524587e-25 cm^2; this routine keeps its own rounding, hydrogen Rayleigh scattering
-//          uses 6.65e-25).
+// Sources: Thomson cross-section sigma_T = (8 pi / 3) r_e^2, entering as SIGMA_THOMSON = 6.653e-25
+//          cm^2 (common/constants.h; hydrogen Rayleigh scattering uses the rounding 6.65e-25).
 // Inputs:  XNE(J) [cm^-3], RHO(J) [g cm^-3], J = 1..NRHOX.
 // Output:  SIGEL(J) [cm^2 g^-1], a pure scattering coefficient (no stimulated-emission factor, no
 //          source function).
@@ -10,6 +8,7 @@
 // Deviations from the source: none.
 #include "opacity/elecop.h"
 
+#include "common/constants.h"
 #include "common/state.h"
 
 namespace atmotab {
@@ -17,7 +16,7 @@ namespace atmotab {
 void elecop(Run& run) {
   const Run::StateRec& s = run.STATE;
   Dep& SIGEL = run.OPS.SIGEL;
-  for (int j = 1; j <= run.RHOX.NRHOX; ++j) SIGEL(j) = s.XNE(j) * 6.653e-25 / s.RHO(j);
+  for (int j = 1; j <= run.RHOX.NRHOX; ++j) SIGEL(j) = s.XNE(j) * SIGMA_THOMSON / s.RHO(j);
 }
 
 }  // namespace atmotab

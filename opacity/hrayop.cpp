@@ -23,14 +23,12 @@
 #include "opacity/hrayop.h"
 
 #include "common/array.h"
+#include "common/constants.h"
 #include "common/map1.h"
 #include "common/state.h"
 
 namespace atmotab {
 namespace {
-
-constexpr double FREQLY = 3.288051e15;  // Lyman limit nu_L [Hz]
-constexpr double SIGT = 6.65e-25;       // Thomson cross-section [cm^2], this routine's rounding
 
 // Amplitude G at node k (k = 1..74) of nu = k x 0.01 nu_L.
 constexpr double GAVRILAM[74] = {
@@ -112,7 +110,7 @@ double hrayop_xsect(double nu) {
   if (nu < S01) {
     const double x = nu / S01;
     const double x2 = x * x;
-    return SIGT * (GAVRILAM[0] * GAVRILAM[0]) * (x2 * x2);
+    return SIGMA_THOMSON_3D * (GAVRILAM[0] * GAVRILAM[0]) * (x2 * x2);
   }
   if (nu <= 2.4190611e15) {
     int I = static_cast<int>(nu / S01) + 1;
@@ -120,30 +118,30 @@ double hrayop_xsect(double nu) {
     const double T1 = GAVRILAM[I - 2];  // T(I-1)
     const double T2 = GAVRILAM[I - 1];  // T(I)
     const double G = T1 + (T2 - T1) * (nu - (I - 1) * S01) / S01;
-    return SIGT * (G * G);
+    return SIGMA_THOMSON_3D * (G * G);
   }
-  if (nu < sp(0.77f) * FREQLY) return 0.0;  // Lyman alpha window
-  if (nu <= sp(0.885f) * FREQLY) {
-    const double G = hrayop_band(GAVRILAMAB, 27, nu, sp(0.755f) * FREQLY, 1.644026e13);
-    return SIGT * (G * G);
+  if (nu < sp(0.77f) * FREQ_LYMAN) return 0.0;  // Lyman alpha window
+  if (nu <= sp(0.885f) * FREQ_LYMAN) {
+    const double G = hrayop_band(GAVRILAMAB, 27, nu, sp(0.755f) * FREQ_LYMAN, 1.644026e13);
+    return SIGMA_THOMSON_3D * (G * G);
   }
-  if (nu < sp(0.89f) * FREQLY) return 0.0;  // Lyman beta window
-  if (nu <= sp(0.936f) * FREQLY) {
-    const double G = hrayop_band(GAVRILAMBC, 24, nu, sp(0.89f) * FREQLY, 6.5761e12);
-    return SIGT * (G * G);
+  if (nu < sp(0.89f) * FREQ_LYMAN) return 0.0;  // Lyman beta window
+  if (nu <= sp(0.936f) * FREQ_LYMAN) {
+    const double G = hrayop_band(GAVRILAMBC, 24, nu, sp(0.89f) * FREQ_LYMAN, 6.5761e12);
+    return SIGMA_THOMSON_3D * (G * G);
   }
-  if (nu < sp(0.938f) * FREQLY) return 0.0;  // Lyman gamma window
-  if (nu <= sp(0.959f) * FREQLY) {
-    const double G = hrayop_band(GAVRILAMCD, 22, nu, sp(0.938f) * FREQLY, 3.288051e12);
-    return SIGT * (G * G);
+  if (nu < sp(0.938f) * FREQ_LYMAN) return 0.0;  // Lyman gamma window
+  if (nu <= sp(0.959f) * FREQ_LYMAN) {
+    const double G = hrayop_band(GAVRILAMCD, 22, nu, sp(0.938f) * FREQ_LYMAN, 3.288051e12);
+    return SIGMA_THOMSON_3D * (G * G);
   }
-  if (nu < sp(0.961f) * FREQLY) return 0.0;  // Lyman delta window
-  if (nu <= FREQLY) return SIGT * GAVRILALYMANCONT[0];
+  if (nu < sp(0.961f) * FREQ_LYMAN) return 0.0;  // Lyman delta window
+  if (nu <= FREQ_LYMAN) return SIGMA_THOMSON_3D * GAVRILALYMANCONT[0];
   // Above the limit the tabulated ratio is used as it stands (not squared).
-  const double x = nu / FREQLY;
+  const double x = nu / FREQ_LYMAN;
   double G = 0.0;
   map1(FGAVRILALYMANCONT, GAVRILALYMANCONT, 64, &x, &G, 1);
-  return SIGT * G;
+  return SIGMA_THOMSON_3D * G;
 }
 
 void hrayop(Run& run) {

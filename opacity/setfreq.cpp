@@ -10,6 +10,7 @@
 
 #include <cmath>
 
+#include "common/constants.h"
 #include "common/state.h"
 
 namespace atmotab {
@@ -26,8 +27,8 @@ void setfreq(Run& run, double nu) {
     f.STIM(j) = 1.0 - f.EHVKT(j);
     f.BNU(j) = 1.47439e-2 * FREQ15_3 * f.EHVKT(j) / f.STIM(j);
   }
-  const double WAVE = 2.99792458e17 / nu;  // wavelength [nm] = c [nm s^-1] / nu
-  f.WAVENO = 1e7 / WAVE;                   // 1e7 nm per cm
+  const double WAVE = CLIGHT_NM / nu;  // wavelength [nm]
+  f.WAVENO = NM_PER_CM / WAVE;
 }
 
 }  // namespace atmotab

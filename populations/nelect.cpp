@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/constants.h"
 #include "fortio/error.h"
 #include "populations/pfsaha.h"
 
@@ -26,7 +27,6 @@ constexpr double CONVERGED = sp(0.0005f);  // relative change that ends the iter
 constexpr double NEAR = sp(0.05f);         // relative change below which donors drop at 1e-4
 constexpr double DROP_FAR = sp(1e-5f);     // donor threshold while the change is large
 constexpr double DROP_NEAR = 1e-4;         // donor threshold once the change is below NEAR
-constexpr double AMU = sp(1.66e-24f);      // atomic mass unit [g]
 
 constexpr const char* HEADING_FORMAT = "('1',/,/,/,/,50X,'ELECTRON CONTRIBUTIONS',/,2X,20(4X,A2))";
 constexpr const char* DEPTH_FORMAT = "(I3,20F6.3)";
@@ -83,7 +83,7 @@ void nelect(Run& run, int maxit) {
                        "XNE DOES NOT CONVERGE at depth J = " + std::to_string(j) + " within " +
                            std::to_string(maxit) + " iterations");
     }
-    S.RHO(j) = run.ELEM.WTMOLE * AMU * S.XNATOM(j);
+    S.RHO(j) = run.ELEM.WTMOLE * AMU_SP * S.XNATOM(j);
     if (print) {
       std::vector<FItem> items{j};
       for (double& xi : x) xi = xi / S.XNE(j);

@@ -12,13 +12,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/constants.h"
 #include "populations/pfsaha.h"
 
 namespace atmotab {
 namespace {
 
-constexpr float LN10 = 2.3025851f;     // ln 10 (single precision)
-constexpr float EV_TO_CM = 8065.479f;  // cm^-1 per eV
+constexpr float LN10 = 2.3025851f;  // ln 10 (single precision)
 // Lowering of the table columns [cm^-1] and their log10.
 constexpr float POTLO_COL[7] = {500.f, 1000.f, 2000.f, 4000.f, 8000.f, 16000.f, 32000.f};
 constexpr float POTLOLOG[7] = {2.69897f, 3.f, 3.30103f, 3.60206f, 3.90309f, 4.20412f, 4.50515f};
@@ -30,7 +30,7 @@ float pfiron(const Run& run, int j, int iz, int ion, double potlo) {
   const Arr<float, 7, 56, 90>& tab = run.PFTAB.FEGRPF;
   const int k = ion + 10 * (iz - 20);
   const float tl = static_cast<float>(run.TEMP.TLOG(j)) / LN10;
-  const float pl = static_cast<float>(potlo) * EV_TO_CM;
+  const float pl = static_cast<float>(potlo) * EV_TO_CM_FLOAT;
   // Rows: log10 T = 3.32 + 0.02 (r - 1) up to 3.70 (r = 20), then steps of 0.03 to 4.00 (r = 30),
   // then steps of 0.05 to 5.30 (r = 56).
   int it;

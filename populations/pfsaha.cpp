@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/constants.h"
 #include "fortio/error.h"
 
 namespace atmotab {
@@ -26,7 +27,6 @@ constexpr double SAHA_CONST = 4.8296e15;   // 2 (2 pi m_e k / h^2)^1.5 [cm^-3 K^
 constexpr double FOUR_PI_E2 = 2.8965e-18;  // 4 pi e^2 [esu^2]
 constexpr double E2_EV_CM = 1.44e-7;       // e^2 [eV cm]
 constexpr double POTLOW_MAX = 1.0;         // largest lowering of the neutral potential [eV]
-constexpr double EV_TO_CM = 8065.479;      // cm^-1 per eV
 constexpr double SAHA_EXP_MAX = 75.0;      // cap of the Saha exponent
 
 void check_depth(Run& run, int j) {

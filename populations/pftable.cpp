@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/constants.h"
 #include "populations/pfsaha.h"
 
 namespace atmotab {
@@ -30,7 +31,6 @@ constexpr double SCALE[4] = {0.001, 0.01, 0.1, 1.0};
 constexpr double KT_AT_11TS = 0.000947881;  // kT [eV] at T = 11 Ts, per K of Ts
 constexpr double TAIL_D2 = 0.1;             // first excluded level 0.1 eV below the limit
 constexpr double POTLO_MIN_TAIL = 0.1;      // no tail for a lowering below 0.1 eV
-constexpr double HC_K = 1.4387884;          // hc/k [cm K]
 
 struct Packed {
   int k1, k2, ks;

@@ -17,6 +17,7 @@
 
 #include "common/embedded_data.h"
 #include "common/map1.h"
+#include "common/table_reader.h"
 #include "common/w.h"
 #include "fortio/error.h"
 
@@ -35,58 +36,6 @@ constexpr double TABP[TTAUP_NP] = {-2.0, -1.5, -1.0, -0.5, 0.0, 0.5, 1.0, 1.25, 
 
 constexpr double LN10 = 2.30258509299405;  // ln 10 of the opacity powers of ten
 constexpr int MAX_EVAL = 1000;             // evaluations allowed at one depth
-
-// The table as the loader reads it, line by line.
-class KappaReader {
- public:
-  explicit KappaReader(std::string_view text) : text_(text) {}
-
-  // Fields of the next non-comment, non-blank line; empty at the end of the text.
-  std::vector<std::string> next() {
-    while (pos_ < text_.size()) {
-      std::size_t end = text_.find('\n', pos_);
-      if (end == std::string_view::npos) end = text_.size();
-      const std::string_view line = text_.substr(pos_, end - pos_);
-      pos_ = end + 1;
-      ++line_no_;
-      if (!line.empty() && line.front() == '#') continue;
-      std::vector<std::string> fields;
-      std::size_t i = 0;
-      while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-        std::size_t j = i;
-        while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '\r') ++j;
-        if (j > i) fields.emplace_back(line.substr(i, j - i));
-        i = j;
-      }
-      if (!fields.empty()) return fields;
-    }
-    return {};
-  }
-
-  [[noreturn]] void fail(const std::string& what) const {
-    throw atmo_error(EXIT_IO, "ttaup",
-                     "data/ttaup_kappa.txt line " + std::to_string(line_no_) + ": " + what);
-  }
-
-  // The whole field as a number, else a failure naming WHAT.
-  double number(const std::string& s, const char* what) const {
-    std::size_t used = 0;
-    double v = 0;
-    try {
-      v = std::stod(s, &used);
-    } catch (const std::exception&) {
-      used = 0;
-    }
-    if (used == 0 || used != s.size()) fail(std::string(what) + " '" + s + "' is not a number");
-    return v;
-  }
-
- private:
-  std::string_view text_;
-  std::size_t pos_ = 0;
-  int line_no_ = 0;
-};
 
 // Stops the run with the labelled arrays of depths 1..J and the current ERROR on the listing.
 [[noreturn]] void ttaup_fail(Run& run, int j, const Depth& P, const Depth& PTOTAL,
@@ -114,31 +63,30 @@ double ttaup_tabt(int i) { return sp(TABT[i - 1]); }
 double ttaup_tabp(int k) { return TABP[k - 1]; }
 
 void ttaup_load(std::string_view text, Arr<double, TTAUP_NT, TTAUP_NP>& tabkap) {
-  KappaReader r(text);
-  std::vector<std::string> f = r.next();
-  if (f.size() != 3 || f[0] != "format" || f[1] != "atmotab-ttaup_kappa" || f[2] != "1")
-    r.fail("format line is not 'format atmotab-ttaup_kappa 1'");
-  f = r.next();
-  if (f.size() != 4 || f[0] != "temperatures" || f[1] != std::to_string(TTAUP_NT) ||
-      f[2] != "pressures" || f[3] != std::to_string(TTAUP_NP))
+  TableReader r(text, "ttaup_kappa.txt", "ttaup");
+  r.expect_format("atmotab-ttaup_kappa");
+  const std::vector<std::string_view> c = r.next();
+  if (c.size() != 4 || c[0] != "temperatures" || c[1] != std::to_string(TTAUP_NT) ||
+      c[2] != "pressures" || c[3] != std::to_string(TTAUP_NP))
     r.fail("count line is not 'temperatures 36 pressures 30'");
   for (int k = 1; k <= TTAUP_NP; ++k) {
-    f = r.next();
+    const std::vector<std::string_view> f = r.next();
     if (f.empty()) r.fail("table ends before pressure row " + std::to_string(k));
     if (f.size() != 3 + TTAUP_NT)
       r.fail("expected " + std::to_string(3 + TTAUP_NT) + " fields, found " +
              std::to_string(f.size()));
     if (r.number(f[0], "row number") != k)
-      r.fail("row " + f[0] + ", expected " + std::to_string(k));
+      r.fail("row " + std::string(f[0]) + ", expected " + std::to_string(k));
     if (r.number(f[1], "log10 P") != TABP[k - 1])
-      r.fail("log10 P " + f[1] + " is not the pressure node of row " + std::to_string(k));
+      r.fail("log10 P " + std::string(f[1]) + " is not the pressure node of row " +
+             std::to_string(k));
     for (int i = 1; i <= TTAUP_NT; ++i) {
       const double v = r.number(f[2 + i], "opacity");
-      if (v != std::trunc(v)) r.fail("opacity '" + f[2 + i] + "' is not an integer");
+      if (v != std::trunc(v)) r.fail("opacity '" + std::string(f[2 + i]) + "' is not an integer");
       tabkap(i, k) = v / 1000.0;
     }
   }
-  if (!r.next().empty()) r.fail("more rows than the count line announces");
+  r.expect_end();
 }
 
 void ttaup(Run& run, Depth& T, const Depth& TAU, Depth& ABSTD, Depth& PTOTAL, Depth& P,

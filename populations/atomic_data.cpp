@@ -1,99 +1,17 @@
-// atomic_data — parsing of the atomic data tables (format in the headers of data/potion.txt,
-// ipftab.txt, fegrpf.txt, pfground.txt). Every table starts with '#' comment lines, then a format
-// line "format atmotab-<name> 1", a count line, and one row per line; each loader checks the
-// format, the counts and the row indices, so that a damaged or misordered table stops the run
+// atomic_data — loaders of the atomic data tables data/potion.txt, ipftab.txt, fegrpf.txt and
+// pfground.txt, read with the table tokenizer (common/table_reader.h). Each loader checks the
+// format line, the counts and the row indices, so that a damaged or misordered table stops the run
 // instead of filling wrong slots.
 #include "populations/atomic_data.h"
 
-#include <charconv>
 #include <string>
 #include <vector>
 
-#include "fortio/error.h"
+#include "common/table_reader.h"
 #include "populations/pfsaha.h"
 
 namespace atmotab {
 namespace {
-
-class TableReader {
- public:
-  TableReader(std::string_view text, std::string name) : text_(text), name_(std::move(name)) {}
-
-  // The next non-comment line split at blanks; empty at the end of the text.
-  std::vector<std::string_view> next() {
-    while (pos_ < text_.size()) {
-      std::size_t end = text_.find('\n', pos_);
-      if (end == std::string_view::npos) end = text_.size();
-      std::string_view line = text_.substr(pos_, end - pos_);
-      pos_ = end + 1;
-      ++line_no_;
-      if (line.empty() || line.front() == '#') continue;
-      std::vector<std::string_view> fields;
-      std::size_t i = 0;
-      while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-        std::size_t j = i;
-        while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '\r') ++j;
-        if (j > i) fields.push_back(line.substr(i, j - i));
-        i = j;
-      }
-      if (!fields.empty()) return fields;
-    }
-    return {};
-  }
-
-  [[noreturn]] void fail(const std::string& what) const {
-    throw atmo_error(EXIT_IO, "atomic_data",
-                     "data/" + name_ + " line " + std::to_string(line_no_) + ": " + what);
-  }
-
-  // A data row with exactly n fields.
-  std::vector<std::string_view> row(std::size_t n) {
-    std::vector<std::string_view> f = next();
-    if (f.empty()) fail("table ends early");
-    if (f.size() != n)
-      fail("expected " + std::to_string(n) + " fields, found " + std::to_string(f.size()));
-    return f;
-  }
-
-  void expect_format(std::string_view format) {
-    std::vector<std::string_view> f = next();
-    if (f.size() != 3 || f[0] != "format" || f[1] != format || f[2] != "1")
-      fail("format line is not 'format " + std::string(format) + " 1'");
-  }
-
-  void expect_end() {
-    if (!next().empty()) fail("more rows than the count line announces");
-  }
-
-  long integer(std::string_view s) const {
-    long v = 0;
-    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || p != s.data() + s.size())
-      fail("'" + std::string(s) + "' is not an integer");
-    return v;
-  }
-
-  // A decimal constant rounded to single precision.
-  float real(std::string_view s) const {
-    float v = 0;
-    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || p != s.data() + s.size())
-      fail("'" + std::string(s) + "' is not a number");
-    return v;
-  }
-
-  void expect(long got, long want, const char* what) const {
-    if (got != want)
-      fail(std::string(what) + " " + std::to_string(got) + ", expected " + std::to_string(want));
-  }
-
- private:
-  std::string_view text_;
-  std::string name_;
-  std::size_t pos_ = 0;
-  int line_no_ = 0;
-};
 
 // Element and stage of packed row N (the partition-function routine's row numbering).
 void ipftab_species(int n, int& z, int& ion) {
@@ -113,7 +31,7 @@ void ipftab_species(int n, int& z, int& ion) {
 }  // namespace
 
 void load_potion(std::string_view text, double* potion, int n) {
-  TableReader r(text, "potion.txt");
+  TableReader r(text, "potion.txt", "atomic_data");
   r.expect_format("atmotab-potion");
   std::vector<std::string_view> c = r.row(2);
   if (c[0] != "slots") r.fail("count line is not 'slots 840'");
@@ -130,7 +48,7 @@ void load_potion(std::string_view text, double* potion, int n) {
 }
 
 void load_ipftab(std::string_view text, Ipftab& ipftab) {
-  TableReader r(text, "ipftab.txt");
+  TableReader r(text, "ipftab.txt", "atomic_data");
   r.expect_format("atmotab-ipftab");
   std::vector<std::string_view> c = r.row(4);
   if (c[0] != "rows" || c[2] != "words") r.fail("count line is not 'rows 365 words 6'");
@@ -154,7 +72,7 @@ void load_ipftab(std::string_view text, Ipftab& ipftab) {
 }
 
 void load_fegrpf(std::string_view text, Fegrpf& fegrpf) {
-  TableReader r(text, "fegrpf.txt");
+  TableReader r(text, "fegrpf.txt", "atomic_data");
   r.expect_format("atmotab-fegrpf");
   std::vector<std::string_view> c = r.row(8);
   if (c[0] != "elements" || c[2] != "stages" || c[4] != "rows" || c[6] != "columns")
@@ -182,7 +100,7 @@ void load_fegrpf(std::string_view text, Fegrpf& fegrpf) {
 }
 
 void load_pfground(std::string_view text, PfgroundLevels& pfg) {
-  TableReader r(text, "pfground.txt");
+  TableReader r(text, "pfground.txt", "atomic_data");
   r.expect_format("atmotab-pfground");
   std::vector<std::string_view> c = r.row(4);
   if (c[0] != "nelion" || c[2] != "levels") r.fail("count line is not 'nelion 336 levels N'");

@@ -23,18 +23,8 @@ enum class CardEnd {
 
 using CardHandler = CardEnd (*)(Run& run, Card& card);
 
-// Word code of a keyword text (first six characters, A..Z = 1..26, 0..9 = 27..36, base 37), as
-// the scanner computes it for a word on a card; usable in constant tables.
-constexpr std::int32_t keyword(std::string_view text) {
-  std::int32_t code = 0;
-  for (std::size_t k = 0; k < text.size() && k < 6; ++k) {
-    const char c = text[k];
-    code = 37 * code + (c >= 'A' && c <= 'Z' ? c - 'A' + 1 : c - '0' + 27);
-  }
-  return code;
-}
-
-// One entry of a keyword or sub-word table.
+// One entry of a keyword or sub-word table: the word code (word_code, input/freeff.h) and its
+// handler.
 struct CardWord {
   std::int32_t code;
   CardHandler handler;

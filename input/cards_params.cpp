@@ -16,11 +16,11 @@ void numbers_after_subword(Run& run) { run.FREE.NCOL = run.FREE.NCOLW; }
 
 // The 20 opacity sources, in the order of the IFOP switches.
 constexpr std::int32_t SOURCE_NAMES[20] = {
-    keyword("H1"),     keyword("H2PLUS"), keyword("HMINUS"),  keyword("HRAY"),
-    keyword("HE1"),    keyword("HE2"),    keyword("HEMINUS"), keyword("HERAY"),
-    keyword("COOL"),   keyword("LUKE"),   keyword("HOT"),     keyword("ELECTRON"),
-    keyword("H2RAY"),  keyword("HLINES"), keyword("LINES"),   keyword("LINESCAT"),
-    keyword("XLINES"), keyword("XLSCAT"), keyword("XCONT"),   keyword("XSCAT"),
+    word_code("H1"),     word_code("H2PLUS"), word_code("HMINUS"),  word_code("HRAY"),
+    word_code("HE1"),    word_code("HE2"),    word_code("HEMINUS"), word_code("HERAY"),
+    word_code("COOL"),   word_code("LUKE"),   word_code("HOT"),     word_code("ELECTRON"),
+    word_code("H2RAY"),  word_code("HLINES"), word_code("LINES"),   word_code("LINESCAT"),
+    word_code("XLINES"), word_code("XLSCAT"), word_code("XCONT"),   word_code("XSCAT"),
 };
 
 // OPACITY ON/OFF names...: each name sets its switch; any other word stops the run.
@@ -135,25 +135,26 @@ CardEnd abundance_change(Run& run, Card& card) {
 }
 
 // Sub-word forms of the keywords.
-constexpr CardWord OPACITY_FORMS[] = {
-    {keyword("ON"), opacity_on}, {keyword("OFF"), opacity_off}, {keyword("IFOP"), opacity_ifop}};
-constexpr CardWord MOLECULES_FORMS[] = {{keyword("ON"), set_switch<&Run::IfRec::IFMOL, 1>},
-                                        {keyword("OFF"), set_switch<&Run::IfRec::IFMOL, 0>}};
-constexpr CardWord SCATTERING_FORMS[] = {{keyword("ON"), set_switch<&Run::IfRec::IFSCAT, 1>},
-                                         {keyword("OFF"), set_switch<&Run::IfRec::IFSCAT, 0>}};
-constexpr CardWord PRESSURE_FORMS[] = {{keyword("ON"), set_switch<&Run::IfRec::IFPRES, 1>},
-                                       {keyword("OFF"), set_switch<&Run::IfRec::IFPRES, 0>}};
-constexpr CardWord CORRECTION_FORMS[] = {{keyword("ON"), set_switch<&Run::IfRec::IFCORR, 1>},
-                                         {keyword("OFF"), correction_off}};
-constexpr CardWord CONVECTION_FORMS[] = {{keyword("ON"), convection_on},
-                                         {keyword("OFF"), convection_off}};
-constexpr CardWord TURBULENCE_FORMS[] = {{keyword("ON"), turbulence_on},
-                                         {keyword("OFF"), turbulence_off}};
-constexpr CardWord SURFACE_FORMS[] = {{keyword("INTENSITY"), surface_intensity},
-                                      {keyword("FLUX"), surface_flux_or_off<1>},
-                                      {keyword("OFF"), surface_flux_or_off<0>}};
-constexpr CardWord ABUNDANCE_FORMS[] = {{keyword("SCALE"), abundance_scale},
-                                        {keyword("CHANGE"), abundance_change}};
+constexpr CardWord OPACITY_FORMS[] = {{word_code("ON"), opacity_on},
+                                      {word_code("OFF"), opacity_off},
+                                      {word_code("IFOP"), opacity_ifop}};
+constexpr CardWord MOLECULES_FORMS[] = {{word_code("ON"), set_switch<&Run::IfRec::IFMOL, 1>},
+                                        {word_code("OFF"), set_switch<&Run::IfRec::IFMOL, 0>}};
+constexpr CardWord SCATTERING_FORMS[] = {{word_code("ON"), set_switch<&Run::IfRec::IFSCAT, 1>},
+                                         {word_code("OFF"), set_switch<&Run::IfRec::IFSCAT, 0>}};
+constexpr CardWord PRESSURE_FORMS[] = {{word_code("ON"), set_switch<&Run::IfRec::IFPRES, 1>},
+                                       {word_code("OFF"), set_switch<&Run::IfRec::IFPRES, 0>}};
+constexpr CardWord CORRECTION_FORMS[] = {{word_code("ON"), set_switch<&Run::IfRec::IFCORR, 1>},
+                                         {word_code("OFF"), correction_off}};
+constexpr CardWord CONVECTION_FORMS[] = {{word_code("ON"), convection_on},
+                                         {word_code("OFF"), convection_off}};
+constexpr CardWord TURBULENCE_FORMS[] = {{word_code("ON"), turbulence_on},
+                                         {word_code("OFF"), turbulence_off}};
+constexpr CardWord SURFACE_FORMS[] = {{word_code("INTENSITY"), surface_intensity},
+                                      {word_code("FLUX"), surface_flux_or_off<1>},
+                                      {word_code("OFF"), surface_flux_or_off<0>}};
+constexpr CardWord ABUNDANCE_FORMS[] = {{word_code("SCALE"), abundance_scale},
+                                        {word_code("CHANGE"), abundance_change}};
 
 }  // namespace
 

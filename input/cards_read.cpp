@@ -15,12 +15,12 @@ namespace {
 constexpr double WAVENUMBER_E25_TO_HZ = 2.9979246592e-15;
 
 constexpr CardWord READ_FORMS[] = {
-    {keyword("FREQUENCIES"), card_read_frequencies},
-    {keyword("DEPARTURES"), card_read_departures},
-    {keyword("DECK"), card_read_deck},
-    {keyword("DECK6"), card_read_deck6},
-    {keyword("START"), card_read_start},
-    {keyword("MOLECULES"), card_read_molecules},
+    {word_code("FREQUENCIES"), card_read_frequencies},
+    {word_code("DEPARTURES"), card_read_departures},
+    {word_code("DECK"), card_read_deck},
+    {word_code("DECK6"), card_read_deck6},
+    {word_code("START"), card_read_start},
+    {word_code("MOLECULES"), card_read_molecules},
 };
 
 }  // namespace

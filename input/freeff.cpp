@@ -17,9 +17,6 @@ namespace {
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_letter(char c) { return c >= 'A' && c <= 'Z'; }
 
-// Class value of a word character: A..Z = 1..26, 0..9 = 27..36.
-std::int32_t word_class(char c) { return is_letter(c) ? c - 'A' + 1 : c - '0' + 27; }
-
 // Prints the stop of a scanner that ran off the card, with the card through column 81.
 [[noreturn]] void read_off_the_end(Run& run, const Card& card, const char* who, const char* what) {
   std::vector<FItem> items;
@@ -63,12 +60,6 @@ bool read_card(std::istream& in, Card& card) {
   for (int k = 1; k <= 80; ++k)
     card(k) = k <= static_cast<int>(line.size()) ? line[static_cast<std::size_t>(k - 1)] : ' ';
   return true;
-}
-
-std::int32_t word_code(const char* text) {
-  std::int32_t code = 0;
-  for (int k = 0; k < 6 && text[k] != '\0'; ++k) code = 37 * code + word_class(text[k]);
-  return code;
 }
 
 double freeff(Run& run, Card& card) {

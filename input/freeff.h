@@ -4,8 +4,10 @@
 // card is used up.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <string_view>
 
 #include "common/state.h"
 
@@ -32,7 +34,17 @@ double xfreef(Run& run, Card& card);
 // carriage return is dropped, columns beyond 80 are ignored). False at end of file.
 bool read_card(std::istream& in, Card& card);
 
-// The word code of TEXT (up to its first six characters), as iwordf computes it.
-std::int32_t word_code(const char* text);
+// Class value of a word character: A..Z = 1..26, 0..9 = 27..36.
+constexpr std::int32_t word_class(char c) {
+  return c >= 'A' && c <= 'Z' ? c - 'A' + 1 : c - '0' + 27;
+}
+
+// The word code of TEXT (its first six characters; upper-case letters and digits), base 37 of
+// the class values, as iwordf computes it for a word on a card; usable in constant tables.
+constexpr std::int32_t word_code(std::string_view text) {
+  std::int32_t code = 0;
+  for (std::size_t k = 0; k < text.size() && k < 6; ++k) code = 37 * code + word_class(text[k]);
+  return code;
+}
 
 }  // namespace atmotab

@@ -1,5 +1,6 @@
 // Records of the continuous-opacity calculation: the per-source arrays that no element record
-// holds (OPS), the summed opacities and source functions (OPTOT) and the total extinction (ABTOT).
+// holds (OPS), the summed opacities and source functions (OPTOT) and the total extinction (ABTOT);
+// and the positions and names of the opacity-source switches IFOP of the IF record.
 //
 // Glossary: one line per field. Depth index J = 1..99 (only 1..NRHOX meaningful). Absorption (A...)
 // and scattering (SIG...) coefficients are per gram of stellar material [cm^2 g^-1], absorptions
@@ -10,10 +11,42 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "common/elements.h"
 
 namespace atmotab {
+
+// IFOP(I), I = 1..NIFOP: the opacity-source switches by position (1 on, any other value off).
+enum IfopSwitch : int {
+  IFOP_H1 = 1,    // H I bound-free and free-free
+  IFOP_H2PLUS,    // H2+
+  IFOP_HMINUS,    // H-minus bound-free and free-free
+  IFOP_HRAY,      // H I Rayleigh scattering
+  IFOP_HE1,       // He I
+  IFOP_HE2,       // He II
+  IFOP_HEMINUS,   // He-minus free-free
+  IFOP_HERAY,     // He I Rayleigh scattering
+  IFOP_COOL,      // cool metals
+  IFOP_LUKE,      // intermediate ("Luke") metals
+  IFOP_HOT,       // hot metals
+  IFOP_ELECTRON,  // electron scattering
+  IFOP_H2RAY,     // H2 Rayleigh scattering
+  IFOP_HLINES,    // hydrogen lines
+  IFOP_LINES,     // lines
+  IFOP_LINESCAT,  // line scattering
+  IFOP_XLINES,    // additional line absorption
+  IFOP_XLSCAT,    // additional line scattering
+  IFOP_XCONT,     // additional continuum absorption
+  IFOP_XSCAT,     // additional continuum scattering
+};
+constexpr int NIFOP = 20;
+
+// The names of the switches on the OPACITY card, IFOP_NAMES[I - 1] for switch I.
+constexpr std::string_view IFOP_NAMES[NIFOP] = {
+    "H1",    "H2PLUS",   "HMINUS", "HRAY",   "HE1",      "HE2",   "HEMINUS",
+    "HERAY", "COOL",     "LUKE",   "HOT",    "ELECTRON", "H2RAY", "HLINES",
+    "LINES", "LINESCAT", "XLINES", "XLSCAT", "XCONT",    "XSCAT"};
 
 // OPS: per-source arrays; cleared by kapp at every frequency before the sources run.
 struct OpsRec {

@@ -123,9 +123,11 @@ struct Run {
     int IFSCAT = 1;  // IFSCAT  scattering switch, stored and printed only
     int IFMOL = 0;   // IFMOL   molecular equilibrium in force
     int IFNLTE = 0;  // IFNLTE  1 departure coefficients in force, 0 LTE, -1 while molecules work
-    Arr<int, 20> IFOP;  // IFOP(I) opacity-source switches, I = 1..20 (H1 ... XSCAT)
+    Arr<int, NIFOP> IFOP;  // IFOP(I) opacity-source switches, I = 1..20 (H1 ... XSCAT, IfopSwitch)
     IfRec() {
-      for (int i : {1, 2, 3, 4, 5, 6, 9, 12}) IFOP(i) = 1;
+      for (int i : {IFOP_H1, IFOP_H2PLUS, IFOP_HMINUS, IFOP_HRAY, IFOP_HE1, IFOP_HE2, IFOP_COOL,
+                    IFOP_ELECTRON})
+        IFOP(i) = 1;
     }
   } IF;
 

@@ -214,7 +214,7 @@ void print_depth(Run& run, int j) {
 
 void apply_model_overrides(Run& run) {
   run.FRESET.NUMNU = run.EDGE.NUMFREQ;
-  for (int k = 14; k <= 17; ++k) run.IF.IFOP(k) = 0;
+  for (int k = IFOP_HLINES; k <= IFOP_XLINES; ++k) run.IF.IFOP(k) = 0;
   run.IF.IFPRES = 1;
   run.ITER.ITER = 1;
   run.ITER.NUMITS = 1;

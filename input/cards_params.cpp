@@ -1,6 +1,7 @@
 // Parameter and switch cards of the control-card interpreter: effective temperature, gravity,
 // opacity switches, iteration/print/punch controls, the on/off switches, convection, turbulence,
 // surface, LTE/NLTE, abundances, title, wavelength range and the empty card.
+#include <array>
 #include <cmath>
 
 #include "common/constants.h"
@@ -14,14 +15,12 @@ namespace {
 // Sets NCOL behind the sub-word, where the numbers of a sub-word form start.
 void numbers_after_subword(Run& run) { run.FREE.NCOL = run.FREE.NCOLW; }
 
-// The 20 opacity sources, in the order of the IFOP switches.
-constexpr std::int32_t SOURCE_NAMES[20] = {
-    word_code("H1"),     word_code("H2PLUS"), word_code("HMINUS"),  word_code("HRAY"),
-    word_code("HE1"),    word_code("HE2"),    word_code("HEMINUS"), word_code("HERAY"),
-    word_code("COOL"),   word_code("LUKE"),   word_code("HOT"),     word_code("ELECTRON"),
-    word_code("H2RAY"),  word_code("HLINES"), word_code("LINES"),   word_code("LINESCAT"),
-    word_code("XLINES"), word_code("XLSCAT"), word_code("XCONT"),   word_code("XSCAT"),
-};
+// Word codes of the opacity-source names, in the order of the IFOP switches.
+constexpr std::array<std::int32_t, NIFOP> SOURCE_CODES = [] {
+  std::array<std::int32_t, NIFOP> codes{};
+  for (int k = 0; k < NIFOP; ++k) codes[static_cast<std::size_t>(k)] = word_code(IFOP_NAMES[k]);
+  return codes;
+}();
 
 // OPACITY ON/OFF names...: each name sets its switch; any other word stops the run.
 CardEnd opacity_names(Run& run, Card& card, int value) {
@@ -29,10 +28,10 @@ CardEnd opacity_names(Run& run, Card& card, int value) {
   for (;;) {
     const std::int32_t code = iwordf(run, card);
     if (run.FREE.IFEND == 1) break;
-    int k = 0;
-    while (k < 20 && SOURCE_NAMES[k] != code) ++k;
-    if (k == 20) card_not_understood(run, card);
-    run.IF.IFOP(k + 1) = value;
+    std::size_t k = 0;
+    while (k < SOURCE_CODES.size() && SOURCE_CODES[k] != code) ++k;
+    if (k == SOURCE_CODES.size()) card_not_understood(run, card);
+    run.IF.IFOP(static_cast<int>(k) + 1) = value;
   }
   return CardEnd::NewCard;
 }
@@ -42,7 +41,7 @@ CardEnd opacity_off(Run& run, Card& card) { return opacity_names(run, card, 0); 
 // OPACITY IFOP n1..n20: all twenty switches.
 CardEnd opacity_ifop(Run& run, Card& card) {
   numbers_after_subword(run);
-  for (int k = 1; k <= 20; ++k) run.IF.IFOP(k) = card_int(freeff(run, card));
+  for (int k = 1; k <= NIFOP; ++k) run.IF.IFOP(k) = card_int(freeff(run, card));
   return CardEnd::NewCard;
 }
 

@@ -53,7 +53,7 @@ void print_model_header(Run& run) {
 
 void print_model_settings(Run& run) {
   std::vector<FItem> ifop;
-  for (int k = 1; k <= 20; ++k) ifop.emplace_back(run.IF.IFOP(k));
+  for (int k = 1; k <= NIFOP; ++k) ifop.emplace_back(run.IF.IFOP(k));
   run.LISTING.print(SWITCH_FORMAT, ifop);
 
   const Run::IfRec& S = run.IF;

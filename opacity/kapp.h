@@ -1,6 +1,11 @@
 // kapp — the opacity driver: at the current frequency it clears every source array, runs the
-// switched-on sources in their fixed order and forms the continuum and line totals of OPTOT.
+// switched-on sources in their fixed order and forms the continuum and line totals of OPTOT, all
+// from one table of the sources (kapp_rows).
 #pragma once
+
+#include <array>
+
+#include "common/opacity_records.h"
 
 namespace atmotab {
 
@@ -12,11 +17,34 @@ struct Run;
 // sources; writes OPS, OPTOT and the per-source arrays of the element records.
 void kapp(Run& run, int N, int& NSTEPS, double& STEPWT);
 
-// Number of opacity-source switches IFOP(1..20), and the name of switch I (H1 ... XSCAT).
-constexpr int NIFOP = 20;
+// The name of switch I = 1..NIFOP (H1 ... XSCAT).
 const char* kapp_switch_name(int i);
 
-// The totals step alone: ALINE, SIGMAL, SIGMAC, SLINE, ACONT, SCONT for depths 1..NRHOX from the
+// The totals a row of the source table enters.
+enum class OpacityTotal {
+  Continuum,  // absorption into ACONT and SCONT, scattering into SIGMAC
+  Line,       // absorption into ALINE and SLINE, scattering into SIGMAL
+  None,       // no total: the array is only cleared (ACOOL, the sum of the cool-metal block)
+};
+
+// One row of the source table: the arrays that the routine of switch IFOP fills at each frequency.
+// An LTE absorber has the Planck function as its source function (SOURCE = &FREQ.BNU, never
+// cleared); any other SOURCE is the absorber's own array. Absent arrays are nullptr.
+struct OpacityRow {
+  int ifop;            // switch position (IfopSwitch) of the routine that fills the arrays
+  OpacityTotal total;  // the totals the arrays enter
+  Dep* absorption;     // absorption [cm^2 g^-1], stimulated emission included
+  Dep* source;         // source function of the absorption [units of BNU]
+  Dep* scattering;     // scattering [cm^2 g^-1]
+};
+
+// The source table of RUN, in the fixed order of the sums. Adding a source array is one row here;
+// the clearing step clears exactly the arrays these rows name, and the arrays of switch I are
+// those of the rows with ifop = I.
+constexpr int NOPACITY_ROWS = 25;
+std::array<OpacityRow, NOPACITY_ROWS> kapp_rows(Run& run);
+
+// The totals step alone: ACONT, SCONT, SIGMAC, ALINE, SLINE, SIGMAL for depths 1..NRHOX from the
 // source arrays as they stand (kapp calls it after the sources).
 void kapp_totals(Run& run);
 

@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -135,6 +137,45 @@ TEST_F(Kapp, line_and_hook_switches_run_nothing) {
   for (int j = 1; j <= n(); ++j) EXPECT_EQ(run->OPTOT.SLINE(j), run->FREQ.BNU(j));
 }
 
+// The source table names every array a source writes or a total reads exactly once, and each
+// switch's routine writes only the arrays of its own rows.
+TEST_F(Kapp, source_table_names_each_array_once) {
+  std::set<const Dep*> named;
+  int n_arrays = 0;
+  for (const OpacityRow& r : kapp_rows(*run)) {
+    EXPECT_GE(r.ifop, 1);
+    EXPECT_LE(r.ifop, NIFOP);
+    EXPECT_TRUE(r.absorption != nullptr || r.scattering != nullptr) << "row of switch " << r.ifop;
+    EXPECT_EQ(r.absorption != nullptr && r.total != OpacityTotal::None, r.source != nullptr)
+        << "an absorber that enters a total has a source function";
+    for (const Dep* a : {static_cast<const Dep*>(r.absorption), static_cast<const Dep*>(r.source),
+                         static_cast<const Dep*>(r.scattering)}) {
+      if (a == nullptr || a == &run->FREQ.BNU) continue;
+      ++n_arrays;
+      named.insert(a);
+    }
+  }
+  EXPECT_EQ(n_arrays, static_cast<int>(named.size())) << "an array named twice";
+  const std::vector<Dep*> all = source_arrays(*run);
+  EXPECT_EQ(named, std::set<const Dep*>(all.begin(), all.end()));
+}
+
+TEST_F(Kapp, each_switch_writes_only_the_arrays_of_its_rows) {
+  for (int i = 1; i <= NIFOP; ++i) {
+    only({i});
+    call();
+    for (const OpacityRow& r : kapp_rows(*run)) {
+      if (r.ifop == i) continue;
+      for (const Dep* a :
+           {static_cast<const Dep*>(r.absorption), static_cast<const Dep*>(r.scattering)})
+        if (a != nullptr)
+          for (int j = 1; j <= n(); ++j)
+            EXPECT_EQ((*a)(j), 0.0) << "switch " << kapp_switch_name(i) << " wrote an array of "
+                                    << kapp_switch_name(r.ifop);
+    }
+  }
+}
+
 TEST(kapp_switch_name, twenty_switches_in_order) {
   const char* names[] = {"H1",    "H2PLUS",   "HMINUS", "HRAY",   "HE1",      "HE2",   "HEMINUS",
                          "HERAY", "COOL",     "LUKE",   "HOT",    "ELECTRON", "H2RAY", "HLINES",
@@ -228,6 +269,57 @@ TEST_F(Totals, source_function_guard_for_zero_and_negative_absorption) {
   EXPECT_EQ(r.OPTOT.ACONT(1), -1.0);
   EXPECT_EQ(r.OPTOT.SCONT(1), 0.25);
   EXPECT_EQ(r.OPTOT.SLINE(1), 0.25);
+}
+
+// The totals written out term by term, left to right, with the LTE groups summed first: the
+// table-driven sums must give these numbers to the bit.
+TEST_F(Totals, table_sums_equal_the_written_out_totals_to_the_bit) {
+  atmotab::Run& r = *run;
+  constexpr int N = 60;
+  r.RHOX.NRHOX = N;
+  std::mt19937_64 rng(20240611);
+  std::uniform_real_distribution<double> mantissa(0.5, 1.0);
+  std::uniform_int_distribution<int> exponent(-40, 40);
+  for (Dep* a : source_arrays(r))
+    for (int j = 1; j <= N; ++j) (*a)(j) = std::ldexp(mantissa(rng), exponent(rng));
+  for (int j = 1; j <= N; ++j) r.FREQ.BNU(j) = std::ldexp(mantissa(rng), exponent(rng));
+  // A few absorbers negative, so that the guard of the source functions is exercised.
+  r.BHYD.AHYD(3) = -1e50;
+  r.BHYD.AHLINE(4) = -1e50;
+  kapp_totals(r);
+  const BhydRec& h = r.BHYD;
+  const BheRec& he = r.BHE;
+  const OpsRec& o = r.OPS;
+  const Dep& BNU = r.FREQ.BNU;
+  for (int j = 1; j <= N; ++j) {
+    const double G = h.AH2P(j) + he.AHEMIN(j) + o.ALUKE(j) + o.AHOT(j);
+    const double acont = h.AHYD(j) + G + h.AHMIN(j) + o.AXCONT(j) + he.AHE1(j) + he.AHE2(j) +
+                         r.BC.AC1(j) + r.BMG.AMG1(j) + r.BAL.AAL1(j) + r.BSI.ASI1(j) +
+                         r.BFE.AFE1(j);
+    const double scont = acont > 0.0
+                             ? (G * BNU(j) + h.AHYD(j) * h.SHYD(j) + h.AHMIN(j) * h.SHMIN(j) +
+                                o.AXCONT(j) * o.SXCONT(j) + he.AHE1(j) * he.SHE1(j) +
+                                he.AHE2(j) * he.SHE2(j) + r.BC.AC1(j) * r.BC.SC1(j) +
+                                r.BMG.AMG1(j) * r.BMG.SMG1(j) + r.BAL.AAL1(j) * r.BAL.SAL1(j) +
+                                r.BSI.ASI1(j) * r.BSI.SSI1(j) + r.BFE.AFE1(j) * r.BFE.SFE1(j)) /
+                                   acont
+                             : BNU(j);
+    const double sigmac = h.SIGH(j) + he.SIGHE(j) + o.SIGEL(j) + h.SIGH2(j) + o.SIGX(j);
+    const double aline = o.ALINES(j) + h.AHLINE(j) + o.AXLINE(j);
+    const double sline =
+        aline > 0.0
+            ? (h.AHLINE(j) * h.SHLINE(j) + o.ALINES(j) * BNU(j) + o.AXLINE(j) * o.SXLINE(j)) / aline
+            : BNU(j);
+    const double sigmal = o.SIGLIN(j) + o.SIGXL(j);
+    EXPECT_EQ(r.OPTOT.ACONT(j), acont) << j;
+    EXPECT_EQ(r.OPTOT.SCONT(j), scont) << j;
+    EXPECT_EQ(r.OPTOT.SIGMAC(j), sigmac) << j;
+    EXPECT_EQ(r.OPTOT.ALINE(j), aline) << j;
+    EXPECT_EQ(r.OPTOT.SLINE(j), sline) << j;
+    EXPECT_EQ(r.OPTOT.SIGMAL(j), sigmal) << j;
+  }
+  EXPECT_EQ(r.OPTOT.SCONT(3), BNU(3));
+  EXPECT_EQ(r.OPTOT.SLINE(4), BNU(4));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Initial values of the element records: abundances, atomic masses and symbols of elements 1..99,
-// the ionization potentials quoted for the lightest and for the outermost elements of the packed
+// the reference ionization potentials of the lightest and of the outermost elements of the packed
 // table, and departure coefficients of 1.0 for every level.
 #include "common/elements.h"
 
@@ -64,18 +64,19 @@ ElemRec::ElemRec() {
 }
 
 PotionRec::PotionRec() {
-  struct Quoted {
+  struct Reference {
     int z, ion;
     float value;  // [cm^-1]
   };
-  // The values quoted with the table layout; every other slot waits for the full table.
-  constexpr Quoted QUOTED[] = {
+  // The reference values of H, He, Li, Ga and Es (the values data/potion.txt must hold there);
+  // every other slot waits for the full table.
+  constexpr Reference REFERENCE[] = {
       {1, 1, 109678.766f}, {2, 1, 198310.766f}, {2, 2, 438908.844f}, {3, 1, 43487.148f},
       {3, 2, 610079.0f},   {3, 3, 987660.125f}, {31, 1, 48387.629f}, {31, 2, 165458.0f},
       {31, 3, 247700.0f},  {31, 4, 517600.0f},  {31, 5, 726000.0f},  {99, 1, 51800.0f},
       {99, 2, 95000.0f},   {99, 3, 161000.0f},
   };
-  for (const Quoted& q : QUOTED) POTION(potion_slot(q.z, q.ion)) = sp(q.value);
+  for (const Reference& q : REFERENCE) POTION(potion_slot(q.z, q.ion)) = sp(q.value);
 }
 
 BhydRec::BhydRec() {

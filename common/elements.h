@@ -44,7 +44,7 @@ struct ElemRec {
 
 // POTION: ionization potentials [cm^-1], packed by element. Z = 1..30: Z+1 slots from Z(Z+1)/2
 // (stages I..Z, then 0 for the bare nucleus); Z = 31..99: five slots from 5Z+341 (stages I..V, 0
-// where no value is tabulated); slots 841..1000 are 0. The constructor sets the values quoted for
+// where no value is tabulated); slots 841..1000 are 0. The constructor sets the reference values of
 // H, He, Li, Ga and Es and zeros elsewhere; the full table of 840 laboratory values is loaded from
 // data/potion.txt at run start (load_potion, populations/atomic_data.h).
 struct PotionRec {

@@ -20,7 +20,7 @@ namespace {
 
 constexpr double T_H2_MAX = 9000;  // [K] no H2 estimate above
 
-// Step 5: the populations the opacity sources read, in this order.
+// The populations the opacity sources read, in this order.
 void fill_element_records(Run& run) {
   struct Call {
     double code;
@@ -55,8 +55,8 @@ double eqh2(const Run& run, int j) {
       1.5 * run.TEMP.TLOG(j));
 }
 
-// Step 6: XNFH2(J) = EQH2 XNFH^2 where T <= 9000 K, else 0. The square is formed first, as the
-// power binds tighter than the product: EQH2 (XNFH XNFH), not (EQH2 XNFH) XNFH.
+// The H2 estimate: XNFH2(J) = EQH2 XNFH^2 where T <= 9000 K, else 0. The square is formed first, as
+// the power binds tighter than the product: EQH2 (XNFH XNFH), not (EQH2 XNFH) XNFH.
 void h2_estimate(Run& run) {
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     run.TABLES.XNFH2(j) = 0;
@@ -67,7 +67,7 @@ void h2_estimate(Run& run) {
   }
 }
 
-// Step 7: the continuum opacity at every frequency of the set, with its listing lines.
+// The continuum opacity at every frequency of the set, with its listing lines.
 void frequency_loop(Run& run) {
   TablesRec& TB = run.TABLES;
   const int nrhox = run.RHOX.NRHOX;
@@ -92,7 +92,7 @@ void frequency_loop(Run& run) {
   }
 }
 
-// Step 8: the single-precision depth block of record 4.
+// The single-precision depth block of record 4.
 void fill_depth_block(Run& run) {
   TablesRec& TB = run.TABLES;
   const Run::TempRec& T = run.TEMP;
@@ -130,7 +130,7 @@ double element_code(int z) {
   return z + 0.02;
 }
 
-// Steps 9 to 11: all stages of every element, the molecules, and stages VII..X of Ca..Ni moved
+// The element table: all stages of every element, the molecules, and stages VII..X of Ca..Ni moved
 // into slot 5 of elements 50+k, 60+k, 70+k, 80+k.
 void fill_element_table(Run& run) {
   TablesRec& TB = run.TABLES;
@@ -166,7 +166,7 @@ void h2_co_estimates(Run& run) {
   }
 }
 
-// Step 13 a to e: the population and Doppler tables of depth J and their single copies.
+// The population and Doppler tables of depth J and their single copies.
 void depth_tables(Run& run, int j) {
   TablesRec& TB = run.TABLES;
   const double tk = run.TEMP.TK(j);
@@ -186,7 +186,7 @@ void depth_tables(Run& run, int j) {
   }
 }
 
-// Step 13 h and i: the listing of depth J.
+// The listing of depth J.
 void print_depth(Run& run, int j) {
   const TablesRec& TB = run.TABLES;
   constexpr const char* LINE = "(I5,1P,6E12.4,5X,2E12.4,0P,F10.2,I5)";

@@ -4,7 +4,7 @@
 // Inputs:  the model of earlier cards (RHOX, T, P, XNE, ABROSS, PRAD, VTURB, BHYD, BMIN, PRADK0).
 // Output:  the same quantities on the new grid; SCALE with rescaling also TEFF, FLUX, GRAV, GLOG,
 //          TAUROS, PTURB, PRADK, PZERO, PTOTAL.
-// Valid:   map1 extrapolates linearly beyond the ends of the old grid (the defined behaviour).
+// Valid:   map1 extrapolates linearly beyond the ends of the old grid (common/map1.h).
 // Deviations from the source: none; grids that do not increase and missing TEFF or GRAVITY are
 //          refused instead of giving undefined interpolations.
 #include "input/regrid.h"
@@ -106,7 +106,7 @@ void regrid_scale(Run& run, Card& card) {
     regrid_refuse(card, "SCALE",
                   "step dtau = " + std::to_string(dtau) + " in log10 TAUROS must be positive");
 
-  // Step 1: the first n depths, onto n new ones.
+  // Re-gridding: the first n depths of the model, onto n new ones equally spaced in log10 TAUROS.
   int& NRHOX = run.RHOX.NRHOX;
   NRHOX = n;
   Depth& TAUSTD = run.STATE.XNATOM;

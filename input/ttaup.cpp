@@ -1,11 +1,11 @@
 // ttaup — hydrostatic pressure integration on a Rosseland optical-depth grid.
-// Sources: Rosseland opacity table data/ttaup_kappa.txt (three documented rows and the start of a
+// Sources: Rosseland opacity table data/ttaup_kappa.txt (three reference rows and the start of a
 //          fourth; the other entries provisional, see data/PROVENANCE.md); predictor-corrector
 //          pair of Milne and Hamming (Hamming 1959, J. ACM 6, 37) in y = ln PTOTAL.
 // Inputs:  T(J) [K], TAU(J) Rosseland optical depth, PRAD(J), PTURB(J) [dyn cm^-2], GRAV [cm s^-2].
 // Output:  PTOTAL(J), P(J) [dyn cm^-2], ABSTD(J) [cm^2 g^-1].
 // Valid:   table 3.5 <= log10 T <= 5, -2 <= log10 P <= 6; outside, map1 extrapolates linearly
-//          from the end intervals (the defined behaviour, no error).
+//          from the end intervals (common/map1.h), without an error.
 // Deviations from the source: none. Grids the step h cannot describe (fewer than two depths,
 //          optical depths not positive and increasing) and zero gravity are refused up front.
 #include "input/ttaup.h"

@@ -39,7 +39,8 @@ void copy_entry(const Run& run, int entry, int mode1, double* number) {
   }
 }
 
-// Step 4 of the atom path: the Saha answer at every depth times the element's density.
+// Molecules off (or an element absent from the molecule list): the Saha answer at every depth,
+// times the element's number density XABUND XNATOM for the modes that ask for densities.
 void pops_saha(Run& run, double code, int mode, double* number) {
   const int iz = static_cast<int>(code);
   const int nion = pops_nion(code);

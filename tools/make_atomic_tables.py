@@ -34,21 +34,22 @@ N0_IPFTAB = 5           # first principal quantum number of the hydrogenic compl
 N_COMPLETE_FEGRPF = 10  # an iron-group list reaching the hydrogenic level n = 10 z counts as complete
 PFGROUND_CUT = 10500.0  # cm-1; pfground keeps the lowest term and every level below this energy
 
-# Values the program's documentation quotes; they replace the compilation's values.
-POTION_QUOTED = {
+# Reference values the tables must hold verbatim, in place of the compilation's values: the fixed
+# values the program's results rest on (see data/PROVENANCE.md).
+POTION_REFERENCE = {
     1: "109678.766", 2: "0",
     3: "198310.766", 4: "438908.844", 5: "0",
     6: "43487.148", 7: "610079", 8: "987660.125", 9: "0",
     496: "48387.629", 497: "165458", 498: "247700", 499: "517600", 500: "726000",
-    634: "0",  # Ce IV: documented as an empty slot (the stage lookup then takes Ce III's value)
+    634: "0",  # Ce IV: an empty slot (the stage lookup then takes Ce III's value)
     836: "51800", 837: "95000", 838: "161000", 839: "0", 840: "0",
 }
-IPFTAB_QUOTED = {
+IPFTAB_REFERENCE = {
     1: (200020001, 200020011, 201620881, 231228281, 378953411, 1359502),
     27: (874789691, 924795711, 99410492, 115213492, 169022242, 1361307),
 }
 # NELION -> (constant weight) or list of (g, E cm-1)
-PFGROUND_QUOTED = {
+PFGROUND_REFERENCE = {
     1: 2.0,
     31: [(1, "0"), (3, "16.4"), (5, "43.4"), (5, "10192.63")],
     32: [(2, "0"), (4, "63.42")],
@@ -151,7 +152,7 @@ def build_potion(at):
     for z in range(1, 100):
         for st in range(1, (z if z <= 30 else 5) + 1):
             slots[potion_slot(z, st) - 1] = at.ie_text.get((z, st), "0")
-    for s, v in POTION_QUOTED.items():
+    for s, v in POTION_REFERENCE.items():
         slots[s - 1] = v
     return slots
 
@@ -212,8 +213,8 @@ def unpack_word(w):
 def build_ipftab(at, slots):
     rows = []
     for n, z, st in ipftab_rows():
-        if n in IPFTAB_QUOTED:
-            rows.append((n, z, st, IPFTAB_QUOTED[n], "quoted"))
+        if n in IPFTAB_REFERENCE:
+            rows.append((n, z, st, IPFTAB_REFERENCE[n], "reference"))
             continue
         if st > z:  # bare nucleus: partition function 1, no tail
             rows.append((n, z, st, (pack_word(1.0, 1.0),) * 5 + (0,), "bare nucleus"))
@@ -270,8 +271,8 @@ def fmt_energy(e):
 
 def pfground_entry(at, nelion):
     z, st = (nelion - 1) // 6 + 1, (nelion - 1) % 6 + 1
-    if nelion in PFGROUND_QUOTED:
-        return z, st, PFGROUND_QUOTED[nelion], "quoted"
+    if nelion in PFGROUND_REFERENCE:
+        return z, st, PFGROUND_REFERENCE[nelion], "reference"
     if 114 <= nelion <= 168 or st > z:
         return z, st, 1.0, "none" if st <= z else "bare nucleus"
     lv = at.levels.get((z, st), [])
@@ -320,7 +321,7 @@ def main(argv):
         "  preceding slot). Z = 1..30: slot Z(Z+1)/2 - 1 + stage, stages I..Z, then 0 for the bare",
         "  nucleus. Z = 31..99: slot 5 Z + 340 + stage, stages I..V.",
         "Values are single-precision decimal constants: the loader rounds them to float.",
-        "Edits: slots 1-9 (H, He, Li), 496-500 (Ga) and 836-840 (Es) hold the program's documented",
+        "Edits: slots 1-9 (H, He, Li), 496-500 (Ga) and 836-840 (Es) hold the program's reference",
         "  values instead of NIST's (e.g. slot 1 109678.766 against NIST 109678.772).",
         "Generator: " + GENERATOR,
     ])
@@ -341,7 +342,7 @@ def main(argv):
         "  K2 = (w mod 100000)/10, KS = w mod 10; values K1 and K2 times 0.001, 0.01, 0.1, 1",
         "  (KS = 1..4) at points 2i-1, 2i. Word 6 = 100 x IP[0.001 eV] + G, G = 2 g(parent ground",
         "  term), the weight factor of the high-level tail. Bare-nucleus rows: U = 1, word 6 = 0.",
-        "Edits: rows 1 (H I) and 27 (O I) are the program's documented words verbatim.",
+        "Edits: rows 1 (H I) and 27 (O I) are the program's reference words verbatim.",
         "Generator: " + GENERATOR,
     ])
     lines += ["format atmotab-ipftab 1", "rows 365 words 6"]
@@ -394,7 +395,7 @@ def main(argv):
         "  and for stages beyond the bare nucleus.",
         "Columns: NELION, Z, stage, number of levels n (0 = constant), then n pairs g E[cm-1]",
         "  or, for n = 0, the constant weight. U(T) = sum g exp(-1.4387884 E / T).",
-        "Edits: NELION 1, 31, 32, 37, 43, 85, 327, 332 are the program's documented lists",
+        "Edits: NELION 1, 31, 32, 37, 43, 85, 327, 332 are the program's reference lists",
         "  (e.g. C I 16.4 / 43.4 cm-1 against NIST 16.4167 / 43.4135).",
         "Generator: " + GENERATOR,
     ])

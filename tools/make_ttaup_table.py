@@ -3,11 +3,11 @@
 
 The table holds log10 of the Rosseland mean opacity per gram [cm2 g-1] times 1000, as integers, at
 36 temperatures (log10 T = 3.5 .. 5.0) and 30 gas pressures (log10 P = -2 .. 6, P in dyn cm-2).
-Three rows are the program's documented values (log10 P = -2, 3 and 6, all 36 temperatures), and
+Three rows are the program's reference values (log10 P = -2, 3 and 6, all 36 temperatures), and
 so are the first six temperatures of the row log10 P = -1.5. Every other entry is provisional:
 
 * at each temperature, log10 kappa is interpolated linearly in log10 P between the nearest
-  documented entries below and above (for the first six temperatures the row -1.5 is one of them);
+  reference entries below and above (for the first six temperatures the row -1.5 is one of them);
 * the result is rounded to the nearest integer, halves away from zero, in exact rational
   arithmetic (no floating-point rounding enters).
 
@@ -31,7 +31,7 @@ TABP = ([Fraction(-4 + i, 2) for i in range(7)]
         + [Fraction(16 + i, 5) for i in range(15)])
 assert len(TABT) == 36 and len(TABP) == 30
 
-# Documented rows, all 36 temperatures from log10 T = 3.5 upward, keyed by row number (1-based).
+# Reference rows, all 36 temperatures from log10 T = 3.5 upward, keyed by row number (1-based).
 GIVEN = {
     1: [-4254, -4220, -4147, -3936, -3601, -3206, -2787, -2361, -1944, -1540, -1161, -838,
         -632, -553, -533, -532, -537, -542, -545, -541, -525, -500, -489, -488, -493, -489,
@@ -43,7 +43,7 @@ GIVEN = {
          1174, 1384, 1604, 1821, 2024, 2427, 2781, 3047, 3159, 3092, 2918, 2734, 2570, 2415,
          2267, 1993, 1704, 1107, 557, 145],
 }
-# The documented start of row 2 (log10 P = -1.5): its first six temperatures.
+# The reference start of row 2 (log10 P = -1.5): its first six temperatures.
 ROW2_START = [-4257, -4220, -4175, -4039, -3758, -3394]
 
 
@@ -56,7 +56,7 @@ def round_half_away(x):
 
 def build():
     """The table as rows[k][i] (k = pressure row 0..29, i = temperature 0..35) and row tags."""
-    known = {}  # (k, i) -> documented value
+    known = {}  # (k, i) -> reference value
     for row, values in GIVEN.items():
         for i, v in enumerate(values):
             known[(row - 1, i)] = v
@@ -90,13 +90,13 @@ def decimal(x):
 
 HEADER = """\
 # TTAUP_KAPPA: Rosseland mean opacity of the pressure integration ttaup, log10 kappa x 1000
-# Source: the program's documented rows (log10 P = -2, 3, 6 in full; log10 P = -1.5 for the first
+# Source: the program's reference rows (log10 P = -2, 3, 6 in full; log10 P = -1.5 for the first
 #   six temperatures); all other entries provisional, interpolated (see data/PROVENANCE.md).
-# Columns: row k (1..30), log10 P [dyn cm-2] of the row, tag (given: documented row; partial:
-#   documented for the first six temperatures only; interp: interpolated), then 36 integers
+# Columns: row k (1..30), log10 P [dyn cm-2] of the row, tag (given: reference row; partial:
+#   reference values for the first six temperatures only; interp: interpolated), then 36 integers
 #   1000 x log10 kappa_Ross [cm2 g-1] at log10 T [K] =
 #   {tabt}
-# Edits: entries not documented are linear in log10 P between the nearest documented entries of
+# Edits: the other entries are linear in log10 P between the nearest reference entries of
 #   the same temperature, rounded to the nearest integer (halves away from zero).
 # Generator: tools/make_ttaup_table.py
 format atmotab-ttaup_kappa 1

@@ -131,7 +131,7 @@ TEST(potion, slot_layout) {
   EXPECT_EQ(next, 841);
 }
 
-TEST(potion, quoted_values_and_zeros) {
+TEST(potion, reference_values_and_zeros) {
   PotionRec p;
   struct Case {
     int slot;

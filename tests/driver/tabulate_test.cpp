@@ -121,7 +121,7 @@ TEST(tabulate, h2_estimate_squares_the_hydrogen_density_first) {
   EXPECT_GT(order_matters, 0) << "no depth tells the two orders apart";
 }
 
-TEST(tabulate, line_strength_maxima_in_the_designed_order) {
+TEST(tabulate, line_strength_maxima_recomputed_depth_by_depth) {
   Tabulated t;
   const atmotab::Run& run = *t.run;
   const TablesRec& TB = run.TABLES;

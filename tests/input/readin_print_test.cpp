@@ -131,7 +131,7 @@ std::string printed_values(const Run& r) {
   return v;
 }
 
-// The begin-card printouts written by gfortran from values.txt, with the formats as designed.
+// The begin-card printouts written by gfortran from values.txt, with the listing's formats.
 constexpr const char* BEGIN_CARD_REFERENCE = R"(
 program begin_card
   implicit none

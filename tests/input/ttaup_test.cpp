@@ -20,7 +20,7 @@ using Table = Arr<double, TTAUP_NT, TTAUP_NP>;
 TEST(ttaup_table, layout_and_provisional_rows) {
   Table tab;
   ttaup_load(embedded_data("ttaup_kappa.txt"), tab);
-  // Temperature runs fastest: the ends of the documented rows 1 (log P = -2), 2 (its documented
+  // Temperature runs fastest: the ends of the reference rows 1 (log P = -2), 2 (its reference
   // start), 15 (log P = 3) and 30 (log P = 6).
   EXPECT_EQ(tab(1, 1), -4.254);
   EXPECT_EQ(tab(36, 1), -0.437);
@@ -28,10 +28,10 @@ TEST(ttaup_table, layout_and_provisional_rows) {
   EXPECT_EQ(tab(22, 15), 1.255);
   EXPECT_EQ(tab(1, 30), -1.119);
   EXPECT_EQ(tab(36, 30), 0.145);
-  // Provisional entries, linear in log10 P between documented ones, worked by hand:
+  // Provisional entries, linear in log10 P between reference ones, worked by hand:
   // row 8 (log P = 1.25), T node 1: -4257 + (2.75/4.5)(-3256 + 4257) = -3645.28 -> -3645;
-  // row 8, T node 7 (row 2 not documented there): -2787 + (3.25/5)(-2339 + 2787) = -2495.8 ->
-  // -2496; row 20 (log P = 4), T node 36: -408 + (1/3)(145 + 408) = -223.67 -> -224.
+  // row 8, T node 7 (row 2 has no reference value there): -2787 + (3.25/5)(-2339 + 2787) = -2495.8
+  // -> -2496; row 20 (log P = 4), T node 36: -408 + (1/3)(145 + 408) = -223.67 -> -224.
   EXPECT_EQ(tab(1, 8), -3.645);
   EXPECT_EQ(tab(7, 8), -2.496);
   EXPECT_EQ(tab(36, 20), -0.224);
@@ -126,7 +126,7 @@ TEST(ttaup, grey_solar_model_converges_in_hydrostatic_equilibrium) {
 
   // Cross-check at TAU = 1 (depth 56) against the MARCS 2008 solar model (examples/sun.mod,
   // lgTauR = 0: T = 6235 K, Pg = 1.1865e5 dyn cm^-2, KappaRoss = 0.7454 cm2 g-1). The grey law is
-  // 90 K cooler there, and the opacity table is provisional between its documented rows, so only
+  // 90 K cooler there, and the opacity table is provisional between its reference rows, so only
   // agreement to 10 % is asked for.
   EXPECT_NEAR(g.TAU(56), 1.0, 1e-12);
   EXPECT_NEAR(g.P(56), 1.1865e5, 0.10 * 1.1865e5);

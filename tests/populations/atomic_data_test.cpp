@@ -1,5 +1,5 @@
 // Loaders of the atomic data tables: the embedded texts come back in the program's index order.
-// Expected values are the documented check values of the tables (ionization potentials, the
+// Expected values are the reference values these tables must hold (ionization potentials, the
 // packed H I and O I rows, the Fe I and Ca I iron-group rows, the ground-level lists), not
 // re-readings of the loader's own output.
 #include "populations/atomic_data.h"
@@ -116,7 +116,7 @@ TEST(atomic_data, pfground_lists) {
   ASSERT_EQ(p.NLEV(31), 4);
   EXPECT_EQ(p.E(p.LOC(31) + 3), sp(10192.63f));
   EXPECT_EQ(p.G(p.LOC(31) + 3), 5.0);
-  // Worked sums, by hand from the documented lists at T = 5000 K (c = 1.4387884/5000):
+  // Worked sums, by hand from the reference lists at T = 5000 K (c = 1.4387884/5000):
   // O I: 5 + 3 e^(-158.265 c) + e^(-226.977 c); Ba II: 2 + 4 e^(-4873.852 c) + 6 e^(-5674.807 c).
   const double c = 1.4387884 / 5000.0;
   EXPECT_NEAR(pfground_sum(p, 43, 5000.0), 5 + 3 * std::exp(-158.265 * c) + std::exp(-226.977 * c),

@@ -185,7 +185,7 @@ TEST(pftable, oxygen_row_between_points_and_beyond_the_last) {
   EXPECT_NEAR(part(p.r, 8, 1), ref, 1e-6 * ref);
 }
 
-TEST(pfground, documented_lists_by_hand) {
+TEST(pfground, reference_lists_by_hand) {
   PopsRun p;
   const double t = 4000.0, c = 1.4387884 / t;
   struct Case {

@@ -194,7 +194,7 @@ class Ipftab(unittest.TestCase):
     ROW1 = [2.000, 2.000, 2.000, 2.001, 2.016, 2.088, 2.312, 2.828, 3.789, 5.341]
     ROW27 = [8.747, 8.969, 9.247, 9.571, 9.94, 10.49, 11.52, 13.49, 16.9, 22.24]
 
-    def test_documented_rows_decode(self):
+    def test_reference_rows_decode(self):
         t = load_ipftab()
         for row, z, ion, vals, g in ((1, 1, 1, self.ROW1, 2), (27, 8, 1, self.ROW27, 7)):
             tz, tion, words = t[row]
@@ -218,7 +218,7 @@ class Ipftab(unittest.TestCase):
             self.assertEqual(set(t[row][2][:5]), {100010001})
 
     @unittest.skipIf(raw_dir() is None, "raw NIST data (../shared/data/atomic) not available")
-    def test_method_reproduces_documented_rows(self):
+    def test_method_reproduces_reference_rows(self):
         sys.path.insert(0, os.path.dirname(TOOL))
         import make_atomic_tables as gen
         at = gen.Atomic(raw_dir())
@@ -248,7 +248,7 @@ class Ipftab(unittest.TestCase):
 
 
 class Fegrpf(unittest.TestCase):
-    def test_documented_values(self):
+    def test_reference_values(self):
         f = load_fegrpf()
         self.assertEqual([round(v, 3) for v in f[(26, 1, 1)]], [19.692] * 7)
         self.assertEqual([round(v, 3) for v in f[(20, 1, 1)]], [1.0] * 7)
@@ -286,7 +286,7 @@ class Fegrpf(unittest.TestCase):
 
 
 class Pfground(unittest.TestCase):
-    def test_documented_lists(self):
+    def test_reference_lists(self):
         pg = load_pfground()
         cases = {
             1: 2.0, 37: 4.0, 85: 4.0,

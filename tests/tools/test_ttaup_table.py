@@ -26,7 +26,7 @@ class TtaupTable(unittest.TestCase):
             with open(out, encoding="utf-8") as a, open(TABLE, encoding="utf-8") as b:
                 self.assertEqual(a.read(), b.read())
 
-    def test_documented_rows_and_tags(self):
+    def test_reference_rows_and_tags(self):
         r = rows()
         self.assertEqual(len(r), 30)
         tags = [row[2] for row in r]
@@ -38,8 +38,8 @@ class TtaupTable(unittest.TestCase):
         self.assertEqual(int(r[14][3 + 21]), 1255)
         self.assertEqual(int(r[29][3 + 24]), 3159)
 
-    def test_interpolated_rows_lie_between_their_documented_neighbours(self):
-        # Linear in log10 P: each provisional entry lies between (or on) the documented values
+    def test_interpolated_rows_lie_between_their_reference_neighbours(self):
+        # Linear in log10 P: each provisional entry lies between (or on) the reference values
         # that bracket it at its temperature.
         r = rows()
         val = [[int(v) for v in row[3:]] for row in r]

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that the C++ sources follow .clang-format, then builds atmotab and runs every test: an
-# optimised build (build/) and a build under AddressSanitizer and UndefinedBehaviorSanitizer with
-# array bound checks (build-asan/).
+# optimised build (build/, with the benchmarks compiled but not run) and a build under
+# AddressSanitizer and UndefinedBehaviorSanitizer with array bound checks (build-asan/). Both
+# builds treat compiler warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -11,11 +12,12 @@ if command -v clang-format >/dev/null; then
   echo "clang-format: sources follow .clang-format"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DATMOTAB_WERROR=ON -DATMOTAB_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Release -DATMOTAB_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Release -DATMOTAB_SANITIZE=ON \
+  -DATMOTAB_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 # The Python tests do not depend on the build flavour; they ran above.
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -227,7 +227,9 @@ TEST(regrid_scale, rescaling_a_grey_model_to_another_teff) {
     EXPECT_NEAR(a.RHOX.RHOX(j) * a.TEFF.GRAV + a.PZERO.PZERO, a.STATE.PTOTAL(j),
                 1e-13 * a.STATE.PTOTAL(j))
         << j;
-    if (j > 1) EXPECT_GT(a.STATE.P(j), a.STATE.P(j - 1)) << j;
+    if (j > 1) {
+      EXPECT_GT(a.STATE.P(j), a.STATE.P(j - 1)) << j;
+    }
   }
   // Against the grey 5777 K model: the re-grid's own change (onto_the_same_rosseland_depths)
   // carried through the rescaling. Measured: T within 0.16 % (deep, where T rises steeply), P

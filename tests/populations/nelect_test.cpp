@@ -63,7 +63,9 @@ TEST(nelect, solar_layer_matches_independent_saha) {
     const double ne = p.r.STATE.XNE(1);
     const double ref = independent_ne(p.r, c.t, c.p);
     EXPECT_NEAR(ne, ref, 0.10 * ref) << "T = " << c.t << " P = " << c.p;
-    if (c.t == 5800.0) EXPECT_NEAR(std::log10(ne), 13.4, 0.5);  // photospheric ne ~ 1e13..1e14
+    if (c.t == 5800.0) {
+      EXPECT_NEAR(std::log10(ne), 13.4, 0.5);  // photospheric ne ~ 1e13..1e14
+    }
   }
 }
 
@@ -78,7 +80,9 @@ TEST(nelect, leaves_consistent_state_on_every_depth) {
     // Atomic mass unit 1.66e-24 g as a single-precision constant.
     EXPECT_EQ(p.r.STATE.RHO(j), p.r.ELEM.WTMOLE * 1.660000002856575e-24 * p.r.STATE.XNATOM(j)) << j;
     EXPECT_GT(p.r.STATE.XNE(j), 0);
-    if (j > 1) EXPECT_GT(p.r.STATE.XNE(j), p.r.STATE.XNE(j - 1));  // hotter and denser
+    if (j > 1) {
+      EXPECT_GT(p.r.STATE.XNE(j), p.r.STATE.XNE(j - 1));  // hotter and denser
+    }
   }
 }
 

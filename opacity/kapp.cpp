@@ -34,49 +34,78 @@ void clear(Dep* a, int n) {
     for (int j = 1; j <= n; ++j) (*a)(j) = 0.0;
 }
 
-// Sets TOTAL(J) to the first term X(J) of a sum, or adds X(J) to it (J = 1..N).
-void add(Dep& total, bool& started, const Dep& x, int n) {
-  if (started) {
-    for (int j = 1; j <= n; ++j) total(j) += x(j);
-  } else {
-    for (int j = 1; j <= n; ++j) total(j) = x(j);
-    started = true;
-  }
-}
+// The arrays of the rows that enter one total, in row order.
+struct Terms {
+  const double* lte[NOPACITY_ROWS];        // LTE absorbers (source function BNU)
+  const double* absorber[NOPACITY_ROWS];   // the other absorbers ...
+  const double* source[NOPACITY_ROWS];     // ... and their source functions
+  const double* scatterer[NOPACITY_ROWS];  // scatterers
+  int nlte = 0, nabs = 0, nscat = 0;
+};
 
-// The same for the term A(J) S(J).
-void add_product(Dep& total, bool& started, const Dep& a, const Dep& s, int n) {
-  if (started) {
-    for (int j = 1; j <= n; ++j) total(j) += a(j) * s(j);
-  } else {
-    for (int j = 1; j <= n; ++j) total(j) = a(j) * s(j);
-    started = true;
-  }
-}
-
-// The absorption A, source function S and scattering SIG of the rows that enter TOTAL.
-void sum_rows(const std::array<OpacityRow, NOPACITY_ROWS>& rows, OpacityTotal total, const Dep& BNU,
-              int n, Dep& A, Dep& S, Dep& SIG) {
-  Dep G;
-  bool lte = false, absorption = false, source = false, scattering = false;
-  for (const OpacityRow& r : rows)
-    if (r.total == total && r.absorption != nullptr && r.source == &BNU)
-      add(G, lte, *r.absorption, n);
-  if (lte) {
-    add(A, absorption, G, n);
-    add_product(S, source, G, BNU, n);
-  }
+Terms terms_of(const std::array<OpacityRow, NOPACITY_ROWS>& rows, OpacityTotal total,
+               const Dep* BNU) {
+  Terms t;
   for (const OpacityRow& r : rows) {
     if (r.total != total) continue;
-    if (r.absorption != nullptr && r.source != &BNU) {
-      add(A, absorption, *r.absorption, n);
-      add_product(S, source, *r.absorption, *r.source, n);
+    if (r.absorption != nullptr && r.source == BNU) {
+      t.lte[t.nlte++] = r.absorption->data();
+    } else if (r.absorption != nullptr) {
+      t.absorber[t.nabs] = r.absorption->data();
+      t.source[t.nabs++] = r.source->data();
     }
-    if (r.scattering != nullptr) add(SIG, scattering, *r.scattering, n);
+    if (r.scattering != nullptr) t.scatterer[t.nscat++] = r.scattering->data();
   }
-  if (!absorption) clear(&A, n);
-  if (!scattering) clear(&SIG, n);
-  for (int j = 1; j <= n; ++j) S(j) = A(j) > 0.0 ? S(j) / A(j) : BNU(j);
+  return t;
+}
+
+// TOTAL(i) = X(i), or TOTAL(i) + X(i) once the sum has started, for i < N.
+void add(double* total, const double* x, bool& started, int n) {
+  if (started)
+    for (int i = 0; i < n; ++i) total[i] += x[i];
+  else
+    for (int i = 0; i < n; ++i) total[i] = x[i];
+  started = true;
+}
+
+// The same for the term X(i) Y(i).
+void add_product(double* total, const double* x, const double* y, bool& started, int n) {
+  if (started)
+    for (int i = 0; i < n; ++i) total[i] += x[i] * y[i];
+  else
+    for (int i = 0; i < n; ++i) total[i] = x[i] * y[i];
+  started = true;
+}
+
+// The absorption A, source function S and scattering SIG of the terms T at depths 1..N, each sum
+// formed left to right from its first term; G, the sum of the LTE absorbers, is formed first.
+void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S, Dep& SIG) {
+  double G[NDEPTH];
+  bool lte = false, absorption = false, source = false, scattering = false;
+  for (int k = 0; k < t.nlte; ++k) add(G, t.lte[k], lte, n);
+  if (lte) {
+    add(A.data(), G, absorption, n);
+    add_product(S.data(), G, BNU.data(), source, n);
+  }
+  for (int k = 0; k < t.nabs; ++k) {
+    add(A.data(), t.absorber[k], absorption, n);
+    add_product(S.data(), t.absorber[k], t.source[k], source, n);
+  }
+  for (int k = 0; k < t.nscat; ++k) add(SIG.data(), t.scatterer[k], scattering, n);
+  for (int j = 1; j <= n; ++j) {
+    if (!absorption) A(j) = 0.0;
+    if (!scattering) SIG(j) = 0.0;
+    S(j) = A(j) > 0.0 ? S(j) / A(j) : BNU(j);
+  }
+}
+
+// The totals of OPTOT from the source arrays named by ROWS.
+void totals(Run& run, const std::array<OpacityRow, NOPACITY_ROWS>& rows) {
+  const int n = run.RHOX.NRHOX;
+  const Dep& BNU = run.FREQ.BNU;
+  OptotRec& t = run.OPTOT;
+  sum_terms(terms_of(rows, OpacityTotal::Continuum, &BNU), BNU, n, t.ACONT, t.SCONT, t.SIGMAC);
+  sum_terms(terms_of(rows, OpacityTotal::Line, &BNU), BNU, n, t.ALINE, t.SLINE, t.SIGMAL);
 }
 
 }  // namespace
@@ -129,22 +158,17 @@ void kapp(Run& run, int N, int& NSTEPS, double& STEPWT) {
   NSTEPS = 1;
   STEPWT = 1.0;
   const int n = run.RHOX.NRHOX;
-  for (const OpacityRow& r : kapp_rows(run)) {
+  const std::array<OpacityRow, NOPACITY_ROWS> rows = kapp_rows(run);
+  for (const OpacityRow& r : rows) {
     clear(r.absorption, n);
     if (r.source != &run.FREQ.BNU) clear(r.source, n);
     clear(r.scattering, n);
   }
   for (int i = 1; i <= NIFOP; ++i)
     if (run.IF.IFOP(i) == 1 && ROUTINES[i - 1] != nullptr) ROUTINES[i - 1](run);
-  kapp_totals(run);
+  totals(run, rows);
 }
 
-void kapp_totals(Run& run) {
-  const auto rows = kapp_rows(run);
-  const int n = run.RHOX.NRHOX;
-  OptotRec& t = run.OPTOT;
-  sum_rows(rows, OpacityTotal::Continuum, run.FREQ.BNU, n, t.ACONT, t.SCONT, t.SIGMAC);
-  sum_rows(rows, OpacityTotal::Line, run.FREQ.BNU, n, t.ALINE, t.SLINE, t.SIGMAL);
-}
+void kapp_totals(Run& run) { totals(run, kapp_rows(run)); }
 
 }  // namespace atmotab

@@ -1,59 +1,90 @@
 #!/usr/bin/env python3
-"""Record the results of the regression cases (tests/regression/<case>/expected.txt) from a built
-atmotab: the FNV-1a digests of the listing and of both table files, and every 250th listing line.
+"""Record the regression cases of tests/regression/ anew from a built atmotab.
 
-Run after an intended change of the results, and say in the commit what changed and why:
-    tools/update_regression.py build/atmotab
+Each case is one model of examples/ on fewer depths, run with a shorter edge list, so that the full
+dumps of its results stay small enough to read and to diff. This tool writes
+
+  tests/regression/edges.txt       every EDGE_STRIDE-th edge of examples/edges.txt, and the last
+  tests/regression/<case>/deck.txt the example deck with DEPTHS of its depth cards, the first and
+                                   the last among them
+and then runs the regression test program of BUILD_DIR with ATMOTAB_UPDATE_REGRESSION=1, which
+writes <case>/listing.txt (the listing) and <case>/table.txt, <case>/maxima.txt (every value of
+every record of the two table files, see tests/regression/table_dump.h).
+
+Run it after an intended change of the results (or of the inputs), and say in the commit what
+changed and why:
+    tools/update_regression.py build
 """
 import os
 import subprocess
 import sys
-import tempfile
 
-CASES = {  # case: (deck, edge list), relative to the source root
-    "solar": ("examples/sun.deck", "examples/edges.txt"),
-    "cool": ("examples/cool4000.deck", "examples/edges.txt"),
-    "hot": ("examples/warm7750.deck", "examples/edges.txt"),
-}
-SAMPLE_EVERY = 250
+CASES = {"solar": "examples/sun.deck", "cool": "examples/cool4000.deck",
+         "hot": "examples/warm7750.deck"}
+EDGES = "examples/edges.txt"
+DEPTHS = 15
+EDGE_STRIDE = 6
 
 
-def fnv1a(data):
-    h = 14695981039346656037
-    for c in data:
-        h = ((h ^ c) * 1099511628211) & 0xFFFFFFFFFFFFFFFF
-    return "%016x" % h
+def thin_deck(lines, depths):
+    """The deck LINES with DEPTHS of the depth cards of its READ DECK card, evenly spread."""
+    out = []
+    i = 0
+    while i < len(lines):
+        words = lines[i].split()
+        if words[:2] == ["READ", "DECK"]:
+            n = int(words[2])
+            keep = sorted({round(k * (n - 1) / (depths - 1)) for k in range(depths)})
+            out.append(" ".join(["READ", "DECK", str(len(keep))] + words[3:]))
+            out.extend(lines[i + 1 + k] for k in keep)
+            i += 1 + n
+        else:
+            out.append(lines[i])
+            i += 1
+    return out
+
+
+def thin_edges(text, stride):
+    """Every STRIDE-th value of the edge list TEXT and its last one, seven to a card, then 0."""
+    values = []
+    for token in text.split():
+        if float(token) == 0:
+            break
+        values.append(token)
+    keep = values[::stride]
+    if keep[-1] is not values[-1]:
+        keep.append(values[-1])
+    cards = [" ".join(keep[k:k + 7]) for k in range(0, len(keep), 7)]
+    return "\n".join(cards) + "\n0.\n"
 
 
 def main(argv):
     if len(argv) != 1:
         print(__doc__, file=sys.stderr)
         return 2
-    binary = os.path.abspath(argv[0])
+    build = os.path.abspath(argv[0])
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    for case, (deck, edges) in CASES.items():
-        with tempfile.TemporaryDirectory() as tmp:
-            t10, t11 = os.path.join(tmp, "t10"), os.path.join(tmp, "t11")
-            with open(os.path.join(root, deck), "rb") as cards:
-                run = subprocess.run([binary, "--edges", os.path.join(root, edges), "--table", t10,
-                                      "--maxima", t11], stdin=cards, capture_output=True, check=False)
-            if run.returncode != 0:
-                print(f"{case}: atmotab exited {run.returncode}: {run.stderr.decode()}", file=sys.stderr)
-                return 1
-            with open(t10, "rb") as f:
-                table = f.read()
-            with open(t11, "rb") as f:
-                maxima = f.read()
-        listing = run.stdout
-        out = [f"deck {deck}", f"edges {edges}", f"listing {fnv1a(listing)}", f"table {fnv1a(table)}",
-               f"maxima {fnv1a(maxima)}"]
-        for n, line in enumerate(listing.decode("latin-1").split("\n"), 1):
-            if n % SAMPLE_EVERY == 1 and line:
-                out.append(f"line {n} {line}")
-        os.makedirs(os.path.join(root, "tests", "regression", case), exist_ok=True)
-        with open(os.path.join(root, "tests", "regression", case, "expected.txt"), "w") as f:
-            f.write("\n".join(out) + "\n")
-        print(f"{case}: {len(listing)} listing bytes, {len(table)} + {len(maxima)} table bytes")
+    reg = os.path.join(root, "tests", "regression")
+    with open(os.path.join(root, EDGES), encoding="ascii") as f:
+        edges = thin_edges(f.read(), EDGE_STRIDE)
+    with open(os.path.join(reg, "edges.txt"), "w", encoding="ascii") as f:
+        f.write(edges)
+    for case, deck in CASES.items():
+        with open(os.path.join(root, deck), encoding="ascii") as f:
+            lines = f.read().splitlines()
+        os.makedirs(os.path.join(reg, case), exist_ok=True)
+        with open(os.path.join(reg, case, "deck.txt"), "w", encoding="ascii") as f:
+            f.write("\n".join(thin_deck(lines, DEPTHS)) + "\n")
+    program = os.path.join(build, "tests", "atmotab_regression")
+    env = dict(os.environ, ATMOTAB_UPDATE_REGRESSION="1")
+    run = subprocess.run([program, "--gtest_filter=cases/Regression.*"], env=env, check=False)
+    if run.returncode != 0:
+        print(f"update_regression: {program} exited {run.returncode}", file=sys.stderr)
+        return 1
+    for case in CASES:
+        sizes = [os.path.getsize(os.path.join(reg, case, n))
+                 for n in ("listing.txt", "table.txt", "maxima.txt")]
+        print(f"{case}: listing {sizes[0]} bytes, table dump {sizes[1]}, maxima dump {sizes[2]}")
     return 0
 
 

@@ -29,6 +29,11 @@ using Dep = Arr<double, NDEPTH>;  // one per-depth array
 template <int K>
 using DepK = Arr<double, NDEPTH, K>;  // K consecutive per-depth arrays, column s = &X(1,s)
 
+// Pins the layout of a record of depth arrays: field F of record R starts at depth array FIRST
+// (1-based).
+#define ATMOTAB_DEPTH_FIELD_AT(R, F, first) \
+  static_assert(offsetof(R, F) == ((first)-1) * sizeof(Dep), #R "." #F " out of place")
+
 // ELEM: element data. ABUND, ATMASS and ELEMSYM start from the tables of elements.cpp (single-
 // precision constants widened to double); XABUND and WTMOLE are derived at the begin card.
 struct ElemRec {
@@ -197,35 +202,31 @@ struct BfeRec {
   BfeRec();
 };
 
-// Offsets in 99-slot depth arrays: field F of record R starts at depth array `first` (1-based).
-#define ATMOTAB_AT(R, F, first) \
-  static_assert(offsetof(R, F) == ((first)-1) * sizeof(Dep), #R "." #F " out of place")
-ATMOTAB_AT(BhydRec, AHYD, 9);
-ATMOTAB_AT(BhydRec, BMIN, 12);
-ATMOTAB_AT(BhydRec, XNFPH, 19);
-ATMOTAB_AT(BhydRec, XNFH, 21);
-ATMOTAB_AT(BheRec, AHE1, 30);
-ATMOTAB_AT(BheRec, BHE2, 32);
-ATMOTAB_AT(BheRec, AHE2, 38);
-ATMOTAB_AT(BheRec, XNFPHE, 42);
-ATMOTAB_AT(BheRec, XNFHE, 45);
-ATMOTAB_AT(BbRec, XNFPB, 8);
-ATMOTAB_AT(BcRec, XNFPC, 17);
-ATMOTAB_AT(BcRec, BC2, 19);
-ATMOTAB_AT(BoRec, XNFPO, 14);
-ATMOTAB_AT(BoRec, BO2, 15);
-ATMOTAB_AT(BnaRec, XNFPNA, 9);
-ATMOTAB_AT(BmgRec, XNFPMG, 14);
-ATMOTAB_AT(BmgRec, BMG2, 16);
-ATMOTAB_AT(BalRec, XNFPAL, 12);
-ATMOTAB_AT(BalRec, BAL2, 14);
-ATMOTAB_AT(BsiRec, XNFPSI, 14);
-ATMOTAB_AT(BsiRec, BSI2, 16);
-ATMOTAB_AT(BkRec, XNFPK, 9);
-ATMOTAB_AT(BcaRec, BCA2, 9);
-ATMOTAB_AT(BcaRec, XNFPCA, 14);
-ATMOTAB_AT(BfeRec, XNFPFE, 18);
-#undef ATMOTAB_AT
+ATMOTAB_DEPTH_FIELD_AT(BhydRec, AHYD, 9);
+ATMOTAB_DEPTH_FIELD_AT(BhydRec, BMIN, 12);
+ATMOTAB_DEPTH_FIELD_AT(BhydRec, XNFPH, 19);
+ATMOTAB_DEPTH_FIELD_AT(BhydRec, XNFH, 21);
+ATMOTAB_DEPTH_FIELD_AT(BheRec, AHE1, 30);
+ATMOTAB_DEPTH_FIELD_AT(BheRec, BHE2, 32);
+ATMOTAB_DEPTH_FIELD_AT(BheRec, AHE2, 38);
+ATMOTAB_DEPTH_FIELD_AT(BheRec, XNFPHE, 42);
+ATMOTAB_DEPTH_FIELD_AT(BheRec, XNFHE, 45);
+ATMOTAB_DEPTH_FIELD_AT(BbRec, XNFPB, 8);
+ATMOTAB_DEPTH_FIELD_AT(BcRec, XNFPC, 17);
+ATMOTAB_DEPTH_FIELD_AT(BcRec, BC2, 19);
+ATMOTAB_DEPTH_FIELD_AT(BoRec, XNFPO, 14);
+ATMOTAB_DEPTH_FIELD_AT(BoRec, BO2, 15);
+ATMOTAB_DEPTH_FIELD_AT(BnaRec, XNFPNA, 9);
+ATMOTAB_DEPTH_FIELD_AT(BmgRec, XNFPMG, 14);
+ATMOTAB_DEPTH_FIELD_AT(BmgRec, BMG2, 16);
+ATMOTAB_DEPTH_FIELD_AT(BalRec, XNFPAL, 12);
+ATMOTAB_DEPTH_FIELD_AT(BalRec, BAL2, 14);
+ATMOTAB_DEPTH_FIELD_AT(BsiRec, XNFPSI, 14);
+ATMOTAB_DEPTH_FIELD_AT(BsiRec, BSI2, 16);
+ATMOTAB_DEPTH_FIELD_AT(BkRec, XNFPK, 9);
+ATMOTAB_DEPTH_FIELD_AT(BcaRec, BCA2, 9);
+ATMOTAB_DEPTH_FIELD_AT(BcaRec, XNFPCA, 14);
+ATMOTAB_DEPTH_FIELD_AT(BfeRec, XNFPFE, 18);
 
 // Total depth arrays per record.
 static_assert(sizeof(BhydRec) == 21 * sizeof(Dep));

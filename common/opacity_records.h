@@ -80,13 +80,10 @@ struct AbtotRec {
   Dep ALPHA;  // ALPHA(J)  scattering fraction; nothing fills it (stays 0)
 };
 
-#define ATMOTAB_AT(R, F, first) \
-  static_assert(offsetof(R, F) == ((first)-1) * sizeof(Dep), #R "." #F " out of place")
-ATMOTAB_AT(OpsRec, SIGEL, 4);
-ATMOTAB_AT(OpsRec, SXCONT, 12);
-ATMOTAB_AT(OptotRec, SIGMAL, 6);
-ATMOTAB_AT(AbtotRec, ALPHA, 2);
-#undef ATMOTAB_AT
+ATMOTAB_DEPTH_FIELD_AT(OpsRec, SIGEL, 4);
+ATMOTAB_DEPTH_FIELD_AT(OpsRec, SXCONT, 12);
+ATMOTAB_DEPTH_FIELD_AT(OptotRec, SIGMAL, 6);
+ATMOTAB_DEPTH_FIELD_AT(AbtotRec, ALPHA, 2);
 static_assert(sizeof(OpsRec) == 12 * sizeof(Dep));
 static_assert(sizeof(OptotRec) == 6 * sizeof(Dep));
 static_assert(sizeof(AbtotRec) == 2 * sizeof(Dep));

@@ -46,6 +46,21 @@ int exponent_text(char* p, char letter, int expo, int ndig) {
 
 void put_stars(std::string& out, int w) { out.append(static_cast<std::size_t>(w), '*'); }
 
+// The start of a field of width W whose digits take LEN characters (sign included): the blanks,
+// the sign and, with LEAD_ZERO, a zero before the point (one character more). False, with W
+// asterisks written, when the field is too narrow.
+bool start_field(std::string& out, int w, int len, bool neg, bool lead_zero) {
+  if (lead_zero) ++len;
+  if (len > w) {
+    put_stars(out, w);
+    return false;
+  }
+  out.append(static_cast<std::size_t>(w - len), ' ');
+  if (neg) out.push_back('-');
+  if (lead_zero) out.push_back('0');
+  return true;
+}
+
 // Right-justifies the LEN characters at P in a field of W (LEN <= W).
 void put_right(std::string& out, int w, const char* p, int len) {
   out.append(static_cast<std::size_t>(w - len), ' ');
@@ -157,15 +172,7 @@ void fmt_exact_f(std::string& out, double x, int w, int d, int k) {
   const int nip = std::max(ns - d - first, 0);
   int len = (neg ? 1 : 0) + nip + 1 + d;
   // The zero before the point is printed when there is room, and always when D = 0.
-  bool lead_zero = false;
-  if (nip == 0 && (len < w || d == 0)) {
-    lead_zero = true;
-    ++len;
-  }
-  if (len > w) return put_stars(out, w);
-  out.append(static_cast<std::size_t>(w - len), ' ');
-  if (neg) out.push_back('-');
-  if (lead_zero) out.push_back('0');
+  if (!start_field(out, w, len, neg, nip == 0 && (len < w || d == 0))) return;
   out.append(s.data() + first, static_cast<std::size_t>(nip));
   out.push_back('.');
   for (int j = ns - d; j < ns; ++j) out.push_back(j >= 0 ? s[static_cast<std::size_t>(j)] : '0');
@@ -205,15 +212,7 @@ void fmt_exact_e(std::string& out, double x, int w, int d, int e, int k, char le
   }
   // Mantissa: K digits before the point (K > 0), or "0." and -K zeros (K <= 0).
   int len = (neg ? 1 : 0) + (k > 0 ? d + 2 : d + 1) + nex;
-  bool lead_zero = false;
-  if (k <= 0 && len < w) {
-    lead_zero = true;
-    ++len;
-  }
-  if (len > w) return put_stars(out, w);
-  out.append(static_cast<std::size_t>(w - len), ' ');
-  if (neg) out.push_back('-');
-  if (lead_zero) out.push_back('0');
+  if (!start_field(out, w, len, neg, k <= 0 && len < w)) return;
   if (k > 0) {
     out.append(dig.data(), static_cast<std::size_t>(k));
     out.push_back('.');

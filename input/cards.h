@@ -94,7 +94,7 @@ CardEnd card_read_deck(Run& run, Card& card);
 CardEnd card_read_deck6(Run& run, Card& card);
 
 // Model cards: READ START (readst.cpp), GREY (grey.cpp), SCALE and RHOX (regrid.cpp), and READ
-// MOLECULES, whose reader is not built yet (cards_pending.cpp).
+// MOLECULES (cards_read.cpp, reader in readmol.cpp).
 CardEnd card_read_start(Run& run, Card& card);
 CardEnd card_read_molecules(Run& run, Card& card);
 CardEnd card_grey(Run& run, Card& card);

@@ -7,6 +7,7 @@
 #include "fortio/error.h"
 #include "input/cards.h"
 #include "input/freeff.h"
+#include "input/readmol.h"
 
 namespace atmotab {
 namespace {
@@ -69,6 +70,12 @@ CardEnd card_read_departures(Run& run, Card& card) {
   }
   run.JUNK.WLTE = {'N', 'L', 'T', 'E', ' ', ' ', ' ', ' '};
   run.IF.IFNLTE = 1;
+  return CardEnd::NewCard;
+}
+
+// READ MOLECULES: the molecule list from unit 2.
+CardEnd card_read_molecules(Run& run, Card&) {
+  readmol_unit2(run);
   return CardEnd::NewCard;
 }
 

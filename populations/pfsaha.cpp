@@ -92,7 +92,9 @@ void pfsaha(Run& run, int j, int iz, int nion, int mode, double* answer) {
     throw atmo_error(EXIT_FAILURE_REPORTED, "pfsaha",
                      "element " + std::to_string(iz) + " has no stage " + std::to_string(nion) +
                          " (stages 1.." + std::to_string(w.NIONS) + ")");
-  w.NUSED = std::min(w.NIONS, nion + 2);
+  // Partition functions alone need no balance: only the stages asked for are computed (each
+  // stage's value does not depend on the others).
+  w.NUSED = mode1 == 3 ? nion : std::min(w.NIONS, nion + 2);
   pfsaha_partition(run, j, iz, w);
 
   if (mode1 != 3) {

@@ -18,6 +18,7 @@ struct SahaWork {
   Arr<double, PF_MAXION> F;      // F(ION)      fraction of the element's atoms in stage ION
   int NIONS = 0;                 // NIONS       stages available for the element
   int NUSED = 0;                 // NUSED       stages in the balance, min(NIONS, NION + 2)
+                                 //             (NION when only partition functions are asked)
 };
 
 // Fills ANSWER for depth J of element IZ (1..99). NION is the stage asked for (MODE < 10) or the

@@ -7,8 +7,13 @@
 // Valid:   atom codes 1.00..99.09 within the stages of the element; molecule codes only with the
 //          molecular equilibrium in force. A molecule code while molecules are off stops the run
 //          after "1MOLECULES OFF" (exit status 1).
-// Deviations from the source: the molecular equilibrium itself is not part of this build; with
-//          IFMOL = 1 a model that needs it stops with a message instead of running it.
+// With molecules on (IFMOL = 1) the molecular equilibrium nmolec takes the place of the electron
+// iteration, and requests are answered from its populations: a stage that the list holds from its
+// entry, a stage of a listed element that the list lacks as 0, an element not in the list by the
+// Saha balance.
+// Deviations from the source: a molecule code matches a list entry within 0.001, as a stage code
+// does, instead of exactly: the table codes of molecular ions are single-precision values
+// (106.01 is 106.01000213623047) that an exact comparison with the list's 106.01 never finds.
 #include "populations/pops.h"
 
 #include <cmath>
@@ -16,6 +21,7 @@
 
 #include "fortio/error.h"
 #include "populations/nelect.h"
+#include "populations/nmolec.h"
 #include "populations/pfsaha.h"
 #include "populations/pftables.h"
 
@@ -23,7 +29,7 @@ namespace atmotab {
 namespace {
 
 constexpr double MOLECULE_CODE = 100.0;  // codes from here up name molecules
-constexpr double CODE_MATCH = 0.001;     // tolerance of a stage-code match in the molecule list
+constexpr double CODE_MATCH = 0.001;     // tolerance of a code match in the molecule list
 
 // Answer of a molecule-list entry for units digit MODE1 of the mode into column 1 of NUMBER.
 void copy_entry(const Run& run, int entry, int mode1, double* number) {
@@ -60,7 +66,7 @@ void pops_molecules(Run& run, double code, int mode, double* number) {
   const int nrhox = run.RHOX.NRHOX;
   if (code >= MOLECULE_CODE) {
     for (int m = 1; m <= M.NUMMOL; ++m)
-      if (M.CODEMOL(m) == code) return copy_entry(run, m, mode1, number);
+      if (std::fabs(M.CODEMOL(m) - code) < CODE_MATCH) return copy_entry(run, m, mode1, number);
     for (int j = 1; j <= nrhox; ++j) number[j - 1] = 0;
     return;
   }
@@ -93,10 +99,7 @@ void pops(Run& run, double code, int mode, double* number) {
   if (!run.PFTAB.LOADED) load_pf_tables(run);
   const bool stale = run.IF.IFPRES == 1 && run.TEMP.ITEMP != run.PFTAB.ITEMP1;
   if (run.IF.IFMOL == 1) {
-    if (stale)
-      throw atmo_error(EXIT_FAILURE_REPORTED, "pops",
-                       "the molecular equilibrium (molecule switch on) is not available in this "
-                       "build; switch molecules off");
+    if (stale) nmolec(run);
     run.PFTAB.ITEMP1 = run.TEMP.ITEMP;
     if (code == 0) return;
     return pops_molecules(run, code, mode, number);

@@ -18,8 +18,12 @@ The deck written for each model:
     ABUNDANCE CHANGE 1 <n_H> 2 <n_He> 3 <log n_Li> ...    (several cards)
     READ DECK <n> RHOX,T,P,XNE,ABROSS,PRAD,VTURB
     <n cards: RHOX T P XNE ABROSS PRAD VTURB>
+    MOLECULES ON                                           (--molecules only)
+    READ MOLECULES                                         (--molecules only)
     BEGIN
-and, after the last model, END.
+and, after the last model, END. With --molecules the populations come from the molecular
+equilibrium, with the molecule list that atmotab reads from unit 2 (--molecules FILE; the
+shipped list is data/molecules.dat).
 
 Abundances: the card expects, relative to all atoms, the number fractions of H
 and He and the log10 number fractions of Z >= 3.  MARCS gives
@@ -261,8 +265,8 @@ def abundance_cards(fractions):
     return cards
 
 
-def model_deck(m):
-    """The cards of one model, through BEGIN."""
+def model_deck(m, molecules=False):
+    """The cards of one model, through BEGIN; with MOLECULES, the molecular equilibrium on."""
     frac = number_fractions(m.log_eps)
     teff = f"{m.teff:.0f}." if m.teff == int(m.teff) else card_f(m.teff, 3)
     out = [
@@ -288,15 +292,17 @@ def model_deck(m):
                 vturb,
             )
         )
+    if molecules:
+        out += ["MOLECULES ON", "READ MOLECULES"]
     out.append("BEGIN")
     return out
 
 
-def convert(paths, end=True):
+def convert(paths, end=True, molecules=False):
     """Deck text for the models in `paths`, one after another, with END after the last."""
     cards = []
     for path in paths:
-        cards += model_deck(read_marcs(path))
+        cards += model_deck(read_marcs(path), molecules)
     if end:
         cards.append("END")
     for c in cards:
@@ -317,9 +323,12 @@ def main(argv=None):
     ap.add_argument("models", nargs="+", metavar="MODEL.mod", help="MARCS model file(s); several make a multi-model run")
     ap.add_argument("-o", "--output", metavar="DECK", help="write the deck here (default: standard output)")
     ap.add_argument("--no-end", action="store_true", help="leave out the final END card (to append more models)")
+    ap.add_argument("--molecules", action="store_true",
+                    help="switch the molecular equilibrium on (MOLECULES ON, READ MOLECULES before each BEGIN); "
+                    "run atmotab with --molecules data/molecules.dat")
     args = ap.parse_args(argv)
     try:
-        text = convert(args.models, end=not args.no_end)
+        text = convert(args.models, end=not args.no_end, molecules=args.molecules)
     except (ModelError, ValueError) as e:
         print(f"marcs2deck: {e}", file=sys.stderr)
         return 2

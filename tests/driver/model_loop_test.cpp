@@ -71,7 +71,8 @@ TEST(model_loop, exit_statuses) {
       {"END\n", 0, ""},
       {std::string(SOLAR_DECK), 2, "end of the control cards"},
       {"TEFF 5777. FOO\n", 1, "I DO NOT UNDERSTAND"},
-      {std::string(SOLAR_DECK) + "READ MOLECULES\n", 1, "not available yet"},
+      // The molecule list of unit 2 (fort.2 here: no --molecules option) does not exist.
+      {std::string(SOLAR_DECK) + "READ MOLECULES\n", 2, "cannot open the molecule list 'fort.2'"},
   };
   for (const Case& c : cases) {
     Program p(c.deck);
@@ -94,8 +95,9 @@ int count_records(const std::string& bytes) {
 }
 
 TEST(model_loop, a_failed_model_leaves_only_the_finished_models_in_the_tables) {
-  // The second model asks for the molecular equilibrium, which fails at its first population
-  // call, after its three header records were written; the tables keep the first model only.
+  // The second model asks for the molecular equilibrium without a molecule list, which fails at
+  // its first population call, after its three header records were written; the tables keep the
+  // first model only.
   Program p(std::string(SOLAR_DECK) + "MOLECULES ON\nBEGIN\nEND\n");
   EXPECT_EQ(p.status, 1) << p.errors.str();
   EXPECT_EQ(count_records(testing::read_file(p.dir / "fort.10")), 4 + 2);

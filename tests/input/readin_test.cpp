@@ -330,7 +330,7 @@ TEST(readin, stops_of_the_interpreter) {
       {"READ FREQUENCIES 2 1 2 SET 1 500. 1.\n", 2, "", "end of the control cards"},
       {"READ FREQUENCIES 1 1 1 SET 1 500.\n", 1, "1FREEFF HAS READ OFF THE END\n", "FREEFF"},
       {"READ START 3\n 0.1 5000.\n", 2, "", "end of the control cards"},
-      {"READ MOLECULES\n", 1, "", "READ MOLECULES (molecule list) is not available yet"},
+      {"READ MOLECULES\n", 2, "", "cannot open the molecule list 'fort.2' (unit 2"},
       {"GREY 3 -2 1\n", 1, "", "GREY card: TEFF is not set"},
       {"SCALE 3 -2 1 0 0\n", 1, "", "SCALE card: TEFF is not set"},
       {"RHOX 2 1. 2.\n", 1, "", "RHOX card: the model to re-grid has 0 depths"},

@@ -435,6 +435,18 @@ class ExampleDeckTest(unittest.TestCase, DeckChecks):
                     self.assertEqual(vturb, mod["vturb"] * 1e5)
                     self.assertEqual(t, mod["T"][j])
 
+    def test_molecules_deck(self):
+        # cool4000_molecules.deck: the cool4000 deck with the molecular equilibrium switched on.
+        mod = os.path.join(EXAMPLES, DECKS["cool4000.deck"])
+        res = run_tool("--molecules", mod)
+        self.assertEqual(res.returncode, 0, res.stderr)
+        with open(os.path.join(EXAMPLES, "cool4000_molecules.deck")) as f:
+            self.assertEqual(res.stdout, f.read())
+        with open(os.path.join(EXAMPLES, "cool4000.deck")) as f:
+            plain = f.read()
+        self.assertEqual(res.stdout, plain.replace("BEGIN\n", "MOLECULES ON\nREAD MOLECULES\nBEGIN\n"))
+        self.check_cards(res.stdout)
+
     @unittest.skipUnless(os.path.isdir(RAW_MODELS), "raw model directory ../shared/data/models is absent")
     def test_originals_unchanged(self):
         for mod_name in DECKS.values():

@@ -19,7 +19,8 @@ Files (the numbered units of the program):
   --edges FILE      unit 17: the edge list, free-format numbers ended by 0 or a blank card
                     (wavelengths in nm, frequencies in Hz, or wavenumbers in cm-1 times 1e25);
                     must exist                                            [default fort.17]
-  --molecules FILE  unit 2: the molecule list, read when a card asks for it [default fort.2]
+  --molecules FILE  unit 2: the molecule list, read at a READ MOLECULES card (data/molecules.dat
+                    is the shipped list; format in docs/cards.md)           [default fort.2]
   --table FILE      unit 10: per-depth tables, 4 + NRHOX records per model  [default fort.10]
   --maxima FILE     unit 11: line-strength maxima, 4 records per model      [default fort.11]
   --help            print this text and exit

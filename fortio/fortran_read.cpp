@@ -53,8 +53,8 @@ bool fortran_read_real(std::string_view field, int d, double* value) {
     if (i == first || i != s.size()) return false;
     if (exp_negative) exponent = -exponent;
   }
-  if (digits.empty()) {
-    *value = negative ? -0.0 : 0.0;
+  if (digits.empty()) {  // a blank field, a lone sign or point: 0
+    *value = 0.0;
     return true;
   }
   exponent -= fraction >= 0 ? fraction : d;

@@ -25,7 +25,9 @@
 // better than 1e-6 (after a pass that damps a correction the 1e-3 test leaves errors of up to
 // 3e-4); an electron slot anywhere in a code counts as a bound electron; the partition functions
 // of the departure corrections see the depth's electron density scaled from the depth above, not
-// the model's own value (which a model integrated from a temperature law leaves at 0).
+// the model's own value (which a model integrated from a temperature law leaves at 0); a molecule
+// left out above 10000 K has no number density over partition function there either (the
+// Saha-Boltzmann relation would give it its LTE value although it takes no part).
 #include "populations/nmolec.h"
 
 #include <algorithm>
@@ -363,6 +365,10 @@ void partition_ratios(Run& run, const Setup& s, Arr<double, NDEPTH, MAXEQUA>& xn
           part = one(j);
         }
         M.XNFPMOL(j, m) = M.XNMOL(j, m) / part;
+        continue;
+      }
+      if (t > T_MOLECULES_MAX) {  // left out of the equilibrium: none here
+        M.XNFPMOL(j, m) = 0;
         continue;
       }
       double v = std::exp(q.d0 / run.TEMP.TKEV(j)) * TRANS_AMU * std::pow(q.mass * t, 1.5);

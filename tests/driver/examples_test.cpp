@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "driver/atmotab.h"
 #include "support/tools.h"
@@ -36,6 +37,7 @@ std::vector<std::int32_t> record_lengths(const std::string& bytes) {
 struct Example {
   const char* deck;
   int nrhox;
+  bool molecules = false;  // run with the shipped molecule list on unit 2
 };
 
 class BundledExample : public ::testing::TestWithParam<Example> {};
@@ -47,9 +49,11 @@ TEST_P(BundledExample, runs_to_the_end_card) {
   std::ifstream deck(src + "/examples/" + ex.deck);
   ASSERT_TRUE(deck) << ex.deck;
   std::ostringstream listing, errors;
-  const int status = atmotab_main({"--edges", src + "/examples/edges.txt", "--table",
-                                   (dir / "t10").string(), "--maxima", (dir / "t11").string()},
-                                  deck, listing, errors);
+  std::vector<std::string> args = {"--edges",  src + "/examples/edges.txt",
+                                   "--table",  (dir / "t10").string(),
+                                   "--maxima", (dir / "t11").string()};
+  if (ex.molecules) args.insert(args.end(), {"--molecules", src + "/data/molecules.dat"});
+  const int status = atmotab_main(args, deck, listing, errors);
   ASSERT_EQ(status, 0) << errors.str();
   const std::vector<std::int32_t> t10 = record_lengths(testing::read_file(dir / "t10"));
   const std::vector<std::int32_t> t11 = record_lengths(testing::read_file(dir / "t11"));
@@ -68,7 +72,8 @@ TEST_P(BundledExample, runs_to_the_end_card) {
 
 INSTANTIATE_TEST_SUITE_P(examples, BundledExample,
                          ::testing::Values(Example{"sun.deck", 56}, Example{"cool4000.deck", 56},
-                                           Example{"warm7750.deck", 56}, Example{"grey.deck", 72}),
+                                           Example{"warm7750.deck", 56}, Example{"grey.deck", 72},
+                                           Example{"cool4000_molecules.deck", 56, true}),
                          [](const ::testing::TestParamInfo<Example>& info) {
                            std::string name = info.param.deck;
                            return name.substr(0, name.find('.'));

@@ -20,10 +20,10 @@
 // Output:  XNMOL, XNFPMOL [cm^-3]; XNATOM [cm^-3], RHO [g cm^-3], XNE [cm^-3] (electron equation).
 // Valid:   molecules 1000..10000 K (the molecule list's fits); atoms and ions wherever pfsaha is.
 // Deviations from the source: the iteration is bounded (NMOLEC_MAXPASS passes) and a matrix
-// without a non-zero pivot is reported, both naming the depth; the passes go on until every
-// relative correction is at most 1e-7 instead of 1e-3, so that nuclei and charge are conserved to
-// better than 1e-6 (after a pass that damps a correction the 1e-3 test leaves errors of up to
-// 3e-4); an electron slot anywhere in a code counts as a bound electron; the partition functions
+// without a non-zero pivot is reported, both naming the depth; after the passes have met the
+// relative-correction test of 1e-3 they go on until particles, nuclei and charge are conserved to
+// 1e-9 (the 1e-3 test alone leaves errors of up to 3e-4, after a pass that damps a correction);
+// an electron slot anywhere in a code counts as a bound electron; the partition functions
 // of the departure corrections see the depth's electron density scaled from the depth above, not
 // the model's own value (which a model integrated from a temperature law leaves at 0); a molecule
 // left out above 10000 K has no number density over partition function there either (the
@@ -44,10 +44,12 @@ namespace {
 
 constexpr double T_MOLECULES_MAX = 10000;  // [K] molecules are left out above
 constexpr double XAB_MIN = 1e-20;          // smallest abundance of an equation
-// Largest relative correction of a converged depth. A pass whose corrections are all below 1e-3
-// may still damp one of them (a sign change), leaving errors of up to 3e-4 in the conservation of
-// nuclei; 1e-7 costs one or two passes more and conserves nuclei and charge to 1e-10.
-constexpr double CONVERGED = 1e-7;
+// A depth has converged when the last Newton pass corrected every unknown by at most CONVERGED
+// (relative) and the residuals then show particles, nuclei and charge conserved to CONSERVED. The
+// first test alone leaves conservation errors of up to 3e-4 (a pass may damp a correction that
+// changed sign); the second usually costs one pass more.
+constexpr double CONVERGED = 0.001;
+constexpr double CONSERVED = 1e-9;
 constexpr double DAMP = 0.69;            // factor on a correction that changed sign
 constexpr double SCALE0 = 100;           // divisor of an unknown whose update would collapse
 constexpr double AMU = sp(1.66e-24f);    // atomic mass unit [g], as in the electron iteration
@@ -272,6 +274,17 @@ void residuals(const Setup& s, double xntot, const std::vector<double>& equilj, 
   }
 }
 
+// True when the residuals EQ show particles, the nuclei of every element and charge conserved to
+// CONSERVED relative to their totals.
+bool conserved(const Setup& s, double xntot, const Newton& w) {
+  if (!(std::fabs(w.eq(1)) <= CONSERVED * xntot)) return false;
+  for (int k = 2; k <= s.nequa; ++k) {
+    const double total = k == s.e ? w.xn(k) : s.xab(k) * w.xn(1);
+    if (!(std::fabs(w.eq(k)) <= CONSERVED * total)) return false;
+  }
+  return true;
+}
+
 // One update of the unknowns by the Newton correction in EQ; returns the largest relative
 // correction.
 double update(const Setup& s, Newton& w) {
@@ -422,8 +435,16 @@ void nmolec(Run& run, int maxpass) {
     equilibrium_factors(run, s, j, rz, equilj);
     for (int k = 1; k <= s.nequa; ++k) w.eqold(k) = 0;
     bool converged = false;
-    for (int pass = 1; pass <= maxpass && !converged; ++pass) {
+    // Newton passes until the designed test (every relative correction at most 1e-3) has been
+    // met and the residuals show every conservation law kept to CONSERVED.
+    bool designed = false;
+    for (int pass = 1;; ++pass) {
       residuals(s, xntot, equilj, w);
+      if (designed && conserved(s, xntot, w)) {
+        converged = true;
+        break;
+      }
+      if (pass > maxpass) break;
       if (!solvit(w.deq.data(), MAXEQUA, s.nequa, w.eq.data(), w.ipiv))
         fail(run, j, "(' MOLECULAR EQUILIBRIUM: ZERO PIVOT AT DEPTH',I3)",
              "the Newton matrix of the molecular equilibrium is singular (no non-zero pivot)");
@@ -432,7 +453,7 @@ void nmolec(Run& run, int maxpass) {
         if (!std::isfinite(w.xn(k)))
           fail(run, j, "(' MOLECULAR EQUILIBRIUM DOES NOT CONVERGE AT DEPTH',I3)",
                "the molecular equilibrium diverged");
-      converged = worst <= CONVERGED;
+      designed = worst <= CONVERGED;
     }
     if (!converged)
       fail(run, j, "(' MOLECULAR EQUILIBRIUM DOES NOT CONVERGE AT DEPTH',I3)",

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "common/constants.h"
 #include "fortio/error.h"
 #include "populations/pfsaha.h"
 #include "populations/solvit.h"
@@ -52,7 +53,6 @@ constexpr double CONVERGED = 0.001;
 constexpr double CONSERVED = 1e-9;
 constexpr double DAMP = 0.69;            // factor on a correction that changed sign
 constexpr double SCALE0 = 100;           // divisor of an unknown whose update would collapse
-constexpr double AMU = sp(1.66e-24f);    // atomic mass unit [g], as in the electron iteration
 constexpr double TRANS_AMU = 1.8786e20;  // (2 pi amu k / h^2)^1.5 [cm^-3 K^-1.5]
 constexpr double TRANS_E = 2.4148e15;    // (2 pi m_e k / h^2)^1.5 [cm^-3 K^-1.5]
 constexpr double G_E_INV = 0.5;          // 1 / statistical weight of a free electron
@@ -461,7 +461,7 @@ void nmolec(Run& run, int maxpass) {
                " Newton passes");
     for (int k = 1; k <= s.nequa; ++k) xnz(j, k) = w.xn(k);
     S.XNATOM(j) = w.xn(1);
-    S.RHO(j) = run.ELEM.WTMOLE * AMU * w.xn(1);
+    S.RHO(j) = run.ELEM.WTMOLE * AMU_SP * w.xn(1);  // as the electron iteration
     if (s.e != 0) S.XNE(j) = w.xn(s.e);
     for (std::size_t m = 0; m < s.species.size(); ++m)
       M.XNMOL(j, static_cast<int>(m) + 1) = density(s, s.species[m], equilj[m], w.xn);

@@ -20,7 +20,7 @@ import subprocess
 import sys
 
 CASES = {"solar": "examples/sun.deck", "cool": "examples/cool4000.deck",
-         "hot": "examples/warm7750.deck"}
+         "hot": "examples/warm7750.deck", "cool_molecules": "examples/cool4000_molecules.deck"}
 EDGES = "examples/edges.txt"
 DEPTHS = 15
 EDGE_STRIDE = 6

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/atmotab.h"
+#include "driver/molecule_table.h"
 #include "populations/molecules_fixture.h"
 #include "populations/pfsaha.h"
 #include "support/tools.h"
@@ -44,6 +45,7 @@ TEST(molecule_slots, unit_10_carries_the_equilibrium_populations) {
       << errors.str();
   const std::string t10 = testing::read_file(dir / "t10");
   MoleculeRun m("cool4000.deck");  // the same model and list, in process
+  fill_molecule_table(m.r.TABLES);
   const TablesRec& TB = m.r.TABLES;
   for (int j : {1, 21, 41, 56}) {
     const std::string rec = record(t10, 4 + j);

@@ -81,8 +81,11 @@ TEST(fortran_read, hand_values_of_the_input_rules) {
   for (const Case& c : cases) {
     double v = -999;
     EXPECT_EQ(fortran_read_real(c.text, c.d, &v), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(v, c.value) << c.text;
-    if (!c.ok) EXPECT_EQ(v, -999) << c.text << ": value touched";
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    } else {
+      EXPECT_EQ(v, -999) << c.text << ": value touched";
+    }
   }
 }
 

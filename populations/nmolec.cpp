@@ -435,12 +435,12 @@ void nmolec(Run& run, int maxpass) {
     equilibrium_factors(run, s, j, rz, equilj);
     for (int k = 1; k <= s.nequa; ++k) w.eqold(k) = 0;
     bool converged = false;
-    // Newton passes until the designed test (every relative correction at most 1e-3) has been
-    // met and the residuals show every conservation law kept to CONSERVED.
-    bool designed = false;
+    // Newton passes until a pass has corrected every unknown by at most CONVERGED (relative) and
+    // the residuals then show every conservation law kept to CONSERVED.
+    bool small = false;
     for (int pass = 1;; ++pass) {
       residuals(s, xntot, equilj, w);
-      if (designed && conserved(s, xntot, w)) {
+      if (small && conserved(s, xntot, w)) {
         converged = true;
         break;
       }
@@ -453,7 +453,7 @@ void nmolec(Run& run, int maxpass) {
         if (!std::isfinite(w.xn(k)))
           fail(run, j, "(' MOLECULAR EQUILIBRIUM DOES NOT CONVERGE AT DEPTH',I3)",
                "the molecular equilibrium diverged");
-      designed = worst <= CONVERGED;
+      small = worst <= CONVERGED;
     }
     if (!converged)
       fail(run, j, "(' MOLECULAR EQUILIBRIUM DOES NOT CONVERGE AT DEPTH',I3)",

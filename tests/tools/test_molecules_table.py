@@ -89,7 +89,8 @@ class MoleculeList(unittest.TestCase):
         self.assertEqual(len(slots), 60)
         listed = {c for c in self.by_code if float(c) >= 101}
         self.assertEqual(listed, {"%.2f" % float(c) for c in set(slots) - NO_DATA})
-        # The atoms and ions the issue of the list names, and CH and OH for the cool metals.
+        # The atoms and ions of the main electron donors and molecule formers, H-minus, and CH and OH
+        # for the cool-metal opacity.
         for z in (1, 2, 6, 7, 8, 11, 12, 13, 14, 16, 19, 20, 22, 23, 24, 26):
             self.assertIn("%d.00" % z, codes)
             self.assertIn("%d.01" % z, codes)

@@ -222,7 +222,7 @@ struct Newton {
   double& DEQ(int k, int l) { return deq(l, k); }
 };
 
-// Density of species SP with factor F from the unknowns XN.
+// Density of species Q with equilibrium factor F from the unknowns XN.
 double density(const Setup& s, const Species& q, double f, const Arr<double, MAXEQUA>& xn) {
   double n = f;
   for (int i = q.first; i < q.first + q.ncomp; ++i) {

@@ -37,6 +37,7 @@
 
 #include "common/constants.h"
 #include "fortio/error.h"
+#include "populations/nmolec_setup.h"
 #include "populations/pfsaha.h"
 #include "populations/solvit.h"
 
@@ -44,7 +45,6 @@ namespace atmotab {
 namespace {
 
 constexpr double T_MOLECULES_MAX = 10000;  // [K] molecules are left out above
-constexpr double XAB_MIN = 1e-20;          // smallest abundance of an equation
 // A depth has converged when the last Newton pass corrected every unknown by at most CONVERGED
 // (relative) and the residuals then show particles, nuclei and charge conserved to CONSERVED. The
 // first test alone leaves conservation errors of up to 3e-4 (a pass may damp a correction that
@@ -56,96 +56,6 @@ constexpr double SCALE0 = 100;           // divisor of an unknown whose update w
 constexpr double TRANS_AMU = 1.8786e20;  // (2 pi amu k / h^2)^1.5 [cm^-3 K^-1.5]
 constexpr double TRANS_E = 2.4148e15;    // (2 pi m_e k / h^2)^1.5 [cm^-3 K^-1.5]
 constexpr double G_E_INV = 0.5;          // 1 / statistical weight of a free electron
-constexpr int ELECTRON = 100;            // IDEQUA of the electron equation
-
-// The elements whose ground-level departure coefficient corrects the equilibrium, with the
-// departure coefficients of their neutral levels (level k at depth j is FIELD[(j-1) + 99 (k-1)]).
-struct Nlte {
-  int z;
-  const double* (*field)(const Run& run);
-  int levels;
-  double b1(const Run& run, int j) const { return field(run)[j - 1]; }
-  // True when every level of the field is in LTE at depth J: the neutral partition function is
-  // then the same with and without departure coefficients, and R_Z is 1.
-  bool lte(const Run& run, int j) const {
-    const double* b = field(run);
-    for (int k = 0; k < levels; ++k)
-      if (b[(j - 1) + NDEPTH * k] != 1) return false;
-    return true;
-  }
-};
-const Nlte NLTE[] = {
-    {1, [](const Run& r) { return &r.BHYD.BHYD(1, 1); }, 8},
-    {6, [](const Run& r) { return &r.BC.BC1(1, 1); }, 14},
-    {8, [](const Run& r) { return &r.BO.BO1(1, 1); }, 13},
-    {12, [](const Run& r) { return &r.BMG.BMG1(1, 1); }, 11},
-    {13, [](const Run& r) { return &r.BAL.BAL1(1, 1); }, 9},
-    {14, [](const Run& r) { return &r.BSI.BSI1(1, 1); }, 11},
-    {20, [](const Run& r) { return &r.BCA.BCA1(1, 1); }, 8},
-};
-
-enum class Kind { Atom, AtomicIon, Molecule };
-
-struct Slot {
-  int eq;       // equation whose unknown enters the product (E for a positive charge)
-  bool charge;  // a positive charge: divide by XN(E)
-  int z;        // element of the slot (0 for electrons and charges)
-};
-
-struct Species {
-  Kind kind;
-  int first, ncomp;  // slots first .. first + ncomp - 1
-  int z;             // element (atoms and atomic ions)
-  int ion;           // positive charges
-  double d0;         // EQUIL(1) [eV]
-  bool h2;           // code 101: fixed coefficients
-  int electrons;     // bound electrons (slots of the electron equation)
-  double mass;       // sum of the atomic masses [amu]
-};
-
-// The equation set-up of the current molecule list, unpacked once per model.
-struct Setup {
-  int nequa = 0;
-  int e = 0;  // the electron equation, 0 without one
-  std::vector<Slot> slots;
-  std::vector<Species> species;
-  Arr<double, MAXEQUA> xab;  // XAB(K)
-};
-
-Setup unpack(const Run& run) {
-  const IfequaRec& Q = run.IFEQUA;
-  const XnmolRec& M = run.XNMOL;
-  Setup s;
-  s.nequa = Q.NEQUA;
-  s.e = Q.IDEQUA(s.nequa) == ELECTRON ? s.nequa : 0;
-  for (int k = 2; k <= s.nequa; ++k)
-    s.xab(k) = k == s.e ? 0 : std::max(run.ELEM.XABUND(Q.IDEQUA(k)), XAB_MIN);
-  s.slots.resize(static_cast<std::size_t>(Q.NLOC) + 1);
-  for (int i = 1; i <= Q.NLOC; ++i) {
-    const int k = Q.KCOMPS(i);
-    const bool charge = k == s.nequa + 1;
-    const int id = charge ? 0 : Q.IDEQUA(k);
-    s.slots[static_cast<std::size_t>(i)] = {charge ? s.e : k, charge, id == ELECTRON ? 0 : id};
-  }
-  for (int m = 1; m <= M.NUMMOL; ++m) {
-    Species q{};
-    q.first = Q.LOCJ(m);
-    q.ncomp = Q.LOCJ(m + 1) - Q.LOCJ(m);
-    q.d0 = Q.EQUIL(1, m);
-    const double code = M.CODEMOL(m);
-    q.z = static_cast<int>(code);
-    q.ion = static_cast<int>((code - static_cast<int>(code)) * 100 + 0.5);
-    q.kind = q.d0 != 0 ? Kind::Molecule : q.ncomp == 1 ? Kind::Atom : Kind::AtomicIon;
-    q.h2 = code == 101;
-    for (int i = q.first; i < q.first + q.ncomp; ++i) {
-      const Slot& sl = s.slots[static_cast<std::size_t>(i)];
-      if (!sl.charge && sl.eq == s.e && s.e != 0) ++q.electrons;
-      if (sl.z > 0) q.mass += run.ELEM.ATMASS(sl.z);
-    }
-    s.species.push_back(q);
-  }
-  return s;
-}
 
 [[noreturn]] void fail(Run& run, int j, const char* listing_line, const std::string& what) {
   run.LISTING.print(listing_line, {j});
@@ -159,7 +69,7 @@ Setup unpack(const Run& run) {
 void nlte_factors(Run& run, int j, Arr<double, NELEM>& rz) {
   Depth u;
   rz.fill(1);
-  for (const Nlte& n : NLTE) {
+  for (const MolNlte& n : MOL_NLTE) {
     if (run.IFEQUA.IFEQUA(n.z) == 0 || n.lte(run, j)) continue;
     run.IF.IFNLTE = -1;
     pfsaha(run, j, n.z, 1, 3, u.data());
@@ -171,7 +81,7 @@ void nlte_factors(Run& run, int j, Arr<double, NELEM>& rz) {
 }
 
 // ln K of a molecule at depth J from its card (H2 on fixed coefficients).
-double molecule_lnk(const Run& run, int j, int m, const Species& q) {
+double molecule_lnk(const Run& run, int j, int m, const MolSpecies& q) {
   const double t = run.TEMP.T(j), tkev = run.TEMP.TKEV(j), tlog = run.TEMP.TLOG(j);
   const double t2 = t * t, t3 = t2 * t, t4 = t2 * t2, t5 = t4 * t;
   if (q.h2)
@@ -183,16 +93,16 @@ double molecule_lnk(const Run& run, int j, int m, const Species& q) {
 }
 
 // Equilibrium factor EQUILJ of every species at depth J.
-void equilibrium_factors(Run& run, const Setup& s, int j, const Arr<double, NELEM>& rz,
+void equilibrium_factors(Run& run, const MolSetup& s, int j, const Arr<double, NELEM>& rz,
                          std::vector<double>& equilj) {
   Arr<double, MAXD, PF_MAXION> fr;
   const double xne = run.STATE.XNE(j);
   for (std::size_t m = 0; m < s.species.size(); ++m) {
-    const Species& q = s.species[m];
+    const MolSpecies& q = s.species[m];
     double& f = equilj[m];
-    if (q.kind == Kind::Atom) {
+    if (q.kind == MolKind::Atom) {
       f = 1;
-    } else if (q.kind == Kind::AtomicIon) {
+    } else if (q.kind == MolKind::AtomicIon) {
       pfsaha(run, j, q.z, q.ncomp, 12, fr.data());
       double xne_pow = 1;
       for (int c = 1; c < q.ncomp; ++c) xne_pow *= xne;
@@ -223,10 +133,10 @@ struct Newton {
 };
 
 // Density of species Q with equilibrium factor F from the unknowns XN.
-double density(const Setup& s, const Species& q, double f, const Arr<double, MAXEQUA>& xn) {
+double density(const MolSetup& s, const MolSpecies& q, double f, const Arr<double, MAXEQUA>& xn) {
   double n = f;
   for (int i = q.first; i < q.first + q.ncomp; ++i) {
-    const Slot& sl = s.slots[static_cast<std::size_t>(i)];
+    const MolSlot& sl = s.slots[static_cast<std::size_t>(i)];
     if (sl.charge)
       n /= xn(sl.eq);
     else
@@ -236,7 +146,7 @@ double density(const Setup& s, const Species& q, double f, const Arr<double, MAX
 }
 
 // Residuals EQ and Jacobian DEQ of the equations at the unknowns XN.
-void residuals(const Setup& s, double xntot, const std::vector<double>& equilj, Newton& w) {
+void residuals(const MolSetup& s, double xntot, const std::vector<double>& equilj, Newton& w) {
   const int n = s.nequa, e = s.e;
   std::fill(w.deq.data(), w.deq.data() + MAXEQUA * n, 0.0);  // rows 1..n
   w.eq(1) = -xntot;
@@ -252,13 +162,13 @@ void residuals(const Setup& s, double xntot, const std::vector<double>& equilj, 
     w.DEQ(e, e) = -1;
   }
   for (std::size_t m = 0; m < s.species.size(); ++m) {
-    const Species& q = s.species[m];
+    const MolSpecies& q = s.species[m];
     if (q.ncomp == 1) continue;
     const double nm = density(s, q, equilj[m], w.xn);
     w.eq(1) += nm;
     const int last = q.first + q.ncomp;
     for (int i = q.first; i < last; ++i) {
-      const Slot& sl = s.slots[static_cast<std::size_t>(i)];
+      const MolSlot& sl = s.slots[static_cast<std::size_t>(i)];
       const int k = sl.eq;
       const double d = sl.charge ? -nm / w.xn(e) : nm / w.xn(k);
       w.eq(k) += nm;
@@ -276,7 +186,7 @@ void residuals(const Setup& s, double xntot, const std::vector<double>& equilj, 
 
 // True when the residuals EQ show particles, the nuclei of every element and charge conserved to
 // CONSERVED relative to their totals.
-bool conserved(const Setup& s, double xntot, const Newton& w) {
+bool conserved(const MolSetup& s, double xntot, const Newton& w) {
   if (!(std::fabs(w.eq(1)) <= CONSERVED * xntot)) return false;
   for (int k = 2; k <= s.nequa; ++k) {
     const double total = k == s.e ? w.xn(k) : s.xab(k) * w.xn(1);
@@ -287,7 +197,7 @@ bool conserved(const Setup& s, double xntot, const Newton& w) {
 
 // One update of the unknowns by the Newton correction in EQ; returns the largest relative
 // correction.
-double update(const Setup& s, Newton& w) {
+double update(const MolSetup& s, Newton& w) {
   double scale = SCALE0;
   double worst = 0;
   for (int k = 1; k <= s.nequa; ++k) {
@@ -336,14 +246,14 @@ void print_state(Run& run) {
 
 // Number densities over partition functions of every species at every depth, from the converged
 // unknowns XNZ(J,K).
-void partition_ratios(Run& run, const Setup& s, Arr<double, NDEPTH, MAXEQUA>& xnz) {
+void partition_ratios(Run& run, const MolSetup& s, Arr<double, NDEPTH, MAXEQUA>& xnz) {
   XnmolRec& M = run.XNMOL;
   const IfequaRec& Q = run.IFEQUA;
   Arr<double, MAXD, 2> u;  // partition functions of stages I and II of one element
   Arr<double, NELEM, 2> uz;
   Arr<bool, NELEM> ion_listed;
-  for (const Species& q : s.species)
-    if (q.kind == Kind::AtomicIon && q.ncomp == 2) ion_listed(q.z) = true;
+  for (const MolSpecies& q : s.species)
+    if (q.kind == MolKind::AtomicIon && q.ncomp == 2) ion_listed(q.z) = true;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     const double t = run.TEMP.T(j);
     for (int k = 2; k <= s.nequa; ++k) {
@@ -361,14 +271,14 @@ void partition_ratios(Run& run, const Setup& s, Arr<double, NDEPTH, MAXEQUA>& xn
       }
       uz(z, 1) = u(j, 1);
       double c = 1;
-      for (const Nlte& n : NLTE)
+      for (const MolNlte& n : MOL_NLTE)
         if (n.z == z) c = n.b1(run, j);
       xnz(j, k) = xnz(j, k) / (uz(z, 1) / c) / TRANS_AMU / std::pow(run.ELEM.ATMASS(z) * t, 1.5);
     }
     for (std::size_t m0 = 0; m0 < s.species.size(); ++m0) {
-      const Species& q = s.species[m0];
+      const MolSpecies& q = s.species[m0];
       const int m = static_cast<int>(m0) + 1;
-      if (q.kind != Kind::Molecule) {
+      if (q.kind != MolKind::Molecule) {
         double part;
         if (q.ncomp <= 2 && (q.ncomp == 1 || ion_listed(q.z))) {
           part = uz(q.z, q.ncomp);
@@ -386,7 +296,7 @@ void partition_ratios(Run& run, const Setup& s, Arr<double, NDEPTH, MAXEQUA>& xn
       }
       double v = std::exp(q.d0 / run.TEMP.TKEV(j)) * TRANS_AMU * std::pow(q.mass * t, 1.5);
       for (int i = q.first; i < q.first + q.ncomp; ++i) {
-        const Slot& sl = s.slots[static_cast<std::size_t>(i)];
+        const MolSlot& sl = s.slots[static_cast<std::size_t>(i)];
         if (sl.charge)
           v /= xnz(j, sl.eq);
         else
@@ -409,7 +319,7 @@ void nmolec(Run& run, int maxpass) {
                      "molecules are on but no molecule list is in force: a READ MOLECULES card "
                      "must come first");
   }
-  const Setup s = unpack(run);
+  const MolSetup s = nmolec_unpack(run);
   M.XNMOL.fill(0);
   M.XNFPMOL.fill(0);
   if (nrhox < 1) return;

@@ -31,7 +31,8 @@ namespace {
 constexpr double MOLECULE_CODE = 100.0;  // codes from here up name molecules
 constexpr double CODE_MATCH = 0.001;     // tolerance of a code match in the molecule list
 
-// Answer of a molecule-list entry for units digit MODE1 of the mode into column 1 of NUMBER.
+// Answer of a molecule-list entry for units digit MODE1 of the mode into column 1 of NUMBER. The
+// partition function (3) is 0 where the species takes no part (a molecule above 10000 K).
 void copy_entry(const Run& run, int entry, int mode1, double* number) {
   const XnmolRec& M = run.XNMOL;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
@@ -41,7 +42,7 @@ void copy_entry(const Run& run, int entry, int mode1, double* number) {
     else if (mode1 == 2)
       out = M.XNMOL(j, entry);
     else if (mode1 == 3)
-      out = M.XNMOL(j, entry) / M.XNFPMOL(j, entry);
+      out = M.XNFPMOL(j, entry) != 0 ? M.XNMOL(j, entry) / M.XNFPMOL(j, entry) : 0;
   }
 }
 

@@ -17,6 +17,7 @@
 #include "model_fixture.h"
 #include "molecules_fixture.h"
 #include "populations/pfsaha.h"
+#include "populations/pops.h"
 
 namespace atmotab {
 namespace {
@@ -228,6 +229,14 @@ TEST(nmolec, hydrogen_molecules_follow_the_closed_form_and_vanish_above_10000_K)
   EXPECT_GT(m.r.XNMOL.XNMOL(1, 2), m.r.XNMOL.XNMOL(1, 1));  // mostly molecular at 2500 K
   EXPECT_EQ(m.r.XNMOL.XNMOL(4, 2), 0.0);
   EXPECT_EQ(m.r.XNMOL.XNFPMOL(4, 2), 0.0);
+  m.r.IF.IFMOL = 1;  // requests answered from the equilibrium: nothing undefined at 10500 K
+  m.r.PFTAB.ITEMP1 = m.r.TEMP.ITEMP;
+  Arr<double, MAXD, 1> u;
+  for (int mode : {1, 2, 3}) {
+    pops(m.r, 101, mode, u.data());
+    EXPECT_EQ(u(4, 1), 0.0) << "mode " << mode;
+    EXPECT_GT(u(1, 1), 0.0) << "mode " << mode;
+  }
   EXPECT_EQ(m.r.XNMOL.NUMMOL, 2);
   EXPECT_NEAR(m.r.XNMOL.XNMOL(4, 1) / (m.r.STATE.P(4) / m.r.TEMP.TK(4)), 1, 1e-12);
 }

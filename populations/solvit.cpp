@@ -4,7 +4,7 @@
 // The right-hand side is carried along, so it holds the solution at the end without reordering.
 // Only the solution is wanted, so the columns already pivoted (which would build the inverse) are
 // not updated: the columns not yet pivoted are kept together at the front of every row (a column
-// permutation, PHYS), and each row remembers its largest element there, renewed while the row is
+// permutation), and each row remembers its largest element there, renewed while the row is
 // updated, so that the pivot search looks at one number per row. The pivots, their order and every
 // operation on the remaining columns and the right-hand side are those of the full elimination.
 // Rows with a zero multiplier are skipped: subtracting 0 times a finite row changes nothing.
@@ -16,32 +16,38 @@
 namespace atmotab {
 namespace {
 
-// Largest |row| over the first M physical columns, and the smallest logical column holding it
-// (-1 when every element is 0): the first maximum of the row in logical order. The value comes
-// from four independent running maxima (the maximum does not depend on the order), the column from
-// a second sweep; a NaN is never taken, as in a sequential search with ">".
+// The first maximum of a row in logical order: the largest |value|, and among equal ones the
+// smallest logical column. Kept in two interleaved halves of the row (even and odd physical
+// positions), whose running maxima are independent, then merged; a NaN is never taken, as in a
+// sequential search with ">".
+struct RowMax {
+  double v0 = 0, v1 = 0;
+  int g0 = SOLVIT_MAXN, g1 = SOLVIT_MAXN;
+
+  static void take(double a, int l, double& v, int& g) {
+    const bool better = a > v || (a == v && l < g);
+    v = better ? a : v;
+    g = better ? l : g;
+  }
+  void even(double x, int l) { take(std::fabs(x), l, v0, g0); }
+  void odd(double x, int l) { take(std::fabs(x), l, v1, g1); }
+  // The row's largest |value| and its logical column (-1 when every element is 0).
+  void result(double& big, int& arg) const {
+    const bool second = v1 > v0 || (v1 == v0 && g1 < g0);
+    big = second ? v1 : v0;
+    arg = big > 0 ? (second ? g1 : g0) : -1;
+  }
+};
+
 void row_max(const double* row, int m, const int* logical, double& big, int& arg) {
-  double v0 = 0, v1 = 0, v2 = 0, v3 = 0;
+  RowMax r;
   int c = 0;
-  for (; c + 3 < m; c += 4) {
-    const double x0 = std::fabs(row[c]), x1 = std::fabs(row[c + 1]);
-    const double x2 = std::fabs(row[c + 2]), x3 = std::fabs(row[c + 3]);
-    v0 = x0 > v0 ? x0 : v0;
-    v1 = x1 > v1 ? x1 : v1;
-    v2 = x2 > v2 ? x2 : v2;
-    v3 = x3 > v3 ? x3 : v3;
+  for (; c + 1 < m; c += 2) {
+    r.even(row[c], logical[c]);
+    r.odd(row[c + 1], logical[c + 1]);
   }
-  for (; c < m; ++c) {
-    const double x = std::fabs(row[c]);
-    v0 = x > v0 ? x : v0;
-  }
-  v0 = v1 > v0 ? v1 : v0;
-  v2 = v3 > v2 ? v3 : v2;
-  big = v2 > v0 ? v2 : v0;
-  arg = -1;
-  if (!(big > 0)) return;
-  for (c = 0; c < m; ++c)
-    if (std::fabs(row[c]) == big && (arg < 0 || logical[c] < arg)) arg = logical[c];
+  if (c < m) r.even(row[c], logical[c]);
+  r.result(big, arg);
 }
 
 }  // namespace
@@ -105,29 +111,20 @@ bool solvit(double* a, int lda, int n, double* b, int* ipiv) {
         for (int c = 0; c < m; ++c) r[c] -= f * prow[c];
         continue;
       }
-      double v0 = 0, v1 = 0;
+      // A row still to be pivoted: the update and its new maximum in one sweep.
+      RowMax rm;
       int c = 0;
       for (; c + 1 < m; c += 2) {
-        const double x0 = r[c] - f * prow[c], x1 = r[c + 1] - f * prow[c + 1];
-        r[c] = x0;
-        r[c + 1] = x1;
-        const double a0 = std::fabs(x0), a1 = std::fabs(x1);
-        v0 = a0 > v0 ? a0 : v0;
-        v1 = a1 > v1 ? a1 : v1;
+        r[c] -= f * prow[c];
+        r[c + 1] -= f * prow[c + 1];
+        rm.even(r[c], logical[c]);
+        rm.odd(r[c + 1], logical[c + 1]);
       }
       if (c < m) {
-        const double x0 = r[c] - f * prow[c];
-        r[c] = x0;
-        const double a0 = std::fabs(x0);
-        v0 = a0 > v0 ? a0 : v0;
+        r[c] -= f * prow[c];
+        rm.even(r[c], logical[c]);
       }
-      const double big = v1 > v0 ? v1 : v0;
-      int arg = -1;
-      if (big > 0)
-        for (c = 0; c < m; ++c)
-          if (std::fabs(r[c]) == big && (arg < 0 || logical[c] < arg)) arg = logical[c];
-      rmax[l] = big;
-      rarg[l] = arg;
+      rm.result(rmax[l], rarg[l]);
     }
   }
   return true;

@@ -92,10 +92,9 @@ double molecule_lnk(const Run& run, int j, int m, const MolSpecies& q) {
          a(7, m) * t5 - 1.5 * (q.ncomp - 2 * q.ion - 1) * tlog;
 }
 
-// Equilibrium factor EQUILJ of every species at depth J.
+// Equilibrium factor EQUILJ of every species at depth J (FR: work space of pfsaha's fractions).
 void equilibrium_factors(Run& run, const MolSetup& s, int j, const Arr<double, NELEM>& rz,
-                         std::vector<double>& equilj) {
-  Arr<double, MAXD, PF_MAXION> fr;
+                         Arr<double, MAXD, PF_MAXION>& fr, std::vector<double>& equilj) {
   const double xne = run.STATE.XNE(j);
   for (std::size_t m = 0; m < s.species.size(); ++m) {
     const MolSpecies& q = s.species[m];
@@ -327,6 +326,7 @@ void nmolec(Run& run, int maxpass) {
   Newton w;
   Arr<double, NDEPTH, MAXEQUA> xnz;
   Arr<double, NELEM> rz;
+  Arr<double, MAXD, PF_MAXION> fr;
   std::vector<double> equilj(s.species.size());
   w.xn(1) = S.P(1) / run.TEMP.TK(1) / 2;
   const double x0 = w.xn(1) / 10;
@@ -342,7 +342,7 @@ void nmolec(Run& run, int maxpass) {
       for (int k = 1; k <= s.nequa; ++k) w.xn(k) *= ratio;
     }
     nlte_factors(run, j, rz);
-    equilibrium_factors(run, s, j, rz, equilj);
+    equilibrium_factors(run, s, j, rz, fr, equilj);
     for (int k = 1; k <= s.nequa; ++k) w.eqold(k) = 0;
     bool converged = false;
     // Newton passes until a pass has corrected every unknown by at most CONVERGED (relative) and

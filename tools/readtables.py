@@ -1,163 +1,206 @@
-#!/usr/bin/env python3
-"""Print the records of an atmotab table file (unit 10, --table) or maxima file (unit 11, --maxima)
-as text.
+#!/usr/bin/python3
+"""Print atmotab's table file (unit 10, --table) or maxima file (unit 11, --maxima) as text.
 
-Both are Fortran unformatted sequential files: every record is framed by its byte count as a 4-byte
-little-endian integer before and after the data; integers are 4 bytes, reals 8, singles 4. Per model:
+The file layout and the arrays are described in tools/atmotab_tables.py, which does the reading.
+Without options: a summary per model. --full: every value of every record (singles to 9
+significant digits and reals to 17, so the text gives back the stored numbers exactly).
+--quantity NAME: one quantity per depth, frequency or interval, e.g. T, P, XNE, FREQSET,
+WAVELENGTH, CONTINALL, 'Fe II' (XNFPEL on unit 10, XNFDOPMAX on unit 11), 'DOPPLE:Fe II', 'CO'.
 
-  record 1  NRHOX (int), TEFF (real, = T(1)), GLOG (real, = 0), TITLE (74 x 8 bytes: character + 7 blanks)
-  record 2  NEDGE (int), NEDGE triples FRQEDG [Hz], WLEDGE [nm], CMEDGE [cm-1] (reals);
-            unit 10 only: IDMOL(60), MOMASS(60) (reals)
-  record 3  NUMNU (int), FREQSET(1..NUMNU) [Hz] (reals)
-  record 4  unit 10: 400 singles, 25 each of T, TKEV, TK, HKT, TLOG, HCKT, P, XNE, XNATOM, RHO, RHOX,
-            VTURB, XNFH, then XNFHE (He I 25, He II 25), XNFH2 (depths 1..25)
-            unit 11: XNFDOPMAX(377, 6, 99) singles, interval index fastest
-  unit 10 only, records 4 + J for J = 1..NRHOX: XNFPEL(6,99), DOPPLE(6,99), CONTINALL(1131) singles
-
-Usage: readtables.py FILE [--full]
+A file that ends inside a model (a run killed while writing) is printed up to its last complete
+model, with a note on standard error and exit status 1. Exit status 2: unreadable or damaged file,
+or an unknown quantity.
 """
 import argparse
-import struct
+import os
 import sys
 
-BLOCK_NAMES = ["T", "TKEV", "TK", "HKT", "TLOG", "HCKT", "P", "XNE", "XNATOM", "RHO", "RHOX",
-               "VTURB", "XNFH", "XNFHE1", "XNFHE2", "XNFH2"]
-NFREQ = 1131
-NEDGE_SLOTS = 377
+import numpy as np
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import atmotab_tables as at  # noqa: E402
 
 
-class FormatError(Exception):
-    pass
+def single(v):
+    return "%.9g" % v
 
 
-def records(data):
-    """Yields the data of each framed record."""
-    pos = 0
-    while pos < len(data):
-        if pos + 4 > len(data):
-            raise FormatError(f"truncated length marker at byte {pos}")
-        (n,) = struct.unpack_from("<i", data, pos)
-        end = pos + 4 + n
-        if n < 0 or end + 4 > len(data):
-            raise FormatError(f"record at byte {pos} claims {n} bytes, past the end of the file")
-        (n2,) = struct.unpack_from("<i", data, end)
-        if n2 != n:
-            raise FormatError(f"record at byte {pos}: leading length {n}, trailing length {n2}")
-        yield data[pos + 4:end]
-        pos = end + 4
+def real(v):
+    return repr(float(v))
 
 
-def reals(rec, offset, count, single=False):
-    fmt = "<%d%s" % (count, "f" if single else "d")
-    return list(struct.unpack_from(fmt, rec, offset))
+def rows(values, fmt, per_line=8, indent="  "):
+    """Lines of `per_line` formatted values."""
+    return [indent + " ".join(fmt(v) for v in values[k:k + per_line])
+            for k in range(0, len(values), per_line)]
 
 
-def parse(data):
-    """Returns the models of a table or maxima file as dictionaries."""
-    recs = list(records(data))
-    models = []
-    i = 0
-    while i < len(recs):
-        if i + 4 > len(recs):
-            raise FormatError(f"model {len(models) + 1} has only {len(recs) - i} of its 4 header records")
-        r1, r2, r3, r4 = recs[i:i + 4]
-        if len(r1) != 4 + 8 + 8 + 74 * 8:
-            raise FormatError(f"record {i + 1} is {len(r1)} bytes, not a model header")
-        nrhox, teff, glog = struct.unpack_from("<idd", r1, 0)
-        title = bytes(r1[20 + 8 * k] for k in range(74)).decode("latin-1").rstrip()
-        (nedge,) = struct.unpack_from("<i", r2, 0)
-        edges = reals(r2, 4, 3 * nedge)
-        model = {"NRHOX": nrhox, "TEFF": teff, "GLOG": glog, "TITLE": title,
-                 "EDGES": [tuple(edges[3 * k:3 * k + 3]) for k in range(nedge)]}
-        extra = len(r2) - 4 - 24 * nedge
-        if extra == 120 * 8:
-            model["IDMOL"] = reals(r2, 4 + 24 * nedge, 60)
-            model["MOMASS"] = reals(r2, 4 + 24 * nedge + 480, 60)
-        elif extra != 0:
-            raise FormatError(f"record {i + 2}: {extra} bytes after the edges")
-        (numnu,) = struct.unpack_from("<i", r3, 0)
-        model["FREQSET"] = reals(r3, 4, numnu)
-        if len(r4) == 400 * 4:
-            kind = 10
-            block = reals(r4, 0, 400, single=True)
-            names = BLOCK_NAMES
-            model["BLOCK"] = {name: block[25 * k:25 * k + 25] for k, name in enumerate(names)}
-            depth_recs = recs[i + 4:i + 4 + nrhox]
-            if len(depth_recs) != nrhox:
-                raise FormatError(f"model {len(models) + 1}: {len(depth_recs)} of {nrhox} depth records")
-            model["DEPTHS"] = []
-            for j, r in enumerate(depth_recs, 1):
-                if len(r) != (594 + 594 + NFREQ) * 4:
-                    raise FormatError(f"depth record {j} is {len(r)} bytes")
-                v = reals(r, 0, 594 + 594 + NFREQ, single=True)
-                model["DEPTHS"].append({"XNFPEL": v[:594], "DOPPLE": v[594:1188], "CONTINALL": v[1188:]})
-            i += 4 + nrhox
-        elif len(r4) == NEDGE_SLOTS * 6 * 99 * 4:
-            kind = 11
-            model["XNFDOPMAX"] = reals(r4, 0, NEDGE_SLOTS * 6 * 99, single=True)
-            i += 4
-        else:
-            raise FormatError(f"record {i + 4} is {len(r4)} bytes: neither a depth block nor the maxima")
-        model["UNIT"] = kind
-        models.append(model)
-    return models
+def span(values, fmt="%.4e"):
+    if len(values) == 0:
+        return "(none)"
+    return f"{fmt % values[0]} .. {fmt % values[-1]}"
 
 
-def show(values, full, fmt="%.6e"):
-    if full or len(values) <= 8:
-        return " ".join(fmt % v for v in values)
-    return " ".join(fmt % v for v in values[:4]) + " ... " + " ".join(fmt % v for v in values[-2:])
+def element_stages(z):
+    """Stages an element's row shows: ten for Ca..Ni, six for the others."""
+    return at.NSTAGE if 20 <= z <= 28 else at.NSLOT
 
 
-def print_model(k, m, full, out):
-    n = m["NRHOX"]
-    out.write(f"model {k}  unit {m['UNIT']}  NRHOX {n}  TEFF {m['TEFF']:.2f}  GLOG {m['GLOG']:.4f}\n")
-    out.write(f"  TITLE '{m['TITLE']}'\n")
-    out.write(f"  NEDGE {len(m['EDGES'])}\n")
-    for e, (f, w, c) in enumerate(m["EDGES"], 1):
-        if full or e <= 3 or e > len(m["EDGES"]) - 2:
-            out.write(f"    {e:4d} {f:.9e} Hz {w:.6f} nm {c:.6f} cm-1\n")
-    numnu = len(m["FREQSET"])
-    out.write(f"  NUMNU {numnu}: {show(m['FREQSET'], full)}\n")
-    if m["UNIT"] == 10:
-        for name, values in m["BLOCK"].items():
-            out.write(f"  {name:7s} {show(values[:min(n, 25)], full, '%.5e')}\n")
-        for j, d in enumerate(m["DEPTHS"], 1):
-            out.write(f"  depth {j}: XNFPEL(1,1) {d['XNFPEL'][0]:.5e} XNFPEL(1,26) {d['XNFPEL'][150]:.5e} "
-                      f"DOPPLE(1,26) {d['DOPPLE'][150]:.5e}\n")
-            out.write(f"    log10 opacity: {show(d['CONTINALL'][:numnu], full, '%.3f')}\n")
+def summary(m, unit, out):
+    w = out.write
+    w(f"model {m.index} '{m.TITLE}': NRHOX {m.NRHOX}, TEFF {m.TEFF:.2f}, GLOG {m.GLOG:.4f}\n")
+    w(f"  {m.NEDGE} edges {span(abs(m.WLEDGE), '%.6g')} nm; {m.NUMNU} frequencies "
+      f"{span(m.FREQSET)} Hz ({span(m.WAVELENGTH, '%.6g')} nm)\n")
+    if unit == 10:
+        n = len(m.T)
+        w(f"  depths 1..{n} (record 4 holds {n} of {m.NRHOX}):\n")
+        for name in ("T", "P", "XNE", "RHOX"):
+            w(f"    {name:5s} {span(m.block[name])} {at.BLOCK_UNITS[name]}\n")
+        if m.NUMNU:
+            inside = m.WAVELENGTH[0] <= 500.0 <= m.WAVELENGTH[-1]
+            at500 = m.continuum_at(500.0) if inside else None
+            for j in sorted({1, m.NRHOX}):
+                c = m.CONTINALL[j - 1]
+                w(f"  log10 continuum opacity [cm2 g-1] at depth {j}: {c.min():.3f} .. {c.max():.3f}"
+                  + (f" (at 500 nm: {at500[j - 1]:.3f})" if inside else "") + "\n")
+        top = np.argsort(m.XNFPEL[0].ravel())[::-1][:4]
+        w("  largest XNFPEL at depth 1: " + ", ".join(
+            f"{at.species_label(k // at.NSTAGE + 1, k % at.NSTAGE + 1)} "
+            f"{m.XNFPEL[0].ravel()[k]:.4e}" for k in top) + " cm-3\n")
     else:
-        mx = m["XNFDOPMAX"]
-        nint = max(len(m["EDGES"]) - 1, 0)
-        for z in range(1, 100):
-            for s in range(1, 7):
-                col = mx[NEDGE_SLOTS * ((s - 1) + 6 * (z - 1)):][:nint]
-                if any(col) and (full or z in (1, 2, 26)):
-                    out.write(f"  XNFDOPMAX stage slot {s} element {z}: {show(col, full, '%.4e')}\n")
+        peak = m.XNFDOPMAX.max(axis=0) if len(m.XNFDOPMAX) else np.zeros((at.NELEM, at.NSTAGE))
+        top = [k for k in np.argsort(peak.ravel())[::-1][:5] if peak.ravel()[k] > 0]
+        w(f"  XNFDOPMAX over {m.NEDGE - 1} intervals, largest: " + ", ".join(
+            f"{at.species_label(k // at.NSTAGE + 1, k % at.NSTAGE + 1)} {peak.ravel()[k]:.4e}"
+            for k in top) + "\n")
+        for z, stage in ((1, 1), (2, 1), (26, 1)):
+            col = m.XNFDOPMAX[:, z - 1, stage - 1]
+            w(f"    {at.species_label(z, stage):6s} {span(col)}\n")
+
+
+def full(m, unit, out):
+    w = out.write
+    w(f"model {m.index} unit {unit}\nNRHOX {m.NRHOX}\nTEFF {real(m.TEFF)}\nGLOG {real(m.GLOG)}\n"
+      f"TITLE '{m.TITLE}'\nNEDGE {m.NEDGE}\nedge FRQEDG[Hz] WLEDGE[nm] CMEDGE[cm-1]\n")
+    for k in range(m.NEDGE):
+        w(f"{k + 1} {real(m.FRQEDG[k])} {real(m.WLEDGE[k])} {real(m.CMEDGE[k])}\n")
+    if unit == 10:
+        w("molecule IDMOL MOMASS[amu] name\n")
+        for k in range(at.NMOL):
+            w(f"{k + 1} {real(m.IDMOL[k])} {real(m.MOMASS[k])} {m.MOLECULES[k]}\n")
+    w(f"NUMNU {m.NUMNU}\nfrequency FREQSET[Hz] WAVELENGTH[nm]\n")
+    for i in range(m.NUMNU):
+        w(f"{i + 1} {real(m.FREQSET[i])} {real(m.WAVELENGTH[i])}\n")
+    if unit == 10:
+        w("depth " + " ".join(at.BLOCK_NAMES) + "\n")
+        for j in range(len(m.T)):
+            w(f"{j + 1} " + " ".join(single(m.block[name][j]) for name in at.BLOCK_NAMES) + "\n")
+        for j in range(m.NRHOX):
+            w(f"depth {j + 1}: element XNFPEL[cm-3] by stage, then DOPPLE by stage\n")
+            for z in range(1, at.NELEM + 1):
+                ns = element_stages(z)
+                w(f"{at.SYMBOLS[z - 1]} " + " ".join(single(v) for v in m.XNFPEL[j, z - 1, :ns])
+                  + " | " + " ".join(single(v) for v in m.DOPPLE[j, z - 1, :ns]) + "\n")
+            for name in m.MOLECULES:
+                w(f"{name} {single(m.XNFPMOL[name][j])} | {single(m.DOPPLEMOL[name][j])}\n")
+            w(f"depth {j + 1}: CONTINALL, log10 continuum opacity [cm2 g-1] by frequency\n")
+            out.write("\n".join(rows(m.CONTINALL[j], single, indent="")) + "\n")
+    else:
+        w("XNFDOPMAX by edge interval, per element and stage, then per molecule slot\n")
+        for z in range(1, at.NELEM + 1):
+            for s in range(1, element_stages(z) + 1):
+                col = m.XNFDOPMAX[:, z - 1, s - 1]
+                label = at.species_label(z, s)
+                if not col.any():
+                    w(f"{label}: all {len(col)} zero\n")
+                else:
+                    w(f"{label}:\n" + "\n".join(rows(col, single)) + "\n")
+        for k, (name, col) in enumerate(m.XNFDOPMAXMOL.items(), 1):
+            if not col.any():
+                w(f"{name}: all {len(col)} zero\n")
+            else:
+                w(f"{name}:\n" + "\n".join(rows(col, single)) + "\n")
+
+
+def quantity(m, unit, name, out):
+    """One named quantity of one model as a table; raises KeyError for an unknown name."""
+    w = out.write
+    w(f"model {m.index} '{m.TITLE}' {name}\n")
+    if name in ("FREQSET", "WAVELENGTH"):
+        for i, v in enumerate(getattr(m, name), 1):
+            w(f"{i} {real(v)}\n")
+        return
+    if name in ("FRQEDG", "WLEDGE", "CMEDGE") or (unit == 10 and name in ("IDMOL", "MOMASS")):
+        for i, v in enumerate(getattr(m, name), 1):
+            w(f"{i} {real(v)}\n")
+        return
+    if unit == 10 and name in at.BLOCK_NAMES:
+        for j, v in enumerate(m.block[name], 1):
+            w(f"{j} {single(v)}\n")
+        return
+    if unit == 10 and name == "CONTINALL":
+        w("depth, then log10 opacity [cm2 g-1] at each frequency of FREQSET\n")
+        for j in range(m.NRHOX):
+            w(f"{j + 1} " + " ".join(single(v) for v in m.CONTINALL[j]) + "\n")
+        return
+    what, _, text = name.rpartition(":")
+    what = what or ("XNFPEL" if unit == 10 else "XNFDOPMAX")
+    getter = {"XNFPEL": m.population, "DOPPLE": m.doppler, "XNFDOPMAX": m.maximum}.get(what)
+    if getter is None:
+        raise KeyError(f"'{what}' is not XNFPEL, DOPPLE or XNFDOPMAX")
+    values = getter(text)
+    if what == "XNFDOPMAX":
+        w("interval, its wavelengths [nm], value\n")
+        for i, v in enumerate(values, 1):
+            w(f"{i} {abs(m.WLEDGE[i - 1]):.6g} {abs(m.WLEDGE[i]):.6g} {single(v)}\n")
+    else:
+        for j, v in enumerate(values, 1):
+            w(f"{j} {single(v)}\n")
 
 
 def main(argv=None):
-    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("file", help="a --table (unit 10) or --maxima (unit 11) file of atmotab")
-    ap.add_argument("--full", action="store_true", help="print every value instead of a summary")
+    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
+                                 epilog="Exit status 0, 1 after a truncated file, 2 on errors.")
+    ap.add_argument("files", nargs="+", metavar="FILE",
+                    help="a --table (unit 10) or --maxima (unit 11) file of atmotab")
+    ap.add_argument("--full", action="store_true", help="print every value")
+    ap.add_argument("--quantity", "-q", action="append", metavar="NAME", default=[],
+                    help="print one quantity (T, P, XNE, CONTINALL, 'Fe II', 'DOPPLE:CO', ...); "
+                    "may be repeated")
+    ap.add_argument("--model", type=int, metavar="K", help="only model K (from 1)")
     args = ap.parse_args(argv)
+    status = 0
     try:
-        with open(args.file, "rb") as f:
-            data = f.read()
-        models = parse(data)
-    except OSError as e:
-        print(f"readtables: {e}", file=sys.stderr)
-        return 2
-    except FormatError as e:
-        print(f"readtables: {args.file}: {e}", file=sys.stderr)
-        return 2
-    try:
-        for k, m in enumerate(models, 1):
-            print_model(k, m, args.full, sys.stdout)
+        for path in args.files:
+            f = at.read_file(path)
+            if len(args.files) > 1 or not (args.full or args.quantity):
+                print(f"{path}: unit {f.unit}, {len(f.models)} model(s)")
+            for m in f.models:
+                if args.model is not None and m.index != args.model:
+                    continue
+                for name in args.quantity:
+                    quantity(m, f.unit, name, sys.stdout)
+                if args.full:
+                    full(m, f.unit, sys.stdout)
+                elif not args.quantity:
+                    summary(m, f.unit, sys.stdout)
+            if f.truncated:
+                print(f"readtables: {path}: {f.truncated}; the {len(f.models)} complete model(s) "
+                      "before it are printed", file=sys.stderr)
+                status = 1
         sys.stdout.flush()
     except BrokenPipeError:  # the reader of our output stopped early (e.g. head)
         sys.stderr.close()
-    return 0
+    except OSError as e:
+        print(f"readtables: {e}", file=sys.stderr)
+        return 2
+    except at.TableError as e:
+        print(f"readtables: {e}", file=sys.stderr)
+        return 2
+    except KeyError as e:
+        print(f"readtables: {e.args[0]}", file=sys.stderr)
+        return 2
+    return status
 
 
 if __name__ == "__main__":

@@ -1,13 +1,17 @@
-"""tools/readtables.py on table and maxima files built record by record in the test."""
+"""tools/atmotab_tables.py and tools/readtables.py on table and maxima files built record by record
+in the test, with a distinct value in every slot so that a misplaced axis or slot shows."""
+import contextlib
 import io
 import os
 import struct
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.join(os.environ.get("ATMOTAB_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", "..")), "tools"))
-import readtables  # noqa: E402
+import atmotab_run  # noqa: F401 (exits 77 without numpy)
+import numpy as np
+
+import atmotab_tables as at
+import readtables
 
 
 def frame(payload):
@@ -22,7 +26,8 @@ def header(nrhox, teff, title):
 def edges(triples, with_molecules):
     body = struct.pack("<i", len(triples)) + b"".join(struct.pack("<3d", *t) for t in triples)
     if with_molecules:
-        body += struct.pack("<60d", *range(101, 161)) + struct.pack("<60d", *range(1, 61))
+        codes = [101.0, 106.0, 608.0] + [float(c) for c in range(1001, 1056)] + [60808.0, 608.01]
+        body += struct.pack("<60d", *codes) + struct.pack("<60d", *range(1, 61))
     return frame(body)
 
 
@@ -34,73 +39,121 @@ TRIPLES = [(7.5e14, 400.0, 25000.0), (6.0e14, 500.0, 20000.0)]
 FREQS = [7.49e14, 6.66e14, 6.01e14]
 
 
-def table_file(nrhox=2):
+def slot_values(depth):
+    """Slot s of element Z at depth J holds 1000 Z + 10 s + J (Fortran order: s fastest)."""
+    return [1000.0 * z + 10.0 * s + depth for z in range(1, 100) for s in range(1, 7)]
+
+
+def table_file(nrhox=2, title="TEST MODEL"):
     block = struct.pack("<400f", *[float(k) for k in range(400)])
-    depth = struct.pack("<2319f", *([1.5] * 594 + [2.5] * 594 + [-3.25] * 3 + [0.0] * 1128))
-    return (header(nrhox, 5000.0, "TEST MODEL") + edges(TRIPLES, True) + freqs(FREQS) + frame(block)
-            + frame(depth) * nrhox)
+    depths = b""
+    for j in range(1, nrhox + 1):
+        values = slot_values(j) + [-v for v in slot_values(j)] + [-3.25 - j, -3.5, -3.75] + [0.0] * 1128
+        depths += frame(struct.pack("<2319f", *values))
+    return (header(nrhox, 5000.0, title) + edges(TRIPLES, True) + freqs(FREQS) + frame(block)
+            + depths)
 
 
 def maxima_file():
     values = [0.0] * (377 * 6 * 99)
     values[377 * (0 + 6 * 25)] = 42.0  # interval 1, stage slot 1, element 26
+    values[377 * (4 + 6 * 61)] = 7.0  # interval 1, slot 5 of element 62: stage VIII of Ca + 2 = Ti
+    values[1 + 377 * (5 + 6 * 45)] = 3.0  # interval 2, slot 6 of element 46: molecule 7
     return header(2, 5000.0, "TEST MODEL") + edges(TRIPLES, False) + freqs(FREQS) + frame(
         struct.pack("<%df" % len(values), *values))
 
 
 class ReadTables(unittest.TestCase):
     def test_table_file_round_trip(self):
-        models = readtables.parse(table_file() * 2)
-        self.assertEqual(len(models), 2)
-        m = models[0]
-        self.assertEqual((m["UNIT"], m["NRHOX"], m["TEFF"], m["TITLE"]), (10, 2, 5000.0, "TEST MODEL"))
-        self.assertEqual(m["EDGES"], TRIPLES)
-        self.assertEqual(m["IDMOL"][35], 136.0)
-        self.assertEqual(m["FREQSET"], FREQS)
-        self.assertEqual(m["BLOCK"]["TKEV"][0], 25.0)   # second quantity starts at value 25
-        self.assertEqual(m["BLOCK"]["XNFH2"][24], 399.0)
-        self.assertEqual(m["DEPTHS"][1]["CONTINALL"][:4], [-3.25, -3.25, -3.25, 0.0])
+        f = at.parse(table_file() * 2)
+        self.assertEqual((f.unit, len(f.models), f.truncated), (10, 2, None))
+        m = f.models[1]
+        self.assertEqual((m.index, m.NRHOX, m.TEFF, m.GLOG, m.TITLE), (2, 2, 5000.0, 0.0, "TEST MODEL"))
+        self.assertEqual(list(zip(m.FRQEDG, m.WLEDGE, m.CMEDGE)), TRIPLES)
+        self.assertEqual(m.IDMOL[59], 608.01)
+        self.assertEqual(m.MOLECULES[:3] + m.MOLECULES[-2:], ["H2", "CH", "CO", "CO2", "CO+"])
+        self.assertEqual(list(m.FREQSET), FREQS)
+        np.testing.assert_allclose(m.WAVELENGTH, [400.2570, 450.1387, 498.8228], rtol=1e-6)
+        self.assertEqual(list(m.TKEV), [25.0, 26.0])  # second quantity starts at value 25
+        self.assertEqual(m.CONTINALL.shape, (2, 3))
+        self.assertEqual(list(m.CONTINALL[1]), [-5.25, -3.5, -3.75])
+        # All 25 depths of record 4 for a 25-depth model; XNFH2 is the 16th quantity.
+        m25 = at.parse(table_file(nrhox=25)).models[0]
+        self.assertEqual((len(m25.XNFH2), m25.XNFH2[24], m25.XNFHE2[0]), (25, 399.0, 350.0))
+
+    def test_slots_unpacked_by_name(self):
+        m = at.parse(table_file()).models[0]
+        j = 2  # depth 2
+        self.assertEqual(m.population("Fe II")[j - 1], 26000 + 20 + j)
+        self.assertEqual(m.population("26.01")[j - 1], 26000 + 20 + j)
+        self.assertEqual(m.population("Fe 6")[j - 1], 26000 + 60 + j)
+        self.assertEqual(m.XNFPEL[j - 1, 25, 0], 26000 + 10 + j)  # (depth, element, stage)
+        self.assertEqual(m.doppler("H I")[j - 1], -(1000 + 10 + j))
+        # Stages VII..X of Ca..Ni from slot 5 of elements 50+k, 60+k, 70+k, 80+k.
+        cases = {"Ca VII": 50, "Ca VIII": 60, "Ca IX": 70, "Ca X": 80, "Ti VII": 52,
+                 "Fe VIII": 66, "Ni IX": 78, "Ni X": 88}
+        for ion, host in cases.items():
+            with self.subTest(ion):
+                self.assertEqual(m.population(ion)[j - 1], 1000 * host + 50 + j)
+                self.assertEqual(m.doppler(ion)[j - 1], -(1000 * host + 50 + j))
+        # Molecule k from slot 6 of element 39 + k.
+        for name, z in (("H2", 40), ("CH", 41), ("CO", 42), ("CO2", 98), ("CO+", 99)):
+            with self.subTest(name):
+                self.assertEqual(m.population(name)[j - 1], 1000 * z + 60 + j)
+        # The host slots read 0 once unpacked; every stored value appears exactly once.
+        self.assertEqual(m.population("Sn V")[j - 1], 0.0)
+        self.assertEqual(m.population("Zr VI")[j - 1], 0.0)
+        stored = sorted(slot_values(j))
+        shown = sorted([v for v in m.XNFPEL[j - 1].ravel() if v] + [v[j - 1] for v in m.XNFPMOL.values()])
+        self.assertEqual(shown, stored)
+        for bad in ("Fe XI", "Xx I", "Fe", "NaCl"):
+            with self.subTest(bad), self.assertRaises(KeyError):
+                m.population(bad)
 
     def test_maxima_file(self):
-        (m,) = readtables.parse(maxima_file())
-        self.assertEqual(m["UNIT"], 11)
-        self.assertNotIn("IDMOL", m)
-        self.assertEqual(m["XNFDOPMAX"][377 * 150], 42.0)
+        (m,) = at.parse(maxima_file()).models
+        self.assertIsNone(m.IDMOL)
+        self.assertEqual(m.XNFDOPMAX.shape, (1, 99, 10))  # (interval, element, stage)
+        self.assertEqual(m.maximum("Fe I")[0], 42.0)
+        self.assertEqual(m.maximum("Ti VIII")[0], 7.0)
+        # Without the unit-10 file the molecule slots have numbers, not names.
+        self.assertEqual(m.XNFDOPMAXMOL["molecule 7"][0], 0.0)  # interval 2 is past NEDGE - 1
         out = io.StringIO()
-        readtables.print_model(1, m, False, out)
-        self.assertIn("XNFDOPMAX stage slot 1 element 26: 4.2000e+01", out.getvalue())
+        readtables.summary(m, 11, out)
+        self.assertIn("Fe I 4.2000e+01", out.getvalue())
+        self.assertIn("Ti VIII 7.0000e+00", out.getvalue())
 
-    def test_damaged_files_are_reported(self):
+    def test_damaged_and_cut_files(self):
         good = table_file()
-        cases = {
-            "trailing length": good[:-1] + b"\x01",
+        with self.assertRaisesRegex(at.TableError, "trailing length"):
+            at.parse(good[:-1] + b"\x01")
+        cut = {
             "past the end": good[:-10],
             "depth records": table_file(nrhox=3)[:-(4 + 2319 * 4 + 4)],
             "header records": good[:612 + 8],
+            "length marker": good + good[:2],
         }
-        for what, data in cases.items():
+        for what, data in cut.items():
             with self.subTest(what):
-                with self.assertRaises(readtables.FormatError):
-                    readtables.parse(data)
+                f = at.parse(data)
+                self.assertEqual(len(f.models), 1 if what == "length marker" else 0)
+                self.assertIsNotNone(f.truncated)
+        with self.assertRaisesRegex(at.TableError, "not the depth block"):
+            at.parse(header(2, 5000.0, "X") + edges(TRIPLES, True) + freqs(FREQS) + frame(b"1234"))
 
     def test_command_line(self):
         with tempfile.TemporaryDirectory() as d:
             path = os.path.join(d, "fort.10")
             with open(path, "wb") as f:
                 f.write(table_file())
-            out, sys.stdout = sys.stdout, io.StringIO()
-            try:
-                status = readtables.main([path])
-                text = sys.stdout.getvalue()
-            finally:
-                sys.stdout = out
-            self.assertEqual(status, 0)
-            self.assertIn("TITLE 'TEST MODEL'", text)
-            err, sys.stderr = sys.stderr, io.StringIO()
-            try:
+            out, err = io.StringIO(), io.StringIO()
+            with contextlib.redirect_stdout(out), contextlib.redirect_stderr(err):
+                self.assertEqual(readtables.main([path]), 0)
                 self.assertEqual(readtables.main([os.path.join(d, "missing")]), 2)
-            finally:
-                sys.stderr = err
+                self.assertEqual(readtables.main([path, "-q", "CO"]), 0)
+            self.assertIn("model 1 'TEST MODEL': NRHOX 2", out.getvalue())
+            self.assertIn("model 1 'TEST MODEL' CO\n1 42061\n2 42062\n", out.getvalue())
+            self.assertIn("readtables: [Errno 2]", err.getvalue())
 
 
 if __name__ == "__main__":

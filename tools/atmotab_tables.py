@@ -112,6 +112,8 @@ def species(text):
         z = int(code)
         if 1 <= z <= NELEM and code < 100:
             return "atom", z, int(round((code - z) * 100)) + 1
+    if len(words) == 2 and words[0] not in SYMBOLS and (words[1] in ROMAN or words[1].isdigit()):
+        raise KeyError(f"'{text}': {words[0]} is not an element symbol")
     if len(words) == 2 and words[0] in SYMBOLS:
         z = SYMBOLS.index(words[0]) + 1
         stage = ROMAN.index(words[1]) + 1 if words[1] in ROMAN else None

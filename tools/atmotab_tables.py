@@ -107,6 +107,8 @@ def species(text):
     """('atom', Z, stage) for 'Fe II', 'Fe 2' or '26.01'; ('molecule', name) for anything else
     that is not an element symbol."""
     words = text.replace("_", " ").split()
+    if words[:1] == ["molecule"]:  # the slots of a maxima file read without its table file
+        return "molecule", " ".join(words)
     if len(words) == 1 and words[0][0].isdigit():
         code = float(words[0])
         z = int(code)

@@ -246,21 +246,27 @@ class RealRun(unittest.TestCase):
 
     def check_full_unit11(self, m, lines):
         got = np.zeros_like(m.XNFDOPMAX)
+        molecules = []  # the maxima file alone names molecule slots by number
         k = lines.index("XNFDOPMAX by edge interval, per element and stage, then per molecule slot")
         k += 1
         nint = m.NEDGE - 1
         while k < len(lines):
             label = lines[k].split(":")[0]
             kind = at.species(label)
+            values = np.zeros(nint, np.float32)
             if lines[k].endswith("zero"):
                 k += 1
-                continue
-            values = [np.float32(x) for x in " ".join(lines[k + 1:k + 1 + (nint + 7) // 8]).split()]
-            self.assertEqual(len(values), nint)
+            else:
+                values = [np.float32(x) for x in " ".join(lines[k + 1:k + 1 + (nint + 7) // 8]).split()]
+                self.assertEqual(len(values), nint)
+                k += 1 + (nint + 7) // 8
             if kind[0] == "atom":
                 got[:, kind[1] - 1, kind[2] - 1] = values
-            k += 1 + (nint + 7) // 8
+            else:
+                self.assertEqual(label, f"molecule {len(molecules) + 1}")
+                molecules.append(values)
         np.testing.assert_array_equal(got, m.XNFDOPMAX)
+        np.testing.assert_array_equal(molecules, list(m.XNFDOPMAXMOL.values()))
 
     def test_quantity_option(self):
         m = self.tables.models[1]

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
-# Checks that the C++ sources follow .clang-format, then builds atmotab and runs every test: an
-# optimised build (build/, with the benchmarks compiled but not run) and a build under
-# AddressSanitizer and UndefinedBehaviorSanitizer with array bound checks (build-asan/). Both
-# builds treat compiler warnings as errors.
+# Installs the Debian packages the tests need when they are missing, checks that the C++ sources
+# follow .clang-format, then builds atmotab and runs every test: an optimised build (build/, with
+# the benchmarks compiled but not run) and a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer with array bound checks (build-asan/). Both builds treat compiler
+# warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
+tools/install_deps.sh test
 
 if command -v clang-format >/dev/null; then
   git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
   echo "clang-format: sources follow .clang-format"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DATMOTAB_WERROR=ON -DATMOTAB_BENCH=ON >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DATMOTAB_TESTS=ON -DATMOTAB_WERROR=ON \
+  -DATMOTAB_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
 

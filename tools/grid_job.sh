@@ -19,14 +19,17 @@ program=$1
 edges=$2
 input=$3
 out=$4
-tools=$(dirname "$0")
 
-rm -f "$out.fort.10" "$out.fort.11" "$out.part.10" "$out.part.11"
+# Leftovers of an earlier attempt go first (tested with the shell's own [ to save processes: a
+# grid starts many of these jobs).
+for f in "$out.fort.10" "$out.fort.11" "$out.part.10" "$out.part.11"; do
+  if [ -e "$f" ]; then rm -f "$f"; fi
+done
 deck=$input
 case $input in
   *.mod)
     deck=$out.deck
-    if ! python3 "$tools/marcs2deck.py" "$input" -o "$deck" 2>"$out.stderr"; then
+    if ! python3 "${0%/*}/marcs2deck.py" "$input" -o "$deck" 2>"$out.stderr"; then
       : >"$out.listing"
       exit 2
     fi
@@ -42,5 +45,5 @@ elif [ $status -eq 0 ]; then
   echo "grid_job: $input: the run wrote no model (no BEGIN card?)" >>"$out.stderr"
   status=2
 fi
-[ $status -eq 0 ] || rm -f "$out.part.10" "$out.part.11"
+if [ $status -ne 0 ]; then rm -f "$out.part.10" "$out.part.11"; fi
 exit $status

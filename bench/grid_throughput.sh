@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Grid throughput: N copies of the solar model (examples/sun.deck, 56 depths, 882 frequencies)
+# run as a grid of N decks by tools/grid.py (GNU parallel, one process per model, all cores), and
+# the same N models as one deck in one process. Prints wall time, models per second and CPU time
+# (user + system, the processes started included) of each, the run with the shortest wall time of
+# REPEAT; the cost of starting the program (edge list, tables, no model); and whether the merged
+# grid tables equal those of the one-process run.
+#
+#   bench/grid_throughput.sh [N=200] [REPEAT=3] [PROGRAM=build/atmotab]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+n=${1:-200}
+repeat=${2:-3}
+program=$(realpath "${3:-build/atmotab}")
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+mkdir "$tmp/decks"
+model=$(sed '/^END$/d' examples/sun.deck)
+for k in $(seq -w 1 "$n"); do printf '%s\nEND\n' "$model" >"$tmp/decks/sun$k.deck"; done
+{ for _ in $(seq "$n"); do printf '%s\n' "$model"; done; echo END; } >"$tmp/all.deck"
+echo END >"$tmp/end.deck"
+
+TIMEFORMAT='%R %U %S'
+# Runs "$@" REPEAT times; prints "wall cpu" of the run with the shortest wall time.
+measure() {
+  for _ in $(seq "$repeat"); do
+    { time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ print $1, $2 + $3 }'
+  done | sort -g | head -n 1
+}
+one_process() {
+  "$program" --edges examples/edges.txt --table "$tmp/one.10" --maxima "$tmp/one.11" \
+    <"$tmp/all.deck" >"$tmp/one.listing"
+}
+grid() {
+  rm -rf "$tmp/grid"
+  /usr/bin/python3 tools/grid.py run "$tmp/grid" "$tmp/decks" --edges examples/edges.txt \
+    --program "$program" --no-merge --no-bar
+}
+starts() {
+  for _ in $(seq "$n"); do
+    "$program" --edges examples/edges.txt --table "$tmp/e.10" --maxima "$tmp/e.11" <"$tmp/end.deck"
+  done
+}
+show() {
+  awk -v n="$n" -v w="$1" -v c="$2" \
+    'BEGIN { printf "%7.2f s %7.1f models/s   CPU %6.2f s (%5.1f ms per model)\n", w, n / w, c, 1000 * c / n }'
+}
+
+one=$(measure one_process)
+grid_run=$(measure grid)
+start=$(measure starts)
+merge=$(measure /usr/bin/python3 tools/grid.py merge "$tmp/grid")
+same=no
+cmp -s "$tmp/grid/grid.fort.10" "$tmp/one.10" && cmp -s "$tmp/grid/grid.fort.11" "$tmp/one.11" &&
+  same=yes
+
+echo "$n solar models (56 depths, 882 frequencies), $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg), best of $repeat:"
+echo "  one process, one deck of $n models:   $(show $one)"
+echo "  grid.py, $n decks, GNU parallel -j $(nproc): $(show $grid_run)"
+echo "  $n program starts without a model:  $(show $start)"
+echo "  merging the $n table pairs:           $(show $merge)"
+echo "  merged grid tables identical to the one-process run: $same"

@@ -371,6 +371,8 @@ def read(table=None, maxima=None):
     """The models of a unit-10 file, a unit-11 file or a pair of them. With both, each model
     carries the arrays of both units; the headers must agree, and the run has as many models as
     the shorter file (the other's extra models are reported in `truncated`)."""
+    if table is None and maxima is None:
+        raise ValueError("read() needs a table file, a maxima file or both")
     files = [read_file(p) for p in (table, maxima) if p is not None]
     for f, want in zip(files, [10, 11] if table is not None else [11]):
         if f.unit not in (None, want):

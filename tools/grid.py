@@ -156,7 +156,9 @@ def job_command(out, settings):
 
 
 def run_parallel(out, args):
-    if shutil.which("parallel") is None:
+    version = subprocess.run(["parallel", "--version"], capture_output=True, text=True,
+                             stdin=subprocess.DEVNULL) if shutil.which("parallel") else None
+    if version is None or "GNU parallel" not in version.stdout:
         raise GridError("GNU parallel is not installed (Debian package 'parallel')")
     settings = read_settings(out)
     cmd = ["parallel", "--joblog", os.path.join(out, "joblog"),
@@ -196,14 +198,19 @@ def report(out, rows, skipped, entries_before):
     done = failed = missing = 0
     for k, (name, path) in enumerate(rows, 1):
         s = status.get(k)
-        if s == 0 and os.path.exists(os.path.join(out, "models", name + ".fort.10")):
-            done += 1
-        elif s is None:
+        base = os.path.join(out, "models", name)
+        if s is None:
             missing += 1
+        elif s == 0 and os.path.exists(base + ".fort.10") and os.path.exists(base + ".fort.11"):
+            done += 1
         else:
             failed += 1
-            what = f"signal {s - 128}" if s > 128 else f"exit status {s}"
-            say(f"FAILED {name} ({path}): {what}: {failure_reason(out, name)}")
+            if s == 0:
+                what = "finished, but its tables are gone (a new folder runs it again)"
+            else:
+                what = f"signal {s - 128}" if s > 128 else f"exit status {s}"
+                what += ": " + failure_reason(out, name)
+            say(f"FAILED {name} ({path}): {what}")
     say(f"{len(rows)} models: {done} done, {failed} failed, {missing} not run "
         f"(this run: {entries - entries_before} ran, {skipped} skipped as in the job log already)")
     return done, failed, missing

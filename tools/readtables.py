@@ -184,6 +184,10 @@ def main(argv=None):
                     full(m, f.unit, sys.stdout)
                 elif not args.quantity:
                     summary(m, f.unit, sys.stdout)
+            if args.model is not None and not 1 <= args.model <= len(f.models):
+                print(f"readtables: {path} has {len(f.models)} complete model(s), not model "
+                      f"{args.model}", file=sys.stderr)
+                return 2
             if f.truncated:
                 print(f"readtables: {path}: {f.truncated}; the {len(f.models)} complete model(s) "
                       "before it are printed", file=sys.stderr)

@@ -184,7 +184,8 @@ class Model:
 
     def _species(self, text, atoms, molecules, what):
         if atoms is None:
-            raise KeyError(f"{what} is not in this file (it is on unit {11 if what == 'XNFDOPMAX' else 10})")
+            unit = 11 if what == "XNFDOPMAX" else 10
+            raise KeyError(f"{what} is not in this file (it is on unit {unit})")
         kind = species(text)
         if kind[0] == "atom":
             return atoms[..., kind[1] - 1, kind[2] - 1]

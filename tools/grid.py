@@ -11,7 +11,8 @@ INPUT: atmotab decks, MARCS models (*.mod, converted on the fly with marcs2deck.
 order of the inputs.
 
 OUT holds grid.list (the plan: one line per model, name and input), grid.settings (program, edge
-list, per-model job script), joblog (GNU parallel's job log) and models/NAME.{fort.10,fort.11,listing,stderr} per model.
+list, per-model job script), joblog (GNU parallel's job log) and per model
+models/NAME.{fort.10,fort.11,listing,stderr}.
 Running the same `run` command again skips the models the job log shows as done (failed ones too,
 unless --retry-failed). `merge` (done after `run` unless --no-merge) concatenates the per-model
 table pairs in the order of the plan into OUT/grid.fort.10 and OUT/grid.fort.11, and lists their

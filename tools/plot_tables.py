@@ -65,9 +65,10 @@ def default_depths(nrhox):
 
 def depth_scale(m, listing):
     """(x values per depth, axis label, depth quantities name -> per-depth values)."""
-    quantities = {name: np.asarray(m.block[name], dtype=float) for name in ("T", "P", "XNE", "RHOX")}
+    names = ("T", "P", "XNE", "RHOX")
+    quantities = {name: np.asarray(m.block[name], dtype=float) for name in names}
     if listing is not None and len(listing["T"]) == m.NRHOX:
-        quantities = {name: listing[name] for name in ("T", "P", "XNE", "RHOX")}
+        quantities = {name: listing[name] for name in names}
     if len(quantities["RHOX"]) == m.NRHOX and np.all(quantities["RHOX"] > 0):
         return np.log10(quantities["RHOX"]), "log10 RHOX [g cm-2]", quantities
     return np.arange(1, m.NRHOX + 1), "depth index J", quantities
@@ -102,7 +103,8 @@ def draw_structure(axes, m, listing, species):
     ax2 = t_ax.twinx()
     ax2.semilogy(x[:n], q["XNE"], color="tab:blue")
     ax2.set_ylabel("XNE [cm-3]", color="tab:blue")
-    t_ax.set_title(f"{m.TITLE}: T and XNE" + ("" if n == m.NRHOX else f" (depths 1..{n} of {m.NRHOX})"))
+    part = "" if n == m.NRHOX else f" (depths 1..{n} of {m.NRHOX})"
+    t_ax.set_title(f"{m.TITLE}: T and XNE{part}")
     p_ax.semilogy(x[:n], q["P"], color="tab:green")
     p_ax.set_ylabel("P [dyn cm-2]")
     p_ax.set_title("gas pressure")

@@ -61,8 +61,8 @@ def summary(m, unit, out):
             at500 = m.continuum_at(500.0) if inside else None
             for j in sorted({1, m.NRHOX}):
                 c = m.CONTINALL[j - 1]
-                w(f"  log10 continuum opacity [cm2 g-1] at depth {j}: {c.min():.3f} .. {c.max():.3f}"
-                  + (f" (at 500 nm: {at500[j - 1]:.3f})" if inside else "") + "\n")
+                w(f"  log10 continuum opacity [cm2 g-1] at depth {j}: {c.min():.3f} .. "
+                  f"{c.max():.3f}" + (f" (at 500 nm: {at500[j - 1]:.3f})" if inside else "") + "\n")
         top = np.argsort(m.XNFPEL[0].ravel())[::-1][:4]
         w("  largest XNFPEL at depth 1: " + ", ".join(
             f"{at.species_label(k // at.NSTAGE + 1, k % at.NSTAGE + 1)} "

@@ -31,7 +31,7 @@ def fortran_models(path, unit):
         while True:
             try:
                 r1 = f.read_record(header)[0]
-            except (TypeError, ValueError):  # end of file (the error scipy gives depends on its age)
+            except (TypeError, ValueError):  # end of file (which error depends on scipy's age)
                 break
             raw = f.read_record(np.uint8)
             nedge = int(raw[:4].view("<i4")[0])
@@ -257,7 +257,8 @@ class RealRun(unittest.TestCase):
             if lines[k].endswith("zero"):
                 k += 1
             else:
-                values = [np.float32(x) for x in " ".join(lines[k + 1:k + 1 + (nint + 7) // 8]).split()]
+                text = " ".join(lines[k + 1:k + 1 + (nint + 7) // 8])
+                values = [np.float32(x) for x in text.split()]
                 self.assertEqual(len(values), nint)
                 k += 1 + (nint + 7) // 8
             if kind[0] == "atom":
@@ -354,7 +355,8 @@ class Truncated(unittest.TestCase):
         with self.assertRaisesRegex(at.TableError, "trailing length"):
             at.parse(bytes(data))
         out = ar.python_tool("readtables.py", os.devnull)  # an empty file: no models
-        self.assertEqual((out.returncode, out.stdout), (0, f"{os.devnull}: unit None, 0 model(s)\n"))
+        self.assertEqual((out.returncode, out.stdout),
+                         (0, f"{os.devnull}: unit None, 0 model(s)\n"))
 
 
 if __name__ == "__main__":

@@ -116,7 +116,8 @@ class Plots(unittest.TestCase):
         lgtau5, ours, theirs = pt.model_vs_marcs(m, SUN_MOD)
         self.assertEqual(len(ours), 56)
         i = int(np.searchsorted(m.WAVELENGTH, 500.0))
-        self.assertTrue(min(m.CONTINALL[0, i - 1:i + 1]) <= ours[0] <= max(m.CONTINALL[0, i - 1:i + 1]))
+        around = m.CONTINALL[0, i - 1:i + 1]
+        self.assertTrue(min(around) <= ours[0] <= max(around))
 
     def test_errors(self):
         with tempfile.TemporaryDirectory() as d:

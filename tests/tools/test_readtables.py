@@ -48,7 +48,8 @@ def table_file(nrhox=2, title="TEST MODEL"):
     block = struct.pack("<400f", *[float(k) for k in range(400)])
     depths = b""
     for j in range(1, nrhox + 1):
-        values = slot_values(j) + [-v for v in slot_values(j)] + [-3.25 - j, -3.5, -3.75] + [0.0] * 1128
+        values = (slot_values(j) + [-v for v in slot_values(j)] + [-3.25 - j, -3.5, -3.75]
+                  + [0.0] * 1128)
         depths += frame(struct.pack("<2319f", *values))
     return (header(nrhox, 5000.0, title) + edges(TRIPLES, True) + freqs(FREQS) + frame(block)
             + depths)
@@ -68,7 +69,8 @@ class ReadTables(unittest.TestCase):
         f = at.parse(table_file() * 2)
         self.assertEqual((f.unit, len(f.models), f.truncated), (10, 2, None))
         m = f.models[1]
-        self.assertEqual((m.index, m.NRHOX, m.TEFF, m.GLOG, m.TITLE), (2, 2, 5000.0, 0.0, "TEST MODEL"))
+        self.assertEqual((m.index, m.NRHOX, m.TEFF, m.GLOG, m.TITLE),
+                         (2, 2, 5000.0, 0.0, "TEST MODEL"))
         self.assertEqual(list(zip(m.FRQEDG, m.WLEDGE, m.CMEDGE)), TRIPLES)
         self.assertEqual(m.IDMOL[59], 608.01)
         self.assertEqual(m.MOLECULES[:3] + m.MOLECULES[-2:], ["H2", "CH", "CO", "CO2", "CO+"])
@@ -104,7 +106,8 @@ class ReadTables(unittest.TestCase):
         self.assertEqual(m.population("Sn V")[j - 1], 0.0)
         self.assertEqual(m.population("Zr VI")[j - 1], 0.0)
         stored = sorted(slot_values(j))
-        shown = sorted([v for v in m.XNFPEL[j - 1].ravel() if v] + [v[j - 1] for v in m.XNFPMOL.values()])
+        shown = sorted([v for v in m.XNFPEL[j - 1].ravel() if v]
+                       + [v[j - 1] for v in m.XNFPMOL.values()])
         self.assertEqual(shown, stored)
         for bad in ("Fe XI", "Xx I", "Fe", "NaCl"):
             with self.subTest(bad), self.assertRaises(KeyError):

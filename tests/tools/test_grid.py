@@ -22,6 +22,44 @@ if shutil.which("parallel") is None:
 NMODELS = 20
 GRID = os.path.join(ar.TOOLS, "grid.py")
 
+# A Fortran program that reads a unit-10/unit-11 pair with plain READ statements, model after
+# model until the end of unit 10, each record with its exact list (a record shorter than its list
+# is an error), and prints the number of depths and the title of each model.
+FORTRAN_READER = """
+program readpair
+  implicit none
+  integer :: nrhox, nedge, numnu, i, j, nmod
+  real(8) :: teff, glog, edges(3, 377), idmol(60), momass(60), freqset(1131)
+  character(len=8) :: title(74)
+  character(len=74) :: text
+  real(4) :: block(400), depth(2319), maxima(377 * 6 * 99)
+  open(10, file='grid.fort.10', form='unformatted', access='sequential', status='old')
+  open(11, file='grid.fort.11', form='unformatted', access='sequential', status='old')
+  nmod = 0
+  do
+    read(10, end=900) nrhox, teff, glog, title
+    read(11) nrhox, teff, glog, title
+    read(10) nedge, ((edges(i, j), i = 1, 3), j = 1, nedge), idmol, momass
+    read(11) nedge, ((edges(i, j), i = 1, 3), j = 1, nedge)
+    read(10) numnu, (freqset(i), i = 1, numnu)
+    read(11) numnu, (freqset(i), i = 1, numnu)
+    read(10) block
+    do j = 1, nrhox
+      read(10) depth
+    end do
+    read(11) maxima
+    nmod = nmod + 1
+    do i = 1, 74
+      text(i:i) = title(i)(1:1)
+    end do
+    write(*, '(I3, 1X, I3, 1X, A)') nmod, nrhox, trim(text)
+  end do
+900 read(11, end=910) nrhox
+  stop 'unit 11 has more models than unit 10'
+910 write(*, '(A, I4)') 'models', nmod
+end program readpair
+"""
+
 
 def grid(*args, **kwargs):
     return subprocess.run([sys.executable, GRID, *args], capture_output=True, text=True, **kwargs)
@@ -90,6 +128,14 @@ class Grid(unittest.TestCase):
         self.assertEqual(proc.returncode, 0, proc.stderr)
         self.assertIn(f"{NMODELS} models: {NMODELS} done, 0 failed, 0 not run", proc.stderr)
         self.check_models(out, range(1, NMODELS + 1))
+        if shutil.which("gfortran"):
+            src = ar.write(os.path.join(out, "readpair.f90"), FORTRAN_READER)
+            subprocess.run(["gfortran", "-o", os.path.join(out, "readpair"), src], check=True)
+            proc = subprocess.run([os.path.join(out, "readpair")], cwd=out, capture_output=True,
+                                  text=True)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            want = [f"{k:3d}  12 grid model {k}" for k in range(1, NMODELS + 1)]
+            self.assertEqual(proc.stdout.splitlines(), want + [f"models{NMODELS:4d}"])
         # The same command again runs nothing.
         proc = grid("run", out, self.decks, "--edges", self.edges, "--program", ar.BINARY)
         self.assertEqual(proc.returncode, 0, proc.stderr)

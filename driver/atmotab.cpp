@@ -1,6 +1,8 @@
 #include "driver/atmotab.h"
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,8 +19,17 @@
 namespace atmotab {
 namespace {
 
-// Everything after the command line: open unit 17, read the edges, run the models.
-void run_program(Run& run, const Options& opt) {
+// The progress line of a finished model.
+std::string progress_line(int model, int nrhox, int numnu, double seconds) {
+  char line[128];
+  std::snprintf(line, sizeof line, "atmotab: model %d done: %d depths, %d frequencies, %.2f s\n",
+                model, nrhox, numnu, seconds);
+  return line;
+}
+
+// Everything after the command line: open unit 17, read the edges, run the models; with
+// PROGRESS, a line per finished model on it.
+void run_program(Run& run, const Options& opt, std::ostream* progress) {
   std::error_code ec;
   const bool directory = std::filesystem::is_directory(opt.edges, ec);
   errno = 0;
@@ -37,16 +48,26 @@ void run_program(Run& run, const Options& opt) {
   load_pf_tables(run);
 
   // One pass per model until the END card.
-  while (readin(run)) {
+  using clock = std::chrono::steady_clock;
+  auto start = clock::now();
+  for (int model = 1; readin(run); ++model) {
     apply_model_overrides(run);
+    const int numnu = run.FRESET.NUMNU;  // the tabulation leaves 1 there for the next model
     tabulate_model(run);
+    if (progress) {
+      const auto now = clock::now();
+      *progress << progress_line(model, run.RHOX.NRHOX, numnu,
+                                 std::chrono::duration<double>(now - start).count())
+                << std::flush;
+      start = now;
+    }
   }
 }
 
 }  // namespace
 
 int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std::ostream& listing,
-                 std::ostream& errors) {
+                 std::ostream& errors, bool progress) {
   Options opt;
   try {
     opt = parse_options(args);
@@ -69,7 +90,7 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
   run->UNITS.maxima.set_path(opt.maxima);
   int status = EXIT_NORMAL;
   try {
-    run_program(*run, opt);
+    run_program(*run, opt, progress ? &errors : nullptr);
   } catch (const atmo_error& e) {
     errors << "atmotab: " << (e.where() == "atmotab" ? "" : e.where() + ": ") << e.what() << "\n";
     status = e.status();

@@ -9,8 +9,10 @@
 namespace atmotab {
 
 // Runs atmotab with ARGS (without the program name), the control cards on CARDS, the listing on
-// LISTING and messages on ERRORS. Returns the exit status.
+// LISTING and messages on ERRORS. With PROGRESS (the program sets it when standard error is a
+// terminal) ERRORS also gets one line per finished model: its number, depths, frequencies and
+// time. Returns the exit status.
 int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std::ostream& listing,
-                 std::ostream& errors);
+                 std::ostream& errors, bool progress = false);
 
 }  // namespace atmotab

@@ -33,6 +33,8 @@ Exit status:
   2  a file, usage or I/O error (missing or unreadable file, end of input before the end card,
      write failure)
 After a failure the table files hold the models finished before it, every record complete.
+When standard error is a terminal, it shows one line per finished model (number, depths,
+frequencies, time).
 )";
 }
 

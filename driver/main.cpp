@@ -1,4 +1,6 @@
 // atmotab: entry point. Control cards on standard input, the listing on standard output.
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -8,5 +10,7 @@
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   const std::vector<std::string> args(argv + 1, argv + argc);
-  return atmotab::atmotab_main(args, std::cin, std::cout, std::cerr);
+  // A line per model only for someone watching a terminal; logs of batch runs stay as they were.
+  const bool progress = isatty(STDERR_FILENO) == 1;
+  return atmotab::atmotab_main(args, std::cin, std::cout, std::cerr, progress);
 }

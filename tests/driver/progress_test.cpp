@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,15 +30,20 @@ std::string two_suns() {
   return deck + deck + "END\n";
 }
 
-// The lines of TEXT that are progress lines of the solar model, by model number.
+// The model numbers of the lines of TEXT that are progress lines of the solar model.
 std::vector<int> progress_models(const std::string& text) {
-  const std::regex LINE(R"(atmotab: model (\d+) done: 56 depths, 882 frequencies, \d+\.\d\d s)");
   std::vector<int> out;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();  // the terminal's CR LF
-    std::smatch m;
-    if (std::regex_match(line, m, LINE)) out.push_back(std::stoi(m[1]));
+    int model = 0, nrhox = 0, numnu = 0, used = 0;
+    double seconds = -1;
+    const int got =
+        std::sscanf(line.c_str(), "atmotab: model %d done: %d depths, %d frequencies, %lf s%n",
+                    &model, &nrhox, &numnu, &seconds, &used);
+    if (got == 4 && used == static_cast<int>(line.size()) && nrhox == 56 && numnu == 882 &&
+        seconds >= 0 && line[line.size() - 5] == '.')  // seconds with two decimals
+      out.push_back(model);
   }
   return out;
 }

@@ -110,10 +110,14 @@ def species(text):
     if words[:1] == ["molecule"]:  # the slots of a maxima file read without its table file
         return "molecule", " ".join(words)
     if len(words) == 1 and words[0][0].isdigit():
-        code = float(words[0])
+        try:
+            code = float(words[0])
+        except ValueError:
+            raise KeyError(f"'{text}' is not a species code such as 26.01") from None
         z = int(code)
-        if 1 <= z <= NELEM and code < 100:
-            return "atom", z, int(round((code - z) * 100)) + 1
+        stage = int(round((code - z) * 100)) + 1
+        if 1 <= z <= NELEM and 1 <= stage <= NSTAGE:
+            return "atom", z, stage
     if len(words) == 2 and words[0] not in SYMBOLS and (words[1] in ROMAN or words[1].isdigit()):
         raise KeyError(f"'{text}': {words[0]} is not an element symbol")
     if len(words) == 2 and words[0] in SYMBOLS:

@@ -45,5 +45,5 @@ elif [ $status -eq 0 ]; then
   echo "grid_job: $input: the run wrote no model (no BEGIN card?)" >>"$out.stderr"
   status=2
 fi
-if [ $status -ne 0 ]; then rm -f "$out.part.10" "$out.part.11"; fi
+if [ $status -ne 0 ]; then rm -f "$out.part.10" "$out.part.11" "$out.fort.10" "$out.fort.11"; fi
 exit $status

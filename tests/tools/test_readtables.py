@@ -109,7 +109,7 @@ class ReadTables(unittest.TestCase):
         shown = sorted([v for v in m.XNFPEL[j - 1].ravel() if v]
                        + [v[j - 1] for v in m.XNFPMOL.values()])
         self.assertEqual(shown, stored)
-        for bad in ("Fe XI", "Xx I", "Fe", "NaCl"):
+        for bad in ("Fe XI", "Xx I", "Fe", "NaCl", "26.10", "2x"):
             with self.subTest(bad), self.assertRaises(KeyError):
                 m.population(bad)
 

@@ -62,16 +62,17 @@ def write(path, text):
     return path
 
 
-def run_program(folder, cards, name="run", edges_text=SHORT_EDGES, check=True):
-    """Runs atmotab on CARDS in FOLDER; returns (paths by 'table', 'maxima', 'listing', 'edges',
-    'deck', the finished process)."""
+def run_program(folder, cards, name="run", edges_text=SHORT_EDGES, check=True, extra=()):
+    """Runs atmotab on CARDS in FOLDER, with the options EXTRA; returns (paths by 'table',
+    'maxima', 'listing', 'edges', 'deck', the finished process)."""
     p = {key: os.path.join(folder, f"{name}.{key}") for key in
          ("table", "maxima", "listing", "edges", "deck")}
     write(p["edges"], edges_text)
     write(p["deck"], cards)
     with open(p["deck"]) as deck, open(p["listing"], "w") as listing:
         proc = subprocess.run([BINARY, "--edges", p["edges"], "--table", p["table"], "--maxima",
-                               p["maxima"]], stdin=deck, stdout=listing, stderr=subprocess.PIPE,
+                               p["maxima"], *extra], stdin=deck, stdout=listing,
+                              stderr=subprocess.PIPE,
                               text=True)
     if check and proc.returncode != 0:
         raise AssertionError(f"atmotab failed ({proc.returncode}): {proc.stderr}")

@@ -293,6 +293,32 @@ class RealRun(unittest.TestCase):
                 self.assertIn("readtables: ", out.stderr)
 
 
+class Molecules(unittest.TestCase):
+    """The cool dwarf with the molecular equilibrium on: the molecule slots by name."""
+
+    def test_molecule_slots_by_name(self):
+        with tempfile.TemporaryDirectory() as d:
+            with open(os.path.join(ar.EXAMPLES, "cool4000_molecules.deck")) as f:
+                cards = f.read()
+            paths, _ = ar.run_program(
+                d, cards, extra=["--molecules", os.path.join(ar.SOURCE, "data", "molecules.dat")])
+            (m,) = at.read(paths["table"], paths["maxima"]).models
+            listing = listing_elements(paths["listing"])[0]
+        self.assertEqual(len(listing), m.NRHOX)
+        # Molecule k of IDMOL stands in slot 6 of element 39 + k: H2 (k = 1), CO (7), H2O (50).
+        for k, name, code in ((1, "H2", 101.0), (7, "CO", 608.0), (50, "H2O", 10108.0)):
+            self.assertEqual((m.MOLECULES[k - 1], m.IDMOL[k - 1]), (name, code))
+            self.assertTrue(np.all(m.population(name) > 0), name)
+        for k, name in enumerate(m.MOLECULES, 1):
+            pops = np.array([xnfpel[38 + k, 5] for xnfpel, _, _ in listing])
+            np.testing.assert_allclose(m.population(name), pops, rtol=5e-5, atol=1.5e-45,
+                                       err_msg=name)
+        # The host elements keep only their own three stages.
+        self.assertFalse(m.XNFPEL[:, 39:, 3:].any())
+        # Maxima of a molecule come from its population: CO's interval maxima are positive.
+        self.assertTrue(np.all(m.maximum("CO") > 0))
+
+
 class Truncated(unittest.TestCase):
     """Files cut where a killed run may leave them: the complete models are read."""
 

@@ -21,6 +21,38 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import atmotab_tables as at  # noqa: E402
 
 
+FormatError = at.TableError
+
+
+def parse(data):
+    """The models of a file's bytes as dictionaries, the form of this script's earlier versions,
+    kept for scripts written against it (new code: atmotab_tables): NRHOX, TEFF, GLOG, TITLE, UNIT,
+    EDGES (triples), FREQSET; unit 10 also IDMOL, MOMASS, BLOCK (name -> depths 1..min(NRHOX, 25)
+    of record 4) and DEPTHS (per depth the lists XNFPEL and DOPPLE as stored, 6 x 99, and CONTINALL,
+    NUMNU values); unit 11 XNFDOPMAX, the 377 x 6 x 99 list as stored. A file that ends inside a
+    model raises FormatError."""
+    f = at.parse(data)
+    if f.truncated:
+        raise FormatError(f.truncated)
+    out = []
+    for m in f.models:
+        d = {"NRHOX": m.NRHOX, "TEFF": m.TEFF, "GLOG": m.GLOG, "TITLE": m.TITLE, "UNIT": f.unit,
+             "EDGES": [tuple(e) for e in zip(m.FRQEDG, m.WLEDGE, m.CMEDGE)],
+             "FREQSET": list(m.FREQSET)}
+        if f.unit == 10:
+            d.update(IDMOL=list(m.IDMOL), MOMASS=list(m.MOMASS),
+                     BLOCK={k: list(v) for k, v in m.block.items()},
+                     DEPTHS=[{"XNFPEL": list(m.XNFPEL_SLOTS[j].ravel()),
+                              "DOPPLE": list(m.DOPPLE_SLOTS[j].ravel()),
+                              "CONTINALL": list(m.CONTINALL[j])} for j in range(m.NRHOX)])
+        else:
+            full = np.zeros((at.NELEM, at.NSLOT, at.NINTERVAL), dtype=np.float32)
+            full[:, :, :m.NEDGE - 1] = m.XNFDOPMAX_SLOTS.transpose(1, 2, 0)
+            d["XNFDOPMAX"] = list(full.ravel())
+        out.append(d)
+    return out
+
+
 def single(v):
     return "%.9g" % v
 

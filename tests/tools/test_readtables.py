@@ -144,6 +144,20 @@ class ReadTables(unittest.TestCase):
         with self.assertRaisesRegex(at.TableError, "not the depth block"):
             at.parse(header(2, 5000.0, "X") + edges(TRIPLES, True) + freqs(FREQS) + frame(b"1234"))
 
+    def test_dictionary_form(self):
+        """readtables.parse, the dictionaries of the script's earlier versions."""
+        (m10,) = readtables.parse(table_file())
+        self.assertEqual((m10["UNIT"], m10["TITLE"], m10["EDGES"]), (10, "TEST MODEL", TRIPLES))
+        self.assertEqual(m10["DEPTHS"][1]["CONTINALL"], [-5.25, -3.5, -3.75])
+        self.assertEqual(m10["DEPTHS"][0]["XNFPEL"][:7], slot_values(1)[:7])
+        self.assertEqual(m10["BLOCK"]["XNFH2"], [375.0, 376.0])
+        (m11,) = readtables.parse(maxima_file())
+        self.assertEqual(len(m11["XNFDOPMAX"]), 377 * 6 * 99)
+        self.assertEqual((m11["XNFDOPMAX"][377 * 150], m11["XNFDOPMAX"][377 * (4 + 6 * 61)]),
+                         (42.0, 7.0))
+        with self.assertRaises(readtables.FormatError):
+            readtables.parse(table_file()[:-10])
+
     def test_command_line(self):
         with tempfile.TemporaryDirectory() as d:
             path = os.path.join(d, "fort.10")

@@ -11,4 +11,10 @@ struct Run;
 // is extrapolated linearly.
 double coulff(const Run& run, int J, int NZ);
 
+// The same for every depth J = 1..NRHOX at once, in two steps so that a caller can keep the
+// temperature part per model: GAMLOG[J - 1] for ion charge NZ (coulff_gamlog), then the Gaunt
+// factors G[J - 1] = coulff(run, J, NZ) at the current frequency from them (coulff_depths).
+void coulff_gamlog(const Run& run, int NZ, double* GAMLOG);
+void coulff_depths(const Run& run, const double* GAMLOG, double* G);
+
 }  // namespace atmotab

@@ -14,6 +14,7 @@
 
 #include "common/array.h"
 #include "common/elements.h"
+#include "common/helium_records.h"
 #include "common/opacity_records.h"
 #include "common/tables.h"
 #include "fortio/listing.h"
@@ -226,6 +227,10 @@ struct Run {
   OpsRec OPS;      // OPS    per-source absorption, scattering and source-function arrays
   OptotRec OPTOT;  // OPTOT  summed opacities and source functions of the current frequency
   AbtotRec ABTOT;  // ABTOT  total extinction per depth
+
+  // Private state of the helium opacity sources (common/helium_records.h).
+  He1opRec HE1OP;  // HE1OP  per-model Boltzmann factors and constants of the He I opacity
+  He2opRec HE2OP;  // HE2OP  per-model Boltzmann factors and constants of the He II opacity
 
   // TABLES: the per-model tables of units 10 and 11.
   TablesRec TABLES;

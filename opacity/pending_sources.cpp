@@ -7,10 +7,6 @@ namespace atmotab {
 void hop(Run&) {}
 void h2plop(Run&) {}
 void hminop(Run&) {}
-void he1op(Run&) {}
-void he2op(Run&) {}
-void hemiop(Run&) {}
-void heraop(Run&) {}
 void coolop(Run&) {}
 void lukeop(Run&) {}
 void hotop(Run&) {}

@@ -13,10 +13,6 @@ struct Run;
 void hop(Run& run);     // H1:      H I bound-free and free-free -> AHYD, SHYD
 void h2plop(Run& run);  // H2PLUS:  H2+ -> AH2P
 void hminop(Run& run);  // HMINUS:  H-minus bound-free and free-free -> AHMIN, SHMIN
-void he1op(Run& run);   // HE1:     He I -> AHE1, SHE1
-void he2op(Run& run);   // HE2:     He II -> AHE2, SHE2
-void hemiop(Run& run);  // HEMINUS: He-minus free-free -> AHEMIN
-void heraop(Run& run);  // HERAY:   He Rayleigh scattering -> SIGHE
 void coolop(Run& run);  // COOL:    C I, Mg I, Al I, Si I, Fe I, H2 CIA, CH, OH -> AC1..SFE1, ACOOL
 void lukeop(Run& run);  // LUKE:    intermediate metals -> ALUKE
 void hotop(Run& run);   // HOT:     hot metals -> AHOT

@@ -3,7 +3,8 @@
 
 The edge list holds the wavelengths (nm, vacuum) at which the continuous
 opacity of a stellar photosphere jumps, plus plain interval boundaries that keep
-the frequency grid dense enough between them, all between 50 nm and 20 um:
+the frequency grid dense enough between them, all between 50 nm (or the
+shortest wavelength asked for) and 20 um:
 
 * hydrogen series limits (Lyman, Balmer, Paschen, Brackett, Pfund, Humphreys,
   ...): lambda_n = n^2 / IP(H I), IP from the NIST ionization energies;
@@ -20,7 +21,11 @@ ASD, Kramida, Ralchenko, Reader & NIST ASD Team).  Output: free-format numbers,
 several per 80-column card, ended by a 0. value; nothing else (the file is read
 as numbers only).
 
-Usage: make_edges.py [--data DIR] [--output FILE]
+Usage: make_edges.py [--data DIR] [--output FILE] [--shortest NM]
+
+examples/edges.txt is made with the default shortest wavelength, 50 nm;
+examples/edges_hot.txt, for hot stars, with --shortest 20 (it then also holds
+the He II ground-state edge, 22.8 nm).
 """
 
 import argparse
@@ -28,7 +33,7 @@ import math
 import os
 import sys
 
-LAMBDA_MIN = 50.0  # nm
+LAMBDA_MIN = 50.0  # nm, the default shortest wavelength
 LAMBDA_MAX = 20000.0  # nm
 MAX_EDGES = 377  # size of the edge table of atmotab
 GRID_RATIO = 1.022  # interval boundaries 2.2 per cent apart ...
@@ -97,7 +102,7 @@ def read_terms(path, wanted):
     return out
 
 
-def physical_edges(data):
+def physical_edges(data, lambda_min=LAMBDA_MIN):
     ip = read_ip(os.path.join(data, "ionization_energies.tsv"))
     terms = read_terms(os.path.join(data, "nist_levels.tsv"), [k for k, _ in SPECIES])
     edges = []
@@ -111,7 +116,7 @@ def physical_edges(data):
             sys.exit(f"make_edges: only {len(terms[key])} terms of {key} in the level list, {count} wanted")
         for e, _ in terms[key][:count]:
             edges.append(1e7 / (ip[key] - e))
-    edges = sorted(w for w in edges if LAMBDA_MIN <= w <= LAMBDA_MAX)
+    edges = sorted(w for w in edges if lambda_min <= w <= LAMBDA_MAX)
     merged = []
     for w in edges:
         if merged and w / merged[-1] - 1.0 < MERGE:
@@ -120,12 +125,12 @@ def physical_edges(data):
     return merged
 
 
-def grid_edges(physical):
+def grid_edges(physical, lambda_min=LAMBDA_MIN):
     """Geometric interval boundaries, four significant digits, clear of the physical edges."""
     out = []
     k = 0
     while True:
-        w = LAMBDA_MIN * GRID_RATIO**k
+        w = lambda_min * GRID_RATIO**k
         if w > LAMBDA_MAX * (1 + 1e-9):
             break
         w = float(f"{w:.4g}")
@@ -148,10 +153,12 @@ def main(argv=None):
     ap.add_argument("--data", default=os.path.join(here, "..", "..", "shared", "data", "atomic"),
                     help="directory with ionization_energies.tsv and nist_levels.tsv")
     ap.add_argument("--output", default=os.path.join(here, "..", "examples", "edges.txt"))
+    ap.add_argument("--shortest", type=float, default=LAMBDA_MIN,
+                    help="shortest wavelength of the list [nm] (default 50)")
     args = ap.parse_args(argv)
 
-    physical = physical_edges(args.data)
-    edges = sorted(set(physical + grid_edges(physical)))
+    physical = physical_edges(args.data, args.shortest)
+    edges = sorted(set(physical + grid_edges(physical, args.shortest)))
     if len(edges) > MAX_EDGES:
         sys.exit(f"make_edges: {len(edges)} edges, more than the {MAX_EDGES} the program holds")
     values = [card_number(w) for w in edges] + ["0."]

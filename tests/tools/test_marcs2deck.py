@@ -490,13 +490,14 @@ class EdgeListTest(unittest.TestCase):
 
     @unittest.skipUnless(os.path.isdir(os.path.join(RAW, "atomic")), "raw atomic data ../shared/data/atomic is absent")
     def test_regenerates(self):
-        with tempfile.TemporaryDirectory() as tmp:
-            out = os.path.join(tmp, "edges.txt")
-            res = subprocess.run([sys.executable, EDGES_TOOL, "--data", os.path.join(RAW, "atomic"), "--output", out],
-                                 capture_output=True, text=True)
-            self.assertEqual(res.returncode, 0, res.stderr)
-            with open(out) as a, open(os.path.join(EXAMPLES, "edges.txt")) as b:
-                self.assertEqual(a.read(), b.read())
+        for name, extra in [("edges.txt", []), ("edges_hot.txt", ["--shortest", "20"])]:
+            with self.subTest(name=name), tempfile.TemporaryDirectory() as tmp:
+                out = os.path.join(tmp, name)
+                res = subprocess.run([sys.executable, EDGES_TOOL, "--data", os.path.join(RAW, "atomic"),
+                                      "--output", out] + extra, capture_output=True, text=True)
+                self.assertEqual(res.returncode, 0, res.stderr)
+                with open(out) as a, open(os.path.join(EXAMPLES, name)) as b:
+                    self.assertEqual(a.read(), b.read())
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 // switches; edge list, cards, populations, opacities, the listing (kept in memory) and both table
 // files (written to a temporary directory) included. Machine and result go in the issue notes.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -41,7 +42,10 @@ std::string edges377() {
 }
 
 void BM_whole_model(benchmark::State& state) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "atmotab-bench";
+  // A directory of this process's own: runs of the benchmark side by side must not remove each
+  // other's files.
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("atmotab-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "edges") << edges377();
   const std::string deck = deck99();

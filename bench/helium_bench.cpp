@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "common/constants.h"
 #include "common/state.h"
 #include "input/complete_model.h"
 #include "opacity/he1op.h"
@@ -49,7 +50,7 @@ std::vector<double> frequency_set() {
   std::vector<double> nu;
   for (int i = 0; i < 376; ++i)
     for (double x : {0.25, 0.5, 0.75})
-      nu.push_back(2.99792458e17 / (60.0 * std::pow(1.0125, i + x)));
+      nu.push_back(atmotab::CLIGHT_NM / (60.0 * std::pow(1.0125, i + x)));
   return nu;
 }
 

@@ -15,12 +15,14 @@
 
 #include <algorithm>
 
+#include "common/constants.h"
 #include "common/state.h"
 
 namespace atmotab {
 
 double heraop_xsect(double nu) {
-  const double WAVE = 2.99792458e18 / std::min(nu, 5.15e15);  // wavelength [A], >= 582.12
+  // Wavelength [A], c [A s^-1] = 1e8 c [cm s^-1]; at least 582.12 A.
+  const double WAVE = CLIGHT * 1e8 / std::min(nu, 5.15e15);
   const double WW = WAVE * WAVE;
   const double X = 1.0 + (2.44e5 + 5.94e10 / (WW - 2.9e5)) / WW;
   return 5.484e-14 / (WW * WW) * (X * X);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/constants.h"
 #include "driver/atmotab.h"
 #include "support/tools.h"
 
@@ -106,7 +107,7 @@ TEST(hot_example, helium_edges_are_upward_jumps_towards_shorter_wavelengths) {
   for (std::size_t i = 0; i < lam.size(); ++i) {
     double nu;
     std::memcpy(&nu, rec[2].data() + 4 + 8 * i, 8);
-    lam[i] = 2.99792458e17 / nu;
+    lam[i] = CLIGHT_NM / nu;
   }
   // The last frequency of the set that ionizes the ground level (wavenumber at or above the
   // threshold [cm^-1]) and the next one, which does not.

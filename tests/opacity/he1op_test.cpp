@@ -9,15 +9,13 @@
 #include <cmath>
 #include <sstream>
 
+#include "common/constants.h"
 #include "common/state.h"
 #include "helium_model.h"
 #include "opacity/coulff.h"
 
 namespace atmotab {
 namespace {
-
-constexpr double CLIGHT = 2.99792458e10;  // [cm s^-1]
-constexpr double CNM = 2.99792458e17;     // [nm s^-1]
 
 // Three layers: only the ground level matters at 5000 K; 15000 K and 30000 K populate the excited
 // levels (exp(-E HCKT) ~ 1e-7 and 1e-4 for n = 5) and ionize helium.
@@ -65,7 +63,9 @@ TEST(he1op, level_list_matches_the_nist_terms) {
     // Threshold = 198310.76 - E, both rounded to single precision from 7-8 digits.
     EXPECT_NEAR(he1op_level_threshold(k) + he1op_level_energy(k), 198310.76, 0.016)
         << "level " << k;
-    if (k > 1) EXPECT_LE(he1op_level_threshold(k), he1op_level_threshold(k - 1)) << "level " << k;
+    if (k > 1) {
+      EXPECT_LE(he1op_level_threshold(k), he1op_level_threshold(k - 1)) << "level " << k;
+    }
   }
 }
 
@@ -83,7 +83,7 @@ TEST_F(He1, ground_state_cross_section_against_verner_1996_and_yan_1998) {
       {25.0, 2.0560e-18, 2.0659e-18, 0.10}, {20.0, 1.2703e-18, 1.2759e-18, 0.10},
   };
   for (const Case& c : cases) {
-    setfreq(*run, CNM / c.lam_nm);
+    setfreq(*run, CLIGHT_NM / c.lam_nm);
     he1op(*run);
     // At 5000 K neither the excited levels nor the merged levels add 1e-15 of it.
     EXPECT_NEAR(per_atom(1) / c.verner, 1.0, c.tol) << c.lam_nm << " nm";
@@ -108,7 +108,7 @@ TEST_F(He1, free_free_follows_kramers_law) {
   // sqrt(T)) cm^5. The He I coefficient 3.619e8 is 2 % below hydrogen's 3.6919e8.
   run->BHE.XNFPHE(2, 1) = 0.0;  // no bound-free absorption at depth 2
   for (double lam_nm : {200.0, 1000.0, 5000.0, 20000.0}) {
-    setfreq(*run, CNM / lam_nm);
+    setfreq(*run, CLIGHT_NM / lam_nm);
     he1op(*run);
     const double nu = run->FREQ.FREQ, T = LAYERS[1].T;
     const double kramers =
@@ -210,7 +210,7 @@ TEST_F(He1, lte_source_function_is_the_planck_function) {
     run->BHE.BHE2.fill(b);
     run->TEMP.ITEMP += 1;
     for (double lam_nm : {30.0, 50.0, 100.0, 260.0, 300.0, 700.0, 2000.0, 1e5}) {
-      setfreq(*run, CNM / lam_nm);
+      setfreq(*run, CLIGHT_NM / lam_nm);
       he1op(*run);
       for (int j = 1; j <= 3; ++j) {
         EXPECT_GT(run->BHE.AHE1(j), 0.0) << lam_nm << " nm, depth " << j;
@@ -224,7 +224,7 @@ TEST_F(He1, departure_coefficients_shape_absorption_and_source_function) {
   // At 40 nm and 15000 K the ground level dominates. An overpopulated ground level (b_1 = 2,
   // b_c = 1) absorbs twice as much less the stimulated emission, (2 - EHVKT) / (1 - EHVKT), and
   // has the source function BNU STIM / (2 - EHVKT): below BNU.
-  setfreq(*run, CNM / 40.0);
+  setfreq(*run, CLIGHT_NM / 40.0);
   he1op(*run);
   const double a_lte = run->BHE.AHE1(2);
   run->BHE.BHE1(2, 1) = 2.0;
@@ -247,8 +247,8 @@ TEST_F(He1, equal_departure_coefficients_take_the_same_arithmetic_as_any_others)
   testing::fill_helium(*general, four);
   for (int k = 1; k <= 29; ++k) general->BHE.BHE1(4, k) = 1.0 + 0.01 * k;
   for (double lam_nm : {20.0, 50.0, 150.0, 400.0, 1500.0, 3000.0, 1e4}) {
-    setfreq(*run, CNM / lam_nm);
-    setfreq(*general, CNM / lam_nm);
+    setfreq(*run, CLIGHT_NM / lam_nm);
+    setfreq(*general, CLIGHT_NM / lam_nm);
     he1op(*run);
     he1op(*general);
     for (int j = 1; j <= 3; ++j) {
@@ -262,7 +262,7 @@ TEST_F(He1, a_depth_without_helium_absorbs_nothing) {
   run->BHE.XNFPHE(2, 1) = 0.0;
   run->BHE.XNFHE(2, 2) = 0.0;
   for (double lam_nm : {30.0, 300.0, 3000.0}) {
-    setfreq(*run, CNM / lam_nm);
+    setfreq(*run, CLIGHT_NM / lam_nm);
     he1op(*run);
     EXPECT_EQ(run->BHE.AHE1(2), 0.0) << lam_nm << " nm";
     EXPECT_EQ(run->BHE.SHE1(2), run->FREQ.BNU(2)) << lam_nm << " nm";
@@ -272,7 +272,7 @@ TEST_F(He1, a_depth_without_helium_absorbs_nothing) {
 
 TEST_F(He1, per_model_tables_follow_the_model_counter) {
   // A second model in the same run (new temperatures, ITEMP + 1) gives what a fresh run gives.
-  setfreq(*run, CNM / 45.0);
+  setfreq(*run, CLIGHT_NM / 45.0);
   he1op(*run);
   constexpr testing::HeLayer OTHER[] = {
       {8000.0, 1.0e13, 1.0e-8, 1.0e15, 1.0e10, 0.0},
@@ -284,8 +284,8 @@ TEST_F(He1, per_model_tables_follow_the_model_counter) {
   auto fresh = make_run(l2);
   testing::fill_helium(*fresh, OTHER);
   for (double lam_nm : {45.0, 3500.0}) {
-    setfreq(*run, CNM / lam_nm);
-    setfreq(*fresh, CNM / lam_nm);
+    setfreq(*run, CLIGHT_NM / lam_nm);
+    setfreq(*fresh, CLIGHT_NM / lam_nm);
     he1op(*run);
     he1op(*fresh);
     for (int j = 1; j <= 3; ++j) {

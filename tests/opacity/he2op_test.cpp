@@ -8,6 +8,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "common/constants.h"
 #include "common/state.h"
 #include "helium_model.h"
 #include "opacity/coulff.h"
@@ -15,8 +16,7 @@
 namespace atmotab {
 namespace {
 
-constexpr double CNM = 2.99792458e17;  // [nm s^-1]
-constexpr double NUH = 3.288051e15;    // hydrogen ionization frequency [Hz]
+constexpr double NUH = 3.288051e15;  // hydrogen ionization frequency [Hz]
 
 constexpr testing::HeLayer LAYERS[] = {
     {8000.0, 1.0e13, 1.0e-8, 1.0e15, 1.0e12, 0.0},  // He II ground level only; no He III
@@ -94,7 +94,7 @@ TEST_F(He2, free_free_follows_kramers_law_for_charge_2) {
   // 3.692e8 Z^2 g_ff (1 - e^(-h nu/kT)) / (nu^3 sqrt(T)) cm^5; 1.47676e9 = 4 x 3.6919e8.
   run->BHE.XNFPHE(3, 2) = 0.0;
   for (double lam_nm : {100.0, 1000.0, 20000.0}) {
-    setfreq(*run, CNM / lam_nm);
+    setfreq(*run, CLIGHT_NM / lam_nm);
     he2op(*run);
     const double nu = run->FREQ.FREQ, T = LAYERS[2].T;
     const double kramers =
@@ -140,7 +140,7 @@ TEST_F(He2, threshold_chain_and_merged_levels) {
 
 TEST_F(He2, lte_source_function_is_planck_and_departures_move_it) {
   for (double lam_nm : {15.0, 22.0, 50.0, 91.0, 200.0, 1000.0, 3000.0, 1e5}) {
-    setfreq(*run, CNM / lam_nm);
+    setfreq(*run, CLIGHT_NM / lam_nm);
     he2op(*run);
     for (int j = 1; j <= 3; ++j) {
       EXPECT_GT(run->BHE.AHE2(j), 0.0) << lam_nm << " nm, depth " << j;
@@ -149,7 +149,7 @@ TEST_F(He2, lte_source_function_is_planck_and_departures_move_it) {
   }
   // An overpopulated ground level (b_1 = 3) at 20 nm, depth 1 where it is alone: absorption
   // (3 - EHVKT) / (1 - EHVKT) times LTE, source function BNU STIM / (3 - EHVKT).
-  setfreq(*run, CNM / 20.0);
+  setfreq(*run, CLIGHT_NM / 20.0);
   he2op(*run);
   const double a_lte = run->BHE.AHE2(1);
   run->BHE.BHE2(1, 1) = 3.0;
@@ -164,7 +164,7 @@ TEST_F(He2, a_depth_without_helium_ions_absorbs_nothing) {
   run->BHE.XNFPHE(2, 3) = 0.0;
   run->TEMP.ITEMP += 1;  // the He II density per gram is kept per model
   for (double lam_nm : {20.0, 300.0, 3000.0}) {
-    setfreq(*run, CNM / lam_nm);
+    setfreq(*run, CLIGHT_NM / lam_nm);
     he2op(*run);
     EXPECT_EQ(run->BHE.AHE2(2), 0.0) << lam_nm << " nm";
     EXPECT_EQ(run->BHE.SHE2(2), run->FREQ.BNU(2)) << lam_nm << " nm";

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/constants.h"
 #include "helium_model.h"
 #include "opacity/coulff.h"
 #include "opacity/he1op.h"
@@ -186,8 +187,8 @@ std::vector<double> frequencies(Run& run) {
     nu.push_back(run.FREQ.FREQ);
   }
   for (double w : {3047.841, 4388.891}) {
-    nu.push_back(w * (1 + 1e-12) * 2.99792458e10);
-    nu.push_back(w * (1 - 1e-12) * 2.99792458e10);
+    nu.push_back(w * (1 + 1e-12) * CLIGHT);
+    nu.push_back(w * (1 - 1e-12) * CLIGHT);
   }
   nu.push_back(5.15e15);
   nu.push_back(std::nextafter(5.15e15, 0.0));

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/constants.h"
 #include "common/state.h"
 #include "opacity/setfreq.h"
 #include "opacity_model.h"
@@ -36,7 +37,7 @@ void fill_helium(Run& run, const HeLayer (&layers)[N]) {
 }
 
 // The FREQ record at wavenumber WAVENO [cm^-1].
-inline void set_waveno(Run& run, double waveno) { setfreq(run, waveno * 2.99792458e10); }
+inline void set_waveno(Run& run, double waveno) { setfreq(run, waveno * CLIGHT); }
 
 // Wavenumbers just below and at a threshold: the FREQ record rounds nu = WAVENO c, so the
 // wavenumber it gives back can differ from WAVENO in the last bits; step until the recomputed

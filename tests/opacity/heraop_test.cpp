@@ -7,13 +7,12 @@
 #include <cmath>
 #include <sstream>
 
+#include "common/constants.h"
 #include "common/state.h"
 #include "helium_model.h"
 
 namespace atmotab {
 namespace {
-
-constexpr double CNM = 2.99792458e17;  // [nm s^-1]
 
 TEST(heraop, cross_section_matches_colgan_2016) {
   // Colgan, Kilcrease, Magee et al. 2016 (ApJ 817, 116), eq. 7, He I [cm^2], as tabulated in the
@@ -28,7 +27,7 @@ TEST(heraop, cross_section_matches_colgan_2016) {
       {2000.0, 3.4322e-31, 0.001}, {5000.0, 8.7774e-33, 0.001},
   };
   for (const Case& c : cases)
-    EXPECT_NEAR(heraop_xsect(CNM / c.lam_nm) / c.sigma, 1.0, c.tol) << c.lam_nm << " nm";
+    EXPECT_NEAR(heraop_xsect(CLIGHT_NM / c.lam_nm) / c.sigma, 1.0, c.tol) << c.lam_nm << " nm";
 }
 
 TEST(heraop, capped_at_5_15e15_hz) {
@@ -53,7 +52,7 @@ TEST(heraop, per_gram_with_the_ground_state_departure_coefficient) {
                                     {5000.0, 1.0e12, 2.0e-8, 1.5e15, 0.0, 0.0}};
   testing::fill_helium(*run, L);
   run->BHE.BHE1(2, 1) = 0.5;
-  setfreq(*run, CNM / 500.0);
+  setfreq(*run, CLIGHT_NM / 500.0);
   heraop(*run);
   EXPECT_NEAR(run->BHE.SIGHE(1), 1.5e15 * 8.9503e-29 / 2.0e-8, 1e-3 * run->BHE.SIGHE(1));
   EXPECT_NEAR(run->BHE.SIGHE(2) / run->BHE.SIGHE(1), 0.5, 1e-15);

@@ -14,7 +14,6 @@
 #include "opacity/coulff.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "common/array.h"
 #include "common/state.h"
@@ -22,9 +21,6 @@
 
 namespace atmotab {
 namespace {
-
-// log10 Z^4 for Z = 1..6.
-constexpr double Z4LOG[6] = {0.0, 1.20412, 1.90849, 2.40824, 2.79588, 3.11261};
 
 // A(I,K): Gaunt factor at G = I - 7 (I = 1..11, fastest) and H = K - 9 (K = 1..12); one line per
 // H = -8 .. 3.
@@ -55,74 +51,61 @@ constexpr double A[12][11] = {
      sp(1.08f), sp(1.09f), sp(1.09f)},
 };
 
-// The cell index int(x) (truncated toward zero) clamped to lo..hi, clamped before the conversion
-// so that no value of x can overflow it. Clamping x itself to [lo, hi] and truncating then gives
-// the same index for every x (lo >= 0), and lets the depth loop of coulff_depths be vectorised.
+// The cell index int(x) (truncated toward zero) clamped to lo..hi. Clamping x to lo..hi before the
+// truncation gives the same index and keeps the conversion in range for every x.
 inline int coulff_cell(double x, int lo, int hi) {
-  return static_cast<int>(std::min(std::max(x, double(lo)), double(hi)));
+  return static_cast<int>(std::clamp(x, double(lo), double(hi)));
 }
 
-// The temperature part of the table argument: G = 2 log10 gamma^2 from ln T and log10 Z^4.
-inline double coulff_gamlog(double TLOG, double Z4) {
-  return sp(10.39638f) - TLOG / sp(1.15129f) + Z4;
+// Bilinear interpolation at fractions P, Q of the cell with corner values A11 = A(IGAM,IHVKT),
+// A12 = A(IGAM,IHVKT+1), A21 = A(IGAM+1,IHVKT), A22 = A(IGAM+1,IHVKT+1).
+inline double coulff_bilinear(double P, double Q, double A11, double A12, double A21, double A22) {
+  return (1 - P) * ((1 - Q) * A11 + Q * A12) + P * ((1 - Q) * A21 + Q * A22);
 }
-
-// The cell (IGAM, IHVKT) of the table and the fractions P, Q of the point (GAMLOG, HVKTLG), HVKTLG
-// from ln T and ln nu; and the Gaunt factor from them.
-struct Cell {
-  int IGAM, IHVKT;
-  double P, Q;
-};
-inline Cell coulff_locate(double GAMLOG, double TLOG, double FREQLG) {
-  const double HVKTLG = (FREQLG - TLOG) / sp(1.15129f) - sp(20.63764f);
-  const int IGAM = coulff_cell(GAMLOG + 7, 1, 10);
-  const int IHVKT = coulff_cell(HVKTLG + 9, 1, 11);
-  return {IGAM, IHVKT, GAMLOG - (IGAM - 7), HVKTLG - (IHVKT - 9)};
-}
-inline double coulff_interpolate(double P, double Q, double a11, double a12, double a21,
-                                 double a22) {
-  return (1 - P) * ((1 - Q) * a11 + Q * a12) + P * ((1 - Q) * a21 + Q * a22);
-}
-// A(I,K) of the table.
-inline double coulff_a(int i, int k) { return A[k - 1][i - 1]; }
 
 }  // namespace
 
+double coulff_at(double GAMLOG, double HVKTLG) {
+  const int IGAM = coulff_cell(GAMLOG + 7, 1, 10);
+  const int IHVKT = coulff_cell(HVKTLG + 9, 1, 11);
+  const double P = GAMLOG - (IGAM - 7);
+  const double Q = HVKTLG - (IHVKT - 9);
+  auto a = [](int i, int k) { return A[k - 1][i - 1]; };
+  return coulff_bilinear(P, Q, a(IGAM, IHVKT), a(IGAM, IHVKT + 1), a(IGAM + 1, IHVKT),
+                         a(IGAM + 1, IHVKT + 1));
+}
+
+// Three passes over the points: cells and fractions (vectorised), the four table values of each
+// cell, the interpolation (vectorised); the same arithmetic as the single point.
+ATMOTAB_VECTOR_CLONES void coulff_at(const double* GAMLOG, const double* HVKTLG, double* G, int N) {
+  const double* a = &A[0][0];  // A(I,K) = a[(I - 1) + 11 (K - 1)]
+  int CELL[NDEPTH];            // offset of A(IGAM,IHVKT) in a
+  double P[NDEPTH], Q[NDEPTH], A11[NDEPTH], A12[NDEPTH], A21[NDEPTH], A22[NDEPTH];
+  for (int start = 0; start < N; start += NDEPTH) {
+    const int n = std::min(N - start, NDEPTH);
+    const double *gam = GAMLOG + start, *hvkt = HVKTLG + start;
+    for (int i = 0; i < n; ++i) {
+      const int IGAM = coulff_cell(gam[i] + 7, 1, 10);
+      const int IHVKT = coulff_cell(hvkt[i] + 9, 1, 11);
+      CELL[i] = (IGAM - 1) + 11 * (IHVKT - 1);
+      P[i] = gam[i] - (IGAM - 7);
+      Q[i] = hvkt[i] - (IHVKT - 9);
+    }
+    for (int i = 0; i < n; ++i) {
+      const double* cell = a + CELL[i];
+      A11[i] = cell[0];
+      A12[i] = cell[11];
+      A21[i] = cell[1];
+      A22[i] = cell[12];
+    }
+    for (int i = 0; i < n; ++i)
+      G[start + i] = coulff_bilinear(P[i], Q[i], A11[i], A12[i], A21[i], A22[i]);
+  }
+}
+
 double coulff(const Run& run, int J, int NZ) {
   const double TLOG = run.TEMP.TLOG(J);
-  const Cell c = coulff_locate(coulff_gamlog(TLOG, Z4LOG[NZ - 1]), TLOG, run.FREQ.FREQLG);
-  return coulff_interpolate(c.P, c.Q, coulff_a(c.IGAM, c.IHVKT), coulff_a(c.IGAM, c.IHVKT + 1),
-                            coulff_a(c.IGAM + 1, c.IHVKT), coulff_a(c.IGAM + 1, c.IHVKT + 1));
-}
-
-void coulff_gamlog(const Run& run, int NZ, double* GAMLOG) {
-  for (int j = 1; j <= run.RHOX.NRHOX; ++j)
-    GAMLOG[j - 1] = coulff_gamlog(run.TEMP.TLOG(j), Z4LOG[NZ - 1]);
-}
-
-// Three passes over the depths: cells and fractions (vectorised, with the division of HVKTLG),
-// the four table values of each cell, the interpolation (vectorised).
-ATMOTAB_VECTOR_CLONES void coulff_depths(const Run& run, const double* GAMLOG, double* G) {
-  const int n = run.RHOX.NRHOX;
-  const double FREQLG = run.FREQ.FREQLG;
-  const double* TLOG = run.TEMP.TLOG.data();
-  const double* a = &A[0][0];  // A(I,K) = a[(I - 1) + 11 (K - 1)]
-  int CELL[MAXD];              // offset of A(IGAM,IHVKT) in a
-  double P[MAXD], Q[MAXD], A11[MAXD], A12[MAXD], A21[MAXD], A22[MAXD];
-  for (int i = 0; i < n; ++i) {
-    const Cell c = coulff_locate(GAMLOG[i], TLOG[i], FREQLG);
-    CELL[i] = (c.IGAM - 1) + 11 * (c.IHVKT - 1);
-    P[i] = c.P;
-    Q[i] = c.Q;
-  }
-  for (int i = 0; i < n; ++i) {
-    const double* cell = a + CELL[i];
-    A11[i] = cell[0];
-    A12[i] = cell[11];
-    A21[i] = cell[1];
-    A22[i] = cell[12];
-  }
-  for (int i = 0; i < n; ++i) G[i] = coulff_interpolate(P[i], Q[i], A11[i], A12[i], A21[i], A22[i]);
+  return coulff_at(coulff_gamlog(TLOG, NZ), coulff_hvktlg(run.FREQ.FREQLG, TLOG));
 }
 
 }  // namespace atmotab

@@ -2,6 +2,8 @@
 // log10 gamma^2 (gamma^2 = Z^2 Ry/kT) and log10 u (u = h nu/kT).
 #pragma once
 
+#include "common/array.h"
+
 namespace atmotab {
 
 struct Run;
@@ -11,10 +13,19 @@ struct Run;
 // is extrapolated linearly.
 double coulff(const Run& run, int J, int NZ);
 
-// The same for every depth J = 1..NRHOX at once, in two steps so that a caller can keep the
-// temperature part per model: GAMLOG[J - 1] for ion charge NZ (coulff_gamlog), then the Gaunt
-// factors G[J - 1] = coulff(run, J, NZ) at the current frequency from them (coulff_depths).
-void coulff_gamlog(const Run& run, int NZ, double* GAMLOG);
-void coulff_depths(const Run& run, const double* GAMLOG, double* G);
+// The two table coordinates and the table, for callers that keep the temperature-only part per
+// model: GAMLOG = 10.39638 - TLOG/1.15129 + log10 NZ^4 (2 log10 gamma^2, TLOG = ln T) and HVKTLG =
+// (FREQLG - TLOG)/1.15129 - 20.63764 (2 log10 u, FREQLG = ln nu); coulff is
+// coulff_at(coulff_gamlog(TLOG, NZ), coulff_hvktlg(FREQLG, TLOG)).
+inline double coulff_gamlog(double TLOG, int NZ) {
+  constexpr double Z4LOG[6] = {0.0, 1.20412, 1.90849, 2.40824, 2.79588, 3.11261};  // log10 Z^4
+  return sp(10.39638f) - TLOG / sp(1.15129f) + Z4LOG[NZ - 1];
+}
+inline double coulff_hvktlg(double FREQLG, double TLOG) {
+  return (FREQLG - TLOG) / sp(1.15129f) - sp(20.63764f);
+}
+double coulff_at(double GAMLOG, double HVKTLG);
+// The same at N points: G[i] = coulff_at(GAMLOG[i], HVKTLG[i]), i = 0..N-1.
+void coulff_at(const double* GAMLOG, const double* HVKTLG, double* G, int N);
 
 }  // namespace atmotab

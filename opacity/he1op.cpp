@@ -125,12 +125,12 @@ void he1op_tables(Run& run) {
     c.EXHIGH(j) = std::exp(-EHIGH * HCKT);
     c.HCKTRY(j) = HCKT * RYDHE;
     c.SQRTT(j) = std::sqrt(t.T(j));
+    c.GAMLOG(j) = coulff_gamlog(t.TLOG(j), 1);
     const double bc = he.BHE2(j, 1);
     if (!std::isfinite(bc) || bc == 0.0) c.EQUALB = false;
     for (int k = 1; k <= NLEV; ++k)
       if (he.BHE1(j, k) != bc) c.EQUALB = false;
   }
-  coulff_gamlog(run, 1, c.GAMLOG.data());
   c.ITEMP = t.ITEMP;
 }
 
@@ -244,8 +244,9 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
     he1op_levels(run, NLEV, kmin, W, A, S);
   }
   // Free-free, and the totals per gram; where AHE1 is not positive SHE1 is BNU.
-  double G[MAXD];
-  coulff_depths(run, c.GAMLOG.data(), G);
+  double HVKTLG[MAXD], G[MAXD];
+  for (int j = 1; j <= n; ++j) HVKTLG[j - 1] = coulff_hvktlg(f.FREQLG, t.TLOG(j));
+  coulff_at(c.GAMLOG.data(), HVKTLG, G, n);
   for (int j = 1; j <= n; ++j) G[j - 1] = std::max(G[j - 1], 0.0);
   for (int j = 1; j <= n; ++j) {
     const double F =

@@ -88,9 +88,9 @@ void he2op_tables(Run& run) {
     c.EXHIGH(j) = std::exp(-EHIGH * HCKT);
     c.HCKTRY(j) = HCKT * RYDHE4;
     c.SQRTT(j) = std::sqrt(t.T(j));
+    c.GAMLOG(j) = coulff_gamlog(t.TLOG(j), 2);
     c.XPERG(j) = run.BHE.XNFPHE(j, 2) / run.STATE.RHO(j);
   }
-  coulff_gamlog(run, 2, c.GAMLOG.data());
   c.ITEMP = t.ITEMP;
 }
 
@@ -175,8 +175,9 @@ ATMOTAB_VECTOR_CLONES void he2op(Run& run) {
     }
   }
   // Free-free, and the totals; where AHE2 is not positive SHE2 is BNU.
-  double G[MAXD];
-  coulff_depths(run, c.GAMLOG.data(), G);
+  double HVKTLG[MAXD], G[MAXD];
+  for (int j = 1; j <= n; ++j) HVKTLG[j - 1] = coulff_hvktlg(f.FREQLG, t.TLOG(j));
+  coulff_at(c.GAMLOG.data(), HVKTLG, G, n);
   for (int j = 1; j <= n; ++j) G[j - 1] = std::max(G[j - 1], 0.0);
   for (int j = 1; j <= n; ++j) {
     const double F =

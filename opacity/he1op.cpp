@@ -40,7 +40,7 @@
 
 #include "common/state.h"
 #include "common/vector_clones.h"
-#include "opacity/coulff.h"
+#include "opacity/common_helium.h"
 
 namespace atmotab {
 namespace {
@@ -148,19 +148,16 @@ ATMOTAB_VECTOR_CLONES void he1op_equal_levels(const Run& run, int khi, int klo, 
     const double W0 = W[k], W1 = W[k - 1], W2 = W[k - 2], W3 = W[k - 3];
     const double *B0 = &B(1, k), *B1 = &B(1, k - 1), *B2 = &B(1, k - 2), *B3 = &B(1, k - 3);
     for (int i = 0; i < n; ++i) {
-      double a = A[i], s = S[i], term;
-      term = W0 * D[i] * B0[i];
-      a += term;
-      s += term * R[i];
-      term = W1 * D[i] * B1[i];
-      a += term;
-      s += term * R[i];
-      term = W2 * D[i] * B2[i];
-      a += term;
-      s += term * R[i];
-      term = W3 * D[i] * B3[i];
-      a += term;
-      s += term * R[i];
+      double a = A[i], s = S[i];
+      auto add = [&](double Wk, const double* Bk) {
+        const double term = Wk * D[i] * Bk[i];
+        a += term;
+        s += term * R[i];
+      };
+      add(W0, B0);
+      add(W1, B1);
+      add(W2, B2);
+      add(W3, B3);
       A[i] = a;
       S[i] = s;
     }
@@ -199,7 +196,6 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
   if (run.HE1OP.ITEMP != run.TEMP.ITEMP) he1op_tables(run);
   const He1opRec& c = run.HE1OP;
   const Run::FreqRec& f = run.FREQ;
-  const Run::TempRec& t = run.TEMP;
   const Run::StateRec& s = run.STATE;
   BheRec& he = run.BHE;
   const int n = run.RHOX.NRHOX;
@@ -210,8 +206,7 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
   const double NU3 = FREQ * FREQ * FREQ;
   // Levels KMIN..29 are ionized: the threshold chain stops at the first level the photon cannot
   // ionize (thresholds rise from level 29 to level 1).
-  int kmin = NLEV + 1;
-  while (kmin > 1 && f.WAVENO >= LEVELS[kmin - 2].threshold) --kmin;
+  const int kmin = helium_lowest_open(f.WAVENO, LEVELS);
   double W[NLEV + 1];
   he1op_w(kmin, f.FREQLG, FREQ3, W);
   // The merged levels start at n = 6 or at the lowest level the photon can ionize.
@@ -219,11 +214,7 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
 
   // A(J), S(J): absorption and emission sums per He I atom (n/U), starting with the merged levels.
   double EXELOW[MAXD], A[MAXD], S[MAXD];
-  const double* EXLOW = c.EXHIGH.data();
-  if (ELOW != EHIGH) {
-    for (int j = 1; j <= n; ++j) EXELOW[j - 1] = std::exp(-ELOW * t.HCKT(j));
-    EXLOW = EXELOW;
-  }
+  const double* EXLOW = helium_exlow(run, ELOW, EHIGH, c.EXHIGH, EXELOW);
   for (int j = 1; j <= n; ++j) {
     const double M =
         FREQ3X2 / c.HCKTRY(j) * (EXLOW[j - 1] - c.EXLIM(j)) * f.STIM(j) * he.BHE2(j, 1);
@@ -244,10 +235,8 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
     he1op_levels(run, NLEV, kmin, W, A, S);
   }
   // Free-free, and the totals per gram; where AHE1 is not positive SHE1 is BNU.
-  double HVKTLG[MAXD], G[MAXD];
-  for (int j = 1; j <= n; ++j) HVKTLG[j - 1] = coulff_hvktlg(f.FREQLG, t.TLOG(j));
-  coulff_at(c.GAMLOG.data(), HVKTLG, G, n);
-  for (int j = 1; j <= n; ++j) G[j - 1] = std::max(G[j - 1], 0.0);
+  double G[MAXD];
+  helium_gaunt(run, c.GAMLOG, G);
   for (int j = 1; j <= n; ++j) {
     const double F =
         f.STIM(j) * FFCOEF * G[j - 1] * s.XNE(j) * he.XNFHE(j, 2) / (NU3 * c.SQRTT(j) * s.RHO(j));
@@ -255,8 +244,7 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
     he.AHE1(j) = AHE1;
     he.SHE1(j) = (f.BNU(j) * F + S[j - 1] * he.XNFPHE(j, 1) / s.RHO(j)) / AHE1;
   }
-  for (int j = 1; j <= n; ++j)
-    if (!(he.AHE1(j) > 0.0)) he.SHE1(j) = f.BNU(j);
+  helium_planck_where_no_absorption(run, he.AHE1, he.SHE1);
 }
 
 }  // namespace atmotab

@@ -37,7 +37,7 @@
 
 #include "common/state.h"
 #include "common/vector_clones.h"
-#include "opacity/coulff.h"
+#include "opacity/common_helium.h"
 
 namespace atmotab {
 namespace {
@@ -106,7 +106,6 @@ ATMOTAB_VECTOR_CLONES void he2op(Run& run) {
   if (run.HE2OP.ITEMP != run.TEMP.ITEMP) he2op_tables(run);
   const He2opRec& c = run.HE2OP;
   const Run::FreqRec& f = run.FREQ;
-  const Run::TempRec& t = run.TEMP;
   const Run::StateRec& s = run.STATE;
   BheRec& he = run.BHE;
   const int n = run.RHOX.NRHOX;
@@ -117,8 +116,7 @@ ATMOTAB_VECTOR_CLONES void he2op(Run& run) {
   const double NU3 = FREQ * FREQ * FREQ;
   // Levels NMIN..9 are ionized: the threshold chain stops at the first level the photon cannot
   // ionize (thresholds rise from level 9 to level 1).
-  int nmin = NLEV + 1;
-  while (nmin > 1 && f.WAVENO >= LEVELS[nmin - 2].threshold) --nmin;
+  const int nmin = helium_lowest_open(f.WAVENO, LEVELS);
   double W[NLEV + 1];
   for (int l = nmin; l <= NLEV; ++l) {
     const Level& L = LEVELS[l - 1];
@@ -131,11 +129,7 @@ ATMOTAB_VECTOR_CLONES void he2op(Run& run) {
   // X(J) He II atoms (n/U) per gram; A(J), S(J) absorption and emission per gram.
   const double* X = c.XPERG.data();
   double EXELOW[MAXD], A[MAXD], S[MAXD];
-  const double* EXLOW = c.EXHIGH.data();
-  if (ELOW != EHIGH) {
-    for (int j = 1; j <= n; ++j) EXELOW[j - 1] = std::exp(-ELOW * t.HCKT(j));
-    EXLOW = EXELOW;
-  }
+  const double* EXLOW = helium_exlow(run, ELOW, EHIGH, c.EXHIGH, EXELOW);
   for (int j = 1; j <= n; ++j) {
     const double M = FREQ3X16 / c.HCKTRY(j) * (EXLOW[j - 1] - c.EXLIM(j)) * f.STIM(j) * X[j - 1];
     A[j - 1] = M;
@@ -175,18 +169,15 @@ ATMOTAB_VECTOR_CLONES void he2op(Run& run) {
     }
   }
   // Free-free, and the totals; where AHE2 is not positive SHE2 is BNU.
-  double HVKTLG[MAXD], G[MAXD];
-  for (int j = 1; j <= n; ++j) HVKTLG[j - 1] = coulff_hvktlg(f.FREQLG, t.TLOG(j));
-  coulff_at(c.GAMLOG.data(), HVKTLG, G, n);
-  for (int j = 1; j <= n; ++j) G[j - 1] = std::max(G[j - 1], 0.0);
+  double G[MAXD];
+  helium_gaunt(run, c.GAMLOG, G);
   for (int j = 1; j <= n; ++j) {
     const double F =
         f.STIM(j) * FFCOEF * G[j - 1] * s.XNE(j) * he.XNFPHE(j, 3) / (NU3 * c.SQRTT(j) * s.RHO(j));
     he.AHE2(j) = A[j - 1] + F;
     he.SHE2(j) = (S[j - 1] + f.BNU(j) * F) / he.AHE2(j);
   }
-  for (int j = 1; j <= n; ++j)
-    if (!(he.AHE2(j) > 0.0)) he.SHE2(j) = f.BNU(j);
+  helium_planck_where_no_absorption(run, he.AHE2, he.SHE2);
 }
 
 }  // namespace atmotab

@@ -88,8 +88,9 @@ std::vector<std::string> records(const std::string& bytes) {
 TEST(hot_example, helium_edges_are_upward_jumps_towards_shorter_wavelengths) {
   // The 15000 K grey model with the hot-star edge list: around tau_Ross = 1 (depths 52..60, log
   // tau_Ross -0.5..0.5) the continuum opacity rises across the He I ground-state edge (50.43 nm,
-  // 198310.77 cm^-1) by orders of magnitude and across the He II ground-state edge (22.78 nm,
-  // 438908.84 cm^-1) by more than 0.1 dex.
+  // 198310.77 cm^-1) by orders of magnitude (5.5 dex at tau_Ross = 1 from helium alone, about 2
+  // with hydrogen's Lyman continuum longward of it) and across the He II ground-state edge (22.78
+  // nm, 438908.84 cm^-1) by more than 0.1 dex.
   const std::string src = ATMOTAB_SOURCE_DIR;
   TempDir dir;
   std::ifstream deck(src + "/examples/hot15000.deck");
@@ -126,7 +127,7 @@ TEST(hot_example, helium_edges_are_upward_jumps_towards_shorter_wavelengths) {
       std::memcpy(&v, r.data() + 4 * (2 * 594 + i), 4);
       return double(v);
     };
-    EXPECT_GT(logk(he1_short) - logk(he1_long), 4.0)
+    EXPECT_GT(logk(he1_short) - logk(he1_long), 1.5)
         << "depth " << j << ", " << lam[he1_short] << " / " << lam[he1_long] << " nm";
     // He II gains on He I with depth: 0.05 dex at log tau_Ross = -0.5, 0.24 at 0, 1.1 at 0.5.
     const double he2_jump = logk(he2_short) - logk(he2_long);

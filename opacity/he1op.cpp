@@ -121,7 +121,7 @@ void he1op_tables(Run& run) {
     const double HCKT = t.HCKT(j);
     c.BOLTZ(j, 1) = 1.0;
     for (int k = 2; k <= NLEV; ++k) c.BOLTZ(j, k) = std::exp(-LEVELS[k - 1].E * HCKT);
-    c.EXLIM(j) = std::exp(-sp(198310.77f) * HCKT);
+    c.EXLIM(j) = std::exp(-sp(198310.77f) * HCKT);  // the limit as level 1's threshold
     c.EXHIGH(j) = std::exp(-EHIGH * HCKT);
     c.HCKTRY(j) = HCKT * RYDHE;
     c.SQRTT(j) = std::sqrt(t.T(j));

@@ -84,7 +84,7 @@ void he2op_tables(Run& run) {
     const double HCKT = t.HCKT(j);
     c.BOLTZ(j, 1) = 1.0;
     for (int n = 2; n <= NLEV; ++n) c.BOLTZ(j, n) = std::exp(-LEVELS[n - 1].E * HCKT);
-    c.EXLIM(j) = std::exp(-sp(438908.84f) * HCKT);
+    c.EXLIM(j) = std::exp(-sp(438908.84f) * HCKT);  // the limit as level 1's threshold
     c.EXHIGH(j) = std::exp(-EHIGH * HCKT);
     c.HCKTRY(j) = HCKT * RYDHE4;
     c.SQRTT(j) = std::sqrt(t.T(j));

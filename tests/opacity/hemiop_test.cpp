@@ -18,16 +18,19 @@ TEST(hemiop, fit_reproduces_john_1994) {
   // John 1994 (MNRAS 269, 871), He- free-free K in 1e-26 cm^4 dyn^-1 per He atom and unit
   // electron pressure, stimulated emission included: kappa = 1e-26 K P_e = 1e-26 K n_e k T per
   // atom, against the fit's 1e-45 K_fit n_e. John quotes his values to 10 % from 5063 to
-  // 10000 A and 2 % beyond; the fit follows them within 5 % from 1.1 um on for theta 0.5..2.8
-  // (T = 10080..1800 K), within 13 % at 0.5 um and theta 2.
+  // 10000 A and 2 % beyond. Over his whole table the fit is within 7 % from 1.5 um on (every
+  // theta, 0.5..3.6), within 10 % from 1.1 um, within 13 % at 0.5 um for theta <= 1; shortward
+  // of 1 um at low temperatures it drifts off (11 % at 0.76 um and theta 1.4, 78 % at 0.5 um
+  // and theta 3.6). At 1.5188 um and theta 1.0 it is 0.8 % below John.
   struct Case {
     double lam_A, theta, K, tol;
   };
   constexpr Case cases[] = {
-      {15188.0, 1.0, 0.400, 0.05},  {15188.0, 0.5, 0.282, 0.05},   {15188.0, 2.8, 0.643, 0.06},
-      {11391.0, 1.0, 0.227, 0.05},  {30376.0, 1.0, 1.597, 0.05},   {91127.0, 0.5, 10.074, 0.05},
-      {91127.0, 2.0, 19.685, 0.05}, {151878.0, 1.0, 39.921, 0.05}, {151878.0, 3.6, 70.580, 0.07},
-      {5063.0, 1.0, 0.049, 0.13},   {5063.0, 0.5, 0.033, 0.05},    {7594.0, 1.4, 0.124, 0.12},
+      {15188.0, 1.0, 0.400, 0.01},   {15188.0, 0.5, 0.282, 0.07},  {15188.0, 2.8, 0.643, 0.07},
+      {11391.0, 1.0, 0.227, 0.10},   {11391.0, 2.0, 0.316, 0.10},  {30376.0, 1.0, 1.597, 0.07},
+      {91127.0, 0.5, 10.074, 0.07},  {91127.0, 2.0, 19.685, 0.07}, {151878.0, 1.0, 39.921, 0.07},
+      {151878.0, 3.6, 70.580, 0.07}, {5063.0, 1.0, 0.049, 0.13},   {5063.0, 0.5, 0.033, 0.13},
+      {7594.0, 1.4, 0.124, 0.12},
   };
   for (const Case& c : cases) {
     const double T = 5040.0 / c.theta;

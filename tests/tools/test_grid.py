@@ -151,8 +151,8 @@ class Grid(unittest.TestCase):
         self.assertIn("with another program or edge list", proc.stderr)
 
     def test_remote_hosts(self):
-        """Two stand-in hosts: an ssh that runs the command here, as a host with the same file
-        system would."""
+        """Two stand-in hosts: an ssh that runs the command here, with a login's SHELL, as a host
+        with the same file system would."""
         out = self.folder("remote")
         log = os.path.join(self.tmp.name, "ssh.log")
         ssh = ar.write(os.path.join(self.tmp.name, "ssh"), f"""#!/bin/sh
@@ -160,7 +160,9 @@ while [ $# -gt 0 ]; do case $1 in -o|-p|-l|-i|-S|-F) shift 2;; -*) shift;; *) br
 echo "$1" >> {log}
 shift
 [ "${{1:-}}" = "--" ] && shift
-exec sh -c "$*"
+# sshd always gives the remote command SHELL (GNU parallel's remote worker runs the job with it,
+# and does nothing when it is unset, as in some CI environments)
+SHELL=/bin/sh exec sh -c "$*"
 """)
         os.chmod(ssh, 0o755)
         proc = grid("run", out, self.decks, "--edges", self.edges, "--program", ar.BINARY,

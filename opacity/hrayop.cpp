@@ -15,12 +15,16 @@
 //          2.4190611e15 Hz < nu < 0.77 nu_L, 0.885-0.89, 0.936-0.938 and 0.959-0.961 nu_L around
 //          Lyman alpha, beta, gamma and delta the cross-section is set to 0 (the resonances belong
 //          to the line opacity); between 0.961 nu_L and nu_L the value at nu_L; beyond 50 nu_L
-//          linear extrapolation of the ratio (it tends to 1, the Thomson limit).
+//          linear extrapolation of the ratio, held at its Thomson limit 1 from x = 75.6 on.
 // Constants: sigma_T enters as 6.65e-25 cm^2 (electron scattering uses its own 6.653e-25);
 //          nu_L = 3.288051e15 Hz. The band limits are single-precision fractions of nu_L times
 //          nu_L in double precision; the tables are single-precision values.
-// Deviations from the source: none.
+// Deviations from the source: the linear extrapolation of the ratio beyond x = 50 falls through
+//          its physical limit 1 at x = 75.6 (2.5e17 Hz) and turns negative at x = 8240 (0.011 nm),
+//          which made SIGH negative and the table's logarithm NaN; the ratio is held at 1 there.
 #include "opacity/hrayop.h"
+
+#include <algorithm>
 
 #include "common/array.h"
 #include "common/constants.h"
@@ -137,11 +141,13 @@ double hrayop_xsect(double nu) {
   }
   if (nu < sp(0.961f) * FREQ_LYMAN) return 0.0;  // Lyman delta window
   if (nu <= FREQ_LYMAN) return SIGMA_THOMSON_3D * GAVRILALYMANCONT[0];
-  // Above the limit the tabulated ratio is used as it stands (not squared).
+  // Above the limit the tabulated ratio is used as it stands (not squared). Far above the limit
+  // the electron scatters as a free one: the ratio tends to 1 from above, so the straight line
+  // beyond x = 50, which crosses 1 at x = 75.6 and 0 at x = 8240, is held at 1 from there on.
   const double x = nu / FREQ_LYMAN;
   double G = 0.0;
   map1(FGAVRILALYMANCONT, GAVRILALYMANCONT, 64, &x, &G, 1);
-  return SIGMA_THOMSON_3D * G;
+  return SIGMA_THOMSON_3D * std::max(G, 1.0);
 }
 
 void hrayop(Run& run) {

@@ -115,6 +115,13 @@ TEST(hrayop, lyman_limit_and_continuum) {
   const double r48 = sp(1.003385f), r50 = sp(1.00314f);
   const double r60 = r50 + (r50 - r48) / (sp(50.0f) - sp(48.0f)) * (60.0 - sp(50.0f));
   EXPECT_NEAR(hrayop_xsect(60 * NUL) / SIGT, r60, 1e-12);
+  // The straight line beyond x = 50 reaches the Thomson limit 1 at x = 75.6; from there on the
+  // ratio stays 1 (the line would turn negative at x = 8240, an edge at 0.011 nm): at x = 75 it is
+  // still the line, at x = 76, 1e4 and an edge at 0.0014 nm (2.1e20 Hz) exactly 1.
+  const double r75 = r50 + (r50 - r48) / (sp(50.0f) - sp(48.0f)) * (75.0 - sp(50.0f));
+  EXPECT_GT(r75, 1.0);
+  EXPECT_NEAR(hrayop_xsect(75 * NUL) / SIGT, r75, 1e-12);
+  for (double nu : {76 * NUL, 1e4 * NUL, CNM / 0.0014, 1e21}) EXPECT_EQ(hrayop_xsect(nu), SIGT);
   // The ratio falls towards the Thomson limit 1 from above.
   double prev = hrayop_xsect(NUL * 1.0001);
   for (double x = 1.1; x <= 50.0; x += 0.1) {

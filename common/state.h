@@ -15,6 +15,7 @@
 #include "common/array.h"
 #include "common/elements.h"
 #include "common/helium_records.h"
+#include "common/hydrogen_records.h"
 #include "common/opacity_records.h"
 #include "common/tables.h"
 #include "fortio/listing.h"
@@ -231,6 +232,13 @@ struct Run {
   // Private state of the helium opacity sources (common/helium_records.h).
   He1opRec HE1OP;  // HE1OP  per-model Boltzmann factors and constants of the He I opacity
   He2opRec HE2OP;  // HE2OP  per-model Boltzmann factors and constants of the He II opacity
+
+  // Private tables of the hydrogen opacity sources (common/hydrogen_records.h).
+  XkarsasRec XKARSAS;    // XKARSAS   level photoionization tables of xkarsas, once per run
+  HopRec HOP;            // HOP       temperature-only factors of hop, per model
+  HminopRec HMINOP;      // HMINOP    H-minus free-free table (per run) and density (per model)
+  H2opRec H2OP;          // H2OP      per-model quantities of h2plop and h2raop
+  H2collopRec H2COLLOP;  // H2COLLOP  collision-induced tables (per run) and H2 density (per model)
 
   // TABLES: the per-model tables of units 10 and 11.
   TablesRec TABLES;

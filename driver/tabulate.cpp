@@ -11,6 +11,7 @@
 #include "common/constants.h"
 #include "driver/edges.h"
 #include "driver/molecule_table.h"
+#include "opacity/h2op.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
 #include "populations/pops.h"
@@ -41,18 +42,6 @@ void fill_element_records(Run& run) {
     pops(run, 106, 11, run.CHOH.XNFPCH.data());
     pops(run, 108, 11, run.CHOH.XNFPOH.data());
   }
-}
-
-// Equilibrium constant of H2 per H I atom pair [cm^3] (polynomial fit in T).
-double eqh2(const Run& run, int j) {
-  const double T = run.TEMP.T(j);
-  return std::exp(
-      sp(4.478f) / run.TEMP.TKEV(j) - 46.4584 +
-      (1.6366e-3 +
-       (-4.93992e-7 + (1.11822e-10 + (-1.49567e-14 + (1.06206e-18 - 3.0872e-23 * T) * T) * T) * T) *
-           T) *
-          T -
-      1.5 * run.TEMP.TLOG(j));
 }
 
 // The H2 estimate: XNFH2(J) = EQH2 XNFH^2 where T <= 9000 K, else 0. The square is formed first, as

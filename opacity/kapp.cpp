@@ -17,10 +17,13 @@
 
 #include "common/state.h"
 #include "opacity/elecop.h"
+#include "opacity/h2op.h"
 #include "opacity/he1op.h"
 #include "opacity/he2op.h"
 #include "opacity/hemiop.h"
 #include "opacity/heraop.h"
+#include "opacity/hminop.h"
+#include "opacity/hop.h"
 #include "opacity/hrayop.h"
 #include "opacity/pending_sources.h"
 

@@ -4,12 +4,8 @@
 
 namespace atmotab {
 
-void hop(Run&) {}
-void h2plop(Run&) {}
-void hminop(Run&) {}
 void coolop(Run&) {}
 void lukeop(Run&) {}
 void hotop(Run&) {}
-void h2raop(Run&) {}
 
 }  // namespace atmotab

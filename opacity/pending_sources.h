@@ -10,12 +10,8 @@ namespace atmotab {
 
 struct Run;
 
-void hop(Run& run);     // H1:      H I bound-free and free-free -> AHYD, SHYD
-void h2plop(Run& run);  // H2PLUS:  H2+ -> AH2P
-void hminop(Run& run);  // HMINUS:  H-minus bound-free and free-free -> AHMIN, SHMIN
 void coolop(Run& run);  // COOL:    C I, Mg I, Al I, Si I, Fe I, H2 CIA, CH, OH -> AC1..SFE1, ACOOL
 void lukeop(Run& run);  // LUKE:    intermediate metals -> ALUKE
 void hotop(Run& run);   // HOT:     hot metals -> AHOT
-void h2raop(Run& run);  // H2RAY:   H2 Rayleigh scattering -> SIGH2
 
 }  // namespace atmotab

@@ -1,0 +1,68 @@
+// Private state of the hydrogen opacity sources (opacity/hop, hminop, h2op, h2collop): tables
+// converted once per run, and per-model tables keyed by the model counter ITEMP, which the driver
+// increases once per model. A source rebuilds its per-model tables at its first call after ITEMP
+// changed; the remembered copies start at 0, so the first call of a run always rebuilds.
+//
+// Glossary: one line per field. Depth index J = 1..99 (only 1..NRHOX meaningful); hydrogen level
+// N = 1..15; grid point I of the level cross-sections = 1..29.
+#pragma once
+
+#include "common/array.h"
+#include "common/elements.h"
+
+namespace atmotab {
+
+// xkarsas: level photoionization tables (data/xnk.txt), converted at the first call of the run.
+struct XkarsasRec {
+  Arr<float, 29, 15> FREQN;  // FREQN(I,N)  log10 photon frequency [Hz] at grid point I of level N
+  Arr<float, 29, 15> XNK;    // XNK(I,N)    log10 cross-section of level N per atom in it [cm^2]
+  bool LOADED = false;       // LOADED      true once FREQN and XNK are filled
+};
+
+// hop: temperature-only factors of the hydrogen bound-free and free-free sums, per model.
+struct HopRec {
+  int ITEMP = 0;                 // ITEMP       model counter of the tables below (0: none yet)
+  Arr<double, NDEPTH, 15> BOLT;  // BOLT(J,N) exp(-E_N HCKT(J)), Boltzmann factor of level N >= 2
+  Dep EXPLIM;                    // EXPLIM(J)   exp(-109678.766 HCKT(J)), at the ionization limit
+  Dep EXPQC;                     // EXPQC(J)    exp(-109250.336 HCKT(J)), at the quasi-continuum's
+                                 //             fixed lower end
+  Dep QCDEN;                     // QCDEN(J)    HCKT(J) x 109677.58, the quasi-continuum's divisor
+  Dep FFCON;                     // FFCON(J)    3.6919e8 / sqrt(T(J)), the free-free coefficient
+};
+
+// hminop: the free-free table in logarithmic form (once per run) and the per-model H-minus
+// density.
+struct HminopRec {
+  Arr<double, 22, 11> FFLOG;  // FFLOG(I,T)  ln of the free-free coefficient per H atom and
+                              //             electron [cm^5] at wavelength I and theta T
+  Arr<double, 22> WFFLOG;     // WFFLOG(I)   ln of wavelength I of the free-free table [nm]
+  bool FFREADY = false;       // FFREADY     true once FFLOG and WFFLOG are filled
+  int ITEMP = 0;              // ITEMP       model counter of THETA and XHMIN (0: none yet)
+  Dep THETA;                  // THETA(J)    5040/T(J)
+  Dep XHMIN;                  // XHMIN(J)    H-minus number density [cm^-3]
+  Arr<int, NDEPTH> ITHETA;    // ITHETA(J)   upper theta node of the free-free interpolation
+  Dep DTHETA;                 // DTHETA(J)   THETA(J) minus theta node ITHETA(J) - 1
+};
+
+// h2plop and h2raop: per-model quantities of the H2+ and H2 sources.
+struct H2opRec {
+  int ITEMPP = 0;  // ITEMPP     model counter of XNFPHLN (0: none yet)
+  Dep XNFPHLN;     // XNFPHLN(J) ln XNFPH(J,1), log of n/U of H I
+  int ITEMPR = 0;  // ITEMPR     model counter of XNH2R (0: none yet)
+  Dep XNH2R;       // XNH2R(J)   H2 number density per gram [g^-1] (H2 Rayleigh scattering)
+};
+
+// h2collop: collision-induced absorption tables (data/tabh2h2.txt, tabh2he.txt), converted at the
+// first call of the run, and the per-model H2 density and temperature cells.
+struct H2collopRec {
+  Arr<double, 7, 81> TABH2H2;  // TABH2H2(T,K) log10 H2-H2 coefficient per pair [cm^5] at
+                               //              T x 1000 K, (K-1) x 250 cm^-1
+  Arr<double, 7, 81> TABH2HE;  // TABH2HE(T,K) log10 H2-He coefficient per pair [cm^5]
+  bool LOADED = false;         // LOADED       true once both tables are filled
+  int ITEMP = 0;               // ITEMP        model counter of XNH2, IT, DELT (0: none yet)
+  Dep XNH2;                    // XNH2(J)      H2 number density [cm^-3]
+  Arr<int, NDEPTH> IT;         // IT(J)        lower temperature column 1..6 of depth J
+  Dep DELT;                    // DELT(J)      fraction of the way to column IT(J)+1, 0..1
+};
+
+}  // namespace atmotab

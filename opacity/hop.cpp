@@ -1,0 +1,214 @@
+// hop — neutral-hydrogen continuous absorption: photoionization of levels n = 1..15, the
+// quasi-continuum of the levels above n = 15, and free-free absorption of electrons on protons.
+// Sources: level cross-sections from the exact bound-free matrix elements (Karzas & Latter 1961,
+//          ApJS 6, 167; table data/xnk.txt, see data/PROVENANCE.md) through xkarsas; above n = 15
+//          the levels merge into a continuum with the Kramers cross-section 2.815e29/(n^5 nu^3)
+//          and Gaunt factor 1, whose sum over n becomes an integral over the level energy
+//          (Kramers 1923); free-free: Kramers' 3.6919e8 / (sqrt(T) nu^3) per electron and proton
+//          [cm^5] with the Gaunt factor of coulff (Karzas & Latter 1961).
+// Inputs:  FREQ, WAVENO, EHVKT(J), STIM(J), BNU(J); T(J), HCKT(J) [cm]; XNE(J), RHO(J);
+// BHYD(J,1..6)
+//          departure coefficients of levels 1..6; XNFPH(J,1) n/U of H I, XNFPH(J,2) protons
+//          [cm^-3].
+// Output:  AHYD(J) [cm^2 g^-1]; SHYD(J) [units of BNU]: levels with departure coefficient b carry
+//          the correction (b - EHVKT) and the source function BNU STIM / (b - EHVKT), all others
+//          STIM and BNU.
+// Valid:   any frequency. Level energies E_n and thresholds are the hydrogen term values in
+//          single precision (E_n = 109678.77 (1 - 1/n^2) cm^-1).
+// Deviations from the source: none.
+#include "opacity/hop.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "common/array.h"
+#include "common/embedded_data.h"
+#include "common/error.h"
+#include "common/state.h"
+#include "opacity/coulff.h"
+
+namespace atmotab {
+namespace {
+
+constexpr int NLEV = 15;
+// Level n = 1..15: excitation energy above the ground level [cm^-1] and the lowest wavenumber
+// that ionizes it [cm^-1], single-precision constants.
+constexpr double E_N[NLEV] = {0.0,
+                              sp(82259.1f),
+                              sp(97492.305f),
+                              sp(102823.89f),
+                              sp(105291.65f),
+                              sp(106632.16f),
+                              sp(107440.445f),
+                              sp(107965.055f),
+                              sp(108324.72f),
+                              sp(108581.99f),
+                              sp(108772.336f),
+                              sp(108917.12f),
+                              sp(109029.79f),
+                              sp(109119.19f),
+                              sp(109191.31f)};
+constexpr double THRESHOLD[NLEV] = {sp(109678.766f), sp(27419.658f), sp(12186.462f), sp(6854.871f),
+                                    sp(4387.113f),   sp(3046.604f),  sp(2238.32f),   sp(1713.713f),
+                                    sp(1354.044f),   sp(1096.776f),  sp(906.426f),   sp(761.649f),
+                                    sp(648.98f),     sp(559.579f),   sp(487.456f)};
+constexpr int NBLEV = 6;  // levels 1..6 carry departure coefficients
+
+// Photoelectron energy of grid point I above the level threshold [Rydberg], decreasing.
+constexpr float EKARSAS[29] = {
+    10000.0f, 4444.0f, 2500.0f, 1111.0f,  400.0f, 204.1f,    100.0f,  44.44f,    25.0f,   16.0f,
+    11.11f,   6.25f,   4.0f,    2.778f,   2.041f, 1.562f,    1.235f,  1.0f,      0.6944f, 0.4444f,
+    0.25f,    0.1111f, 0.04f,   0.02041f, 0.01f,  0.004444f, 0.0025f, 0.001111f, 0.0f};
+
+// Quasi-continuum: ionization limit [cm^-1] (its upper end), the fixed lower end (about the
+// binding of n = 16, 428.43 cm^-1 below the limit) and the Rydberg constant of the Kramers sum.
+constexpr double QC_LIMIT = 109678.766;
+constexpr double QC_LOW = 109250.336;
+constexpr double QC_WAVENO = 109678.764;  // ELOW = QC_WAVENO - WAVENO below 428.428 cm^-1
+constexpr double QC_RYD = 109677.58;
+
+// The per-model factors, rebuilt when ITEMP changed.
+void hop_prepare(Run& run) {
+  HopRec& c = run.HOP;
+  if (c.ITEMP == run.TEMP.ITEMP) return;
+  c.ITEMP = run.TEMP.ITEMP;
+  for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
+    const double K = run.TEMP.HCKT(j);
+    for (int n = 2; n <= NLEV; ++n) c.BOLT(j, n) = std::exp(-E_N[n - 1] * K);
+    c.EXPLIM(j) = std::exp(-QC_LIMIT * K);
+    c.EXPQC(j) = std::exp(-QC_LOW * K);
+    c.QCDEN(j) = K * QC_RYD;
+    c.FFCON(j) = 3.6919e8 / std::sqrt(run.TEMP.T(j));
+  }
+}
+
+}  // namespace
+
+void xkarsas_load(Run& run) {
+  XkarsasRec& t = run.XKARSAS;
+  if (t.LOADED) return;
+  const std::string_view text = embedded_data("xnk.txt");
+  // Rows: "n v(1) .. v(29)" after the format and count lines.
+  std::size_t pos = 0;
+  int line = 0, n = 0;
+  auto fail = [&](const std::string& what) {
+    throw atmo_error(EXIT_IO, "xkarsas", "data/xnk.txt line " + std::to_string(line) + ": " + what);
+  };
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view l = text.substr(pos, end - pos);
+    pos = end + 1;
+    ++line;
+    if (l.empty() || l.front() == '#') continue;
+    if (l.starts_with("format")) {
+      if (l != "format atmotab-xnk 1") fail("format line is not 'format atmotab-xnk 1'");
+      continue;
+    }
+    if (l.starts_with("energies")) {
+      if (l != "energies 29 levels 15") fail("count line is not 'energies 29 levels 15'");
+      continue;
+    }
+    const char* p = l.data();
+    const char* e = l.data() + l.size();
+    int row = 0;
+    auto r = std::from_chars(p + (*p == ' '), e, row);
+    if (r.ec != std::errc() || row != n + 1) fail("expected level " + std::to_string(n + 1));
+    n = row;
+    p = r.ptr;
+    for (int i = 1; i <= 29; ++i) {
+      while (p < e && *p == ' ') ++p;
+      float v = 0;
+      r = std::from_chars(p, e, v);
+      if (r.ec != std::errc()) fail("expected 29 values");
+      t.XNK(i, n) = v;
+      p = r.ptr;
+    }
+    if (p != e) fail("more than 29 values");
+  }
+  if (n != NLEV) fail("expected 15 levels");
+  // log10 nu = log10((EKARSAS + 1/n^2) x R_H x c), the sum and the product with the Rydberg
+  // constant 109677.58 cm^-1 in single precision.
+  for (int lev = 1; lev <= NLEV; ++lev) {
+    const float inv = 1.0f / static_cast<float>(lev * lev);
+    for (int i = 1; i <= 29; ++i) {
+      const float x = (EKARSAS[i - 1] + inv) * 109677.58f;
+      t.FREQN(i, lev) = static_cast<float>(std::log10(x * 29979245800.0));
+    }
+  }
+  t.LOADED = true;
+}
+
+double xkarsas(Run& run, double FREQ, double ZEFF2, int N) {
+  xkarsas_load(run);
+  const XkarsasRec& t = run.XKARSAS;
+  const float FREQLG = static_cast<float>(std::log10(FREQ / ZEFF2));
+  if (FREQLG < t.FREQN(29, N)) return 0.0;
+  int i = 2;
+  while (i < 29 && !(t.FREQN(i, N) < FREQLG)) ++i;
+  const float V = t.XNK(i, N) + (FREQLG - t.FREQN(i, N)) / (t.FREQN(i - 1, N) - t.FREQN(i, N)) *
+                                    (t.XNK(i - 1, N) - t.XNK(i, N));
+  return std::exp(V * 2.30258509299405) / ZEFF2;
+}
+
+void hop(Run& run) {
+  hop_prepare(run);
+  const Run::FreqRec& f = run.FREQ;
+  const HopRec& c = run.HOP;
+  BhydRec& h = run.BHYD;
+  const Depth& RHO = run.STATE.RHO;
+  const Depth& XNE = run.STATE.XNE;
+  const int nrhox = run.RHOX.NRHOX;
+  const double FREQ = f.FREQ;
+  const double FREQ3 = 2.815e29 / FREQ / FREQ / FREQ;
+
+  // Levels reached at this wavenumber: n = 15 down to NLOW (none when NLOW = 16).
+  int NLOW = NLEV + 1;
+  while (NLOW > 1 && f.WAVENO >= THRESHOLD[NLOW - 2]) --NLOW;
+  double X[NLEV + 1] = {};
+  for (int n = NLOW; n <= NLEV; ++n) X[n] = xkarsas(run, FREQ, 1.0, n);
+
+  // Sums SA (absorption per H I n/U) and SS (its emission) in AHYD and SHYD, in the order
+  // quasi-continuum, n = 15, 14, ..., 1.
+  Dep& SA = h.AHYD;
+  Dep& SS = h.SHYD;
+  const double ELOW = std::max(QC_LOW, QC_WAVENO - f.WAVENO);
+  for (int j = 1; j <= nrhox; ++j) {
+    const double K = run.TEMP.HCKT(j);
+    const double elow = ELOW == QC_LOW ? c.EXPQC(j) : std::exp(-ELOW * K);
+    const double QC = (elow - c.EXPLIM(j)) * FREQ3 / c.QCDEN(j) * f.STIM(j);
+    SA(j) = QC;
+    SS(j) = QC * f.BNU(j);
+  }
+  for (int n = NLEV; n >= std::max(NLOW, NBLEV + 1); --n) {
+    const double g = 2 * n * n;
+    for (int j = 1; j <= nrhox; ++j) {
+      const double TERM = f.STIM(j) * g * X[n] * c.BOLT(j, n);
+      SA(j) = SA(j) + TERM;
+      SS(j) = SS(j) + TERM * f.BNU(j);
+    }
+  }
+  for (int n = std::min(NBLEV, NLEV); n >= NLOW; --n) {
+    const double g = 2 * n * n;
+    for (int j = 1; j <= nrhox; ++j) {
+      const double D = h.BHYD(j, n) - f.EHVKT(j);
+      if (D == 0) continue;  // a level in equilibrium with the radiation adds nothing
+      const double TERM = n == 1 ? 2 * X[1] * D : D * g * X[n] * c.BOLT(j, n);
+      SS(j) = SS(j) + f.BNU(j) * f.STIM(j) * TERM / D;
+      SA(j) = SA(j) + TERM;
+    }
+  }
+  for (int j = 1; j <= nrhox; ++j) {
+    const double G = coulff(run, j, 1);
+    const double FF =
+        f.STIM(j) * ((((c.FFCON(j) * G / FREQ * XNE(j)) / FREQ * h.XNFPH(j, 2)) / FREQ)) / RHO(j);
+    const double SAJ = SA(j), SSJ = SS(j);
+    h.AHYD(j) = SAJ * h.XNFPH(j, 1) / RHO(j) + FF;
+    h.SHYD(j) = h.AHYD(j) > 0 ? (h.XNFPH(j, 1) * SSJ / RHO(j) + FF * f.BNU(j)) / h.AHYD(j) : 0.0;
+  }
+}
+
+}  // namespace atmotab

@@ -1,0 +1,25 @@
+// hop — neutral-hydrogen bound-free and free-free absorption; xkarsas — the photoionization
+// cross-section of a hydrogenic level from its table.
+#pragma once
+
+namespace atmotab {
+
+struct Run;
+
+// AHYD(J) [cm^2 g^-1], stimulated emission included, and its source function SHYD(J) [units of
+// BNU] for J = 1..NRHOX at the current frequency: levels n = 1..15 (1..6 with the departure
+// coefficients BHYD(J,1..6)), the quasi-continuum above n = 15 and proton free-free absorption.
+// SHYD keeps the 0 of the opacity driver where AHYD <= 0. Switch H1, IFOP(1).
+void hop(Run& run);
+
+// Photoionization cross-section [cm^2] of level N = 1..15 (its sublevels together, per atom in
+// the level) of a hydrogenic ion of effective charge squared ZEFF2 at frequency FREQ [Hz]: 0 below
+// the level's threshold, the table interpolated linearly in log10 sigma against log10 nu in single
+// precision, extrapolated from the first interval above 10000 Rydberg. Converts the table at the
+// first call of the run.
+double xkarsas(Run& run, double FREQ, double ZEFF2, int N);
+
+// Converts data/xnk.txt into XKARSAS (XNK and the frequency grid FREQN), once per run.
+void xkarsas_load(Run& run);
+
+}  // namespace atmotab

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "common/state.h"
+#include "input/fortran_reference.h"
+#include "opacity/fortran_hydrogen.h"
 #include "support/tools.h"
 
 namespace atmotab {
@@ -56,44 +58,23 @@ TEST(coulff, born_limit_at_high_temperature_and_low_frequency) {
   }
 }
 
-// The routine as the Fortran of the system writes it: single-precision constants and table in
-// mixed-mode double arithmetic, integer truncation, unclamped fractions.
-constexpr const char* PROGRAM = R"(
+// The routine as the Fortran of the system writes it (module hydrogen): single-precision constants
+// and table in mixed-mode double arithmetic, integer truncation, unclamped fractions.
+constexpr const char* PROGRAM = R"F(
 program coulffref
+  use hydrogen
   implicit none
-  real :: a4(11, 12)
-  double precision :: a(11, 12), z4log(6), tlog, freqlg, gamlog, hvktlg, p, q, g
-  integer :: nz, igam, ihvkt, ios
-  data a4 / 5.53, 5.49, 5.46, 5.43, 5.4, 5.25, 5.0, 4.69, 4.48, 4.16, 3.85, &
-            4.91, 4.87, 4.84, 4.8, 4.77, 4.63, 4.4, 4.13, 3.87, 3.52, 3.27, &
-            4.29, 4.25, 4.22, 4.18, 4.15, 4.02, 3.8, 3.57, 3.27, 2.98, 2.7, &
-            3.64, 3.61, 3.59, 3.56, 3.54, 3.41, 3.22, 2.97, 2.7, 2.45, 2.2, &
-            3.0, 2.98, 2.97, 2.95, 2.94, 2.81, 2.65, 2.44, 2.21, 2.01, 1.81, &
-            2.41, 2.41, 2.41, 2.41, 2.41, 2.32, 2.19, 2.02, 1.84, 1.67, 1.5, &
-            1.87, 1.89, 1.91, 1.93, 1.95, 1.9, 1.8, 1.68, 1.52, 1.41, 1.3, &
-            1.33, 1.39, 1.44, 1.49, 1.55, 1.56, 1.51, 1.42, 1.33, 1.25, 1.17, &
-            0.9, 0.95, 1.0, 1.08, 1.17, 1.3, 1.32, 1.3, 1.2, 1.15, 1.11, &
-            0.55, 0.58, 0.62, 0.7, 0.85, 1.01, 1.15, 1.18, 1.15, 1.11, 1.08, &
-            0.33, 0.36, 0.39, 0.46, 0.59, 0.76, 0.97, 1.09, 1.13, 1.1, 1.08, &
-            0.19, 0.21, 0.24, 0.28, 0.38, 0.53, 0.76, 0.96, 1.08, 1.09, 1.09 /
-  z4log = (/ 0d0, 1.20412d0, 1.90849d0, 2.40824d0, 2.79588d0, 3.11261d0 /)
-  a = a4
+  double precision :: tlog, freqlg
+  integer :: nz, ios
+  call setup()
   open(1, file='points.txt', status='old')
   do
     read(1, *, iostat=ios) tlog, freqlg, nz
     if (ios /= 0) exit
-    gamlog = 10.39638 - tlog / 1.15129 + z4log(nz)
-    hvktlg = (freqlg - tlog) / 1.15129 - 20.63764
-    igam = max(min(int(gamlog + 7.), 10), 1)
-    ihvkt = max(min(int(hvktlg + 9.), 11), 1)
-    p = gamlog - (igam - 7)
-    q = hvktlg - (ihvkt - 9)
-    g = (1. - p) * ((1. - q) * a(igam, ihvkt) + q * a(igam, ihvkt + 1)) &
-        + p * ((1. - q) * a(igam + 1, ihvkt) + q * a(igam + 1, ihvkt + 1))
-    write(6, '(ES26.17E3)') g
+    write(6, '(ES26.17E3)') coulff(tlog, freqlg, nz)
   end do
 end program coulffref
-)";
+)F";
 
 TEST(coulff, agrees_to_the_bit_with_a_fortran_transcription) {
   if (!testing::have_gfortran()) GTEST_SKIP() << "gfortran not available";
@@ -119,7 +100,8 @@ TEST(coulff, agrees_to_the_bit_with_a_fortran_transcription) {
     points += buf;
   }
   testing::write_file(dir / "points.txt", points);
-  std::istringstream out(testing::run_fortran(dir, PROGRAM));
+  std::istringstream out(testing::run_fortran(dir, std::string(testing::FORTRAN_INTERP_MODULE) +
+                                                       testing::FORTRAN_HYDROGEN_MODULE + PROGRAM));
   Point p;
   std::string line;
   std::size_t i = 0;

@@ -3,6 +3,7 @@
 // The model is a solar-like structure filled directly into the records (no populations run).
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <sstream>
@@ -10,6 +11,10 @@
 
 #include "common/state.h"
 #include "input/complete_model.h"
+#include "opacity/h2collop.h"
+#include "opacity/h2op.h"
+#include "opacity/hminop.h"
+#include "opacity/hop.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
 
@@ -38,7 +43,9 @@ void fill_solar_model(Run& run) {
   for (int j = 1; j <= NDEPTH; ++j) {
     run.BHYD.XNFPH(j, 1) = 0.92 * run.STATE.XNATOM(j) / 2.0;  // n/U of H I, U = 2
     run.BHYD.XNFPH(j, 2) = run.STATE.XNE(j);
+    run.BHE.XNFHE(j, 1) = 0.08 * run.STATE.XNATOM(j);
   }
+  run.TEMP.ITEMP = 1;
 }
 
 // Decreasing frequencies from 9 nm to 160 um, log-spaced.
@@ -93,5 +100,36 @@ void BM_setfreq_only(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_setfreq_only)->Unit(benchmark::kMillisecond);
+
+// One source alone over the frequency set: only the source is timed, not the FREQ record; the
+// per-model tables are built at the first frequency of the first iteration (as in a run).
+template <void (*SOURCE)(Run&)>
+void BM_source(benchmark::State& state) {
+  std::ostringstream listing;
+  auto run = atmotab::make_run(listing);
+  fill_solar_model(*run);
+  const std::vector<double> nu = frequency_set();
+  using clock = std::chrono::steady_clock;
+  for (auto _ : state) {
+    clock::duration elapsed{};
+    for (double f : nu) {
+      atmotab::setfreq(*run, f);
+      const clock::time_point t0 = clock::now();
+      SOURCE(*run);
+      elapsed += clock::now() - t0;
+    }
+    benchmark::DoNotOptimize(run->BHYD.AHYD(NDEPTH / 2));
+    state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
+  }
+  state.counters["ns_per_depth_point"] =
+      benchmark::Counter(double(NDEPTH) * NFREQ * state.iterations(),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+void h2collop_scratch(Run& run) { atmotab::h2collop(run, run.OPS.ACOOL); }
+BENCHMARK_TEMPLATE(BM_source, atmotab::hop)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_source, atmotab::hminop)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_source, atmotab::h2plop)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_source, atmotab::h2raop)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_source, h2collop_scratch)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -28,6 +28,7 @@ struct HopRec {
                                  //             fixed lower end
   Dep QCDEN;                     // QCDEN(J)    HCKT(J) x 109677.58, the quasi-continuum's divisor
   Dep FFCON;                     // FFCON(J)    3.6919e8 / sqrt(T(J)), the free-free coefficient
+  Dep GAMLOG;                    // GAMLOG(J)   2 log10 gamma^2 of the free-free Gaunt factor, Z = 1
 };
 
 // hminop: the free-free table in logarithmic form (once per run) and the per-model H-minus
@@ -42,6 +43,8 @@ struct HminopRec {
   Dep XHMIN;                  // XHMIN(J)    H-minus number density [cm^-3]
   Arr<int, NDEPTH> ITHETA;    // ITHETA(J)   upper theta node of the free-free interpolation
   Dep DTHETA;                 // DTHETA(J)   THETA(J) minus theta node ITHETA(J) - 1
+  int ITLO = 11;              // ITLO        smallest ITHETA(J) of the model
+  int ITHI = 2;               // ITHI        largest ITHETA(J) of the model
 };
 
 // h2plop and h2raop: per-model quantities of the H2+ and H2 sources.

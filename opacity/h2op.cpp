@@ -60,9 +60,18 @@ void h2plop(Run& run) {
       -0.007342 +
       FREQ15 *
           (-2.409 + FREQ15 * (1.028 + FREQ15 * (-0.423 + FREQ15 * (0.1224 - 0.01351 * FREQ15))));
-  for (int j = 1; j <= run.RHOX.NRHOX; ++j)
-    h.AH2P(j) = std::exp(c.XNFPHLN(j) + FR - ES / run.TEMP.TKEV(j)) * 2 * h.BHYD(j, 1) *
-                h.XNFPH(j, 2) / run.STATE.RHO(j) * f.STIM(j);
+  // The exponent, the exponential and the products in separate loops, so that all but the
+  // exponential vectorize.
+  const int nrhox = run.RHOX.NRHOX;
+  double E[NDEPTH];
+  for (int j = 0; j < nrhox; ++j) E[j] = c.XNFPHLN.data()[j] + FR - ES / run.TEMP.TKEV.data()[j];
+  for (int j = 0; j < nrhox; ++j) E[j] = std::exp(E[j]);
+  const double* B1 = &h.BHYD(1, 1);
+  const double* XNFPH2 = &h.XNFPH(1, 2);
+  const double* RHO = run.STATE.RHO.data();
+  const double* STIM = f.STIM.data();
+  double* AH2P = h.AH2P.data();
+  for (int j = 0; j < nrhox; ++j) AH2P[j] = E[j] * 2 * B1[j] * XNFPH2[j] / RHO[j] * STIM[j];
 }
 
 void h2raop(Run& run) {

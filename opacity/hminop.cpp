@@ -144,12 +144,16 @@ void hminop_prepare(Run& run) {
   if (m.ITEMP == run.TEMP.ITEMP) return;
   m.ITEMP = run.TEMP.ITEMP;
   const BhydRec& h = run.BHYD;
+  m.ITLO = 11;
+  m.ITHI = 2;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     const double T = run.TEMP.T(j);
     m.THETA(j) = 5040 / T;
     int i = 2;
     while (i < 11 && !(THETAFF[i - 1] > m.THETA(j))) ++i;
     m.ITHETA(j) = i;
+    m.ITLO = std::min(m.ITLO, i);
+    m.ITHI = std::max(m.ITHI, i);
     m.DTHETA(j) = m.THETA(j) - THETAFF[i - 2];
     m.XHMIN(j) = std::exp(sp(0.754209f) / run.TEMP.TKEV(j)) / (T * 4.8296e15 * std::sqrt(T)) *
                  h.BMIN(j) * h.BHYD(j, 1) * h.XNFPH(j, 1) * run.STATE.XNE(j);
@@ -175,32 +179,52 @@ void hminop(Run& run) {
   const Depth& RHO = run.STATE.RHO;
   const Depth& XNE = run.STATE.XNE;
 
-  // Free-free coefficient at this wavelength for each theta of the table: linear in ln K against
-  // ln wavelength.
+  // Free-free coefficient at this wavelength for each theta of the table that the model's
+  // temperatures use (nodes ITLO-1 .. ITHI): linear in ln K against ln wavelength; and its slope in
+  // theta over each of those cells.
   const double WAVELOG = std::log(2.99792458e17 / f.FREQ);
   int i = 2;
   while (i < 22 && !(m.WFFLOG(i) > WAVELOG)) ++i;
-  double FFTT[11];
-  for (int t = 1; t <= 11; ++t)
+  double FFTT[11] = {}, SLOPE[11] = {};
+  for (int t = m.ITLO - 1; t <= m.ITHI; ++t)
     FFTT[t - 1] = std::exp(m.FFLOG(i - 1, t) + (m.FFLOG(i, t) - m.FFLOG(i - 1, t)) /
                                                    (m.WFFLOG(i) - m.WFFLOG(i - 1)) *
                                                    (WAVELOG - m.WFFLOG(i - 1)));
-  // Its slope in theta over each cell.
-  double SLOPE[11];
-  for (int t = 2; t <= 11; ++t)
+  for (int t = m.ITLO; t <= m.ITHI; ++t)
     SLOPE[t - 1] = (FFTT[t - 1] - FFTT[t - 2]) / (THETAFF[t - 1] - THETAFF[t - 2]);
 
+  // Per depth: free-free at the depth's theta (linear in theta), bound-free with its correction
+  // for stimulated emission (1 - EHVKT/BMIN), and the source function where the total is
+  // positive. The depth loop has no branches, so that it vectorizes.
   const double HMINBF = hminop_bf(f.FREQ);
-  for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
+  const int nrhox = run.RHOX.NRHOX;
+  double FFTHETA[NDEPTH];
+  for (int j = 1; j <= nrhox; ++j) {
     const int it = m.ITHETA(j);
-    const double FFTHETA = FFTT[it - 2] + SLOPE[it - 1] * m.DTHETA(j);
-    const double H = (1 - f.EHVKT(j) / h.BMIN(j)) * HMINBF * 1e-18 * m.XHMIN(j) / RHO(j);
-    const double HMINFF = FFTHETA * 2 * h.XNFPH(j, 1) * h.BHYD(j, 1) * XNE(j) / RHO(j) * 1e-26;
-    h.AHMIN(j) = HMINFF + H;
-    h.SHMIN(j) = HMINFF + H > 0
-                     ? (f.BNU(j) * HMINFF + f.BNU(j) * f.STIM(j) * H / (h.BMIN(j) - f.EHVKT(j))) /
-                           (HMINFF + H)
-                     : 0.0;
+    FFTHETA[j - 1] = FFTT[it - 2] + SLOPE[it - 1] * m.DTHETA(j);
+  }
+  const double* EHVKT = f.EHVKT.data();
+  const double* STIM = f.STIM.data();
+  const double* BNU = f.BNU.data();
+  const double* BMIN = h.BMIN.data();
+  const double* B1 = &h.BHYD(1, 1);
+  const double* XNFPH1 = &h.XNFPH(1, 1);
+  const double* XHMIN = m.XHMIN.data();
+  const double* RHOp = RHO.data();
+  const double* XNEp = XNE.data();
+  double A[NDEPTH], S[NDEPTH], DIV[NDEPTH];
+  for (int j = 0; j < nrhox; ++j) {
+    const double H = (1 - EHVKT[j] / BMIN[j]) * HMINBF * 1e-18 * XHMIN[j] / RHOp[j];
+    const double HMINFF = FFTHETA[j] * 2 * XNFPH1[j] * B1[j] * XNEp[j] / RHOp[j] * 1e-26;
+    A[j] = HMINFF + H;
+    DIV[j] = HMINFF + H > 0 ? HMINFF + H : 1.0;
+    S[j] = BNU[j] * HMINFF + BNU[j] * STIM[j] * H / (BMIN[j] - EHVKT[j]);
+  }
+  // The source function where AHMIN > 0; elsewhere it keeps the driver's 0.
+  for (int j = 0; j < nrhox; ++j) S[j] = S[j] / DIV[j];
+  for (int j = 0; j < nrhox; ++j) {
+    h.AHMIN.data()[j] = A[j];
+    h.SHMIN.data()[j] = A[j] > 0 ? S[j] : 0.0;
   }
 }
 

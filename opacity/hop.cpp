@@ -82,7 +82,19 @@ void hop_prepare(Run& run) {
     c.EXPQC(j) = std::exp(-QC_LOW * K);
     c.QCDEN(j) = K * QC_RYD;
     c.FFCON(j) = 3.6919e8 / std::sqrt(run.TEMP.T(j));
+    c.GAMLOG(j) = coulff_gamlog(run.TEMP.TLOG(j), 1);
   }
+}
+
+// The table of level N at FREQLG = log10(FREQ/ZEFF2) in single precision: log10 sigma, or 0 with
+// BELOW set below the threshold.
+float xkarsas_log(const XkarsasRec& t, float FREQLG, int N, bool& below) {
+  below = FREQLG < t.FREQN(29, N);
+  if (below) return 0.0f;
+  int i = 2;
+  while (i < 29 && !(t.FREQN(i, N) < FREQLG)) ++i;
+  return t.XNK(i, N) + (FREQLG - t.FREQN(i, N)) / (t.FREQN(i - 1, N) - t.FREQN(i, N)) *
+                           (t.XNK(i - 1, N) - t.XNK(i, N));
 }
 
 }  // namespace
@@ -144,71 +156,117 @@ void xkarsas_load(Run& run) {
 
 double xkarsas(Run& run, double FREQ, double ZEFF2, int N) {
   xkarsas_load(run);
-  const XkarsasRec& t = run.XKARSAS;
   const float FREQLG = static_cast<float>(std::log10(FREQ / ZEFF2));
-  if (FREQLG < t.FREQN(29, N)) return 0.0;
-  int i = 2;
-  while (i < 29 && !(t.FREQN(i, N) < FREQLG)) ++i;
-  const float V = t.XNK(i, N) + (FREQLG - t.FREQN(i, N)) / (t.FREQN(i - 1, N) - t.FREQN(i, N)) *
-                                    (t.XNK(i - 1, N) - t.XNK(i, N));
-  return std::exp(V * 2.30258509299405) / ZEFF2;
+  bool below = false;
+  const float V = xkarsas_log(run.XKARSAS, FREQLG, N, below);
+  return below ? 0.0 : std::exp(V * 2.30258509299405) / ZEFF2;
 }
 
+// The sums run level by level over all depths (each depth's sum keeps its order: quasi-continuum,
+// n = 15, 14, ..., 1), with the temperature-only factors of hop_prepare; the loops have no branches
+// so that they vectorize, and give the numbers of the depth-by-depth evaluation to the bit.
 void hop(Run& run) {
   hop_prepare(run);
   const Run::FreqRec& f = run.FREQ;
   const HopRec& c = run.HOP;
   BhydRec& h = run.BHYD;
-  const Depth& RHO = run.STATE.RHO;
-  const Depth& XNE = run.STATE.XNE;
   const int nrhox = run.RHOX.NRHOX;
   const double FREQ = f.FREQ;
   const double FREQ3 = 2.815e29 / FREQ / FREQ / FREQ;
+  const double* STIM = f.STIM.data();
+  const double* BNU = f.BNU.data();
+  const double* EHVKT = f.EHVKT.data();
 
   // Levels reached at this wavenumber: n = 15 down to NLOW (none when NLOW = 16).
   int NLOW = NLEV + 1;
   while (NLOW > 1 && f.WAVENO >= THRESHOLD[NLOW - 2]) --NLOW;
+  // Their cross-sections (xkarsas with ZEFF2 = 1: log10 nu once for all levels).
+  xkarsas_load(run);
+  const float FREQLG10 = static_cast<float>(std::log10(FREQ / 1.0));
   double X[NLEV + 1] = {};
-  for (int n = NLOW; n <= NLEV; ++n) X[n] = xkarsas(run, FREQ, 1.0, n);
+  for (int n = NLOW; n <= NLEV; ++n) {
+    bool below = false;
+    const float V = xkarsas_log(run.XKARSAS, FREQLG10, n, below);
+    X[n] = below ? 0.0 : std::exp(V * 2.30258509299405) / 1.0;
+  }
 
-  // Sums SA (absorption per H I n/U) and SS (its emission) in AHYD and SHYD, in the order
-  // quasi-continuum, n = 15, 14, ..., 1.
-  Dep& SA = h.AHYD;
-  Dep& SS = h.SHYD;
+  // SA: absorption per H I n/U [cm^2], SS: its emission in units of BNU.
+  double SA[NDEPTH], SS[NDEPTH];
   const double ELOW = std::max(QC_LOW, QC_WAVENO - f.WAVENO);
-  for (int j = 1; j <= nrhox; ++j) {
-    const double K = run.TEMP.HCKT(j);
-    const double elow = ELOW == QC_LOW ? c.EXPQC(j) : std::exp(-ELOW * K);
-    const double QC = (elow - c.EXPLIM(j)) * FREQ3 / c.QCDEN(j) * f.STIM(j);
-    SA(j) = QC;
-    SS(j) = QC * f.BNU(j);
+  if (ELOW == QC_LOW) {
+    for (int j = 0; j < nrhox; ++j) {
+      const double QC =
+          (c.EXPQC.data()[j] - c.EXPLIM.data()[j]) * FREQ3 / c.QCDEN.data()[j] * STIM[j];
+      SA[j] = QC;
+      SS[j] = QC * BNU[j];
+    }
+  } else {
+    for (int j = 0; j < nrhox; ++j) {
+      const double elow = std::exp(-ELOW * run.TEMP.HCKT.data()[j]);
+      const double QC = (elow - c.EXPLIM.data()[j]) * FREQ3 / c.QCDEN.data()[j] * STIM[j];
+      SA[j] = QC;
+      SS[j] = QC * BNU[j];
+    }
   }
   for (int n = NLEV; n >= std::max(NLOW, NBLEV + 1); --n) {
     const double g = 2 * n * n;
-    for (int j = 1; j <= nrhox; ++j) {
-      const double TERM = f.STIM(j) * g * X[n] * c.BOLT(j, n);
-      SA(j) = SA(j) + TERM;
-      SS(j) = SS(j) + TERM * f.BNU(j);
+    const double* BOLT = &c.BOLT(1, n);
+    for (int j = 0; j < nrhox; ++j) {
+      const double TERM = STIM[j] * g * X[n] * BOLT[j];
+      SA[j] = SA[j] + TERM;
+      SS[j] = SS[j] + TERM * BNU[j];
     }
   }
+  // Levels with departure coefficients; one in equilibrium with the radiation (D = 0) adds nothing:
+  // its weight W is 0 and its divisor replaced by 1 (the selection in a loop of its own, so that
+  // the sums vectorize).
+  double DIV[NDEPTH], W[NDEPTH];
   for (int n = std::min(NBLEV, NLEV); n >= NLOW; --n) {
-    const double g = 2 * n * n;
-    for (int j = 1; j <= nrhox; ++j) {
-      const double D = h.BHYD(j, n) - f.EHVKT(j);
-      if (D == 0) continue;  // a level in equilibrium with the radiation adds nothing
-      const double TERM = n == 1 ? 2 * X[1] * D : D * g * X[n] * c.BOLT(j, n);
-      SS(j) = SS(j) + f.BNU(j) * f.STIM(j) * TERM / D;
-      SA(j) = SA(j) + TERM;
+    const double* B = &h.BHYD(1, n);
+    for (int j = 0; j < nrhox; ++j) {
+      const double D = B[j] - EHVKT[j];
+      DIV[j] = D == 0 ? 1.0 : D;
+      W[j] = D == 0 ? 0.0 : 1.0;
+    }
+    if (n == 1) {
+      for (int j = 0; j < nrhox; ++j) {
+        const double TERM = 2 * X[1] * (B[j] - EHVKT[j]);
+        SS[j] = SS[j] + W[j] * (BNU[j] * STIM[j] * TERM / DIV[j]);
+        SA[j] = SA[j] + W[j] * TERM;
+      }
+    } else {
+      const double g = 2 * n * n;
+      const double* BOLT = &c.BOLT(1, n);
+      for (int j = 0; j < nrhox; ++j) {
+        const double TERM = (B[j] - EHVKT[j]) * g * X[n] * BOLT[j];
+        SS[j] = SS[j] + W[j] * (BNU[j] * STIM[j] * TERM / DIV[j]);
+        SA[j] = SA[j] + W[j] * TERM;
+      }
     }
   }
-  for (int j = 1; j <= nrhox; ++j) {
-    const double G = coulff(run, j, 1);
+
+  // Free-free, with the Gaunt factor of coulff.
+  double G[NDEPTH];
+  for (int j = 0; j < nrhox; ++j) G[j] = coulff_hvktlg(f.FREQLG, run.TEMP.TLOG.data()[j]);
+  coulff_at(c.GAMLOG.data(), G, G, nrhox);
+  const double* RHO = run.STATE.RHO.data();
+  const double* XNE = run.STATE.XNE.data();
+  const double* XNFPH1 = &h.XNFPH(1, 1);
+  const double* XNFPH2 = &h.XNFPH(1, 2);
+  const double* FFCON = c.FFCON.data();
+  double* AHYD = h.AHYD.data();
+  double* SHYD = h.SHYD.data();
+  for (int j = 0; j < nrhox; ++j) {
     const double FF =
-        f.STIM(j) * ((((c.FFCON(j) * G / FREQ * XNE(j)) / FREQ * h.XNFPH(j, 2)) / FREQ)) / RHO(j);
-    const double SAJ = SA(j), SSJ = SS(j);
-    h.AHYD(j) = SAJ * h.XNFPH(j, 1) / RHO(j) + FF;
-    h.SHYD(j) = h.AHYD(j) > 0 ? (h.XNFPH(j, 1) * SSJ / RHO(j) + FF * f.BNU(j)) / h.AHYD(j) : 0.0;
+        STIM[j] * ((((FFCON[j] * G[j] / FREQ * XNE[j]) / FREQ * XNFPH2[j]) / FREQ)) / RHO[j];
+    const double A = SA[j] * XNFPH1[j] / RHO[j] + FF;
+    AHYD[j] = A;
+    G[j] = FF;
+    DIV[j] = A > 0 ? A : 1.0;
   }
+  // The source function where AHYD > 0; elsewhere it keeps the driver's 0.
+  for (int j = 0; j < nrhox; ++j) SHYD[j] = (XNFPH1[j] * SS[j] / RHO[j] + G[j] * BNU[j]) / DIV[j];
+  for (int j = 0; j < nrhox; ++j) SHYD[j] = AHYD[j] > 0 ? SHYD[j] : 0.0;
 }
 
 }  // namespace atmotab

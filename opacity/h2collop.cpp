@@ -16,74 +16,34 @@
 #include "opacity/h2collop.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/array.h"
+#include "common/constants.h"
 #include "common/embedded_data.h"
-#include "common/error.h"
 #include "common/state.h"
+#include "common/table_reader.h"
 #include "opacity/h2op.h"
 
 namespace atmotab {
 namespace {
 
 // Reads one table: rows "k wavenumber tag v(1) .. v(7)" after the format and count lines.
-void h2collop_read(std::string_view name, std::string_view format, Arr<double, 7, 81>& tab) {
-  const std::string_view text = embedded_data(name);
-  std::size_t pos = 0;
-  int line = 0, k = 0;
-  auto fail = [&](const std::string& what) {
-    throw atmo_error(EXIT_IO, "h2collop",
-                     "data/" + std::string(name) + " line " + std::to_string(line) + ": " + what);
-  };
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view l = text.substr(pos, end - pos);
-    pos = end + 1;
-    ++line;
-    if (l.empty() || l.front() == '#') continue;
-    if (l.starts_with("format")) {
-      if (l != format) fail("format line is not '" + std::string(format) + "'");
-      continue;
-    }
-    if (l.starts_with("temperatures")) {
-      if (l != "temperatures 7 wavenumbers 81")
-        fail("count line is not 'temperatures 7 wavenumbers 81'");
-      continue;
-    }
-    const char* p = l.data();
-    const char* e = l.data() + l.size();
-    auto skip = [&] {
-      while (p < e && *p == ' ') ++p;
-    };
-    int row = 0, w = 0;
-    skip();
-    auto r = std::from_chars(p, e, row);
-    if (r.ec != std::errc() || row != k + 1) fail("expected row " + std::to_string(k + 1));
-    k = row;
-    p = r.ptr;
-    skip();
-    r = std::from_chars(p, e, w);
-    if (r.ec != std::errc() || w != 250 * (k - 1))
-      fail("expected wavenumber " + std::to_string(250 * (k - 1)));
-    p = r.ptr;
-    skip();
-    while (p < e && *p != ' ') ++p;  // tag
-    for (int t = 1; t <= 7; ++t) {
-      skip();
-      float v = 0;
-      r = std::from_chars(p, e, v);
-      if (r.ec != std::errc()) fail("expected 7 values");
-      tab(t, k) = v;
-      p = r.ptr;
-    }
-    if (p != e) fail("more than 7 values");
+void h2collop_read(const char* name, const char* format, Arr<double, 7, 81>& tab) {
+  TableReader r(embedded_data(name), name, "h2collop");
+  r.expect_format(format);
+  const std::vector<std::string_view> c = r.row(4);
+  if (c[0] != "temperatures" || c[1] != "7" || c[2] != "wavenumbers" || c[3] != "81")
+    r.fail("count line is not 'temperatures 7 wavenumbers 81'");
+  for (int k = 1; k <= 81; ++k) {
+    const std::vector<std::string_view> f = r.row(10);
+    r.expect(r.integer(f[0]), k, "row");
+    r.expect(r.integer(f[1]), 250 * (k - 1), "wavenumber");
+    for (int t = 1; t <= 7; ++t) tab(t, k) = r.real(f[2 + t]);
   }
-  if (k != 81) fail("expected 81 rows");
+  r.expect_end();
 }
 
 // Per model: the H2 density and the temperature cell of every depth.
@@ -106,8 +66,8 @@ void h2collop_prepare(Run& run) {
 void h2collop_load(Run& run) {
   H2collopRec& c = run.H2COLLOP;
   if (c.LOADED) return;
-  h2collop_read("tabh2h2.txt", "format atmotab-tabh2h2 1", c.TABH2H2);
-  h2collop_read("tabh2he.txt", "format atmotab-tabh2he 1", c.TABH2HE);
+  h2collop_read("tabh2h2.txt", "atmotab-tabh2h2", c.TABH2H2);
+  h2collop_read("tabh2he.txt", "atmotab-tabh2he", c.TABH2HE);
   c.LOADED = true;
 }
 
@@ -116,7 +76,7 @@ void h2collop(Run& run, Dep& ACOLL) {
   h2collop_prepare(run);
   const H2collopRec& c = run.H2COLLOP;
   const int nrhox = run.RHOX.NRHOX;
-  const double W = run.FREQ.FREQ / 29979245800.0;  // wavenumber [cm^-1]
+  const double W = run.FREQ.FREQ / CLIGHT;  // wavenumber [cm^-1]
   if (W > 20000) {
     for (int j = 1; j <= nrhox; ++j) ACOLL(j) = 0;
     return;

@@ -27,6 +27,7 @@
 #include <cmath>
 
 #include "common/array.h"
+#include "common/constants.h"
 #include "common/map1.h"
 #include "common/state.h"
 
@@ -164,7 +165,7 @@ void hminop_prepare(Run& run) {
 
 double hminop_bf(double FREQ) {
   if (!(FREQ > FREQ_THRESHOLD)) return 0.0;
-  const double WAVE = 2.99792458e17 / FREQ;
+  const double WAVE = CLIGHT_NM / FREQ;  // [nm]
   double HMINBF = 0.0;
   map1(WBF, BF, 85, &WAVE, &HMINBF, 1);
   return std::max(0.0, HMINBF);
@@ -182,7 +183,7 @@ void hminop(Run& run) {
   // Free-free coefficient at this wavelength for each theta of the table that the model's
   // temperatures use (nodes ITLO-1 .. ITHI): linear in ln K against ln wavelength; and its slope in
   // theta over each of those cells.
-  const double WAVELOG = std::log(2.99792458e17 / f.FREQ);
+  const double WAVELOG = std::log(CLIGHT_NM / f.FREQ);
   int i = 2;
   while (i < 22 && !(m.WFFLOG(i) > WAVELOG)) ++i;
   double FFTT[11] = {}, SLOPE[11] = {};

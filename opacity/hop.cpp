@@ -19,15 +19,15 @@
 #include "opacity/hop.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/array.h"
+#include "common/constants.h"
 #include "common/embedded_data.h"
-#include "common/error.h"
 #include "common/state.h"
+#include "common/table_reader.h"
 #include "opacity/coulff.h"
 
 namespace atmotab {
@@ -102,53 +102,24 @@ float xkarsas_log(const XkarsasRec& t, float FREQLG, int N, bool& below) {
 void xkarsas_load(Run& run) {
   XkarsasRec& t = run.XKARSAS;
   if (t.LOADED) return;
-  const std::string_view text = embedded_data("xnk.txt");
-  // Rows: "n v(1) .. v(29)" after the format and count lines.
-  std::size_t pos = 0;
-  int line = 0, n = 0;
-  auto fail = [&](const std::string& what) {
-    throw atmo_error(EXIT_IO, "xkarsas", "data/xnk.txt line " + std::to_string(line) + ": " + what);
-  };
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view l = text.substr(pos, end - pos);
-    pos = end + 1;
-    ++line;
-    if (l.empty() || l.front() == '#') continue;
-    if (l.starts_with("format")) {
-      if (l != "format atmotab-xnk 1") fail("format line is not 'format atmotab-xnk 1'");
-      continue;
-    }
-    if (l.starts_with("energies")) {
-      if (l != "energies 29 levels 15") fail("count line is not 'energies 29 levels 15'");
-      continue;
-    }
-    const char* p = l.data();
-    const char* e = l.data() + l.size();
-    int row = 0;
-    auto r = std::from_chars(p + (*p == ' '), e, row);
-    if (r.ec != std::errc() || row != n + 1) fail("expected level " + std::to_string(n + 1));
-    n = row;
-    p = r.ptr;
-    for (int i = 1; i <= 29; ++i) {
-      while (p < e && *p == ' ') ++p;
-      float v = 0;
-      r = std::from_chars(p, e, v);
-      if (r.ec != std::errc()) fail("expected 29 values");
-      t.XNK(i, n) = v;
-      p = r.ptr;
-    }
-    if (p != e) fail("more than 29 values");
+  TableReader r(embedded_data("xnk.txt"), "xnk.txt", "xkarsas");
+  r.expect_format("atmotab-xnk");
+  const std::vector<std::string_view> c = r.row(4);
+  if (c[0] != "energies" || c[1] != "29" || c[2] != "levels" || c[3] != "15")
+    r.fail("count line is not 'energies 29 levels 15'");
+  for (int n = 1; n <= NLEV; ++n) {
+    const std::vector<std::string_view> f = r.row(30);
+    r.expect(r.integer(f[0]), n, "level");
+    for (int i = 1; i <= 29; ++i) t.XNK(i, n) = r.real(f[i]);
   }
-  if (n != NLEV) fail("expected 15 levels");
+  r.expect_end();
   // log10 nu = log10((EKARSAS + 1/n^2) x R_H x c), the sum and the product with the Rydberg
   // constant 109677.58 cm^-1 in single precision.
   for (int lev = 1; lev <= NLEV; ++lev) {
     const float inv = 1.0f / static_cast<float>(lev * lev);
     for (int i = 1; i <= 29; ++i) {
       const float x = (EKARSAS[i - 1] + inv) * 109677.58f;
-      t.FREQN(i, lev) = static_cast<float>(std::log10(x * 29979245800.0));
+      t.FREQN(i, lev) = static_cast<float>(std::log10(x * CLIGHT));
     }
   }
   t.LOADED = true;

@@ -15,12 +15,15 @@
 // Output:  AHMIN(J) [cm^2 g^-1]; SHMIN(J) [units of BNU]: free-free at BNU, bound-free with the
 //          correction (1 - EHVKT/BMIN) and the source function BNU STIM / (BMIN - EHVKT).
 // Valid:   free-free: linear in ln K against ln wavelength beyond the table's wavelengths, and
-//          linear in theta beyond 0.5..3.6 (positive for theta > 0 at every wavelength; it would
-//          reach 0 only below about 550 K). Bound-free: 0 at and beyond 1643.91 nm.
-// Deviations from the source: the bound-free interpolation is held at 0 where the extrapolation
-//          of the table would be negative: below about 12.9 nm (straight line through the first
-//          two points) and in the sliver between 1643.91 nm and the cut at 1.82365e14 Hz
-//          (1643.9144 nm), where the line through the last two points has passed 0.
+//          linear in theta beyond 0.5..3.6. Bound-free: 0 at and beyond 1643.91 nm.
+// Deviations from the source: two extrapolations that would turn negative are held at 0. The
+//          bound-free interpolation below about 12.9 nm (straight line through the first two
+//          points) and in the sliver between 1643.91 nm and the cut at 1.82365e14 Hz
+//          (1643.9144 nm), where the line through the last two points has passed 0. The free-free
+//          coefficient of a hot depth at X-ray wavelengths: extrapolated to short wavelengths the
+//          coefficients of the theta nodes 0.5 and 0.6 drift apart, and the line in theta through
+//          them reaches 0 at theta = 0.26 (19400 K) at 2 nm, below 0 for hotter depths (at the
+//          longest wavelengths the line through 2.8 and 3.6 does the same below about 550 K).
 #include "opacity/hminop.h"
 
 #include <algorithm>
@@ -202,7 +205,7 @@ void hminop(Run& run) {
   double FFTHETA[NDEPTH];
   for (int j = 1; j <= nrhox; ++j) {
     const int it = m.ITHETA(j);
-    FFTHETA[j - 1] = FFTT[it - 2] + SLOPE[it - 1] * m.DTHETA(j);
+    FFTHETA[j - 1] = std::max(0.0, FFTT[it - 2] + SLOPE[it - 1] * m.DTHETA(j));
   }
   const double* EHVKT = f.EHVKT.data();
   const double* STIM = f.STIM.data();

@@ -206,7 +206,8 @@ contains
       if (thetaff(i) > theta) exit
     end do
     if (i > 11) i = 11
-    fftheta = fftt(i - 1) + (fftt(i) - fftt(i - 1)) / (thetaff(i) - thetaff(i - 1)) * (theta - thetaff(i - 1))
+    fftheta = max(0d0, fftt(i - 1) + (fftt(i) - fftt(i - 1)) / (thetaff(i) - thetaff(i - 1)) &
+                  * (theta - thetaff(i - 1)))
     h = (1 - ehvkt / bmin) * hminbf * 1d-18 * xhmin / rho
     hminff = fftheta * 2 * xnfph1 * b1 * xne / rho * 1d-26
     ahmin = hminff + h

@@ -85,6 +85,22 @@ TEST_F(Hminus, free_free_against_bell_and_berrington) {
   }
 }
 
+TEST_F(Hminus, nothing_negative_at_x_ray_wavelengths_in_hot_layers) {
+  // At 2 nm and 20000 K (theta 0.25) the free-free coefficient, extrapolated in wavelength and then
+  // in theta, would be negative (-4e-8 cm^2/g in the warm example model); it is held at 0, and the
+  // bound-free cross-section is 0 below 12.9 nm, so AHMIN is 0.
+  testing::Layer hot[1] = {{20000.0, 1e15, 1e-8, 1e12}};
+  testing::fill_model(*run, hot);
+  ++run->TEMP.ITEMP;
+  for (double lam : {2.0, 0.5, 0.001}) {
+    at(lam);
+    EXPECT_EQ(run->BHYD.AHMIN(1), 0.0) << lam << " nm";
+    EXPECT_EQ(run->BHYD.SHMIN(1), 0.0) << lam << " nm";
+  }
+  at(20.0);  // while at 20 nm the extrapolated coefficient is still positive
+  EXPECT_GT(run->BHYD.AHMIN(1), 0.0);
+}
+
 TEST_F(Hminus, opacity_minimum_near_1_6_um) {
   // Bound-free ends at 1.64 um, free-free grows as lambda^2: the minimum of the H-minus opacity
   // lies at the threshold (the solar 1.6 um window).

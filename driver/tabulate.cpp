@@ -17,11 +17,8 @@
 #include "populations/pops.h"
 
 namespace atmotab {
-namespace {
 
-constexpr double T_H2_MAX = 9000;  // [K] no H2 estimate above
-
-// The populations the opacity sources read, in this order.
+// The calls in this order.
 void fill_element_records(Run& run) {
   struct Call {
     double code;
@@ -43,6 +40,10 @@ void fill_element_records(Run& run) {
     pops(run, 108, 11, run.CHOH.XNFPOH.data());
   }
 }
+
+namespace {
+
+constexpr double T_H2_MAX = 9000;  // [K] no H2 estimate above
 
 // The H2 estimate: XNFH2(J) = EQH2 XNFH^2 where T <= 9000 K, else 0. The square is formed first, as
 // the power binds tighter than the product: EQH2 (XNFH XNFH), not (EQH2 XNFH) XNFH.

@@ -14,6 +14,10 @@ namespace atmotab {
 // log g = 0 in the table headers.
 void apply_model_overrides(Run& run);
 
+// The populations that the opacity sources read, for every depth of the current model: the H, He
+// and metal fields of the element records and, with molecules on, CH and OH.
+void fill_element_records(Run& run);
+
 // Everything after the overrides for one model, ending with the new-page line and the counters
 // NUMNU = NULO = NUHI = 1.
 void tabulate_model(Run& run);

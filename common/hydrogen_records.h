@@ -1,7 +1,8 @@
 // Private state of the hydrogen opacity sources (opacity/hop, hminop, h2op, h2collop): tables
 // converted once per run, and per-model tables keyed by the model counter ITEMP, which the driver
 // increases once per model. A source rebuilds its per-model tables at its first call after ITEMP
-// changed; the remembered copies start at 0, so the first call of a run always rebuilds.
+// changed; the remembered copies start at -1, below every model counter (the driver's first model
+// is 1; a run that calls the sources without the driver has 0), so the first call always rebuilds.
 //
 // Glossary: one line per field. Depth index J = 1..99 (only 1..NRHOX meaningful); hydrogen level
 // N = 1..15; grid point I of the level cross-sections = 1..29.
@@ -21,7 +22,7 @@ struct XkarsasRec {
 
 // hop: temperature-only factors of the hydrogen bound-free and free-free sums, per model.
 struct HopRec {
-  int ITEMP = 0;                 // ITEMP       model counter of the tables below (0: none yet)
+  int ITEMP = -1;                // ITEMP       model counter of the tables below (-1: none yet)
   Arr<double, NDEPTH, 15> BOLT;  // BOLT(J,N) exp(-E_N HCKT(J)), Boltzmann factor of level N >= 2
   Dep EXPLIM;                    // EXPLIM(J)   exp(-109678.766 HCKT(J)), at the ionization limit
   Dep EXPQC;                     // EXPQC(J)    exp(-109250.336 HCKT(J)), at the quasi-continuum's
@@ -38,7 +39,7 @@ struct HminopRec {
                               //             electron [cm^5] at wavelength I and theta T
   Arr<double, 22> WFFLOG;     // WFFLOG(I)   ln of wavelength I of the free-free table [nm]
   bool FFREADY = false;       // FFREADY     true once FFLOG and WFFLOG are filled
-  int ITEMP = 0;              // ITEMP       model counter of THETA and XHMIN (0: none yet)
+  int ITEMP = -1;             // ITEMP       model counter of THETA and XHMIN (-1: none yet)
   Dep THETA;                  // THETA(J)    5040/T(J)
   Dep XHMIN;                  // XHMIN(J)    H-minus number density [cm^-3]
   Arr<int, NDEPTH> ITHETA;    // ITHETA(J)   upper theta node of the free-free interpolation
@@ -49,10 +50,10 @@ struct HminopRec {
 
 // h2plop and h2raop: per-model quantities of the H2+ and H2 sources.
 struct H2opRec {
-  int ITEMPP = 0;  // ITEMPP     model counter of XNFPHLN (0: none yet)
-  Dep XNFPHLN;     // XNFPHLN(J) ln XNFPH(J,1), log of n/U of H I
-  int ITEMPR = 0;  // ITEMPR     model counter of XNH2R (0: none yet)
-  Dep XNH2R;       // XNH2R(J)   H2 number density per gram [g^-1] (H2 Rayleigh scattering)
+  int ITEMPP = -1;  // ITEMPP     model counter of XNFPHLN (-1: none yet)
+  Dep XNFPHLN;      // XNFPHLN(J) ln XNFPH(J,1), log of n/U of H I
+  int ITEMPR = -1;  // ITEMPR     model counter of XNH2R (-1: none yet)
+  Dep XNH2R;        // XNH2R(J)   H2 number density per gram [g^-1] (H2 Rayleigh scattering)
 };
 
 // h2collop: collision-induced absorption tables (data/tabh2h2.txt, tabh2he.txt), converted at the
@@ -62,7 +63,7 @@ struct H2collopRec {
                                //              T x 1000 K, (K-1) x 250 cm^-1
   Arr<double, 7, 81> TABH2HE;  // TABH2HE(T,K) log10 H2-He coefficient per pair [cm^5]
   bool LOADED = false;         // LOADED       true once both tables are filled
-  int ITEMP = 0;               // ITEMP        model counter of XNH2, IT, DELT (0: none yet)
+  int ITEMP = -1;              // ITEMP        model counter of XNH2, IT, DELT (-1: none yet)
   Dep XNH2;                    // XNH2(J)      H2 number density [cm^-3]
   Arr<int, NDEPTH> IT;         // IT(J)        lower temperature column 1..6 of depth J
   Dep DELT;                    // DELT(J)      fraction of the way to column IT(J)+1, 0..1

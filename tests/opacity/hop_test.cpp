@@ -161,7 +161,6 @@ TEST_F(Hydrogen, per_model_tables_follow_the_model_counter) {
   // A second model in the same run gives what a fresh run gives, to the bit.
   setfreq(*run, CNM / 500.0);
   hop(*run);
-  for (int j = 1; j <= 3; ++j) run->TEMP.T(j) *= 1.1;
   testing::Layer hotter[3];
   for (int j = 1; j <= 3; ++j) {
     hotter[j - 1] = testing::SOLAR3[j - 1];
@@ -182,6 +181,15 @@ TEST_F(Hydrogen, per_model_tables_follow_the_model_counter) {
     EXPECT_EQ(run->BHYD.AHYD(j), fresh->BHYD.AHYD(j));
     EXPECT_EQ(run->BHYD.SHYD(j), fresh->BHYD.SHYD(j));
   }
+  // A run that calls the source without the driver (model counter 0) builds its tables too.
+  std::ostringstream l3;
+  auto direct = make_run(l3);
+  testing::fill_model(*direct, hotter);
+  for (int j = 1; j <= 3; ++j) direct->BHYD.XNFPH(j, 2) = run->BHYD.XNFPH(j, 2);
+  ASSERT_EQ(direct->TEMP.ITEMP, 0);
+  setfreq(*direct, CNM / 500.0);
+  hop(*direct);
+  for (int j = 1; j <= 3; ++j) EXPECT_EQ(direct->BHYD.AHYD(j), fresh->BHYD.AHYD(j));
 }
 
 }  // namespace

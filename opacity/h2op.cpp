@@ -25,6 +25,7 @@
 
 #include "common/array.h"
 #include "common/state.h"
+#include "common/wide_vectors.h"
 
 namespace atmotab {
 
@@ -44,7 +45,7 @@ double nh2(const Run& run, int J) {
   return x * x * eqh2(run, J);
 }
 
-void h2plop(Run& run) {
+ATMOTAB_WIDE_VECTORS void h2plop(Run& run) {
   const Run::FreqRec& f = run.FREQ;
   if (f.FREQ > 3.28805e15) return;
   H2opRec& c = run.H2OP;

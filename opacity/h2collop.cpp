@@ -4,7 +4,7 @@
 // Sources: TABH2H2 and TABH2HE, log10 of the absorption coefficient per pair [cm^5] at T = 1000 ..
 //          7000 K and 0 .. 20000 cm^-1 (data/tabh2h2.txt, tabh2he.txt): A. Borysow's tables
 //          (Borysow 2002, A&A 390, 779; Borysow, Jorgensen & Fu 2001, JQSRT 68, 235; Jorgensen et
-//          al. 2000, A&A 361, 283) with the program's documented columns (data/PROVENANCE.md).
+//          al. 2000, A&A 361, 283) with the program's reference columns (data/PROVENANCE.md).
 //          H2 density: NH2 of opacity/h2op.h.
 // Inputs:  FREQ, STIM(J); T(J); RHO(J); XNFPH(J,1), BHYD(J,1) (through NH2); XNFHE(J,1) number
 //          density of He I [cm^-3].

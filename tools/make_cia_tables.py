@@ -9,12 +9,12 @@ Each table holds log10 of the collision-induced absorption coefficient per pair 
   (JQSRT 68, 235), H2-He from Jorgensen et al. 2000 (A&A 361, 283), as regridded onto this grid in
   ../shared/data/continuum/cia/ (H2H2_log10cm5_T1000-7000_wn0-20000.txt, H2He_...; linear in
   wavenumber, log10 alpha - 38.8585 with alpha in cm-1 amagat-2 and Loschmidt's 2.6867811e19 cm-3).
-* The program's documented columns (0, 250, 2000, 10000 and 20000 cm-1 for all seven temperatures), which
-  are written exactly as documented: they come from an older compilation and differ from the Borysow
-  values by up to 2.2 dex (see the header of each table and data/PROVENANCE.md).
-* Where the raw data have no value (H2-H2 beyond 16250 cm-1; both at 0 cm-1, which is documented): linear
+* The program's reference columns (0, 250, 2000, 10000 and 20000 cm-1 for all seven temperatures), which
+  are written exactly as given: fixed values that the program's results rest on; they are not Borysow's
+  and differ from his by up to 2.2 dex (see the header of each table and data/PROVENANCE.md).
+* Where the raw data have no value (H2-H2 beyond 16250 cm-1; both at 0 cm-1, a reference column): linear
   in wavenumber (log10 linear, an exponential fall) between the nearest entries on either side at the
-  same temperature, i.e. from the last Borysow value to the documented 20000 cm-1 column.
+  same temperature, i.e. from the last Borysow value to the reference 20000 cm-1 column.
 
 Usage: make_cia_tables.py [RAW_DIR] [--out DIR]
   RAW_DIR defaults to ../shared/data/continuum/cia beside the source tree (or /work/shared/data/...).
@@ -28,8 +28,8 @@ TEMPS = (1000, 2000, 3000, 4000, 5000, 6000, 7000)
 NWAVE = 81
 STEP = 250  # cm-1
 
-# The program's documented columns: wavenumber [cm-1] -> values at the seven temperatures.
-DOCUMENTED = {
+# The program's reference columns: wavenumber [cm-1] -> values at the seven temperatures.
+REFERENCE = {
     "h2h2": {
         0: (-46.0,) * 7,
         250: (-45.35,) * 7,
@@ -78,14 +78,14 @@ def read_raw(path):
     return source, rows
 
 
-def build(raw_rows, documented):
-    """The table as (values[k][t], tags[k]) for k = 0..80: tag 'given' (documented column), 'raw'
+def build(raw_rows, reference):
+    """The table as (values[k][t], tags[k]) for k = 0..80: tag 'given' (reference column), 'raw'
     (Borysow value), 'fill' (no raw value: linear between the nearest entries on either side)."""
     values, tags = [], []
     for k in range(NWAVE):
         w = k * STEP
-        if w in documented:
-            values.append(list(documented[w]))
+        if w in reference:
+            values.append(list(reference[w]))
             tags.append("given")
         elif all(v is not None for v in raw_rows[w]):
             values.append(list(raw_rows[w]))
@@ -105,15 +105,15 @@ def build(raw_rows, documented):
     return values, tags
 
 
-def raw_vs_documented(raw_rows, documented):
-    """Documented minus raw [dex] at every documented entry with a raw value."""
-    return [d - r for w, col in documented.items() for d, r in zip(col, raw_rows[w]) if r is not None]
+def raw_vs_reference(raw_rows, reference):
+    """Reference minus raw [dex] at every reference entry with a raw value."""
+    return [d - r for w, col in reference.items() for d, r in zip(col, raw_rows[w]) if r is not None]
 
 
 def table_text(name, source, raw_rows):
     array, pair, paper = TITLES[name]
-    values, tags = build(raw_rows, DOCUMENTED[name])
-    diffs = raw_vs_documented(raw_rows, DOCUMENTED[name])
+    values, tags = build(raw_rows, REFERENCE[name])
+    diffs = raw_vs_reference(raw_rows, REFERENCE[name])
     mean_abs = sum(abs(d) for d in diffs) / len(diffs)
     worst = max(diffs, key=abs)
     fills = [k * STEP for k in range(NWAVE) if tags[k] == "fill"]
@@ -124,15 +124,15 @@ def table_text(name, source, raw_rows):
         f"#   ../shared/data/continuum/cia/{RAW_FILES[name]}, regridded from",
         f"#   {source}",
         "#   (linear in wavenumber; log10 of cm-1 amagat-2 minus 38.8585).",
-        "# Columns: row k (1..81), wavenumber (k-1) x 250 [cm-1], tag (given: the program's documented",
+        "# Columns: row k (1..81), wavenumber (k-1) x 250 [cm-1], tag (given: the program's reference",
         "#   column; raw: Borysow; fill: no raw value), then log10 alpha at T = 1000 2000 ... 7000 K.",
         "# Values are single-precision decimal constants: the loader rounds them to float.",
-        "# Edits: the documented columns 0, 250, 2000, 10000, 20000 cm-1 replace the raw values;",
-        f"#   raw minus documented there: mean |difference| {mean_abs:.2f} dex, largest {-worst:+.3f} dex.",
+        "# Edits: the reference columns 0, 250, 2000, 10000, 20000 cm-1 replace the raw values;",
+        f"#   raw minus reference there: mean |difference| {mean_abs:.2f} dex, largest {-worst:+.3f} dex.",
     ]
     if fills:
         out.append(f"#   Rows {fills[0]}..{fills[-1]} cm-1 (no raw value): linear in wavenumber between the last")
-        out.append("#   raw row and the documented 20000 cm-1 column, at each temperature.")
+        out.append("#   raw row and the reference 20000 cm-1 column, at each temperature.")
     out += ["# Generator: tools/make_cia_tables.py", f"format atmotab-{array.lower()} 1", f"temperatures 7 wavenumbers {NWAVE}"]
     for k in range(NWAVE):
         vals = " ".join(f"{v:8.3f}" for v in values[k])

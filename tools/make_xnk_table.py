@@ -27,13 +27,13 @@ to 1e-15 and the R-matrix values of Nahar 2021 (Atoms 9, 73) to 1.4e-4 dex for n
 Scale. The table is the exact Gaunt factor g = sigma / sigma_Kramers (a pure number, the same for any
 nuclear mass; CODATA 2018 alpha, a0 in both) times the Kramers cross-section of the program,
 2.815e29 / (n^5 nu^3) with nu = (eps + 1/n^2) x 109677.58 cm-1 x c: the scale of the quasi-continuum
-and free-free terms beside it (FREQ3 = 2.815e29/nu^3) and of the program's documented rows, which it
+and free-free terms beside it (FREQ3 = 2.815e29/nu^3) and of the program's reference rows, which it
 then matches to 6e-5 dex. (The absolute infinite-mass cross-section is 0.00064 dex lower, the
 reduced-mass one 0.0011 dex lower.)
 
-Documented entries: the whole row n = 1, the threshold values XNK(29, n) and the first values XNK(1, n)
-are the program's documented constants and are written as documented; check_documented() reports how
-far the computation is from them.
+Reference entries: the whole row n = 1, the threshold values XNK(29, n) and the first values XNK(1, n)
+are fixed values that the program's results rest on (its reference values, data/PROVENANCE.md); the
+table holds them verbatim, and check_reference() reports how far the computation is from them.
 
 Usage: make_xnk_table.py [--output FILE]   (default: data/xnk.txt beside this script; about 3 s)
 """
@@ -58,16 +58,16 @@ EKARSAS_TEXT = ("10000", "4444", "2500", "1111", "400", "204.1", "100", "44.44",
                 "6.25", "4", "2.778", "2.041", "1.562", "1.235", "1", "0.6944", "0.4444", "0.25",
                 "0.1111", "0.04", "0.02041", "0.01", "0.004444", "0.0025", "0.001111", "0")
 
-# The program's documented values: row n = 1, thresholds XNK(29, n) and first values XNK(1, n).
-DOC_ROW1 = (-30.274422, -29.048573, -28.181067, -26.962273, -25.437868, -24.44417, -23.404268,
+# The program's reference values: row n = 1, thresholds XNK(29, n) and first values XNK(1, n).
+REFERENCE_ROW1 = (-30.274422, -29.048573, -28.181067, -26.962273, -25.437868, -24.44417, -23.404268,
             -22.24842, -21.454163, -20.858944, -20.390347, -19.694283, -19.200905, -18.835386,
             -18.556686, -18.339363, -18.168213, -18.030237, -17.826632, -17.633455, -17.461067,
             -17.322353, -17.245241, -17.223162, -17.211266, -17.20484, -17.202587, -17.200998,
             -17.199715)
-DOC_THRESHOLD = (-17.199715, -16.857754, -16.666368, -16.533276, -16.431185, -16.348398, -16.27879,
+REFERENCE_THRESHOLD = (-17.199715, -16.857754, -16.666368, -16.533276, -16.431185, -16.348398, -16.27879,
                  -16.218699, -16.16591, -16.118795, -16.076227, -16.037495, -16.001879, -15.96893,
                  -15.93834)
-DOC_FIRST = (-30.274422, -31.779474, -32.659912, -33.2846, -33.769146, -34.16505, -34.499783,
+REFERENCE_FIRST = (-30.274422, -31.779474, -32.659912, -33.2846, -33.769146, -34.16505, -34.499783,
              -34.78974, -35.045506, -35.274292, -35.481255, -35.670197, -35.84401, -36.004932,
              -36.154747)
 
@@ -192,25 +192,25 @@ def computed_table():
     return [[computed_log_sigma(n, eps) for eps in EKARSAS] for n in range(1, NLEVEL + 1)]
 
 
-def documented_entries():
-    """{(n, i): documented value} for every documented entry."""
-    doc = {(1, i + 1): v for i, v in enumerate(DOC_ROW1)}
+def reference_entries():
+    """{(n, i): reference value} for every reference entry."""
+    ref = {(1, i + 1): v for i, v in enumerate(REFERENCE_ROW1)}
     for n in range(1, NLEVEL + 1):
-        doc[(n, 29)] = DOC_THRESHOLD[n - 1]
-        doc[(n, 1)] = DOC_FIRST[n - 1]
-    assert doc[(1, 1)] == DOC_ROW1[0] and doc[(1, 29)] == DOC_ROW1[28]
-    return doc
+        ref[(n, 29)] = REFERENCE_THRESHOLD[n - 1]
+        ref[(n, 1)] = REFERENCE_FIRST[n - 1]
+    assert ref[(1, 1)] == REFERENCE_ROW1[0] and ref[(1, 29)] == REFERENCE_ROW1[28]
+    return ref
 
 
-def check_documented(rows):
-    """Largest and median |computed - documented| [dex] over the documented entries."""
-    diffs = sorted(abs(rows[n - 1][i - 1] - v) for (n, i), v in documented_entries().items())
+def check_reference(rows):
+    """Largest and median |computed - reference| [dex] over the reference entries."""
+    diffs = sorted(abs(rows[n - 1][i - 1] - v) for (n, i), v in reference_entries().items())
     return diffs[-1], diffs[len(diffs) // 2]
 
 
 def table_text(rows):
-    doc = documented_entries()
-    largest, median = check_documented(rows)
+    ref = reference_entries()
+    largest, median = check_reference(rows)
     out = [
         "# XNK: log10 photoionization cross-section of hydrogen level n per atom in the level [cm2]",
         "# Source: exact non-relativistic bound-free dipole matrix elements (Karzas & Latter 1961, ApJS 6,",
@@ -222,14 +222,14 @@ def table_text(rows):
         "#   " + " ".join(EKARSAS_TEXT[10:22]),
         "#   " + " ".join(EKARSAS_TEXT[22:]),
         "# Values are single-precision decimal constants: the loader rounds them to float.",
-        "# Edits: row n = 1, column i = 1 and column i = 29 hold the program's documented values; the",
+        "# Edits: row n = 1, column i = 1 and column i = 29 hold the program's reference values; the",
         f"#   computation differs from them by at most {largest:.1e} dex (median {median:.1e}).",
         "# Generator: tools/make_xnk_table.py",
         "format atmotab-xnk 1",
         f"energies 29 levels {NLEVEL}",
     ]
     for n in range(1, NLEVEL + 1):
-        vals = [doc.get((n, i), rows[n - 1][i - 1]) for i in range(1, 30)]
+        vals = [ref.get((n, i), rows[n - 1][i - 1]) for i in range(1, 30)]
         out.append(f"{n:2d} " + " ".join(f"{v:.6f}" for v in vals))
     return "\n".join(out) + "\n"
 

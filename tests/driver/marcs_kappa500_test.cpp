@@ -53,9 +53,11 @@ TEST(marcs_kappa500, solar_model_at_tau_ross_one) {
   EXPECT_NEAR(d.ours / d.marcs, 1.0, 0.05);
   // Across the line-forming layers (log tau_Ross -4 .. 1), where H-minus makes up the opacity,
   // the two agree within 3.5 % (2.8 % below at log tau_Ross -2.9, 3.2 % above at 0.5).
-  for (const Depth500& r : rows)
-    if (r.lgtaur >= -4 && r.lgtaur <= 1)
+  for (const Depth500& r : rows) {
+    if (r.lgtaur >= -4 && r.lgtaur <= 1) {
       EXPECT_NEAR(r.ours / r.marcs, 1.0, 0.035) << "depth " << r.k << ", T = " << r.T;
+    }
+  }
 }
 
 TEST(marcs_kappa500, warm_model_in_the_line_forming_layers) {
@@ -63,9 +65,11 @@ TEST(marcs_kappa500, warm_model_in_the_line_forming_layers) {
   // Teff 7750 K: H-minus and hydrogen bound-free; within 4 % from log tau_Ross -4 to 0 (3.4 % below
   // at the top). Deeper, where the temperature steepens, the difference reaches 5 %.
   for (const Depth500& r : compare("p7750_g+4.5_m0.0_t02_st_z-0.25_a+0.10_c+0.00_n+0.00_o+0.10_r+"
-                                   "0.00_s+0.00.mod"))
-    if (r.lgtaur >= -4 && r.lgtaur <= 0)
+                                   "0.00_s+0.00.mod")) {
+    if (r.lgtaur >= -4 && r.lgtaur <= 0) {
       EXPECT_NEAR(r.ours / r.marcs, 1.0, 0.04) << "depth " << r.k << ", T = " << r.T;
+    }
+  }
 }
 
 }  // namespace

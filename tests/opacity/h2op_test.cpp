@@ -140,7 +140,7 @@ TEST_F(Molecules, collision_induced_node_against_borysow) {
 
 TEST_F(Molecules, collision_induced_limits) {
   Dep acoll;
-  // Above 20000 cm^-1 nothing; at 20000 cm^-1 exactly the last column (documented values
+  // Above 20000 cm^-1 nothing; at 20000 cm^-1 exactly the last column (reference values
   // -55.685 .. -48.338 for H2-H2 and -52.856 .. -46.578 for H2-He, here at 3000 and 7000 K).
   acoll.fill(-1.0);
   setfreq(*run, 20000 * CCM * (1 + 1e-12));

@@ -1,5 +1,5 @@
 """Checks of data/tabh2h2.txt and data/tabh2he.txt (collision-induced absorption) and of their generator
-tools/make_cia_tables.py: layout, documented columns, fill rule, and the raw entries against A. Borysow's
+tools/make_cia_tables.py: layout, reference columns, fill rule, and the raw entries against A. Borysow's
 original tables (cm-1 amagat-2) converted independently."""
 
 import math
@@ -50,7 +50,7 @@ def original(name):
 
 
 class CiaTables(unittest.TestCase):
-    def test_layout_documented_columns_and_finite_values(self):
+    def test_layout_reference_columns_and_finite_values(self):
         for name in ("h2h2", "h2he"):
             rows = table(name)
             self.assertEqual([r[0] for r in rows], list(range(1, 82)))
@@ -58,10 +58,10 @@ class CiaTables(unittest.TestCase):
             for k, w, tag, vals in rows:
                 self.assertEqual(len(vals), 7)
                 self.assertTrue(all(math.isfinite(v) and -60 < v < -40 for v in vals), (name, w))
-                if w in gen.DOCUMENTED[name]:
+                if w in gen.REFERENCE[name]:
                     self.assertEqual(tag, "given")
-                    self.assertEqual(tuple(vals), gen.DOCUMENTED[name][w])
-        # Spot values typed from the documented columns.
+                    self.assertEqual(tuple(vals), gen.REFERENCE[name][w])
+        # Spot values typed from the reference columns.
         self.assertEqual(table("h2h2")[8][3][0], -44.712)
         self.assertEqual(table("h2he")[80][3][6], -46.578)
         self.assertEqual(table("h2he")[40][3][3], -46.749)

@@ -1,6 +1,6 @@
 """Checks of data/xnk.txt (hydrogen level photoionization cross-sections) and of its generator
 tools/make_xnk_table.py: the computation against the closed form for n = 1, against published
-values (exact thresholds and Nahar 2021 R-matrix data) and against the program's documented
+values (exact thresholds and Nahar 2021 R-matrix data) and against the program's reference
 entries; the table's physics (monotonic, high-energy power law, Gaunt factors at threshold)."""
 
 import math
@@ -88,11 +88,11 @@ class XnkTable(unittest.TestCase):
             worst = max(worst, abs(d))
         self.assertLess(worst, 2e-4)
 
-    def test_documented_entries_reproduced(self):
-        # Every documented entry (row n = 1, thresholds, first values) within 2e-3 dex.
+    def test_reference_entries_reproduced(self):
+        # Every reference entry (row n = 1, thresholds, first values) within 2e-3 dex.
         rows = gen.computed_table()
-        largest, median = gen.check_documented(rows)
-        print(f"\nXNK computed - documented: max {largest:.2e} dex, median {median:.2e} dex")
+        largest, median = gen.check_reference(rows)
+        print(f"\nXNK computed - reference: max {largest:.2e} dex, median {median:.2e} dex")
         self.assertLess(largest, 2e-3)
         self.assertLess(median, 3e-5)
 

@@ -13,6 +13,14 @@
 
 namespace atmotab {
 
+// True, and REMEMBERED set to ITEMP, when a source's per-model tables (remembered for model
+// counter REMEMBERED) are to be rebuilt for the model counter ITEMP.
+inline bool new_model(int& REMEMBERED, int ITEMP) {
+  if (REMEMBERED == ITEMP) return false;
+  REMEMBERED = ITEMP;
+  return true;
+}
+
 // xkarsas: level photoionization tables (data/xnk.txt), converted at the first call of the run.
 struct XkarsasRec {
   Arr<float, 29, 15> FREQN;  // FREQN(I,N)  log10 photon frequency [Hz] at grid point I of level N

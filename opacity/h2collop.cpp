@@ -49,8 +49,7 @@ void h2collop_read(const char* name, const char* format, Arr<double, 7, 81>& tab
 // Per model: the H2 density and the temperature cell of every depth.
 void h2collop_prepare(Run& run) {
   H2collopRec& c = run.H2COLLOP;
-  if (c.ITEMP == run.TEMP.ITEMP) return;
-  c.ITEMP = run.TEMP.ITEMP;
+  if (!new_model(c.ITEMP, run.TEMP.ITEMP)) return;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     const double T = run.TEMP.T(j);
     c.XNH2(j) = nh2(run, j);

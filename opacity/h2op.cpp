@@ -28,6 +28,13 @@
 #include "common/wide_vectors.h"
 
 namespace atmotab {
+namespace {
+
+constexpr double H2PLUS_MAX = 3.28805e15;   // [Hz] H2+ absorbs up to here (the Lyman limit)
+constexpr double H2RAY_MAX = 2.922e15;      // [Hz] H2 Rayleigh cross-section held above (102.6 nm)
+constexpr double CLIGHT_A = 2.99792458e18;  // c [Angstrom s^-1]
+
+}  // namespace
 
 double eqh2(const Run& run, int J) {
   const double T = run.TEMP.T(J);
@@ -47,11 +54,10 @@ double nh2(const Run& run, int J) {
 
 ATMOTAB_WIDE_VECTORS void h2plop(Run& run) {
   const Run::FreqRec& f = run.FREQ;
-  if (f.FREQ > 3.28805e15) return;
+  if (f.FREQ > H2PLUS_MAX) return;
   H2opRec& c = run.H2OP;
   BhydRec& h = run.BHYD;
-  if (c.ITEMPP != run.TEMP.ITEMP) {
-    c.ITEMPP = run.TEMP.ITEMP;
+  if (new_model(c.ITEMPP, run.TEMP.ITEMP)) {
     for (int j = 1; j <= run.RHOX.NRHOX; ++j) c.XNFPHLN(j) = std::log(h.XNFPH(j, 1));
   }
   const double FREQ15 = f.FREQ / 1e15;
@@ -77,11 +83,10 @@ ATMOTAB_WIDE_VECTORS void h2plop(Run& run) {
 
 void h2raop(Run& run) {
   H2opRec& c = run.H2OP;
-  if (c.ITEMPR != run.TEMP.ITEMP) {
-    c.ITEMPR = run.TEMP.ITEMP;
+  if (new_model(c.ITEMPR, run.TEMP.ITEMP)) {
     for (int j = 1; j <= run.RHOX.NRHOX; ++j) c.XNH2R(j) = nh2(run, j) / run.STATE.RHO(j);
   }
-  const double WAVE = 2.99792458e18 / std::min(run.FREQ.FREQ, 2.922e15);  // [Angstrom]
+  const double WAVE = CLIGHT_A / std::min(run.FREQ.FREQ, H2RAY_MAX);  // [Angstrom]
   const double WW = WAVE * WAVE;
   const double SIG = (1.28e-6 / WW + 8.14e-13 + sp(1.61f) / (WW * WW)) / (WW * WW);
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) run.BHYD.SIGH2(j) = c.XNH2R(j) * SIG;

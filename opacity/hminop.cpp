@@ -146,8 +146,7 @@ void hminop_fftable(HminopRec& m) {
 // Per model: theta, its free-free cell, and the H-minus density.
 void hminop_prepare(Run& run) {
   HminopRec& m = run.HMINOP;
-  if (m.ITEMP == run.TEMP.ITEMP) return;
-  m.ITEMP = run.TEMP.ITEMP;
+  if (!new_model(m.ITEMP, run.TEMP.ITEMP)) return;
   const BhydRec& h = run.BHYD;
   m.ITLO = 11;
   m.ITHI = 2;
@@ -181,8 +180,6 @@ ATMOTAB_WIDE_VECTORS void hminop(Run& run) {
   hminop_prepare(run);
   const Run::FreqRec& f = run.FREQ;
   BhydRec& h = run.BHYD;
-  const Depth& RHO = run.STATE.RHO;
-  const Depth& XNE = run.STATE.XNE;
 
   // Free-free coefficient at this wavelength for each theta of the table that the model's
   // temperatures use (nodes ITLO-1 .. ITHI): linear in ln K against ln wavelength; and its slope in
@@ -215,12 +212,12 @@ ATMOTAB_WIDE_VECTORS void hminop(Run& run) {
   const double* B1 = &h.BHYD(1, 1);
   const double* XNFPH1 = &h.XNFPH(1, 1);
   const double* XHMIN = m.XHMIN.data();
-  const double* RHOp = RHO.data();
-  const double* XNEp = XNE.data();
+  const double* RHO = run.STATE.RHO.data();
+  const double* XNE = run.STATE.XNE.data();
   double A[NDEPTH], S[NDEPTH], DIV[NDEPTH];
   for (int j = 0; j < nrhox; ++j) {
-    const double H = (1 - EHVKT[j] / BMIN[j]) * HMINBF * 1e-18 * XHMIN[j] / RHOp[j];
-    const double HMINFF = FFTHETA[j] * 2 * XNFPH1[j] * B1[j] * XNEp[j] / RHOp[j] * 1e-26;
+    const double H = (1 - EHVKT[j] / BMIN[j]) * HMINBF * 1e-18 * XHMIN[j] / RHO[j];
+    const double HMINFF = FFTHETA[j] * 2 * XNFPH1[j] * B1[j] * XNE[j] / RHO[j] * 1e-26;
     A[j] = HMINFF + H;
     DIV[j] = HMINFF + H > 0 ? HMINFF + H : 1.0;
     S[j] = BNU[j] * HMINFF + BNU[j] * STIM[j] * H / (BMIN[j] - EHVKT[j]);

@@ -4,12 +4,11 @@
 //          ApJS 6, 167; table data/xnk.txt, see data/PROVENANCE.md) through xkarsas; above n = 15
 //          the levels merge into a continuum with the Kramers cross-section 2.815e29/(n^5 nu^3)
 //          and Gaunt factor 1, whose sum over n becomes an integral over the level energy
-//          (Kramers 1923); free-free: Kramers' 3.6919e8 / (sqrt(T) nu^3) per electron and proton
-//          [cm^5] with the Gaunt factor of coulff (Karzas & Latter 1961).
+//          (Kramers 1923, Phil. Mag. 46, 836); free-free: Kramers' 3.6919e8 / (sqrt(T) nu^3) per
+//          electron and proton [cm^5] with the Gaunt factor of coulff (Karzas & Latter 1961).
 // Inputs:  FREQ, WAVENO, EHVKT(J), STIM(J), BNU(J); T(J), HCKT(J) [cm]; XNE(J), RHO(J);
-// BHYD(J,1..6)
-//          departure coefficients of levels 1..6; XNFPH(J,1) n/U of H I, XNFPH(J,2) protons
-//          [cm^-3].
+//          BHYD(J,1..6) departure coefficients of levels 1..6; XNFPH(J,1) n/U of H I, XNFPH(J,2)
+//          protons [cm^-3].
 // Output:  AHYD(J) [cm^2 g^-1]; SHYD(J) [units of BNU]: levels with departure coefficient b carry
 //          the correction (b - EHVKT) and the source function BNU STIM / (b - EHVKT), all others
 //          STIM and BNU.
@@ -37,21 +36,10 @@ namespace {
 constexpr int NLEV = 15;
 // Level n = 1..15: excitation energy above the ground level [cm^-1] and the lowest wavenumber
 // that ionizes it [cm^-1], single-precision constants.
-constexpr double E_N[NLEV] = {0.0,
-                              sp(82259.1f),
-                              sp(97492.305f),
-                              sp(102823.89f),
-                              sp(105291.65f),
-                              sp(106632.16f),
-                              sp(107440.445f),
-                              sp(107965.055f),
-                              sp(108324.72f),
-                              sp(108581.99f),
-                              sp(108772.336f),
-                              sp(108917.12f),
-                              sp(109029.79f),
-                              sp(109119.19f),
-                              sp(109191.31f)};
+constexpr double E_N[NLEV] = {sp(0.0f),       sp(82259.1f),   sp(97492.305f),  sp(102823.89f),
+                              sp(105291.65f), sp(106632.16f), sp(107440.445f), sp(107965.055f),
+                              sp(108324.72f), sp(108581.99f), sp(108772.336f), sp(108917.12f),
+                              sp(109029.79f), sp(109119.19f), sp(109191.31f)};
 constexpr double THRESHOLD[NLEV] = {sp(109678.766f), sp(27419.658f), sp(12186.462f), sp(6854.871f),
                                     sp(4387.113f),   sp(3046.604f),  sp(2238.32f),   sp(1713.713f),
                                     sp(1354.044f),   sp(1096.776f),  sp(906.426f),   sp(761.649f),
@@ -74,8 +62,7 @@ constexpr double QC_RYD = 109677.58;
 // The per-model factors, rebuilt when ITEMP changed.
 void hop_prepare(Run& run) {
   HopRec& c = run.HOP;
-  if (c.ITEMP == run.TEMP.ITEMP) return;
-  c.ITEMP = run.TEMP.ITEMP;
+  if (!new_model(c.ITEMP, run.TEMP.ITEMP)) return;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     const double K = run.TEMP.HCKT(j);
     for (int n = 2; n <= NLEV; ++n) c.BOLT(j, n) = std::exp(-E_N[n - 1] * K);
@@ -152,14 +139,14 @@ ATMOTAB_WIDE_VECTORS void hop(Run& run) {
   // Levels reached at this wavenumber: n = 15 down to NLOW (none when NLOW = 16).
   int NLOW = NLEV + 1;
   while (NLOW > 1 && f.WAVENO >= THRESHOLD[NLOW - 2]) --NLOW;
-  // Their cross-sections (xkarsas with ZEFF2 = 1: log10 nu once for all levels).
+  // Their cross-sections: xkarsas with ZEFF2 = 1, log10 nu once for all levels.
   xkarsas_load(run);
-  const float FREQLG10 = static_cast<float>(std::log10(FREQ / 1.0));
+  const float FREQLG10 = static_cast<float>(std::log10(FREQ));
   double X[NLEV + 1] = {};
   for (int n = NLOW; n <= NLEV; ++n) {
     bool below = false;
     const float V = xkarsas_log(run.XKARSAS, FREQLG10, n, below);
-    X[n] = below ? 0.0 : std::exp(V * 2.30258509299405) / 1.0;
+    X[n] = below ? 0.0 : std::exp(V * 2.30258509299405);
   }
 
   // SA: absorption per H I n/U [cm^2], SS: its emission in units of BNU.

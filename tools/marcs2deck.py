@@ -204,6 +204,33 @@ def read_marcs(path):
     return m
 
 
+def kappa500(lgtau5, rhox):
+    """MARCS's continuum opacity at 500 nm per gram, kappa = d tau500 / d RHOX [cm2 g-1], per depth,
+    from a model's lgTau5 (log10 tau at 500 nm) and RHOX [g cm-2] columns. The derivative is taken
+    of ln tau against ln RHOX, where both vary smoothly: kappa = (tau / RHOX) d ln tau / d ln RHOX,
+    with the slope of the parabola through each depth and its neighbours (second order on the
+    uneven grid) and the straight line through the two end points at the first and last depth; a
+    power law tau = a RHOX^b comes out exact."""
+    n = len(rhox)
+    if len(lgtau5) != n or n < 3:
+        raise ValueError("lgTau5 and RHOX need the same length, at least 3 depths")
+    if any(b <= a for a, b in zip(rhox, rhox[1:])) or any(b <= a for a, b in zip(lgtau5, lgtau5[1:])):
+        raise ValueError("lgTau5 and RHOX must increase with depth")
+    y = [v * math.log(10.0) for v in lgtau5]
+    x = [math.log(v) for v in rhox]
+    out = []
+    for k in range(n):
+        if k in (0, n - 1):
+            a, b = (0, 1) if k == 0 else (n - 2, n - 1)
+            slope = (y[b] - y[a]) / (x[b] - x[a])
+        else:
+            h1, h2 = x[k] - x[k - 1], x[k + 1] - x[k]
+            slope = (-h2 / (h1 * (h1 + h2)) * y[k - 1] + (h2 - h1) / (h1 * h2) * y[k]
+                     + h1 / (h2 * (h1 + h2)) * y[k + 1])
+        out.append(math.exp(y[k] - x[k]) * slope)
+    return out
+
+
 def number_fractions(log_eps):
     """Number fractions relative to all atoms, Z = 1..99; absent elements 0."""
     eps = [0.0] * NELEM

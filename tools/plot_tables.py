@@ -37,18 +37,9 @@ DEFAULT_SPECIES = ("H I", "Fe I", "Fe II", "Ca II", "Mg I")
 
 
 def kappa500_from_marcs(lgtau5, rhox):
-    """MARCS's continuum opacity at 500 nm per gram, kappa = d tau500 / d RHOX [cm2 g-1], from a
-    model's lgTau5 (log10 tau at 500 nm) and RHOX [g cm-2] columns. The derivative is taken of
-    ln tau against ln RHOX (second-order differences on the uneven grid, np.gradient), where both
-    vary smoothly, and kappa = (tau / RHOX) d ln tau / d ln RHOX; a power law tau = a RHOX^b comes
-    out exact."""
-    lgtau5, rhox = np.asarray(lgtau5, dtype=float), np.asarray(rhox, dtype=float)
-    if len(lgtau5) != len(rhox) or len(rhox) < 3:
-        raise ValueError("lgTau5 and RHOX need the same length, at least 3 depths")
-    if np.any(np.diff(rhox) <= 0) or np.any(np.diff(lgtau5) <= 0):
-        raise ValueError("lgTau5 and RHOX must increase with depth")
-    lntau, lnm = lgtau5 * np.log(10.0), np.log(rhox)
-    return np.exp(lntau - lnm) * np.gradient(lntau, lnm)
+    """MARCS's continuum opacity at 500 nm per gram [cm2 g-1] from a model's lgTau5 and RHOX columns
+    (marcs2deck.kappa500, as an array)."""
+    return np.array(marcs2deck.kappa500([float(v) for v in lgtau5], [float(v) for v in rhox]))
 
 
 def marcs_kappa500(path):

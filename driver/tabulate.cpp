@@ -18,7 +18,7 @@
 
 namespace atmotab {
 
-// The calls in this order.
+// The population calls, in this order.
 void fill_element_records(Run& run) {
   struct Call {
     double code;

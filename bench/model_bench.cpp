@@ -21,10 +21,10 @@ namespace {
 
 // A solar-like structure: RHOX log-spaced, T from 4200 K to 9800 K, P = g RHOX, XNE a rough guess
 // (the electron density is iterated anyway).
-std::string deck99(const char* cards) {
+std::string deck99(const char* extra_cards) {
   std::ostringstream d;
   d << "TEFF 5777. GRAVITY 4.44\nITERATIONS 1\nTITLE BENCHMARK MODEL\n"
-    << cards << "READ DECK 99\n";
+    << extra_cards << "READ DECK 99\n";
   char line[128];
   for (int j = 1; j <= 99; ++j) {
     const double x = (j - 1) / 98.0;
@@ -46,7 +46,7 @@ std::string edges377() {
   return e.str();
 }
 
-void BM_whole_model(benchmark::State& state, const char* cards) {
+void BM_whole_model(benchmark::State& state, const char* extra_cards) {
   // Every iteration maps its run state (4 MB) afresh, as a new process does. Left to itself,
   // glibc raises its mmap threshold after the first free and then serves later iterations from
   // the heap, sooner or later depending on what else the run allocated: that moved the result by
@@ -58,7 +58,7 @@ void BM_whole_model(benchmark::State& state, const char* cards) {
       std::filesystem::temp_directory_path() / ("atmotab-bench-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "edges") << edges377();
-  const std::string deck = deck99(cards);
+  const std::string deck = deck99(extra_cards);
   const std::vector<std::string> args = {"--edges",  (dir / "edges").string(),
                                          "--table",  (dir / "fort.10").string(),
                                          "--maxima", (dir / "fort.11").string()};

@@ -25,7 +25,7 @@
 
 #include "common/array.h"
 #include "common/state.h"
-#include "common/wide_vectors.h"
+#include "common/vector_clones.h"
 
 namespace atmotab {
 namespace {
@@ -52,7 +52,7 @@ double nh2(const Run& run, int J) {
   return x * x * eqh2(run, J);
 }
 
-ATMOTAB_WIDE_VECTORS void h2plop(Run& run) {
+ATMOTAB_VECTOR_CLONES void h2plop(Run& run) {
   const Run::FreqRec& f = run.FREQ;
   if (f.FREQ > H2PLUS_MAX) return;
   H2opRec& c = run.H2OP;

@@ -33,7 +33,7 @@
 #include "common/constants.h"
 #include "common/map1.h"
 #include "common/state.h"
-#include "common/wide_vectors.h"
+#include "common/vector_clones.h"
 
 namespace atmotab {
 namespace {
@@ -174,7 +174,7 @@ double hminop_bf(double FREQ) {
   return std::max(0.0, HMINBF);
 }
 
-ATMOTAB_WIDE_VECTORS void hminop(Run& run) {
+ATMOTAB_VECTOR_CLONES void hminop(Run& run) {
   HminopRec& m = run.HMINOP;
   hminop_fftable(m);
   hminop_prepare(run);

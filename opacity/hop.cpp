@@ -27,7 +27,7 @@
 #include "common/embedded_data.h"
 #include "common/state.h"
 #include "common/table_reader.h"
-#include "common/wide_vectors.h"
+#include "common/vector_clones.h"
 #include "opacity/coulff.h"
 
 namespace atmotab {
@@ -124,7 +124,7 @@ double xkarsas(Run& run, double FREQ, double ZEFF2, int N) {
 // The sums run level by level over all depths (each depth's sum keeps its order: quasi-continuum,
 // n = 15, 14, ..., 1), with the temperature-only factors of hop_prepare; the loops have no branches
 // so that they vectorize, and give the numbers of the depth-by-depth evaluation to the bit.
-ATMOTAB_WIDE_VECTORS void hop(Run& run) {
+ATMOTAB_VECTOR_CLONES void hop(Run& run) {
   hop_prepare(run);
   const Run::FreqRec& f = run.FREQ;
   const HopRec& c = run.HOP;

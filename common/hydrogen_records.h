@@ -44,7 +44,7 @@ struct HopRec {
 // density.
 struct HminopRec {
   Arr<double, 22, 11> FFLOG;  // FFLOG(I,T)  ln of the free-free coefficient per H atom and
-                              //             electron [cm^5] at wavelength I and theta T
+                              //             electron [1e-26 cm^5] at wavelength I, theta T
   Arr<double, 22> WFFLOG;     // WFFLOG(I)   ln of wavelength I of the free-free table [nm]
   bool FFREADY = false;       // FFREADY     true once FFLOG and WFFLOG are filled
   int ITEMP = -1;             // ITEMP       model counter of THETA and XHMIN (-1: none yet)

@@ -50,7 +50,7 @@ def compare(path, binary):
     """Per depth (k, lgTauR, T, kappa500 of MARCS, kappa500 of atmotab) of the MARCS model at PATH."""
     model = marcs2deck.read_marcs(path)
     theirs = marcs2deck.kappa500(model.struct["lgTau5"], model.second["RHOX"])
-    ours = atmotab_kappa500(path, binary)
+    ours = atmotab_kappa500(path, os.path.abspath(binary))
     return [(k + 1, model.struct["lgTauR"][k], model.struct["T"][k], m, a)
             for k, (m, a) in enumerate(zip(theirs, ours))]
 

@@ -20,6 +20,7 @@
 #include "common/tables.h"
 #include "fortio/listing.h"
 #include "fortio/unformatted.h"
+#include "opacity/metal_records.h"
 
 namespace atmotab {
 
@@ -232,6 +233,10 @@ struct Run {
   // Private state of the helium opacity sources (common/helium_records.h).
   He1opRec HE1OP;  // HE1OP  per-model Boltzmann factors and constants of the He I opacity
   He2opRec HE2OP;  // HE2OP  per-model Boltzmann factors and constants of the He II opacity
+  // Private state of the metal opacity sources (opacity/metal_records.h).
+  CoolopRec COOLOP;  // COOLOP  cool metals: Boltzmann factors, CH and OH tables and columns
+  LukeopRec LUKEOP;  // LUKEOP  intermediate metals: populations and per-routine caches
+  HotopRec HOTOP;    // HOTOP   hot metals: populations and Boltzmann factors
 
   // Private tables of the hydrogen opacity sources (common/hydrogen_records.h).
   XkarsasRec XKARSAS;    // XKARSAS   level photoionization tables of xkarsas, once per run

@@ -16,6 +16,7 @@
 #include "opacity/kapp.h"
 
 #include "common/state.h"
+#include "opacity/coolop.h"
 #include "opacity/elecop.h"
 #include "opacity/h2op.h"
 #include "opacity/he1op.h"
@@ -24,8 +25,9 @@
 #include "opacity/heraop.h"
 #include "opacity/hminop.h"
 #include "opacity/hop.h"
+#include "opacity/hotop.h"
 #include "opacity/hrayop.h"
-#include "opacity/pending_sources.h"
+#include "opacity/lukeop.h"
 
 namespace atmotab {
 namespace {

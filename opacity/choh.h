@@ -1,0 +1,35 @@
+// CH and OH photodissociation: cross-section times partition function per molecule (part of the
+// cool-metal block, switch COOL).
+#pragma once
+
+#include <string_view>
+
+#include "common/array.h"
+
+namespace atmotab {
+
+struct Run;
+
+// Cross-section times partition function [cm^2] of CH (chop) or OH (ohop) at the current
+// frequency and the temperature of depth J, or 0: below 2.0 eV and from 10.5 eV on (CH), below
+// 2.1 eV and from 15.0 eV on (OH), and at T(J) >= 9000 K. Multiplied by the molecule's n/U it
+// gives absorption per cm^3. The column of the table at the current frequency is kept in COOLOP
+// and formed again only when FREQ changes; then WAVENO of the FREQ record is rewritten as
+// FREQ / 2.99792458e10. The tables are loaded from data/tabch.txt and data/taboh.txt on the
+// first call of the run.
+double chop(Run& run, int J);
+double ohop(Run& run, int J);
+
+// Parses a table in the layout of data/tabch.txt (NAME "tabch", NROW 105) or data/taboh.txt
+// ("taboh", 130) into TAB(IT,N), IT = 1..15 fastest: log10 cross-section [cm^2], single-precision
+// values widened to double. Throws atmo_error (status 2) naming the file and line when the format
+// line, the counts or a row do not match.
+void choh_load(std::string_view text, std::string_view name, int nrow, double* tab);
+
+// The partition functions of CH and OH [dimensionless] at T [K], linear in T between the
+// 200 K nodes from 1000 to 9000 K, extrapolated from the first interval below 1000 K and held
+// at 0 where that extrapolation would turn negative (below about 112 K for CH, 89 K for OH).
+double chop_part(double T);
+double ohop_part(double T);
+
+}  // namespace atmotab

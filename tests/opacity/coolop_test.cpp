@@ -1,0 +1,96 @@
+// The cool-metal block: what it adds into ACOOL, what reaches the continuum, and WAVENO.
+#include "opacity/coolop.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "common/state.h"
+#include "opacity/choh.h"
+#include "opacity/kapp.h"
+#include "opacity/setfreq.h"
+#include "opacity_model.h"
+
+namespace atmotab {
+namespace {
+
+constexpr int COOL = 9;
+
+struct Coolop : ::testing::Test {
+  std::ostringstream listing;
+  std::unique_ptr<atmotab::Run> run = make_run(listing);
+  atmotab::Run& r = *run;
+
+  void SetUp() override {
+    testing::fill_model(r, testing::SOLAR3);
+    r.TEMP.ITEMP = 1;
+    for (int j = 1; j <= 3; ++j) {
+      r.BC.XNFPC(j, 1) = 1e10;
+      r.BMG.XNFPMG(j, 1) = 2e10;
+      r.BAL.XNFPAL(j, 1) = 3e9;
+      r.BSI.XNFPSI(j, 1) = 3e10;
+      r.BFE.XNFPFE(j) = 5e10;
+    }
+  }
+};
+
+TEST_F(Coolop, with_molecules_off_acool_is_the_metal_sum) {
+  for (double nu : {1e14, 6e14, 1.5e15, 2.5e15, 2.2e16}) {
+    setfreq(r, nu);
+    coolop(r);
+    for (int j = 1; j <= 3; ++j) {
+      const double sum = r.BC.AC1(j) + r.BMG.AMG1(j) + r.BAL.AAL1(j) + r.BSI.ASI1(j) +
+                         r.BFE.AFE1(j) + r.COOLOP.AH2COLL(j);
+      EXPECT_EQ(r.OPS.ACOOL(j), sum) << nu;
+    }
+    EXPECT_EQ(r.FREQ.WAVENO, nu / 2.99792458e10);
+  }
+}
+
+TEST_F(Coolop, ch_and_oh_enter_acool_per_cubic_centimetre_and_no_total) {
+  // 1.2e15 Hz = 4.96 eV: CH and OH both absorb. Through kapp with only COOL on, ACONT is the
+  // five metal absorptions; ACOOL adds chop XNFPCH + ohop XNFPOH, not divided by RHO.
+  r.IF.IFOP.fill(0);
+  r.IF.IFOP(COOL) = 1;
+  setfreq(r, 1.2e15);
+  int nsteps = 0;
+  double stepwt = 0;
+  kapp(r, 1, nsteps, stepwt);
+  double acont[3], acool[3];
+  for (int j = 1; j <= 3; ++j) {
+    acont[j - 1] = r.OPTOT.ACONT(j);
+    acool[j - 1] = r.OPS.ACOOL(j);
+    EXPECT_EQ(acont[j - 1],
+              r.BC.AC1(j) + r.BMG.AMG1(j) + r.BAL.AAL1(j) + r.BSI.ASI1(j) + r.BFE.AFE1(j));
+    r.CHOH.XNFPCH(j) = 1e8;
+    r.CHOH.XNFPOH(j) = 3e8;
+  }
+  kapp(r, 1, nsteps, stepwt);
+  for (int j = 1; j <= 3; ++j) {
+    const double molecules = chop(r, j) * 1e8 + ohop(r, j) * 3e8;
+    if (j < 3)
+      ASSERT_GT(molecules, 0.0) << j;
+    else
+      EXPECT_EQ(molecules, 0.0);  // 9500 K: above the tables
+    EXPECT_EQ(r.OPTOT.ACONT(j), acont[j - 1]);
+    EXPECT_NEAR(r.OPS.ACOOL(j), acool[j - 1] + molecules, 1e-14 * r.OPS.ACOOL(j));
+  }
+}
+
+TEST_F(Coolop, switched_off_it_leaves_nothing_behind) {
+  setfreq(r, 2.5e15);
+  int nsteps = 0;
+  double stepwt = 0;
+  kapp(r, 1, nsteps, stepwt);
+  EXPECT_GT(r.BMG.AMG1(2), 0.0);
+  r.IF.IFOP(COOL) = 0;
+  kapp(r, 1, nsteps, stepwt);
+  for (int j = 1; j <= 3; ++j) {
+    EXPECT_EQ(r.OPS.ACOOL(j), 0.0);
+    EXPECT_EQ(r.BMG.AMG1(j), 0.0);
+    EXPECT_EQ(r.BFE.SFE1(j), 0.0);
+  }
+}
+
+}  // namespace
+}  // namespace atmotab

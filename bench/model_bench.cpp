@@ -1,9 +1,11 @@
 // One whole model through the program: 99 depths, 377 edges (1128 frequencies), default opacity
 // switches; edge list, cards, populations, opacities, the listing (kept in memory) and both table
 // files (written to a temporary directory) included. Machine and result go in the issue notes.
-// The same model with the hydrogen absorption sources switched off (H1, H2PLUS, HMINUS) gives
-// their cost in a whole model; run both with --benchmark_enable_random_interleaving=true and
-// repetitions, so that a changing load on the machine falls on both alike.
+// The same model with some sources switched: the hydrogen absorption sources off (H1, H2PLUS,
+// HMINUS), the cool metals off (COOL: the model as it was before the metal sources), and the
+// intermediate and hot metals on as well (LUKE, HOT); the differences give their cost in a whole
+// model. Run them with --benchmark_enable_random_interleaving=true and repetitions, so that a
+// changing load on the machine falls on all alike.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -73,6 +75,10 @@ void BM_whole_model(benchmark::State& state, const char* extra_cards) {
 }
 BENCHMARK_CAPTURE(BM_whole_model, default_switches, "")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_whole_model, hydrogen_off, "OPACITY OFF H1 H2PLUS HMINUS\n")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_whole_model, cool_metals_off, "OPACITY OFF COOL\n")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_whole_model, luke_hot_on, "OPACITY ON LUKE HOT\n")
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -80,22 +80,26 @@ void load_tables(CoolopRec& c) {
   c.IFTAB = 1;
 }
 
-double choh(Run& run, ChohColumn& c, const Molecule& m, const double* TAB, int J) {
+// The column of the current frequency, formed when FREQ differs from the one it was made for.
+void column(Run& run, ChohColumn& c, const Molecule& m, const double* TAB) {
   Run::FreqRec& f = run.FREQ;
-  if (f.FREQ != c.FREQ1) {
-    c.FREQ1 = f.FREQ;
-    f.WAVENO = f.FREQ / 2.99792458e10;
-    c.EVOLT = f.WAVENO / sp(8065.479f);
-    const double rows = 10.0 * c.EVOLT - 10.0 * sp(m.origin);
-    c.N = rows < 1e9 ? static_cast<int>(rows) : 1000000000;
-    c.EN = sp(static_cast<float>(c.N) * 0.1f + m.origin);
-    if (c.N >= m.nmin && c.N <= m.nmax)
-      for (int it = 1; it <= NCHOHT; ++it) {
-        const double t1 = TAB[(it - 1) + NCHOHT * (c.N - 1)];
-        const double t2 = TAB[(it - 1) + NCHOHT * c.N];
-        c.CROSS(it) = t1 + (t2 - t1) * (c.EVOLT - c.EN) / sp(0.1f);
-      }
-  }
+  if (f.FREQ == c.FREQ1) return;
+  c.FREQ1 = f.FREQ;
+  f.WAVENO = f.FREQ / 2.99792458e10;
+  c.EVOLT = f.WAVENO / sp(8065.479f);
+  const double rows = 10.0 * c.EVOLT - 10.0 * sp(m.origin);
+  c.N = rows < 1e9 ? static_cast<int>(rows) : 1000000000;
+  c.EN = sp(static_cast<float>(c.N) * 0.1f + m.origin);
+  if (c.N >= m.nmin && c.N <= m.nmax)
+    for (int it = 1; it <= NCHOHT; ++it) {
+      const double t1 = TAB[(it - 1) + NCHOHT * (c.N - 1)];
+      const double t2 = TAB[(it - 1) + NCHOHT * c.N];
+      c.CROSS(it) = t1 + (t2 - t1) * (c.EVOLT - c.EN) / sp(0.1f);
+    }
+}
+
+// Cross-section times partition function at the temperature of depth J from the column.
+double value(const Run& run, const ChohColumn& c, const Molecule& m, int J) {
   const double T = run.TEMP.T(J);
   if (T >= 9000.0 || c.N < m.nmin || c.N > m.nmax) return 0.0;
   const double U = part(m.part, T);
@@ -107,14 +111,25 @@ double choh(Run& run, ChohColumn& c, const Molecule& m, const double* TAB, int J
 
 }  // namespace
 
+void choh_frequency(Run& run) {
+  CoolopRec& c = run.COOLOP;
+  load_tables(c);
+  column(run, c.CH, CH, c.TABCH.data());
+  column(run, c.OH, OH, c.TABOH.data());
+}
+
 double chop(Run& run, int J) {
-  load_tables(run.COOLOP);
-  return choh(run, run.COOLOP.CH, CH, run.COOLOP.TABCH.data(), J);
+  CoolopRec& c = run.COOLOP;
+  load_tables(c);
+  column(run, c.CH, CH, c.TABCH.data());
+  return value(run, c.CH, CH, J);
 }
 
 double ohop(Run& run, int J) {
-  load_tables(run.COOLOP);
-  return choh(run, run.COOLOP.OH, OH, run.COOLOP.TABOH.data(), J);
+  CoolopRec& c = run.COOLOP;
+  load_tables(c);
+  column(run, c.OH, OH, c.TABOH.data());
+  return value(run, c.OH, OH, J);
 }
 
 double chop_part(double T) { return part(PARTCH, T); }

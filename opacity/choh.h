@@ -20,6 +20,11 @@ struct Run;
 double chop(Run& run, int J);
 double ohop(Run& run, int J);
 
+// Brings the columns of chop and ohop to the current frequency (rewriting WAVENO when it changed),
+// as their first calls at that frequency do; the cool block calls it once per frequency, so that
+// a depth without CH or OH need not evaluate them.
+void choh_frequency(Run& run);
+
 // Parses a table in the layout of data/tabch.txt (NAME "tabch", NROW 105) or data/taboh.txt
 // ("taboh", 130) into TAB(IT,N), IT = 1..15 fastest: log10 cross-section [cm^2], single-precision
 // values widened to double. Throws atmo_error (status 2) naming the file and line when the format

@@ -27,7 +27,8 @@
 //          exp(-E_i hc/kT) STIM XNFPFE / RHO, in LTE with the Si I ground-level departure
 //          coefficient as the source-function correction: SFE1 = BNU STIM / (BSI1(J,1) - EHVKT),
 //          through the scratch array FLXWRK. Below 21000 cm^-1 SFE1 is not written.
-// The exponentials exp(-E hc/kT) are formed once per model, when ITEMP changes.
+// The exponentials exp(-E hc/kT) and the ratios b/b_c are formed once per model, when ITEMP
+// changes (departure coefficients are model input).
 #include "opacity/cool_atoms.h"
 
 #include <algorithm>
@@ -46,78 +47,86 @@ struct Row {
   double g;   // weight factor
   double c;   // power-law coefficient [cm^2]; 0 for the rows computed by the atom's own formula
   float p;    // power-law exponent of x = wno / WAVENO
+  int group;  // rows of one group (> 0) share one cross-section, formed at the first of them
 };
 
+// clang-format off
 // C I; rows with c = 0 and k > 0 are the resonance rows of levels 3, 2 and 1.
 constexpr Row C1ROWS[NC1ROW] = {
-    {16886.79f, 0, 0.0f, 0, 0, 0},
-    {18251.98f, 0, 0.0f, 0, 0, 0},
-    {19487.8f, 0, 0.0f, 0, 0, 0},
-    {20118.75f, 0, 0.0f, 0, 0, 0},
-    {21140.7f, 0, 0.0f, 0, 0, 0},
-    {22006.37f, 8, 68856.33f, 1, 6.3e-18, 1.5f},
-    {28880.88f, 6, 61981.82f, 1, 4.62e-18, 1.2f},
-    {30489.7f, 5, 60373.0f, 1, 1.8e-18, 1.2f},
-    {58601.27f, 0, 0.0f, 0, 0, 0},
-    {69172.4f, 3, 21648.02f, 1, 0, 0},
-    {69235.82f, 3, 21648.02f, 2, 0, 0},
-    {69767.35f, 7, 64088.85f, 1, 2.4e-16, 3.0f},
-    {80627.76f, 2, 10192.66f, 5, 0, 0},
-    {80691.18f, 2, 10192.66f, 10, 0, 0},
-    {90777.0f, 1, 43.42f, 5, 0, 0},
-    {90804.0f, 1, 16.42f, 3, 0, 0},
-    {90820.42f, 1, 0.0f, 1, 0, 0},
-    {90840.42f, 1, 43.42f, 10, 0, 0},
-    {90867.42f, 1, 16.42f, 6, 0, 0},
-    {90883.84f, 1, 0.0f, 2, 0, 0},
-    {100121.0f, 4, 33735.2f, 1, 5e-18, 3.0f},
+    {16886.79f, 0, 0.0f, 0, 0, 0, 0},
+    {18251.98f, 0, 0.0f, 0, 0, 0, 0},
+    {19487.8f, 0, 0.0f, 0, 0, 0, 0},
+    {20118.75f, 0, 0.0f, 0, 0, 0, 0},
+    {21140.7f, 0, 0.0f, 0, 0, 0, 0},
+    {22006.37f, 8, 68856.33f, 1, 6.3e-18, 1.5f, 0},
+    {28880.88f, 6, 61981.82f, 1, 4.62e-18, 1.2f, 0},
+    {30489.7f, 5, 60373.0f, 1, 1.8e-18, 1.2f, 0},
+    {58601.27f, 0, 0.0f, 0, 0, 0, 0},
+    {69172.4f, 3, 21648.02f, 1, 0, 0, 1},
+    {69235.82f, 3, 21648.02f, 2, 0, 0, 1},
+    {69767.35f, 7, 64088.85f, 1, 2.4e-16, 3.0f, 0},
+    {80627.76f, 2, 10192.66f, 5, 0, 0, 2},
+    {80691.18f, 2, 10192.66f, 10, 0, 0, 2},
+    {90777.0f, 1, 43.42f, 5, 0, 0, 3},
+    {90804.0f, 1, 16.42f, 3, 0, 0, 3},
+    {90820.42f, 1, 0.0f, 1, 0, 0, 3},
+    {90840.42f, 1, 43.42f, 10, 0, 0, 3},
+    {90867.42f, 1, 16.42f, 6, 0, 0, 3},
+    {90883.84f, 1, 0.0f, 2, 0, 0, 3},
+    {100121.0f, 4, 33735.2f, 1, 5e-18, 3.0f, 0},
 };
 
 // Mg I; rows 6 to 9 (levels 3 and 2) have their own formulas.
 constexpr Row MG1ROWS[NMG1ROW] = {
-    {13713.986f, 8, 47957.035f, 1, 3.75e-16, 2.7f}, {13823.223f, 7, 47847.797f, 1, 3.042e-16, 2.8f},
-    {15267.955f, 6, 46403.066f, 1, 2.25e-16, 2.7f}, {18167.688f, 5, 43503.332f, 1, 4.3e-19, 2.6f},
-    {20473.617f, 4, 41197.043f, 1, 6.3e-18, 2.6f},  {26619.756f, 3, 35051.266f, 3, 0, 0},
-    {39759.844f, 2, 21911.178f, 5, 0, 0},           {39800.555f, 2, 21870.465f, 3, 0, 0},
-    {39820.613f, 2, 21850.404f, 1, 0, 0},           {61671.02f, 1, 0.0f, 1, 1.1e-18, 10.0f},
+    {13713.986f, 8, 47957.035f, 1, 3.75e-16, 2.7f, 0},
+    {13823.223f, 7, 47847.797f, 1, 3.042e-16, 2.8f, 0},
+    {15267.955f, 6, 46403.066f, 1, 2.25e-16, 2.7f, 0},
+    {18167.688f, 5, 43503.332f, 1, 4.3e-19, 2.6f, 0},
+    {20473.617f, 4, 41197.043f, 1, 6.3e-18, 2.6f, 0},
+    {26619.756f, 3, 35051.266f, 3, 0, 0, 0},
+    {39759.844f, 2, 21911.178f, 5, 0, 0, 1},
+    {39800.555f, 2, 21870.465f, 3, 0, 0, 1},
+    {39820.613f, 2, 21850.404f, 1, 0, 0, 1},
+    {61671.02f, 1, 0.0f, 1, 1.1e-18, 10.0f, 0},
 };
 
 // Al I; rows 8 and 9 (level 1) have their own formula.
 constexpr Row AL1ROWS[NAL1ROW] = {
-    {6958.993f, 0, 0.0f, 0, 0, 0},
-    {8002.467f, 8, 40275.902f, 1, 3e-16, 3.0f},
-    {9346.231f, 7, 38932.14f, 1, 5e-16, 3.0f},
-    {10588.957f, 6, 37689.414f, 2, 5.67e-17, 1.9f},
-    {15318.007f, 5, 32960.363f, 6, 1.45e-17, 1.0f},
-    {15842.129f, 4, 32436.24f, 1, 4.7e-16, 1.83f},
-    {22930.613f, 2, 25347.756f, 2, 1e-17, 2.0f},
-    {48166.31f, 1, 112.061f, 4, 0, 0},
-    {48278.37f, 1, 0.0f, 2, 0, 0},
-    {55903.26f, 3, 29097.11f, 1, 1.2e-16, 2.0f},
+    {6958.993f, 0, 0.0f, 0, 0, 0, 0},
+    {8002.467f, 8, 40275.902f, 1, 3e-16, 3.0f, 0},
+    {9346.231f, 7, 38932.14f, 1, 5e-16, 3.0f, 0},
+    {10588.957f, 6, 37689.414f, 2, 5.67e-17, 1.9f, 0},
+    {15318.007f, 5, 32960.363f, 6, 1.45e-17, 1.0f, 0},
+    {15842.129f, 4, 32436.24f, 1, 4.7e-16, 1.83f, 0},
+    {22930.613f, 2, 25347.756f, 2, 1e-17, 2.0f, 0},
+    {48166.31f, 1, 112.061f, 4, 0, 0, 1},
+    {48278.37f, 1, 0.0f, 2, 0, 0, 1},
+    {55903.26f, 3, 29097.11f, 1, 1.2e-16, 2.0f, 0},
 };
 
 // Si I; rows 7 to 10 (levels 3 and 2) and 12 to 17 (level 1) have their own formulas. Row 2 keeps
 // the single-precision coefficient 2.7e-16 of its source (2.6999999065620926e-16).
 constexpr Row SI1ROWS[NSI1ROW] = {
-    {16810.969f, 0, 0.0f, 0, 0, 0},
-    {17777.64f, 10, 48161.46f, 1, sp(2.7e-16f), 3.0f},
-    {18587.547f, 0, 0.0f, 0, 0, 0},
-    {18655.04f, 0, 0.0f, 0, 0, 0},
-    {24947.217f, 6, 40991.883f, 1, 1.227e-17, 2.0f},
-    {26079.18f, 5, 39859.92f, 1, 1.125e-17, 2.0f},
-    {50353.18f, 3, 15394.37f, 1, 0, 0},
-    {50640.63f, 3, 15394.37f, 2, 0, 0},
-    {59448.7f, 2, 6298.85f, 5, 0, 0},
-    {59736.15f, 2, 6298.85f, 10, 0, 0},
-    {63446.51f, 7, 45303.31f, 1, 2.7e-16, 3.0f},
-    {65524.395f, 1, 223.157f, 5, 0, 0},
-    {65670.44f, 1, 77.115f, 3, 0, 0},
-    {65747.55f, 1, 0.0f, 1, 0, 0},
-    {65811.84f, 1, 223.157f, 10, 0, 0},
-    {65957.88f, 1, 77.115f, 6, 0, 0},
-    {66035.0f, 1, 0.0f, 2, 0, 0},
-    {75423.766f, 4, 33326.055f, 1, 7.5e-17, 3.0f},
+    {16810.969f, 0, 0.0f, 0, 0, 0, 0},
+    {17777.64f, 10, 48161.46f, 1, sp(2.7e-16f), 3.0f, 0},
+    {18587.547f, 0, 0.0f, 0, 0, 0, 0},
+    {18655.04f, 0, 0.0f, 0, 0, 0, 0},
+    {24947.217f, 6, 40991.883f, 1, 1.227e-17, 2.0f, 0},
+    {26079.18f, 5, 39859.92f, 1, 1.125e-17, 2.0f, 0},
+    {50353.18f, 3, 15394.37f, 1, 0, 0, 0},
+    {50640.63f, 3, 15394.37f, 2, 0, 0, 0},
+    {59448.7f, 2, 6298.85f, 5, 0, 0, 0},
+    {59736.15f, 2, 6298.85f, 10, 0, 0, 0},
+    {63446.51f, 7, 45303.31f, 1, 2.7e-16, 3.0f, 0},
+    {65524.395f, 1, 223.157f, 5, 0, 0, 1},
+    {65670.44f, 1, 77.115f, 3, 0, 0, 1},
+    {65747.55f, 1, 0.0f, 1, 0, 0, 1},
+    {65811.84f, 1, 223.157f, 10, 0, 0, 1},
+    {65957.88f, 1, 77.115f, 6, 0, 0, 1},
+    {66035.0f, 1, 0.0f, 2, 0, 0, 1},
+    {75423.766f, 4, 33326.055f, 1, 7.5e-17, 3.0f, 0},
 };
+// clang-format on
 
 // Fe I pseudo-levels: threshold wavenumber WNO [cm^-1], excitation energy E [cm^-1], weight G.
 constexpr double FEWNO[NFE1LEV] = {
@@ -153,11 +162,49 @@ double c1op_background(float t, double WAVENO) {
   return std::pow(10.0, -sp(16.8f) - (WAVENO - sp(t)) / (3.0 * sp(109732.3f)));
 }
 
+// The hot loops of the cool block, over the depths j < n. They are also compiled for AVX2 and run
+// so where the processor has it: per-lane IEEE arithmetic without contraction, the same results.
+// The arrays written (__restrict) never overlap the ones read.
+
+// One row of a level walk: term = gsig (b - b_c EHVKT) exp(-E hc/kT), A += term,
+// S += term BNU STIM / (b/b_c - EHVKT).
+[[gnu::target_clones("avx2", "default")]] void walk_row(int n, double gsig, const double* b,
+                                                        const double* bc, const double* E,
+                                                        const double* bolt, const double* BNU,
+                                                        const double* STIM, const double* ratio,
+                                                        double* __restrict A,
+                                                        double* __restrict S) {
+  for (int j = 0; j < n; ++j) {
+    const double term = gsig * (b[j] - bc[j] * E[j]) * bolt[j];
+    A[j] += term;
+    S[j] += term * BNU[j] * STIM[j] / (ratio[j] - E[j]);
+  }
+}
+
+// The end of a walk: absorption A XNFP / RHO and source function S / A.
+[[gnu::target_clones("avx2", "default")]] void walk_end(int n, const double* A, const double* S,
+                                                        const double* XNFP, const double* RHO,
+                                                        double* __restrict ABS,
+                                                        double* __restrict SRC) {
+  for (int j = 0; j < n; ++j) {
+    ABS[j] = A[j] * XNFP[j] / RHO[j];
+    SRC[j] = S[j] / A[j];
+  }
+}
+
+// One Fe I pseudo-level: AFE += xg BOLT.
+[[gnu::target_clones("avx2", "default")]] void fe_level(int n, double xg, const double* bolt,
+                                                        double* __restrict AFE) {
+  for (int j = 0; j < n; ++j) AFE[j] += xg * bolt[j];
+}
+
 // The walk of one atom. The rows reached are those with a threshold <= WAVENO (the thresholds
-// rise); their cross-sections depend on the frequency only and are formed once.
+// rise); their cross-sections depend on the frequency only and are formed once (once per group).
+// b / b_c of each row comes from the per-model table RATIO: departure coefficients are model
+// input and stay fixed while a model is processed.
 template <int NROW, int NLEV, int NION, int NSTAGE>
 void atom_walk(Run& run, const Row (&rows)[NROW], double (*sigma)(int, double),
-               const Arr<double, NDEPTH, NROW>& BOLT, const DepK<NLEV>& B, const DepK<NION>& BION,
+               const CoolAtomTables<NROW>& tab, const DepK<NLEV>& B, const DepK<NION>& BION,
                const DepK<NSTAGE>& XNFP, Dep& ABS, Dep& SRC) {
   const Run::FreqRec& f = run.FREQ;
   const double WAVENO = f.WAVENO;
@@ -165,46 +212,51 @@ void atom_walk(Run& run, const Row (&rows)[NROW], double (*sigma)(int, double),
   int nrow = 0;
   while (nrow < NROW && !(sp(rows[nrow].wno) > WAVENO)) ++nrow;
   double A[NDEPTH], S[NDEPTH];
-  for (int j = 1; j <= n; ++j) {
-    A[j - 1] = 1e-30;
-    S[j - 1] = 0.0;
+  for (int j = 0; j < n; ++j) {
+    A[j] = 1e-30;
+    S[j] = 0.0;
   }
+  const double* E = &f.EHVKT(1);
+  const double* BNU = &f.BNU(1);
+  const double* STIM = &f.STIM(1);
+  const double* bc = &BION(1, 1);
+  double sig = 0.0;
   for (int i = 1; i <= nrow; ++i) {
     const Row& r = rows[i - 1];
     if (r.k == 0) continue;  // no cross-section: adds nothing
-    const double gsig = r.g * sigma(i, WAVENO);
-    for (int j = 1; j <= n; ++j) {
-      const double b = B(j, r.k);
-      const double bc = BION(j, 1);
-      const double term = gsig * (b - bc * f.EHVKT(j)) * BOLT(j, i);
-      A[j - 1] += term;
-      S[j - 1] += term * f.BNU(j) * f.STIM(j) / (b / bc - f.EHVKT(j));
+    if (r.group == 0 || i == 1 || rows[i - 2].group != r.group) sig = sigma(i, WAVENO);
+    const double gsig = r.g * sig;
+    const double* b = &B(1, r.k);
+    const double* ratio = &tab.RATIO(1, i);
+    const double* bolt = &tab.BOLT(1, i);
+    walk_row(n, gsig, b, bc, E, bolt, BNU, STIM, ratio, A, S);
+  }
+  walk_end(n, A, S, &XNFP(1, 1), &run.STATE.RHO(1), &ABS(1), &SRC(1));
+}
+
+// Boltzmann factors and departure-coefficient ratios b_k / b_c of each row for the model.
+template <int NROW, int NLEV, int NION>
+void atom_tables(const Run& run, const Row (&rows)[NROW], const DepK<NLEV>& B,
+                 const DepK<NION>& BION, CoolAtomTables<NROW>& tab) {
+  const Depth& HCKT = run.TEMP.HCKT;
+  for (int i = 1; i <= NROW; ++i) {
+    const Row& r = rows[i - 1];
+    for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
+      tab.BOLT(j, i) = r.e == 0.0f ? 1.0 : std::exp(-sp(r.e) * HCKT(j));
+      tab.RATIO(j, i) = r.k == 0 ? 0.0 : B(j, r.k) / BION(j, 1);
     }
   }
-  const Depth& RHO = run.STATE.RHO;
-  for (int j = 1; j <= n; ++j) {
-    ABS(j) = A[j - 1] * XNFP(j, 1) / RHO(j);
-    SRC(j) = S[j - 1] / A[j - 1];
-  }
 }
 
-template <int NROW>
-void boltzmann_rows(const Run& run, const Row (&rows)[NROW], Arr<double, NDEPTH, NROW>& BOLT) {
-  const Depth& HCKT = run.TEMP.HCKT;
-  for (int i = 1; i <= NROW; ++i)
-    for (int j = 1; j <= run.RHOX.NRHOX; ++j)
-      BOLT(j, i) = rows[i - 1].e == 0.0f ? 1.0 : std::exp(-sp(rows[i - 1].e) * HCKT(j));
-}
-
-// The Boltzmann factors of every level of the five atoms, once per model.
+// The per-model tables of the five atoms.
 void cool_atoms_current(Run& run) {
   CoolopRec& c = run.COOLOP;
   if (c.ITEMP1 == run.TEMP.ITEMP) return;
   c.ITEMP1 = run.TEMP.ITEMP;
-  boltzmann_rows(run, C1ROWS, c.BOLTC1);
-  boltzmann_rows(run, MG1ROWS, c.BOLTMG1);
-  boltzmann_rows(run, AL1ROWS, c.BOLTAL1);
-  boltzmann_rows(run, SI1ROWS, c.BOLTSI1);
+  atom_tables(run, C1ROWS, run.BC.BC1, run.BC.BC2, c.C1);
+  atom_tables(run, MG1ROWS, run.BMG.BMG1, run.BMG.BMG2, c.MG1);
+  atom_tables(run, AL1ROWS, run.BAL.BAL1, run.BAL.BAL2, c.AL1);
+  atom_tables(run, SI1ROWS, run.BSI.BSI1, run.BSI.BSI2, c.SI1);
   const Depth& HCKT = run.TEMP.HCKT;
   for (int i = 1; i <= NFE1LEV; ++i)
     for (int j = 1; j <= run.RHOX.NRHOX; ++j) c.BOLTFE1(j, i) = std::exp(-FEE[i - 1] * HCKT(j));
@@ -284,28 +336,25 @@ double fe1op_xsect(int i, double WAVENO) {
 void c1op(Run& run) {
   cool_atoms_current(run);
   BcRec& r = run.BC;
-  atom_walk(run, C1ROWS, c1op_sigma, run.COOLOP.BOLTC1, r.BC1, r.BC2, r.XNFPC, r.AC1, r.SC1);
+  atom_walk(run, C1ROWS, c1op_sigma, run.COOLOP.C1, r.BC1, r.BC2, r.XNFPC, r.AC1, r.SC1);
 }
 
 void mg1op(Run& run) {
   cool_atoms_current(run);
   BmgRec& r = run.BMG;
-  atom_walk(run, MG1ROWS, mg1op_sigma, run.COOLOP.BOLTMG1, r.BMG1, r.BMG2, r.XNFPMG, r.AMG1,
-            r.SMG1);
+  atom_walk(run, MG1ROWS, mg1op_sigma, run.COOLOP.MG1, r.BMG1, r.BMG2, r.XNFPMG, r.AMG1, r.SMG1);
 }
 
 void al1op(Run& run) {
   cool_atoms_current(run);
   BalRec& r = run.BAL;
-  atom_walk(run, AL1ROWS, al1op_sigma, run.COOLOP.BOLTAL1, r.BAL1, r.BAL2, r.XNFPAL, r.AAL1,
-            r.SAL1);
+  atom_walk(run, AL1ROWS, al1op_sigma, run.COOLOP.AL1, r.BAL1, r.BAL2, r.XNFPAL, r.AAL1, r.SAL1);
 }
 
 void si1op(Run& run) {
   cool_atoms_current(run);
   BsiRec& r = run.BSI;
-  atom_walk(run, SI1ROWS, si1op_sigma, run.COOLOP.BOLTSI1, r.BSI1, r.BSI2, r.XNFPSI, r.ASI1,
-            r.SSI1);
+  atom_walk(run, SI1ROWS, si1op_sigma, run.COOLOP.SI1, r.BSI1, r.BSI2, r.XNFPSI, r.ASI1, r.SSI1);
 }
 
 void fe1op(Run& run) {
@@ -323,7 +372,7 @@ void fe1op(Run& run) {
   for (int i = 1; i <= NFE1LEV; ++i) {
     if (FEWNO[i - 1] > f.WAVENO) continue;
     const double xg = fe1op_xsect(i, f.WAVENO) * FEG[i - 1];
-    for (int j = 1; j <= n; ++j) AFE1(j) += xg * BOLT(j, i);
+    fe_level(n, xg, &BOLT(1, i), &AFE1(1));
   }
   const Depth& RHO = run.STATE.RHO;
   for (int j = 1; j <= n; ++j) {

@@ -20,12 +20,23 @@ void coolop(Run& run) {
   al1op(run);
   si1op(run);
   fe1op(run);
+  const int n = run.RHOX.NRHOX;
+  if (n < 1) return;
+  // The CH and OH terms: where a molecule's n/U is 0 its product is +0 and adding it leaves the
+  // sum as it is, so chop and ohop are evaluated only where they count (with molecules off,
+  // nowhere). Their columns still follow the frequency, WAVENO with them.
+  choh_frequency(run);
   const Dep& AH2COLL = run.COOLOP.AH2COLL;
+  const Dep& XNFPCH = run.CHOH.XNFPCH;
+  const Dep& XNFPOH = run.CHOH.XNFPOH;
   Dep& ACOOL = run.OPS.ACOOL;
-  for (int j = 1; j <= run.RHOX.NRHOX; ++j)
-    ACOOL(j) = run.BC.AC1(j) + run.BMG.AMG1(j) + run.BAL.AAL1(j) + run.BSI.ASI1(j) +
-               run.BFE.AFE1(j) + AH2COLL(j) + chop(run, j) * run.CHOH.XNFPCH(j) +
-               ohop(run, j) * run.CHOH.XNFPOH(j);
+  for (int j = 1; j <= n; ++j) {
+    double a = run.BC.AC1(j) + run.BMG.AMG1(j) + run.BAL.AAL1(j) + run.BSI.ASI1(j) +
+               run.BFE.AFE1(j) + AH2COLL(j);
+    if (XNFPCH(j) != 0.0) a += chop(run, j) * XNFPCH(j);
+    if (XNFPOH(j) != 0.0) a += ohop(run, j) * XNFPOH(j);
+    ACOOL(j) = a;
+  }
 }
 
 }  // namespace atmotab

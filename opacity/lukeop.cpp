@@ -75,7 +75,12 @@ double lukeop_s(double FREQ, double nu0, double s0, double a, int P2) {
   return s0 * (a + (1.0 - a) * x) * std::sqrt(ipow(x, P2));
 }
 
-double n1op(Run& run, int J) {
+namespace {
+
+// Each routine in two steps: bring its per-model and per-frequency values up to date, then
+// evaluate a depth from them.
+
+void n1op_current(Run& run) {
   LukeopRec::N1& c = run.LUKEOP.N1OP;
   if (c.ITEMP1 != run.TEMP.ITEMP) {
     c.ITEMP1 = run.TEMP.ITEMP;
@@ -89,20 +94,21 @@ double n1op(Run& run, int J) {
     c.X1020 = lukeop_s(FREQ, 2.941534e15, 4.41e-18, 3.85, 3);
     c.X1130 = lukeop_s(FREQ, 2.653317e15, 4.2e-18, 4.34, 3);
   }
+}
+double n1op_at(const LukeopRec::N1& c, int J) {
   return 4.0 * c.X853 + c.X1020 * c.C1020(J) + c.X1130 * c.C1130(J);
 }
 
-double o1op(Run& run) {
+void o1op_current(Run& run) {
   LukeopRec::O1& c = run.LUKEOP.O1OP;
   const double FREQ = run.FREQ.FREQ;
   if (c.FREQ1 != FREQ) {
     c.FREQ1 = FREQ;
     c.X911 = lukeop_s(FREQ, 3.28805e15, 2.94e-18, 2.66, 2);
   }
-  return 9.0 * c.X911;
 }
 
-double mg2op(Run& run, int J) {
+void mg2op_current(Run& run) {
   LukeopRec::Mg2& c = run.LUKEOP.MG2OP;
   if (c.ITEMP1 != run.TEMP.ITEMP) {
     c.ITEMP1 = run.TEMP.ITEMP;
@@ -114,10 +120,10 @@ double mg2op(Run& run, int J) {
     c.X824 = lukeop_s(FREQ, 3.635492e15, 1.4e-19, 6.7, 8);
     c.X1169 = sp(5.11e-19f) * cube_edge(FREQ, 2.564306e15);
   }
-  return c.X1169 * c.C1169(J) + 2.0 * c.X824;
 }
+double mg2op_at(const LukeopRec::Mg2& c, int J) { return c.X1169 * c.C1169(J) + 2.0 * c.X824; }
 
-double si2op(Run& run, int J) {
+void si2op_current(Run& run) {
   LukeopRec::Si2& c = run.LUKEOP.SI2OP;
   if (c.ITEMP1 != run.TEMP.ITEMP) {
     c.ITEMP1 = run.TEMP.ITEMP;
@@ -140,11 +146,13 @@ double si2op(Run& run, int J) {
     for (int it = 1; it <= 6; ++it)
       c.X(it) = sp(PEACH[m][it - 1]) * c.D + sp(PEACH[m - 1][it - 1]) * c.D1;
   }
+}
+double si2op_at(const LukeopRec::Si2& c, int J) {
   const int nt = c.NT(J);
   return 6.0 * std::exp((1.0 - c.DT(J)) * c.X(nt) + c.DT(J) * c.X(nt + 1));
 }
 
-double ca2op(Run& run, int J) {
+void ca2op_current(Run& run) {
   LukeopRec::Ca2& c = run.LUKEOP.CA2OP;
   if (c.ITEMP1 != run.TEMP.ITEMP) {
     c.ITEMP1 = run.TEMP.ITEMP;
@@ -158,7 +166,36 @@ double ca2op(Run& run, int J) {
     c.X1218 = FREQ < 2.460127e15 ? 0.0 : sp(1.64e-17f) * std::sqrt(2.460127e15 / FREQ);
     c.X1420 = lukeop_s(FREQ, 2.110779e15, 4.13e-18, 0.69, 6);
   }
+}
+double ca2op_at(const LukeopRec::Ca2& c, int J) {
   return 2.0 * c.X1044 + c.X1218 * c.C1218(J) + c.X1420 * c.C1420(J);
+}
+
+}  // namespace
+
+double n1op(Run& run, int J) {
+  n1op_current(run);
+  return n1op_at(run.LUKEOP.N1OP, J);
+}
+
+double o1op(Run& run) {
+  o1op_current(run);
+  return 9.0 * run.LUKEOP.O1OP.X911;
+}
+
+double mg2op(Run& run, int J) {
+  mg2op_current(run);
+  return mg2op_at(run.LUKEOP.MG2OP, J);
+}
+
+double si2op(Run& run, int J) {
+  si2op_current(run);
+  return si2op_at(run.LUKEOP.SI2OP, J);
+}
+
+double ca2op(Run& run, int J) {
+  ca2op_current(run);
+  return ca2op_at(run.LUKEOP.CA2OP, J);
 }
 
 void lukeop(Run& run) {
@@ -171,12 +208,18 @@ void lukeop(Run& run) {
     pops(run, 20.01, 1, l.XNFCA2.data());
     l.ITEMP1 = run.TEMP.ITEMP;
   }
+  n1op_current(run);
+  o1op_current(run);
+  mg2op_current(run);
+  si2op_current(run);
+  ca2op_current(run);
+  const double o1 = 9.0 * l.O1OP.X911;
   const Run::FreqRec& f = run.FREQ;
   const Depth& RHO = run.STATE.RHO;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j)
     run.OPS.ALUKE(j) =
-        (n1op(run, j) * l.XNFN1(j) + o1op(run) * l.XNFO1(j) + mg2op(run, j) * l.XNFMG2(j) +
-         si2op(run, j) * l.XNFSI2(j) + ca2op(run, j) * l.XNFCA2(j)) *
+        (n1op_at(l.N1OP, j) * l.XNFN1(j) + o1 * l.XNFO1(j) + mg2op_at(l.MG2OP, j) * l.XNFMG2(j) +
+         si2op_at(l.SI2OP, j) * l.XNFSI2(j) + ca2op_at(l.CA2OP, j) * l.XNFCA2(j)) *
         f.STIM(j) / RHO(j);
 }
 

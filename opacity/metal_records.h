@@ -22,6 +22,14 @@ constexpr int NCHOHT = 15;   // temperature columns of TABCH and TABOH
 constexpr int NHOTROW = 60;  // hot-metal levels
 constexpr int NHOTION = 21;  // hot-metal ion stages
 
+// Per-model tables of one atom of the cool block, row I of its level table.
+template <int NROW>
+struct CoolAtomTables {
+  Arr<double, NDEPTH, NROW> BOLT;   // BOLT(J,I)   exp(-E hc/kT) of the row's level (1 where E = 0)
+  Arr<double, NDEPTH, NROW> RATIO;  // RATIO(J,I)  b/b_c: the level's departure coefficient over
+                                    //             the ion ground level's (0 for empty rows)
+};
+
 // The per-frequency column of chop or ohop.
 struct ChohColumn {
   double FREQ1 = 0;           // FREQ1     frequency of the column [Hz]; 0: none yet
@@ -33,11 +41,11 @@ struct ChohColumn {
 
 // COOLOP: the cool-metal block.
 struct CoolopRec {
-  int ITEMP1 = 0;                        // ITEMP1       ITEMP of the Boltzmann factors below
-  Arr<double, NDEPTH, NC1ROW> BOLTC1;    // BOLTC1(J,I)  exp(-E hc/kT) of C I row I (1 where E = 0)
-  Arr<double, NDEPTH, NMG1ROW> BOLTMG1;  // BOLTMG1(J,I) the same for Mg I
-  Arr<double, NDEPTH, NAL1ROW> BOLTAL1;  // BOLTAL1(J,I) the same for Al I
-  Arr<double, NDEPTH, NSI1ROW> BOLTSI1;  // BOLTSI1(J,I) the same for Si I
+  int ITEMP1 = 0;                        // ITEMP1       ITEMP of the atom tables below
+  CoolAtomTables<NC1ROW> C1;             // C1           C I rows
+  CoolAtomTables<NMG1ROW> MG1;           // MG1          Mg I rows
+  CoolAtomTables<NAL1ROW> AL1;           // AL1          Al I rows
+  CoolAtomTables<NSI1ROW> SI1;           // SI1          Si I rows
   Arr<double, NDEPTH, NFE1LEV> BOLTFE1;  // BOLTFE1(J,I) exp(-E(I) hc/kT) of Fe I pseudo-level I
   Dep AH2COLL;                        // AH2COLL(J)   H2-H2 and H2-He collision-induced absorption
                                       //              [cm^2 g^-1], scratch of the block

@@ -169,6 +169,7 @@ TEST_F(CoolAtoms, departure_coefficients_give_the_two_level_source_function) {
     r.BC.BC1(j, 8) = 2.0;
     r.BC.BC2(j, 1) = 0.5;
   }
+  r.TEMP.ITEMP = 2;  // departure coefficients are model input: a new model
   c1op(r);
   const double nu = W * C_CM;
   for (int j = 1; j <= 3; ++j) {

@@ -16,11 +16,11 @@
 #include "common/elements.h"
 #include "common/helium_records.h"
 #include "common/hydrogen_records.h"
+#include "common/metal_records.h"
 #include "common/opacity_records.h"
 #include "common/tables.h"
 #include "fortio/listing.h"
 #include "fortio/unformatted.h"
-#include "opacity/metal_records.h"
 
 namespace atmotab {
 
@@ -234,6 +234,7 @@ struct Run {
   He1opRec HE1OP;  // HE1OP  per-model Boltzmann factors and constants of the He I opacity
   He2opRec HE2OP;  // HE2OP  per-model Boltzmann factors and constants of the He II opacity
   // Private state of the metal opacity sources (opacity/metal_records.h).
+  // Private state of the metal opacity sources (common/metal_records.h).
   CoolopRec COOLOP;  // COOLOP  cool metals: Boltzmann factors, CH and OH tables and columns
   LukeopRec LUKEOP;  // LUKEOP  intermediate metals: populations and per-routine caches
   HotopRec HOTOP;    // HOTOP   hot metals: populations and Boltzmann factors

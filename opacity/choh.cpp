@@ -25,14 +25,14 @@
 #include "opacity/choh.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "common/constants.h"
 #include "common/embedded_data.h"
-#include "common/error.h"
 #include "common/state.h"
+#include "common/table_reader.h"
 
 namespace atmotab {
 namespace {
@@ -85,8 +85,8 @@ void column(Run& run, ChohColumn& c, const Molecule& m, const double* TAB) {
   Run::FreqRec& f = run.FREQ;
   if (f.FREQ == c.FREQ1) return;
   c.FREQ1 = f.FREQ;
-  f.WAVENO = f.FREQ / 2.99792458e10;
-  c.EVOLT = f.WAVENO / sp(8065.479f);
+  f.WAVENO = f.FREQ / CLIGHT;
+  c.EVOLT = f.WAVENO / sp(EV_TO_CM_FLOAT);
   const double rows = 10.0 * c.EVOLT - 10.0 * sp(m.origin);
   c.N = rows < 1e9 ? static_cast<int>(rows) : 1000000000;
   c.EN = sp(static_cast<float>(c.N) * 0.1f + m.origin);
@@ -136,58 +136,28 @@ double chop_part(double T) { return part(PARTCH, T); }
 double ohop_part(double T) { return part(PARTOH, T); }
 
 void choh_load(std::string_view text, std::string_view name, int nrow, double* tab) {
-  int line_no = 0;
-  std::size_t pos = 0;
-  auto fail = [&](const std::string& what) {
-    throw atmo_error(
-        EXIT_IO, "choh",
-        "data/" + std::string(name) + ".txt line " + std::to_string(line_no) + ": " + what);
-  };
-  // The next non-comment line split at blanks; empty at the end.
-  auto next = [&]() {
-    std::vector<std::string_view> w;
-    while (w.empty() && pos < text.size()) {
-      std::size_t end = text.find('\n', pos);
-      if (end == std::string_view::npos) end = text.size();
-      std::string_view line = text.substr(pos, end - pos);
-      pos = end + 1;
-      ++line_no;
-      if (line.empty() || line.front() == '#') continue;
-      for (std::size_t i = 0; i < line.size();) {
-        while (i < line.size() && line[i] == ' ') ++i;
-        std::size_t k = i;
-        while (k < line.size() && line[k] != ' ' && line[k] != '\r') ++k;
-        if (k > i) w.push_back(line.substr(i, k - i));
-        i = k + 1;
-      }
-    }
-    return w;
-  };
-  std::vector<std::string_view> w = next();
-  if (w.size() != 3 || w[0] != "format" || w[1] != "atmotab-" + std::string(name) || w[2] != "1")
-    fail("format line is not 'format atmotab-" + std::string(name) + " 1'");
-  const std::string counts = "rows " + std::to_string(nrow) + " columns 15";
-  w = next();
-  if (w.size() != 4 || w[0] != "rows" || w[1] != std::to_string(nrow) || w[2] != "columns" ||
-      w[3] != "15")
-    fail("count line is not '" + counts + "'");
+  const std::string table(name);
+  TableReader r(text, table + ".txt", "choh");
+  r.expect_format("atmotab-" + table);
+  std::vector<std::string_view> f = r.next();
+  if (f.size() != 4 || f[0] != "rows" || f[1] != std::to_string(nrow) || f[2] != "columns" ||
+      f[3] != std::to_string(NCHOHT))
+    r.fail("count line is not 'rows " + std::to_string(nrow) + " columns 15'");
   for (int n = 1; n <= nrow; ++n) {
-    w = next();
-    if (w.empty()) fail("table ends before row " + std::to_string(n));
-    if (w.size() != 3 + NCHOHT)
-      fail("expected " + std::to_string(3 + NCHOHT) + " fields, found " + std::to_string(w.size()));
-    if (w[0] != std::to_string(n))
-      fail("row " + std::string(w[0]) + ", expected " + std::to_string(n));
+    f = r.next();
+    if (f.empty()) r.fail("table ends before row " + std::to_string(n));
+    if (f.size() != 3 + NCHOHT)
+      r.fail("expected " + std::to_string(3 + NCHOHT) + " fields, found " +
+             std::to_string(f.size()));
+    r.expect(r.integer(f[0]), n, "row");
     for (int it = 1; it <= NCHOHT; ++it) {
-      const std::string_view s = w[2 + it];
-      float v = 0;
-      auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-      if (ec != std::errc() || p != s.data() + s.size() || !(v <= 0.0f && v >= -99.0f))
-        fail("'" + std::string(s) + "' is not a log10 cross-section");
+      const float v = r.real(f[2 + it]);
+      if (!(v <= 0.0f && v >= -99.0f))
+        r.fail("'" + std::string(f[2 + it]) + "' is not a log10 cross-section");
       tab[(it - 1) + NCHOHT * (n - 1)] = sp(v);
     }
   }
-  if (!next().empty()) fail("more rows than the count line announces");
+  r.expect_end();
 }
 
 }  // namespace atmotab

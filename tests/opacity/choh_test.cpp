@@ -8,14 +8,15 @@
 #include <sstream>
 #include <string>
 
+#include "common/constants.h"
 #include "common/embedded_data.h"
-#include "common/error.h"
 #include "common/state.h"
+#include "fortio/error.h"
 
 namespace atmotab {
 namespace {
 
-constexpr double HZ_PER_EV = 8065.479 * 2.99792458e10;  // frequency of 1 eV as the source counts
+constexpr double HZ_PER_EV = EV_TO_CM * CLIGHT;  // frequency of 1 eV as the source counts
 
 struct Choh : ::testing::Test {
   std::ostringstream listing;
@@ -93,7 +94,7 @@ TEST_F(Choh, zero_outside_the_photon_energies_and_temperatures_of_the_tables) {
 
 TEST_F(Choh, the_column_is_formed_once_per_frequency) {
   const double first = ch(4.05, 5000);
-  EXPECT_EQ(r.FREQ.WAVENO, 4.05 * HZ_PER_EV / 2.99792458e10);
+  EXPECT_EQ(r.FREQ.WAVENO, 4.05 * HZ_PER_EV / CLIGHT);
   // A second call at the same frequency reuses the column (and leaves WAVENO alone).
   r.COOLOP.TABCH(7, 40) -= 1.0;
   r.COOLOP.TABCH(7, 41) -= 1.0;
@@ -137,7 +138,7 @@ TEST(ChohLoad, a_damaged_table_stops_with_the_file_and_line) {
       {"short table", good.substr(0, good.find("\n105 ") + 1), "ends before row 105"},
       {"bad number",
        good.substr(0, good.find("-37.268")) + "-37.2x8" + good.substr(good.find("-37.268") + 7),
-       "'-37.2x8' is not a log10 cross-section"},
+       "'-37.2x8' is not a number"},
       {"extra row", good + "106 10.6 filled -30.000\n", "more rows than the count line"},
       {"short row", good.substr(0, good.find(" -37.268")) + good.substr(good.find(" -37.268") + 8),
        "expected 18 fields, found 17"},

@@ -7,14 +7,13 @@
 #include <cmath>
 #include <sstream>
 
+#include "common/constants.h"
 #include "common/state.h"
 #include "opacity/setfreq.h"
 #include "opacity_model.h"
 
 namespace atmotab {
 namespace {
-
-constexpr double C_CM = 2.99792458e10;  // speed of light [cm s^-1]
 
 struct CoolAtoms : ::testing::Test {
   std::ostringstream listing;
@@ -34,7 +33,7 @@ struct CoolAtoms : ::testing::Test {
   }
   // Every quantity of one frequency given by its wavenumber [cm^-1], WAVENO exactly that.
   void at(double waveno) {
-    setfreq(r, waveno * C_CM);
+    setfreq(r, waveno * CLIGHT);
     r.FREQ.WAVENO = waveno;
   }
   void all_atoms() {
@@ -171,7 +170,7 @@ TEST_F(CoolAtoms, departure_coefficients_give_the_two_level_source_function) {
   }
   r.TEMP.ITEMP = 2;  // departure coefficients are model input: a new model
   c1op(r);
-  const double nu = W * C_CM;
+  const double nu = W * CLIGHT;
   for (int j = 1; j <= 3; ++j) {
     const double ehvkt = r.FREQ.EHVKT(j);
     const double planck_coefficient = 1.47439e-2 * std::pow(nu / 1e15, 3);  // 2h/c^2 x 1e45

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/constants.h"
 #include "common/state.h"
 #include "opacity/choh.h"
 #include "opacity/cool_atoms.h"
@@ -368,7 +369,7 @@ TEST(CoolFortran, atoms_agree_to_the_bit_with_a_fortran_transcription) {
   in << ws.size() << "\n";
   std::vector<double> mine;
   for (double w : ws) {
-    setfreq(r, w * 2.99792458e10);
+    setfreq(r, w * CLIGHT);
     r.FREQ.WAVENO = w;
     in << number(w) << "\n";
     for (int j = 1; j <= 3; ++j)
@@ -513,7 +514,7 @@ TEST(CoolFortran, ch_and_oh_agree_to_the_bit_with_a_fortran_transcription) {
   for (double t : temps) in << number(t) << " ";
   std::vector<double> freqs;
   for (int i = 0; i <= 1600; ++i) freqs.push_back((1.0 + 0.01 * i) * 2.41798924e14);  // eV
-  for (int n = 1; n <= 150; ++n) freqs.push_back(0.1 * n * sp(8065.479f) * 2.99792458e10);
+  for (int n = 1; n <= 150; ++n) freqs.push_back(0.1 * n * sp(EV_TO_CM_FLOAT) * CLIGHT);
   in << "\n" << freqs.size() << "\n";
   std::vector<double> mine;
   for (double f : freqs) {

@@ -5,6 +5,7 @@
 
 #include <sstream>
 
+#include "common/constants.h"
 #include "common/state.h"
 #include "opacity/choh.h"
 #include "opacity/kapp.h"
@@ -43,7 +44,7 @@ TEST_F(Coolop, with_molecules_off_acool_is_the_metal_sum) {
                          r.BFE.AFE1(j) + r.COOLOP.AH2COLL(j);
       EXPECT_EQ(r.OPS.ACOOL(j), sum) << nu;
     }
-    EXPECT_EQ(r.FREQ.WAVENO, nu / 2.99792458e10);
+    EXPECT_EQ(r.FREQ.WAVENO, nu / CLIGHT);
   }
 }
 

@@ -63,18 +63,25 @@ TEST_F(Coolop, ch_and_oh_enter_acool_per_cubic_centimetre_and_no_total) {
     acool[j - 1] = r.OPS.ACOOL(j);
     EXPECT_EQ(acont[j - 1],
               r.BC.AC1(j) + r.BMG.AMG1(j) + r.BAL.AAL1(j) + r.BSI.ASI1(j) + r.BFE.AFE1(j));
-    r.CHOH.XNFPCH(j) = 1e8;
-    r.CHOH.XNFPOH(j) = 3e8;
   }
+  // CH at depths 1 and 3, OH at depths 2 and 3: the block's sum equals the full expression with
+  // every term, the absent molecules' products being +0.
+  r.CHOH.XNFPCH(1) = 1e8;
+  r.CHOH.XNFPCH(3) = 2e8;
+  r.CHOH.XNFPOH(2) = 3e8;
+  r.CHOH.XNFPOH(3) = 4e8;
   kapp(r, 1, nsteps, stepwt);
   for (int j = 1; j <= 3; ++j) {
-    const double molecules = chop(r, j) * 1e8 + ohop(r, j) * 3e8;
+    const double ch = chop(r, j), oh = ohop(r, j);
     if (j < 3)
-      ASSERT_GT(molecules, 0.0) << j;
+      EXPECT_GT(ch * r.CHOH.XNFPCH(j) + oh * r.CHOH.XNFPOH(j), 0.0) << j;
     else
-      EXPECT_EQ(molecules, 0.0);  // 9500 K: above the tables
+      EXPECT_EQ(ch + oh, 0.0);  // 9500 K: above the tables
     EXPECT_EQ(r.OPTOT.ACONT(j), acont[j - 1]);
-    EXPECT_NEAR(r.OPS.ACOOL(j), acool[j - 1] + molecules, 1e-14 * r.OPS.ACOOL(j));
+    EXPECT_EQ(r.OPS.ACOOL(j), r.BC.AC1(j) + r.BMG.AMG1(j) + r.BAL.AAL1(j) + r.BSI.ASI1(j) +
+                                  r.BFE.AFE1(j) + r.COOLOP.AH2COLL(j) + ch * r.CHOH.XNFPCH(j) +
+                                  oh * r.CHOH.XNFPOH(j));
+    EXPECT_GT(r.OPS.ACOOL(j), acool[j - 1] * (j < 3 ? 1.0 + 1e-12 : 0.0)) << j;
   }
 }
 

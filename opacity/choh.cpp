@@ -4,7 +4,7 @@
 //          CH 0.1..10.5 eV, OH 2.1..15.0 eV) and temperature (2000..9000 K in 500 K steps), built
 //          from the cold-molecule cross-sections of the Leiden database (Heays, Bosman & van
 //          Dishoeck 2017; CH: van Dishoeck 1987; OH: van Dishoeck & Dalgarno 1983) anchored to
-//          the program's documented rows (method and caveats in data/PROVENANCE.md: the weakest
+//          the program's reference cells (method and caveats in data/PROVENANCE.md: the weakest
 //          data of the program). PARTCH, PARTOH: partition functions at 1000..9000 K in 200 K
 //          steps, the program's own list.
 // Inputs:  FREQ [Hz], T(J) [K].

@@ -7,12 +7,13 @@ Writes, into data/ of the repository:
   taboh.txt  the same for OH, 130 rows (2.0 + 0.1 N eV, N = 1..130) x 15 columns
 
 Usage: make_choh_tables.py [RAW_DIR] [--out DATA_DIR]
-RAW_DIR defaults to ../shared/data/continuum/photodissociation relative to the repository root.
+RAW_DIR defaults to ../shared/data/continuum/photodissociation relative to the repository root (or
+to its parent, for a worktree one level deeper).
 
 Sources (see data/PROVENANCE.md): the Leiden photodissociation database (Heays, Bosman & van
 Dishoeck 2017, A&A 602, A105): CH from van Dishoeck 1987, OH from van Dishoeck & Dalgarno 1983/84,
-on a 0.1 nm wavelength grid and for cold molecules only; and the rows of the program's own
-documentation that fix the temperature dependence at a few photon energies (ANCHORS below).
+on a 0.1 nm wavelength grid and for cold molecules only; and the program's reference values, a few
+cells that fix the temperature dependence at a few photon energies (ANCHORS below).
 
 Method, per table:
  1. Thermal red wing. A molecule with internal (rotation-vibration) energy eps absorbs the same
@@ -27,14 +28,14 @@ Method, per table:
     held at the mean of the ten highest-energy points above the highest (the database stops at
     the Lyman limit, not the molecule).
  2. Base value of a cell: log10 of the mean of sigma_T over its 0.1 eV bin [E - 0.05, E + 0.05).
- 3. Anchor rows: the documented values exactly; their other columns linear in 1/T between the
-    documented columns that bracket them (a Boltzmann factor exp(-dE/kT) piece by piece). Left
-    out of the fit, the documented 3000 K values of CH row 20 and OH row 1 are predicted within
+ 3. Anchor rows: the reference values exactly; their other columns linear in 1/T between the
+    reference columns that bracket them (a Boltzmann factor exp(-dE/kT) piece by piece). Left
+    out of the fit, the reference 3000 K values of CH row 20 and OH row 1 are predicted within
     0.05 dex.
  4. Other rows, column by column: base value plus a correction linear in photon energy between
     the corrections (anchor minus base) of the anchor rows on either side. So the Leiden structure
     sets the shape between anchors and the anchors set the level and the temperature trend.
- 5. Rounded to three decimals; never below -38 (the documented zero level of CH row 1).
+ 5. Rounded to three decimals; never below -38 (the zero level of CH row 1, a reference value).
 Standard library only; deterministic output.
 """
 
@@ -56,7 +57,7 @@ LEIDEN = "Heays, Bosman & van Dishoeck 2017, A&A 602, A105, doi:10.1051/0004-636
 LEIDEN_URL = ("https://home.strw.leidenuniv.nl/~ewine/photo/ (via github.com/alexandergagliano/"
               "water_network @7e29397f)")
 
-# Documented cells: row -> {column: text}. CH row 1 is -38 in every column.
+# Reference cells: row -> {column: text}. CH row 1 is -38 in every column.
 ANCHORS = {
     "tabch": {
         1: {c: "-38" for c in range(1, NCOL + 1)},
@@ -146,7 +147,7 @@ def bin_log(sig, e):
 
 
 def anchor_rows(name):
-    """Full anchor rows: documented text where given, else linear in 1/T between the documented
+    """Full anchor rows: reference text where given, else linear in 1/T between the reference
     columns on either side, rounded to three decimals."""
     rows = {}
     for n, cells in ANCHORS[name].items():
@@ -208,12 +209,12 @@ def header(name):
         f"{name.upper()}: log10 of the {mol} photodissociation cross-section per molecule [cm2], "
         "thermally averaged, for the CH/OH terms of the cool-metal opacity. The weakest data of the "
         "program: the only raw data are cold-molecule cross-sections; the temperature dependence "
-        "comes from a model (thermal red wing) and the documented anchor cells.",
+        "comes from a model (thermal red wing) and the reference cells.",
         f"Source: Leiden photodissociation database, {LEIDEN}; {LEIDEN_URL}; file {fname} "
         f"(photodissociation column); {mol}: {cold_src}.",
-        "Anchor cells (the program's documented values, kept exactly): " + cells + ".",
+        "Anchor cells (the program's reference values, kept exactly): " + cells + ".",
         f"Rows: N = 1..{nrow}, photon energy {e1:g} + 0.1 (N - 1) eV; read by the program: {read}.",
-        "Columns: row N, photon energy [eV], tag (anchor: row with documented cells, its other "
+        "Columns: row N, photon energy [eV], tag (anchor: row with reference cells, its other "
         "columns linear in 1/T between them; filled: thermal Leiden shape plus a correction linear "
         "in energy between the anchor rows), then 15 values log10 sigma [cm2] at T = 2000, 2500, "
         "..., 9000 K (column IT at 1500 + 500 IT K).",
@@ -240,8 +241,9 @@ def render(name, table, tags):
 def main():
     root = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("raw", nargs="?", default=os.path.join(
-        root, "..", "shared", "data", "continuum", "photodissociation"))
+    raw = [os.path.join(root, *up, "shared", "data", "continuum", "photodissociation")
+           for up in (("..",), ("..", ".."))]
+    ap.add_argument("raw", nargs="?", default=next((d for d in raw if os.path.isdir(d)), raw[0]))
     ap.add_argument("--out", default=os.path.join(root, "data"))
     args = ap.parse_args()
     for name in TABLES:

@@ -35,7 +35,7 @@ struct Choh : ::testing::Test {
   }
 };
 
-TEST_F(Choh, loaded_tables_hold_the_documented_cells_in_their_columns) {
+TEST_F(Choh, loaded_tables_hold_the_reference_cells_in_their_columns) {
   // Column IT (temperature) first, row N (photon energy) second.
   ch(3.0, 5000);  // loads both tables
   const CoolopRec& c = r.COOLOP;
@@ -51,7 +51,7 @@ TEST_F(Choh, loaded_tables_hold_the_documented_cells_in_their_columns) {
   EXPECT_EQ(c.TABOH(2, 130), sp(-24.787f));
 }
 
-TEST_F(Choh, documented_cells_times_the_partition_function) {
+TEST_F(Choh, reference_cells_times_the_partition_function) {
   // On a row node (0.1 N eV, CH; 2.0 + 0.1 N eV, OH) and a column node the result is
   // 10^TAB x U(T); U(2000 K) = PARTCH(6) = 477.237, PARTOH(6) = 324.398. By hand.
   struct Case {

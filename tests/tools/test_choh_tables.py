@@ -1,7 +1,7 @@
 """Checks of data/tabch.txt and data/taboh.txt (CH and OH photodissociation) and of their generator
 tools/make_choh_tables.py.
 
-The documented cells are written out here independently of the generator.
+The reference cells are written out here independently of the generator.
 """
 
 import math
@@ -17,8 +17,8 @@ DATA = os.path.join(ROOT, "data")
 TOOL = os.path.join(ROOT, "tools", "make_choh_tables.py")
 HC_EV_NM = 1239.841984
 
-# Documented cells: table -> row -> {column: value}.
-DOCUMENTED = {
+# Reference cells: table -> row -> {column: value}.
+REFERENCE = {
     "tabch": {
         1: {c: -38.0 for c in range(1, 16)},
         20: {1: -24.086, 2: -23.222, 3: -22.65, 15: -20.937},
@@ -75,7 +75,7 @@ class ChohTables(unittest.TestCase):
                         open(os.path.join(DATA, name + ".txt"), encoding="utf-8") as b:
                     self.assertEqual(a.read(), b.read(), name)
 
-    def test_layout_and_documented_cells(self):
+    def test_layout_and_reference_cells(self):
         for name, (nrow, e1) in SHAPE.items():
             fmt, count, rows = load(name)
             self.assertEqual(fmt, ["format", "atmotab-" + name, "1"])
@@ -84,8 +84,8 @@ class ChohTables(unittest.TestCase):
             for n, (e, tag, vals) in rows.items():
                 self.assertAlmostEqual(e, e1 + 0.1 * (n - 1), places=9)
                 self.assertEqual(len(vals), 15)
-                self.assertEqual(tag, "anchor" if n in DOCUMENTED[name] else "filled", (name, n))
-            for n, cells in DOCUMENTED[name].items():
+                self.assertEqual(tag, "anchor" if n in REFERENCE[name] else "filled", (name, n))
+            for n, cells in REFERENCE[name].items():
                 for c, v in cells.items():
                     self.assertEqual(rows[n][2][c - 1], v, (name, n, c))
 
@@ -97,10 +97,10 @@ class ChohTables(unittest.TestCase):
                 for v in vals:
                     self.assertTrue(-38.0 <= v <= -15.0, (name, n, v))
 
-    def test_undocumented_anchor_cells_lie_between_their_documented_neighbours(self):
+    def test_other_anchor_cells_lie_between_their_reference_neighbours(self):
         for name in SHAPE:
             rows = load(name)[2]
-            for n, cells in DOCUMENTED[name].items():
+            for n, cells in REFERENCE[name].items():
                 cols = sorted(cells)
                 for c in range(1, 16):
                     if c in cells:
@@ -110,11 +110,11 @@ class ChohTables(unittest.TestCase):
                     a, b = sorted((cells[lo], cells[hi]))
                     self.assertTrue(a <= rows[n][2][c - 1] <= b, (name, n, c))
 
-    def test_boltzmann_law_predicts_a_left_out_documented_cell(self):
+    def test_boltzmann_law_predicts_a_left_out_reference_cell(self):
         # Linear in 1/T between 2500 and 9000 K, the 3000 K cell of CH row 20 and OH row 1 comes
-        # out within 0.05 dex of the documented value: the red wing is a Boltzmann factor.
+        # out within 0.05 dex of the reference value: the red wing is a Boltzmann factor.
         for name, n in (("tabch", 20), ("taboh", 1)):
-            cells = DOCUMENTED[name][n]
+            cells = REFERENCE[name][n]
             x2500, x3000, x9000 = 1 / 2500, 1 / 3000, 1 / 9000
             pred = cells[2] + (cells[15] - cells[2]) * (x3000 - x2500) / (x9000 - x2500)
             self.assertLess(abs(pred - cells[3]), 0.05, (name, n, pred))

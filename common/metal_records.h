@@ -1,7 +1,9 @@
 // Private state of the metal opacity sources, kept in the run state between calls: the per-model
 // tables (keyed by the model counter ITEMP; a new model refreshes them even when its temperatures
-// equal the last model's) and the per-frequency values (keyed by the last FREQ seen). Every key
-// starts at 0, so the first call of a run fills its tables (the driver's first model has ITEMP 1).
+// equal the last model's) and the per-frequency values (keyed by the last FREQ seen). The model
+// keys start at -1, which no model counter takes, so the first call of a run fills the tables
+// whatever ITEMP is (the driver's first model has ITEMP 1; a caller that never sets ITEMP gets
+// tables of its model too, not tables never formed); the frequency keys start at 0, no frequency.
 //
 // Glossary: one line per field. Depth index J = 1..99 (only 1..NRHOX meaningful). "n/U" is number
 // density over partition function [cm^-3].
@@ -41,7 +43,7 @@ struct ChohColumn {
 
 // COOLOP: the cool-metal block.
 struct CoolopRec {
-  int ITEMP1 = 0;                        // ITEMP1       ITEMP of the atom tables below
+  int ITEMP1 = -1;                       // ITEMP1       ITEMP of the atom tables below
   CoolAtomTables<NC1ROW> C1;             // C1           C I rows
   CoolAtomTables<NMG1ROW> MG1;           // MG1          Mg I rows
   CoolAtomTables<NAL1ROW> AL1;           // AL1          Al I rows
@@ -59,14 +61,14 @@ struct CoolopRec {
 
 // LUKEOP: the intermediate metals N I, O I, Mg II, Si II, Ca II.
 struct LukeopRec {
-  int ITEMP1 = 0;  // ITEMP1   ITEMP of the populations below
-  Dep XNFN1;       // XNFN1(J)   n/U of N I
-  Dep XNFO1;       // XNFO1(J)   n/U of O I
-  Dep XNFMG2;      // XNFMG2(J)  n/U of Mg II
-  Dep XNFSI2;      // XNFSI2(J)  n/U of Si II
-  Dep XNFCA2;      // XNFCA2(J)  n/U of Ca II
+  int ITEMP1 = -1;  // ITEMP1   ITEMP of the populations below
+  Dep XNFN1;        // XNFN1(J)   n/U of N I
+  Dep XNFO1;        // XNFO1(J)   n/U of O I
+  Dep XNFMG2;       // XNFMG2(J)  n/U of Mg II
+  Dep XNFSI2;       // XNFSI2(J)  n/U of Si II
+  Dep XNFCA2;       // XNFCA2(J)  n/U of Ca II
   struct N1 {
-    int ITEMP1 = 0;    // ITEMP1    ITEMP of C1020, C1130
+    int ITEMP1 = -1;   // ITEMP1    ITEMP of C1020, C1130
     double FREQ1 = 0;  // FREQ1     FREQ of X853, X1020, X1130 [Hz]
     Dep C1020;         // C1020(J)  10 exp(-2.384 eV / kT): weight x Boltzmann factor of 2D
     Dep C1130;         // C1130(J)  6 exp(-3.575 eV / kT): the same for 2P
@@ -79,14 +81,14 @@ struct LukeopRec {
     double X911 = 0;   // X911   cross-section of the 4S ionization of the ground term [cm^2]
   } O1OP;
   struct Mg2 {
-    int ITEMP1 = 0;    // ITEMP1    ITEMP of C1169
+    int ITEMP1 = -1;   // ITEMP1    ITEMP of C1169
     double FREQ1 = 0;  // FREQ1     FREQ of X824, X1169 [Hz]
     Dep C1169;         // C1169(J)  6 exp(-4.43 eV / kT): the 3p level
     double X824 = 0;   // X824      cross-section of the 3s ground level [cm^2]
     double X1169 = 0;  // X1169     of 3p [cm^2]
   } MG2OP;
   struct Si2 {
-    int ITEMP1 = 0;       // ITEMP1  ITEMP of NT, DT
+    int ITEMP1 = -1;      // ITEMP1  ITEMP of NT, DT
     double FREQ1 = 0;     // FREQ1   FREQ of X, D, D1 [Hz]
     Arr<int, NDEPTH> NT;  // NT(J)   temperature interval 1..5 of the Si II table
     Dep DT;               // DT(J)   fraction of it in ln T (extrapolates outside 1e4..2e4 K)
@@ -95,7 +97,7 @@ struct LukeopRec {
     double D1 = 0;        // D1      1 - D
   } SI2OP;
   struct Ca2 {
-    int ITEMP1 = 0;    // ITEMP1    ITEMP of C1420, C1218
+    int ITEMP1 = -1;   // ITEMP1    ITEMP of C1420, C1218
     double FREQ1 = 0;  // FREQ1     FREQ of X1044, X1218, X1420 [Hz]
     Dep C1420;         // C1420(J)  6 exp(-3.142 eV / kT): the 4p level
     Dep C1218;         // C1218(J)  10 exp(-1.697 eV / kT): the 3d level
@@ -107,7 +109,7 @@ struct LukeopRec {
 
 // HOTOP: the hot metals, ions of C, N, O and Ne.
 struct HotopRec {
-  int ITEMP1 = 0;                        // ITEMP1        ITEMP of the two tables below
+  int ITEMP1 = -1;                       // ITEMP1        ITEMP of the two tables below
   Arr<double, NDEPTH, NHOTION> XNFPHOT;  // XNFPHOT(J,ID) n/U of ion ID: 1-4 C I-IV, 5-9 N I-V,
                                          //               10-15 O I-VI, 16-21 Ne I-VI
   Arr<double, NDEPTH, NHOTROW> BOLTHOT;  // BOLTHOT(J,I)  exp(-E(I)/kT) of level I

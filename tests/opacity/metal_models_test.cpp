@@ -9,6 +9,11 @@
 #include <string>
 
 #include "driver/atmotab.h"
+#include "opacity/coolop.h"
+#include "opacity/hotop.h"
+#include "opacity/lukeop.h"
+#include "opacity/setfreq.h"
+#include "populations/model_fixture.h"
 #include "support/tools.h"
 
 namespace atmotab {
@@ -73,6 +78,38 @@ TEST(MetalModels, a_model_after_one_with_the_same_temperatures_is_as_if_alone) {
   EXPECT_TRUE(both.compare(first_alone.size(), alone.size(), alone) == 0)
       << "the second model's tables differ from its tables in a run of its own";
   EXPECT_NE(alone, first_alone.substr(0, alone.size()));  // the pressures do matter
+}
+
+TEST(MetalModels, a_run_that_never_sets_the_model_counter_still_gets_its_tables) {
+  // The per-model keys start below any counter: with ITEMP left at 0 the first call forms the
+  // tables exactly as with ITEMP = 1.
+  double out[2][3][3];
+  for (int itemp : {0, 1}) {
+    testing::PopsRun p;
+    p.set_depth(1, 5000, 1e4, 1e11);
+    p.set_depth(2, 12000, 1e4, 1e14);
+    p.set_depth(3, 25000, 1e5, 1e15);
+    p.r.TEMP.ITEMP = itemp;
+    p.r.IF.IFPRES = 0;  // the populations from the electron densities as given, in both runs
+    for (int j = 1; j <= 3; ++j) {
+      p.r.STATE.RHO(j) = p.r.ELEM.WTMOLE * 1.66e-24 * p.r.STATE.XNATOM(j);
+      p.r.BSI.XNFPSI(j, 1) = 1e-5 * p.r.STATE.XNATOM(j);
+    }
+    setfreq(p.r, 4.5e15);
+    coolop(p.r);
+    lukeop(p.r);
+    hotop(p.r);
+    for (int j = 1; j <= 3; ++j) {
+      out[itemp][j - 1][0] = p.r.BSI.ASI1(j);
+      out[itemp][j - 1][1] = p.r.OPS.ALUKE(j);
+      out[itemp][j - 1][2] = p.r.OPS.AHOT(j);
+    }
+  }
+  for (int j = 0; j < 3; ++j)
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_GT(out[1][j][k], 0.0) << j << " " << k;
+      EXPECT_EQ(out[0][j][k], out[1][j][k]) << j << " " << k;
+    }
 }
 
 }  // namespace

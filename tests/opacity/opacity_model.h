@@ -1,5 +1,7 @@
 // A small hand-made model for the opacity tests: temperatures and the quantities derived from
-// them as the model completion forms them, with electron, H I and mass densities per depth.
+// them as the model completion forms them, with electron, H I and mass densities per depth, and
+// the gas pressure and heavy-particle density of a gas of mean mass 1.3 amu at that density (so
+// that sources which ask the population driver can run; the abundances are left at 0).
 #pragma once
 
 #include <cmath>
@@ -26,6 +28,8 @@ void fill_model(Run& run, const Layer (&layers)[N]) {
     run.TEMP.HCKT(j) = run.TEMP.HKT(j) * 29979245800.0;
     run.STATE.XNE(j) = l.XNE;
     run.STATE.RHO(j) = l.RHO;
+    run.STATE.XNATOM(j) = l.RHO / (1.3 * 1.66e-24);
+    run.STATE.P(j) = (run.STATE.XNATOM(j) + l.XNE) * run.TEMP.TK(j);
     run.BHYD.XNFPH(j, 1) = l.XNFPH1;
   }
 }

@@ -16,10 +16,9 @@
 //          source function S / A (BNU when every b = 1; 0 below the first threshold).
 //          Paired rows of one level (two limits 63.42 cm^-1 apart for C I, 287.45 for Si I) carry
 //          one third of the cross-section at the lower limit (g 1) and two thirds at the upper.
-// Valid:   any WAVENO. The Si I 3s2 3p2 1D fit (level 2) turns negative above 2.27e6 cm^-1 (4.4
-// nm),
-//          where its resonance term outlives the power law: it is held at 0 there (every other
-//          fit stays positive from threshold to 1e21 Hz).
+// Valid:   any WAVENO. The Si I 3s2 3p2 1D fit (level 2) turns negative above 2.27e6 cm^-1
+//          (4.4 nm), where its resonance term outlives the power law: it is held at 0 there
+//          (every other fit stays positive from threshold to 1e21 Hz).
 // Constants: thresholds, energies, exponents, 16.8 and 109732.3 are single precision;
 //          coefficients and resonance centres and widths double, as in the tables below.
 // Fe I:    XSECT_i = 3e-18 / (1 + v^4), v = (3000 + WNO_i - WAVENO) / WNO_i / 0.1, for every

@@ -233,7 +233,6 @@ struct Run {
   // Private state of the helium opacity sources (common/helium_records.h).
   He1opRec HE1OP;  // HE1OP  per-model Boltzmann factors and constants of the He I opacity
   He2opRec HE2OP;  // HE2OP  per-model Boltzmann factors and constants of the He II opacity
-  // Private state of the metal opacity sources (opacity/metal_records.h).
   // Private state of the metal opacity sources (common/metal_records.h).
   CoolopRec COOLOP;  // COOLOP  cool metals: Boltzmann factors, CH and OH tables and columns
   LukeopRec LUKEOP;  // LUKEOP  intermediate metals: populations and per-routine caches

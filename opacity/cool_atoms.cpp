@@ -34,6 +34,7 @@
 #include <cmath>
 
 #include "common/state.h"
+#include "common/vector_clones.h"
 
 namespace atmotab {
 namespace {
@@ -161,18 +162,16 @@ double c1op_background(float t, double WAVENO) {
   return std::pow(10.0, -sp(16.8f) - (WAVENO - sp(t)) / (3.0 * sp(109732.3f)));
 }
 
-// The hot loops of the cool block, over the depths j < n. They are also compiled for AVX2 and run
-// so where the processor has it: per-lane IEEE arithmetic without contraction, the same results.
-// The arrays written (__restrict) never overlap the ones read.
+// The hot loops of the cool block, over the depths j < n, compiled for each instruction set
+// (common/vector_clones.h: the same bits in every clone). The arrays written (__restrict) never
+// overlap the ones read.
 
 // One row of a level walk: term = gsig (b - b_c EHVKT) exp(-E hc/kT), A += term,
 // S += term BNU STIM / (b/b_c - EHVKT).
-[[gnu::target_clones("avx2", "default")]] void walk_row(int n, double gsig, const double* b,
-                                                        const double* bc, const double* E,
-                                                        const double* bolt, const double* BNU,
-                                                        const double* STIM, const double* ratio,
-                                                        double* __restrict A,
-                                                        double* __restrict S) {
+ATMOTAB_VECTOR_CLONES void walk_row(int n, double gsig, const double* b, const double* bc,
+                                    const double* E, const double* bolt, const double* BNU,
+                                    const double* STIM, const double* ratio, double* __restrict A,
+                                    double* __restrict S) {
   for (int j = 0; j < n; ++j) {
     const double term = gsig * (b[j] - bc[j] * E[j]) * bolt[j];
     A[j] += term;
@@ -181,10 +180,9 @@ double c1op_background(float t, double WAVENO) {
 }
 
 // The end of a walk: absorption A XNFP / RHO and source function S / A.
-[[gnu::target_clones("avx2", "default")]] void walk_end(int n, const double* A, const double* S,
-                                                        const double* XNFP, const double* RHO,
-                                                        double* __restrict ABS,
-                                                        double* __restrict SRC) {
+ATMOTAB_VECTOR_CLONES void walk_end(int n, const double* A, const double* S, const double* XNFP,
+                                    const double* RHO, double* __restrict ABS,
+                                    double* __restrict SRC) {
   for (int j = 0; j < n; ++j) {
     ABS[j] = A[j] * XNFP[j] / RHO[j];
     SRC[j] = S[j] / A[j];
@@ -192,8 +190,7 @@ double c1op_background(float t, double WAVENO) {
 }
 
 // One Fe I pseudo-level: AFE += xg BOLT.
-[[gnu::target_clones("avx2", "default")]] void fe_level(int n, double xg, const double* bolt,
-                                                        double* __restrict AFE) {
+ATMOTAB_VECTOR_CLONES void fe_level(int n, double xg, const double* bolt, double* __restrict AFE) {
   for (int j = 0; j < n; ++j) AFE[j] += xg * bolt[j];
 }
 

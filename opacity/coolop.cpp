@@ -1,7 +1,9 @@
 // coolop — the cool-metal block: the neutral metals with their departure coefficients, Fe I, the
 // H2 collision-induced absorption and the CH and OH photodissociation, added into ACOOL.
-// Sources: see opacity/cool_atoms.cpp (C I, Mg I, Al I, Si I, Fe I) and opacity/choh.cpp (CH, OH).
-// Inputs:  the FREQ, TEMP and STATE records, the element records BC, BMG, BAL, BSI, BFE and CHOH.
+// Sources: see opacity/cool_atoms.cpp (C I, Mg I, Al I, Si I, Fe I), opacity/h2collop.cpp (H2-H2
+//          and H2-He collision-induced absorption) and opacity/choh.cpp (CH, OH).
+// Inputs:  the FREQ, TEMP and STATE records, the element records BC, BMG, BAL, BSI, BFE and CHOH,
+//          and through h2collop the hydrogen and helium populations.
 // Output:  AC1/SC1 ... AFE1/SFE1 [cm^2 g^-1; units of BNU]; ACOOL(J), the sum of the metal
 //          absorptions [cm^2 g^-1] and the CH and OH terms [cm^-1] as they stand: a diagnostic
 //          that no total reads (the continuum takes the five metal arrays one by one).
@@ -11,6 +13,7 @@
 #include "common/state.h"
 #include "opacity/choh.h"
 #include "opacity/cool_atoms.h"
+#include "opacity/h2collop.h"
 
 namespace atmotab {
 
@@ -22,6 +25,7 @@ void coolop(Run& run) {
   fe1op(run);
   const int n = run.RHOX.NRHOX;
   if (n < 1) return;
+  h2collop(run, run.COOLOP.AH2COLL);
   // The CH and OH terms: where a molecule's n/U is 0 its product is +0 and adding it leaves the
   // sum as it is, so chop and ohop are evaluated only where they count (with molecules off,
   // nowhere). Their columns still follow the frequency, WAVENO with them.

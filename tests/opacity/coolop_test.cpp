@@ -8,6 +8,8 @@
 #include "common/constants.h"
 #include "common/state.h"
 #include "opacity/choh.h"
+#include "opacity/h2collop.h"
+#include "opacity/h2op.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
 #include "opacity_model.h"
@@ -46,6 +48,38 @@ TEST_F(Coolop, with_molecules_off_acool_is_the_metal_sum) {
     }
     EXPECT_EQ(r.FREQ.WAVENO, nu / CLIGHT);
   }
+}
+
+TEST_F(Coolop, acool_holds_the_collision_induced_absorption_below_20000_per_cm) {
+  // With H2 (b = 1) and He I present, the block fills AH2COLL with the collision-induced
+  // absorption of the hydrogen sources: at 3336 cm^-1 (1e14 Hz) it is positive where H2 forms and
+  // equals h2collop's own result bit for bit; at 25000 cm^-1 it is 0. It reaches ACOOL only.
+  for (int j = 1; j <= 3; ++j) {
+    r.BHYD.BHYD(j, 1) = 1;
+    r.BHE.XNFHE(j, 1) = 0.1 * r.STATE.XNATOM(j);
+  }
+  Dep alone;
+  for (double nu : {1e14, 25000 * CLIGHT}) {
+    setfreq(r, nu);
+    coolop(r);
+    h2collop(r, alone);
+    for (int j = 1; j <= 3; ++j) {
+      EXPECT_EQ(r.COOLOP.AH2COLL(j), alone(j)) << nu << " " << j;
+      if (nu < 20000 * CLIGHT && j == 1) {
+        EXPECT_GT(nh2(r, j), 0.0);
+        EXPECT_GT(r.COOLOP.AH2COLL(j), 0.0);
+      }
+      if (nu > 20000 * CLIGHT) {
+        EXPECT_EQ(r.COOLOP.AH2COLL(j), 0.0);
+      }
+      EXPECT_EQ(r.OPS.ACOOL(j), r.BC.AC1(j) + r.BMG.AMG1(j) + r.BAL.AAL1(j) + r.BSI.ASI1(j) +
+                                    r.BFE.AFE1(j) + r.COOLOP.AH2COLL(j));
+    }
+  }
+  // The 4500 K depth at 3336 cm^-1: the collision-induced term is a visible part of the block.
+  setfreq(r, 1e14);
+  coolop(r);
+  EXPECT_GT(r.COOLOP.AH2COLL(1), 1e-6 * r.OPS.ACOOL(1));
 }
 
 TEST_F(Coolop, ch_and_oh_enter_acool_per_cubic_centimetre_and_no_total) {

@@ -2,7 +2,9 @@
 // with all twenty switches on, 2000 log-spaced frequencies from 1e10 to 1e21 Hz (3 cm to 3e-4 nm).
 // Every array that kapp's source table names (so every source built later is covered too) must be
 // finite, absorption and scattering non-negative, and the table entry log10(ACONT + SIGMAC) finite.
-// The collision-induced absorption, which the cool-metal block calls, is swept as well.
+// The cool-metal block's parts are checked one by one as well: its collision-induced absorption,
+// and the CH and OH cross-sections times partition function at every depth, which the block
+// evaluates only where the molecules exist (with molecules off, nowhere).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,7 +16,7 @@
 #include "driver/edges.h"
 #include "driver/tabulate.h"
 #include "input/readin.h"
-#include "opacity/h2collop.h"
+#include "opacity/choh.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
 #include "populations/pftables.h"
@@ -51,7 +53,6 @@ TEST_P(OpacitySweep, finite_non_negative_coefficients_from_1e10_to_1e21_hz) {
       ADD_FAILURE() << what << " = " << v << " at " << nu << " Hz, depth " << j << " ("
                     << r.TEMP.T(j) << " K)";
   };
-  Dep acoll;
   int NSTEPS = 0;
   double STEPWT = 0;
   for (int k = 0; k < 2000; ++k) {
@@ -66,9 +67,10 @@ TEST_P(OpacitySweep, finite_non_negative_coefficients_from_1e10_to_1e21_hz) {
         if (row.scattering) check(name, (*row.scattering)(j), false, nu, j);
       }
     }
-    h2collop(r, acoll);
     for (int j = 1; j <= n; ++j) {
-      check("H2 collision-induced", acoll(j), false, nu, j);
+      check("H2 collision-induced", r.COOLOP.AH2COLL(j), false, nu, j);
+      check("CH cross-section x U", chop(r, j), false, nu, j);
+      check("OH cross-section x U", ohop(r, j), false, nu, j);
       check("SCONT", r.OPTOT.SCONT(j), true, nu, j);
       check("log10 ACONT + SIGMAC", std::log10(r.OPTOT.ACONT(j) + r.OPTOT.SIGMAC(j)), true, nu, j);
     }

@@ -11,11 +11,14 @@
 
 #include "common/state.h"
 #include "input/complete_model.h"
+#include "opacity/coolop.h"
 #include "opacity/h2collop.h"
 #include "opacity/h2op.h"
 #include "opacity/hminop.h"
 #include "opacity/hop.h"
+#include "opacity/hotop.h"
 #include "opacity/kapp.h"
+#include "opacity/lukeop.h"
 #include "opacity/setfreq.h"
 
 namespace {
@@ -129,5 +132,8 @@ BENCHMARK_TEMPLATE(BM_source, atmotab::hminop)->UseManualTime()->Unit(benchmark:
 BENCHMARK_TEMPLATE(BM_source, atmotab::h2plop)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_source, atmotab::h2raop)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_source, h2collop_scratch)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_source, atmotab::coolop)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_source, atmotab::lukeop)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_source, atmotab::hotop)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

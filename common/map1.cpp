@@ -3,6 +3,7 @@
 // increasing abscissae it is kept and reused rather than recomputed.
 #include "common/map1.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -47,19 +48,22 @@ int map1(const double* xold, const double* fold, int nold, const double* xnew, d
   auto X = [xold](int i) { return xold[i - 1]; };
   auto F = [fold](int i) { return fold[i - 1]; };
 
-  int l = 2;   // upper point of the current interval
-  int ll = 0;  // interval whose coefficients are in hand (0: none yet)
+  int l = 2;                    // upper point of the current interval
+  int ll = 0;                   // interval whose coefficients are in hand (0: none yet)
+  const int beyond = nold + 1;  // LL of the straight line beyond the last point
   Parabola cur, bac, fwd;
   for (int k = 1; k <= nnew; ++k) {
     const double x = xnew[k - 1];
     while (l <= nold && x >= X(l)) ++l;
     if (l > nold) {
-      // At or beyond the last point: straight line through the last two points, unless the
-      // coefficients of the last interval are already in hand.
+      // At or beyond the last point: always the straight line through the last two points, also
+      // right after an abscissa in the last interval, whose backward parabola would bend away
+      // (a re-grid deeper than the model would follow it to negative temperatures). BEYOND marks
+      // the line as the coefficients in hand.
       l = nold;
-      if (ll != nold) {
+      if (ll != beyond) {
         cur = map1_line(X(nold - 1), F(nold - 1), X(nold), F(nold));
-        ll = nold;
+        ll = beyond;
       }
     } else if (l == ll) {
       // Same interval as the previous abscissa.
@@ -86,7 +90,7 @@ int map1(const double* xold, const double* fold, int nold, const double* xnew, d
     }
     fnew[k - 1] = x * (x * cur.c + cur.b) + cur.a;
   }
-  return ll - 1;
+  return std::min(ll, nold) - 1;  // the line beyond the last point belongs to the last interval
 }
 
 }  // namespace atmotab

@@ -51,14 +51,16 @@ TEST(map1, one_call_over_increasing_abscissae_matches_single_calls) {
   EXPECT_EQ(last, 4);  // upper point of the last interval (5) minus 1
 }
 
-TEST(map1, beyond_last_point_after_the_last_interval_keeps_its_parabola) {
-  // With the last interval's backward parabola already in hand, an abscissa beyond the last point
-  // reuses it: -(x-2)(x-4) at 5 is -3; alone, the same abscissa gets the straight line, -1.
-  const std::vector<double> xn = {3.5, 5};
-  std::vector<double> fn(2);
-  map1(XO.data(), FO.data(), 5, xn.data(), fn.data(), 2);
+TEST(map1, beyond_last_point_is_the_straight_line_also_after_the_last_interval) {
+  // With the last interval's backward parabola -(x-2)(x-4) in hand, an abscissa beyond the last
+  // point still gets the straight line through the last two points, 1 - (x-3): -1 at 5, not the
+  // parabola's -3. Alone, the same abscissa gets the same line.
+  const std::vector<double> xn = {3.5, 5, 6};
+  std::vector<double> fn(3);
+  EXPECT_EQ(map1(XO.data(), FO.data(), 5, xn.data(), fn.data(), 3), 4);
   EXPECT_NEAR(fn[0], 0.75, 1e-14);
-  EXPECT_NEAR(fn[1], -3, 1e-14);
+  EXPECT_NEAR(fn[1], -1, 1e-14);
+  EXPECT_NEAR(fn[2], -2, 1e-14);
   EXPECT_NEAR(at(XO, FO, 5), -1, 1e-14);
 }
 

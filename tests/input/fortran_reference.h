@@ -10,7 +10,8 @@
 namespace atmotab::testing {
 
 // Module interp: parab (the parabola through three points), map1 (integer function, the index
-// of the upper point of the last interval minus 1), and integ (subroutine integ(x, f, fint, n,
+// of the upper point of the last interval minus 1; beyond the last point always the straight line
+// through the last two points), and integ (subroutine integ(x, f, fint, n,
 // start, a, b, c), returning also parcoe's coefficients A, B, C before integ replaces interval
 // N-1 by the end line; N >= 4).
 constexpr const char* FORTRAN_INTERP_MODULE = R"(
@@ -45,11 +46,11 @@ contains
       end do
       if (l > nold) then
         l = nold
-        if (ll /= nold) then
+        if (ll /= nold + 1) then
           b = (fold(nold) - fold(nold - 1)) / (xold(nold) - xold(nold - 1))
           c = 0
           a = fold(nold) - xold(nold) * b
-          ll = nold
+          ll = nold + 1
         end if
       else if (l == ll) then
         continue
@@ -78,7 +79,7 @@ contains
       end if
       fnew(k) = x * (x * c + b) + a
     end do
-    map1 = ll - 1
+    map1 = min(ll, nold) - 1
   end function map1
   subroutine integ(x, f, fint, n, start, a, b, c)
     integer, intent(in) :: n

@@ -242,6 +242,42 @@ TEST(regrid_scale, rescaling_a_grey_model_to_another_teff) {
   EXPECT_LT(dP, 0.01);
 }
 
+TEST(regrid_scale, onto_a_grid_deeper_than_the_model) {
+  // The first 60 depths of the grey model reach log tau = 0.5; the new grid runs on to log tau =
+  // 1.975. Beyond the model's deepest point every quantity follows the straight line through its
+  // last two points: T keeps rising. (The backward parabola of the last interval, continued there,
+  // bent T down to negative values, and the model stopped.)
+  DeckRun ref(grey_solar_deck(""));
+  DeckRun d(grey_solar_deck("SCALE 60 -6.875 0.15\n"));
+  ref.read();
+  d.read();
+  ASSERT_TRUE(ref.model) << ref.message;
+  ASSERT_TRUE(d.model) << d.message;
+  const atmotab::Run& a = *d.run;
+  const atmotab::Run& b = *ref.run;
+  ASSERT_EQ(a.RHOX.NRHOX, 60);
+  // TAUROS holds the integrated Rosseland depth of the old grid.
+  const double x59 = a.ABROSS.TAUROS(59), x60 = a.ABROSS.TAUROS(60);
+  int beyond = 0;
+  for (int j = 1; j <= 60; ++j) {
+    if (j > 1) {
+      EXPECT_GT(a.TEMP.T(j), a.TEMP.T(j - 1)) << j;
+      EXPECT_GT(a.STATE.P(j), a.STATE.P(j - 1)) << j;
+      EXPECT_GT(a.RHOX.RHOX(j), a.RHOX.RHOX(j - 1)) << j;
+    }
+    const double tau = std::exp((-6.875 + 0.15 * (j - 1)) * 2.3025851249694824);
+    if (tau < x60) continue;
+    ++beyond;
+    const double line = b.TEMP.T(60) + (b.TEMP.T(60) - b.TEMP.T(59)) / (x60 - x59) * (tau - x60);
+    EXPECT_NEAR(a.TEMP.T(j), line, 1e-9 * line) << j;
+  }
+  EXPECT_EQ(beyond, 10);  // depths 51..60, log tau >= 0.625
+  // By hand: the old depths 59 and 60 lie at tau = 2.3746 and 3.1988 with T = 7122.8 and 7541.5 K,
+  // a slope of 508.0 K per unit of tau (the grey law's dT/dtau = T / (4 (tau + 0.71)) is 520 K
+  // there); at depth 60, tau = 10^1.975 = 94.41: T = 7541.5 + 508.0 (94.41 - 3.20) = 53880 K.
+  EXPECT_NEAR(a.TEMP.T(60), 53880, 20);
+}
+
 TEST(regrid, bad_input) {
   const std::string deck4 =
       "TEFF 5000. GRAVITY 4.\nITERATIONS 1\n"

@@ -1,11 +1,14 @@
 // Free-format card scanner. Numbers: optional "-", digits, optional "." and fraction digits, and
 // after a decimal point an exponent written "E", "E-", "E+", "-" or "+" followed by digits. A
 // number must end at a blank or a comma; a token that breaks these rules is discarded and the
-// scan goes on behind it. Words: a letter followed by letters and digits, ended by a blank, a comma
-// or "=".
+// scan goes on behind it. A number is the nearest double to its decimal text, as any decimal
+// reader rounds it (6.35E+29 is 6.35e29, not the product of 635 and a rounded power of ten).
+// Words: a letter followed by letters and digits, ended by a blank, a comma or "=".
 #include "input/freeff.h"
 
-#include <cmath>
+#include <array>
+#include <charconv>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,14 +30,29 @@ bool is_letter(char c) { return c >= 'A' && c <= 'Z'; }
 
 // The token of the number reader under construction.
 struct Token {
-  int state = 1;        // 1 integer part, 2 fraction, 3 just after "E", 4 exponent digits
-  int ndigits = 0;      // digits of the mantissa
-  int nfrac = 0;        // of them after the decimal point
-  double mantissa = 0;  // the digits as an integer value
+  int state = 1;                  // 1 integer part, 2 fraction, 3 just after "E", 4 exponent digits
+  int ndigits = 0;                // digits of the mantissa
+  int nfrac = 0;                  // of them after the decimal point
+  std::array<char, 81> digits{};  // the mantissa digits as read (a card has 80 columns)
   double sign = 1;
   int exponent = 0;
   int expsign = 1;
   bool expdigit = false;
+
+  void add_digit(char c) { digits[static_cast<std::size_t>(ndigits++)] = c; }
+  // The nearest double to sign x digits x 10^POWER, as a decimal reader rounds it: the digits
+  // and the power of ten are converted together, with one rounding (at most 80 digits and
+  // |POWER| < 180, far inside the range of a double). Without digits (".E5") the value is 0.
+  double value(int power) const {
+    char text[81 + 8];
+    std::memcpy(text, digits.data(), static_cast<std::size_t>(ndigits));
+    char* end = text + ndigits;
+    *end++ = 'e';
+    end = std::to_chars(end, text + sizeof text, power).ptr;
+    double v = 0;
+    std::from_chars(text, end, v);
+    return sign * v;
+  }
 };
 
 bool is_number_separator(char c) { return c == ' ' || c == ','; }
@@ -71,13 +89,12 @@ double freeff(Run& run, Card& card) {
     switch (t.state) {
       case 1:
         if (is_digit(c)) {
-          ++t.ndigits;
-          t.mantissa = 10 * t.mantissa + (c - '0');
+          t.add_digit(c);
         } else if (is_number_separator(c)) {
           if (t.ndigits > 0) {
             F.IFEND = 0;
             F.NCOL = col + 1;
-            return t.sign * t.mantissa;
+            return t.value(0);
           }
           restart = true;
         } else if (c == '.') {
@@ -90,9 +107,8 @@ double freeff(Run& run, Card& card) {
         break;
       case 2:
         if (is_digit(c)) {
-          ++t.ndigits;
+          t.add_digit(c);
           ++t.nfrac;
-          t.mantissa = 10 * t.mantissa + (c - '0');
         } else if (c == 'E') {
           t.state = 3;
         } else if (c == '-') {
@@ -105,7 +121,7 @@ double freeff(Run& run, Card& card) {
         } else if (is_number_separator(c) && t.ndigits > 0) {
           F.IFEND = 0;
           F.NCOL = col + 1;
-          return t.sign * t.mantissa / std::pow(10.0, t.nfrac);
+          return t.value(-t.nfrac);
         } else {
           restart = true;
         }
@@ -134,7 +150,7 @@ double freeff(Run& run, Card& card) {
         } else if (is_number_separator(c) && t.expdigit) {
           F.IFEND = 0;
           F.NCOL = col + 1;
-          return std::pow(10.0, t.expsign * t.exponent - t.nfrac) * t.mantissa * t.sign;
+          return t.value(t.expsign * t.exponent - t.nfrac);
         } else {
           restart = true;
         }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -81,6 +82,38 @@ TEST(freeff, number_rules) {
     for (std::size_t k = 0; k < got.size(); ++k)
       EXPECT_EQ(got[k], c.values[k]) << "card '" << c.card << "' item " << k;
   }
+}
+
+TEST(freeff, numbers_are_the_nearest_double_to_their_decimal_text) {
+  // Each text gives the double a C++ literal of the same decimal gives: one rounding of the exact
+  // decimal value. Forming digits x 10^k with a rounded power of ten rounds twice and misses by one
+  // unit in the last place in the first cases (6.350000E+29 became 6.350000000000001E+29).
+  struct Case {
+    const char* card;
+    double value;
+  };
+  const Case cases[] = {
+      {"6.350000E+29", 6.35e29},
+      {"6.35E+29", 6.35e29},
+      {"1.2345678E-30", 1.2345678e-30},
+      {"9.87654321E+37", 9.87654321e37},
+      {"2.99792458E+17", 2.99792458e17},
+      {"0.1", 0.1},
+      {"-7.5E-3", -7.5e-3},
+      {"1.00000000000000000000000001", 1.0},  // 27 digits, beyond any integer a double holds
+      {"123456789012345678901234567890", 123456789012345678901234567890.0},
+      {"0.000000000000000000000000000000000000012345", 1.2345e-38},
+      {"1.E98", 1e98},
+  };
+  for (const Case& c : cases) {
+    Scanner s(c.card, 99);
+    const std::vector<double> got = s.numbers();
+    ASSERT_EQ(got.size(), 1u) << c.card;
+    EXPECT_EQ(got[0], c.value) << c.card;
+  }
+  // The sign of a zero is kept.
+  Scanner z("-0. -0.E5");
+  for (double v : z.numbers()) EXPECT_TRUE(v == 0 && std::signbit(v));
 }
 
 TEST(freeff, column_pointer_after_each_number) {

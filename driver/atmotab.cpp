@@ -7,10 +7,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 
 #include "common/state.h"
 #include "driver/cli.h"
 #include "driver/edges.h"
+#include "driver/files.h"
+#include "driver/signals.h"
 #include "driver/tabulate.h"
 #include "fortio/error.h"
 #include "input/readin.h"
@@ -27,9 +30,12 @@ std::string progress_line(int model, int nrhox, int numnu, double seconds) {
   return line;
 }
 
-// Everything after the command line: open unit 17, read the edges, run the models; with
+// Everything after the command line: the table files, unit 17 and the edges, the models; with
 // PROGRESS, a line per finished model on it.
-void run_program(Run& run, const Options& opt, std::ostream* progress) {
+void run_program(Run& run, const Options& opt, const ProcessHooks& hooks, std::ostream* progress) {
+  check_distinct_files(opt);
+  open_tables(run, opt);
+  check_cards_descriptor(hooks.cards_descriptor);
   std::error_code ec;
   const bool directory = std::filesystem::is_directory(opt.edges, ec);
   errno = 0;
@@ -67,7 +73,7 @@ void run_program(Run& run, const Options& opt, std::ostream* progress) {
 }  // namespace
 
 int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std::ostream& listing,
-                 std::ostream& errors, bool progress) {
+                 std::ostream& errors, const ProcessHooks& hooks) {
   Options opt;
   try {
     opt = parse_options(args);
@@ -89,8 +95,10 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
   run->UNITS.table.set_path(opt.table);
   run->UNITS.maxima.set_path(opt.maxima);
   int status = EXIT_NORMAL;
+  std::optional<StopSignalGuard> stop_guard;
+  if (hooks.stop_signals) stop_guard.emplace(run->UNITS);
   try {
-    run_program(*run, opt, progress ? &errors : nullptr);
+    run_program(*run, opt, hooks, hooks.progress ? &errors : nullptr);
   } catch (const atmo_error& e) {
     errors << "atmotab: " << (e.where() == "atmotab" ? "" : e.where() + ": ") << e.what() << "\n";
     status = e.status();

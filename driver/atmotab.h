@@ -8,11 +8,20 @@
 
 namespace atmotab {
 
+// How the run meets the process it runs in; main() sets them, a test running the program
+// in-process what it tests.
+struct ProcessHooks {
+  int cards_descriptor = -1;  // the descriptor behind CARDS, refused when it is a directory
+  bool stop_signals = false;  // SIGTERM, SIGINT, SIGHUP, SIGPIPE: tables back to the last
+                              // finished model, exit 128 + signal (driver/signals.h)
+  bool progress = false;      // one line per finished model on ERRORS (main: when standard
+                              // error is a terminal)
+};
+
 // Runs atmotab with ARGS (without the program name), the control cards on CARDS, the listing on
-// LISTING and messages on ERRORS. With PROGRESS (the program sets it when standard error is a
-// terminal) ERRORS also gets one line per finished model: its number, depths, frequencies and
-// time. Returns the exit status.
+// LISTING and messages on ERRORS. With HOOKS.progress ERRORS also gets one line per finished
+// model: its number, depths, frequencies and time. Returns the exit status.
 int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std::ostream& listing,
-                 std::ostream& errors, bool progress = false);
+                 std::ostream& errors, const ProcessHooks& hooks = {});
 
 }  // namespace atmotab

@@ -1,7 +1,5 @@
 #include "driver/cli.h"
 
-#include <filesystem>
-
 #include "fortio/error.h"
 
 namespace atmotab {
@@ -32,7 +30,9 @@ Exit status:
      no convergence, ...); the message is repeated on standard error
   2  a file, usage or I/O error (missing or unreadable file, end of input before the end card,
      write failure)
-After a failure the table files hold the models finished before it, every record complete.
+  128 + signal  stopped by SIGTERM, SIGINT, SIGHUP or SIGPIPE
+The table files are emptied when the run starts; after a failure or a stop by a signal they hold
+the models finished before it, every record complete.
 When standard error is a terminal, it shows one line per finished model (number, depths,
 frequencies, time).
 )";
@@ -76,20 +76,6 @@ Options parse_options(const std::vector<std::string>& args) {
     }
     if (!matched) throw atmo_error(EXIT_IO, "atmotab", "unknown argument '" + a + "' (try --help)");
   }
-  // Both tables in one regular file would interleave their records beyond any reader's repair (a
-  // device such as /dev/null may take both).
-  std::error_code e1, e2, e3;
-  const auto table = std::filesystem::weakly_canonical(o.table, e1);
-  const auto maxima = std::filesystem::weakly_canonical(o.maxima, e2);
-  const bool same = o.table == o.maxima || (!e1 && !e2 && table == maxima);
-  const auto kind = std::filesystem::status(o.table, e3).type();
-  const bool device = kind != std::filesystem::file_type::not_found &&
-                      kind != std::filesystem::file_type::regular &&
-                      kind != std::filesystem::file_type::none;
-  if (same && !device)
-    throw atmo_error(EXIT_IO, "atmotab",
-                     "--table and --maxima name the same file '" + o.table +
-                         "'; units 10 and 11 need two files");
   return o;
 }
 

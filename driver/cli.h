@@ -9,8 +9,8 @@ namespace atmotab {
 struct Options {
   std::string edges = "fort.17";     // unit 17, the edge list (must exist)
   std::string molecules = "fort.2";  // unit 2, the molecule list (read when a card asks for it)
-  std::string table = "fort.10";     // unit 10, per-depth tables (created on first write)
-  std::string maxima = "fort.11";    // unit 11, line-strength maxima (created on first write)
+  std::string table = "fort.10";     // unit 10, per-depth tables (emptied when the run starts)
+  std::string maxima = "fort.11";    // unit 11, line-strength maxima (emptied when the run starts)
   bool help = false;
   bool version = false;
 };

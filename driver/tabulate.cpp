@@ -11,6 +11,7 @@
 #include "common/constants.h"
 #include "driver/edges.h"
 #include "driver/molecule_table.h"
+#include "driver/signals.h"
 #include "opacity/h2op.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
@@ -236,8 +237,7 @@ void tabulate_model(Run& run) {
   end_line_strength_maxima(run);
   write_maxima(run);
   run.LISTING.print("('1')", {});
-  run.UNITS.table.commit();
-  run.UNITS.maxima.commit();
+  commit_tables(run);
   run.FRESET.NUMNU = 1;
   run.FRESET.NULO = 1;
   run.FRESET.NUHI = 1;

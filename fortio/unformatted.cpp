@@ -1,9 +1,12 @@
 #include "fortio/unformatted.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <bit>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 
 #include "fortio/error.h"
@@ -42,48 +45,78 @@ Record& Record::chars8(const char* p, int n) {
   return *this;
 }
 
-void Unformatted::fail(const std::string& what) {
-  const std::string reason = errno != 0 ? std::string(": ") + std::strerror(errno) : std::string();
+namespace {
+
+// Writes all N bytes of P to FD, across short writes and interruptions; false on an error.
+bool write_all(int fd, const void* p, std::size_t n) {
+  const auto* b = static_cast<const unsigned char*>(p);
+  while (n > 0) {
+    const ssize_t k = ::write(fd, b, n);
+    if (k < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    b += k;
+    n -= static_cast<std::size_t>(k);
+  }
+  return true;
+}
+
+}  // namespace
+
+Unformatted::~Unformatted() {
+  const int fd = fd_.exchange(-1);
+  if (fd >= 0) ::close(fd);
+}
+
+void Unformatted::fail(const std::string& what, int err) const {
+  const std::string reason = err != 0 ? std::string(": ") + std::strerror(err) : std::string();
   throw atmo_error(EXIT_IO, "unformatted", what + " '" + path_ + "'" + reason);
+}
+
+void Unformatted::open() {
+  if (is_open()) return;
+  const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) fail("cannot create", errno);
+  struct stat st;
+  regular_ = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  written_ = 0;
+  committed_.store(0);
+  fd_.store(fd);
 }
 
 void Unformatted::write(const Record& rec) {
   if (rec.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
     throw atmo_error(EXIT_IO, "unformatted", "record too long for a 4-byte length marker");
-  if (!out_.is_open()) {
-    errno = 0;
-    out_.open(path_, std::ios::binary | std::ios::trunc);
-    if (!out_) fail("cannot create");
-  }
+  open();
   const auto len = static_cast<std::int32_t>(rec.size());
-  errno = 0;
-  out_.write(reinterpret_cast<const char*>(&len), sizeof len);
-  out_.write(reinterpret_cast<const char*>(rec.bytes().data()),
-             static_cast<std::streamsize>(rec.size()));
-  out_.write(reinterpret_cast<const char*>(&len), sizeof len);
-  if (!out_) fail("cannot write");
+  const int fd = fd_.load();
+  if (!write_all(fd, &len, sizeof len) || !write_all(fd, rec.bytes().data(), rec.size()) ||
+      !write_all(fd, &len, sizeof len))
+    fail("cannot write", errno);
   written_ += rec.size() + 2 * sizeof len;
 }
 
-void Unformatted::flush() {
-  if (!out_.is_open()) return;
-  errno = 0;
-  out_.flush();
-  if (!out_) fail("cannot write");
-}
+void Unformatted::flush() {}  // every record goes to the file as it is written
 
 void Unformatted::commit() {
   flush();
-  committed_ = written_;
+  committed_.store(static_cast<std::int64_t>(written_));
 }
 
 std::string Unformatted::roll_back() {
-  if (!out_.is_open()) return {};
-  out_.close();
-  std::error_code ec;
-  std::filesystem::resize_file(path_, committed_, ec);
-  if (ec) return "cannot cut '" + path_ + "' back to its complete records: " + ec.message();
-  return {};
+  const int fd = fd_.exchange(-1);
+  if (fd < 0) return {};
+  std::string trouble;
+  if (regular_ && ::ftruncate(fd, static_cast<off_t>(committed_.load())) != 0)
+    trouble = "cannot cut '" + path_ + "' back to its complete records: " + std::strerror(errno);
+  ::close(fd);
+  return trouble;
+}
+
+void Unformatted::cut_back() const noexcept {
+  const int fd = fd_.load();
+  if (fd >= 0 && regular_) (void)::ftruncate(fd, static_cast<off_t>(committed_.load()));
 }
 
 }  // namespace atmotab

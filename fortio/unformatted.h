@@ -1,11 +1,12 @@
 // Fortran unformatted sequential files: each record is framed by its byte count as a 4-byte
 // little-endian integer before and after the data. Integers are 4 bytes, reals 8, singles 4, all
 // IEEE little-endian; a gfortran program reads them back with plain READ statements. The file is
-// created on the first write, as a Fortran unit is opened implicitly.
+// created (or cut to length 0) by open(), or on the first write, as a Fortran unit is opened
+// implicitly.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -46,14 +47,23 @@ class Record {
   std::vector<unsigned char> bytes_;
 };
 
+// The file holds the records of finished models (up to the last commit), and while a model is
+// being written also its records so far; roll_back and cut_back take it back to the last commit.
 class Unformatted {
  public:
   explicit Unformatted(std::string path) : path_(std::move(path)) {}
-  // Names the file; only before the first write.
+  ~Unformatted();
+  Unformatted(const Unformatted&) = delete;
+  Unformatted& operator=(const Unformatted&) = delete;
+  // Names the file; only before it is opened.
   void set_path(std::string path) { path_ = std::move(path); }
   const std::string& path() const { return path_; }
 
-  // Appends one framed record; throws atmo_error (status 2) when the file cannot be written.
+  // Creates the file, or cuts an existing one to length 0, so that it holds only what this run
+  // writes; throws atmo_error (status 2) when it cannot. Does nothing when already open.
+  void open();
+  // Appends one framed record (opening the file first if needed); throws atmo_error (status 2)
+  // when the file cannot be written.
   void write(const Record& rec);
   // Pushes everything written so far to the file.
   void flush();
@@ -61,16 +71,25 @@ class Unformatted {
   void commit();
   // Closes the file and cuts it back to its length at the last commit (empty without one), so that
   // the records of an unfinished model do not stay behind. Returns an empty string, or a message
-  // when the file could not be cut back. Does nothing when nothing was written.
+  // when the file could not be cut back. Does nothing when the file is not open.
   std::string roll_back();
-  bool is_open() const { return out_.is_open(); }
+  // Cuts the file back to its length at the last commit and nothing else: async-signal-safe (it
+  // only reads two atomics and calls ftruncate), for a handler that ends the process.
+  void cut_back() const noexcept;
+  bool is_open() const { return fd_.load() >= 0; }
+  // The open file's descriptor, -1 when closed.
+  int descriptor() const { return fd_.load(); }
 
  private:
-  void fail(const std::string& what);
+  [[noreturn]] void fail(const std::string& what, int err) const;
   std::string path_;
-  std::ofstream out_;
-  std::uintmax_t written_ = 0;    // bytes appended so far, framing included
-  std::uintmax_t committed_ = 0;  // bytes at the last commit
+  std::atomic<int> fd_{-1};
+  bool regular_ = false;                    // a regular file (only those are cut back)
+  std::uintmax_t written_ = 0;              // bytes appended so far, framing included
+  std::atomic<std::int64_t> committed_{0};  // bytes at the last commit
+  static_assert(std::atomic<int>::is_always_lock_free &&
+                    std::atomic<std::int64_t>::is_always_lock_free,
+                "cut_back reads the descriptor and the length in a signal handler");
 };
 
 }  // namespace atmotab

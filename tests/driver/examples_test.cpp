@@ -11,6 +11,7 @@
 
 #include "common/constants.h"
 #include "driver/atmotab.h"
+#include "support/records.h"
 #include "support/tools.h"
 
 namespace atmotab {
@@ -20,18 +21,11 @@ using testing::TempDir;
 
 // Record lengths of an unformatted sequential file, checking both markers of every record.
 std::vector<std::int32_t> record_lengths(const std::string& bytes) {
+  bool complete = false;
   std::vector<std::int32_t> out;
-  std::size_t pos = 0;
-  while (pos + 4 <= bytes.size()) {
-    std::int32_t n, m;
-    std::memcpy(&n, bytes.data() + pos, 4);
-    if (n < 0 || pos + 8 + static_cast<std::size_t>(n) > bytes.size()) break;
-    std::memcpy(&m, bytes.data() + pos + 4 + n, 4);
-    if (m != n) break;
-    out.push_back(n);
-    pos += 8 + static_cast<std::size_t>(n);
-  }
-  EXPECT_EQ(pos, bytes.size()) << "trailing bytes after the last whole record";
+  for (const std::string& r : testing::unformatted_records(bytes, &complete))
+    out.push_back(static_cast<std::int32_t>(r.size()));
+  EXPECT_TRUE(complete) << "trailing bytes after the last whole record";
   return out;
 }
 

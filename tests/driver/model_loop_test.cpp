@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
 
 #include "driver/atmotab.h"
+#include "support/records.h"
 #include "support/tools.h"
 
 namespace atmotab {
@@ -81,17 +81,11 @@ TEST(model_loop, exit_statuses) {
   }
 }
 
-// Records in an unformatted file: each is a 4-byte length, the data, the length again.
+// Records in an unformatted file, -1 when it ends in a partial record.
 int count_records(const std::string& bytes) {
-  int n = 0;
-  std::size_t at = 0;
-  while (at + 4 <= bytes.size()) {
-    std::int32_t len = 0;
-    std::memcpy(&len, bytes.data() + at, 4);
-    at += 8 + static_cast<std::size_t>(len);
-    ++n;
-  }
-  return at == bytes.size() ? n : -1;
+  bool complete = false;
+  const auto records = testing::unformatted_records(bytes, &complete);
+  return complete ? static_cast<int>(records.size()) : -1;
 }
 
 TEST(model_loop, a_failed_model_leaves_only_the_finished_models_in_the_tables) {

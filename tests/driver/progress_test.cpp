@@ -54,7 +54,7 @@ int run_in_process(const TempDir& dir, const std::string& deck, bool progress,
   std::ostringstream listing, err;
   const int status = atmotab_main({"--edges", SOURCE + "/examples/edges.txt", "--table",
                                    (dir / "t10").string(), "--maxima", (dir / "t11").string()},
-                                  cards, listing, err, progress);
+                                  cards, listing, err, {.progress = progress});
   errors = err.str();
   return status;
 }

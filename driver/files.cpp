@@ -1,0 +1,106 @@
+#include "driver/files.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "fortio/error.h"
+
+namespace atmotab {
+namespace {
+
+// Identity of an existing file: device and inode.
+struct FileId {
+  bool exists = false;
+  bool device = false;  // a character device
+  dev_t dev = 0;
+  ino_t ino = 0;
+};
+
+FileId id_of(const struct stat& st) { return {true, S_ISCHR(st.st_mode), st.st_dev, st.st_ino}; }
+
+FileId id_of_path(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return id_of(st);
+}
+
+FileId id_of_descriptor(int fd) {
+  struct stat st;
+  if (fd < 0 || ::fstat(fd, &st) != 0) return {};
+  return id_of(st);
+}
+
+bool same_id(const FileId& a, const FileId& b) {
+  return a.exists && b.exists && a.dev == b.dev && a.ino == b.ino;
+}
+
+// Whether paths A and B name one file: by identity when both exist, else by their paths with
+// the symbolic links of the existing directories resolved.
+bool same_file(const std::string& a, const std::string& b) {
+  const FileId ia = id_of_path(a), ib = id_of_path(b);
+  if (ia.exists || ib.exists) return same_id(ia, ib);
+  std::error_code e1, e2;
+  const auto ca = std::filesystem::weakly_canonical(a, e1);
+  const auto cb = std::filesystem::weakly_canonical(b, e2);
+  return a == b || (!e1 && !e2 && ca == cb);
+}
+
+[[noreturn]] void clash(const std::string& opt1, const std::string& path1, const std::string& opt2,
+                        const std::string& path2, const std::string& why) {
+  throw atmo_error(
+      EXIT_IO, "atmotab",
+      opt1 + " '" + path1 + "' and " + opt2 + " '" + path2 + "' name the same file; " + why);
+}
+
+constexpr const char* TWO_TABLES = "units 10 and 11 need two files";
+
+}  // namespace
+
+void check_distinct_files(const Options& opt) {
+  struct Table {
+    const char* option;
+    const std::string& path;
+  };
+  const Table tables[] = {{"--table", opt.table}, {"--maxima", opt.maxima}};
+  for (const Table& t : tables) {
+    if (same_file(t.path, opt.edges))
+      clash(t.option, t.path, "--edges", opt.edges, "the table would overwrite the edge list");
+    if (same_file(t.path, opt.molecules))
+      clash(t.option, t.path, "--molecules", opt.molecules,
+            "the table would overwrite the molecule list");
+  }
+  const FileId table = id_of_path(opt.table);
+  if (table.device && same_id(table, id_of_path(opt.maxima))) return;
+  if (same_file(opt.table, opt.maxima))
+    clash("--table", opt.table, "--maxima", opt.maxima, TWO_TABLES);
+}
+
+void open_tables(Run& run, const Options& opt) {
+  Unformatted& u10 = run.UNITS.table;
+  Unformatted& u11 = run.UNITS.maxima;
+  u10.open();
+  u11.open();
+  const FileId table = id_of_descriptor(u10.descriptor());
+  const FileId maxima = id_of_descriptor(u11.descriptor());
+  if (same_id(table, maxima) && !table.device)
+    clash("--table", opt.table, "--maxima", opt.maxima, TWO_TABLES);
+  const FileId molecules = id_of_path(opt.molecules);
+  if (same_id(table, molecules))
+    clash("--table", opt.table, "--molecules", opt.molecules,
+          "the table would overwrite the molecule list");
+  if (same_id(maxima, molecules))
+    clash("--maxima", opt.maxima, "--molecules", opt.molecules,
+          "the table would overwrite the molecule list");
+}
+
+void check_cards_descriptor(int fd) {
+  struct stat st;
+  if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
+    throw atmo_error(EXIT_IO, "atmotab",
+                     "standard input is a directory; the control cards come from a file or a "
+                     "pipe (atmotab ... < deck)");
+}
+
+}  // namespace atmotab

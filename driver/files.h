@@ -1,0 +1,26 @@
+// The files of a run: the edge list and the molecule list are read, the two table files written,
+// and no two of those may be one file, whatever the names on the command line look like.
+#pragma once
+
+#include "common/state.h"
+#include "driver/cli.h"
+
+namespace atmotab {
+
+// Throws atmo_error (status 2) when a table file (--table, --maxima) is the edge list or the
+// molecule list, or when both table files are one file (a character device such as /dev/null may
+// take both). Existing files are compared by identity (device and inode: another spelling of the
+// path, a hard link or a symbolic link is the same file); a file that does not exist yet, by its
+// path with the symbolic links of the directories resolved.
+void check_distinct_files(const Options& opt);
+
+// Creates both table files, or cuts existing ones to length 0, so that after the run they hold the
+// models finished by this run and nothing older; then compares the open files with each other and
+// with the molecule list again (a symbolic link to a file that did not exist yet names it only
+// now). Throws atmo_error (status 2).
+void open_tables(Run& run, const Options& opt);
+
+// Throws atmo_error (status 2) when the descriptor FD behind the control cards is a directory.
+void check_cards_descriptor(int fd);
+
+}  // namespace atmotab

@@ -1,0 +1,27 @@
+// Stopping a run from outside: SIGTERM, SIGINT, SIGHUP and SIGPIPE take the table files back to
+// their last finished model, as a failed model does, and end the process with status 128 +
+// signal, so that a run stopped while it writes never leaves a half-written record behind.
+#pragma once
+
+#include "common/state.h"
+
+namespace atmotab {
+
+// While it lives, the four signals cut the table files of UNITS back to their length at the last
+// commit (commit_tables) and end the process with status 128 + signal, after one line on standard
+// error. The handler uses async-signal-safe calls only (ftruncate, write, _exit). One guard at a
+// time; the previous handlers come back when it goes.
+class StopSignalGuard {
+ public:
+  explicit StopSignalGuard(Run::Units& units);
+  ~StopSignalGuard();
+  StopSignalGuard(const StopSignalGuard&) = delete;
+  StopSignalGuard& operator=(const StopSignalGuard&) = delete;
+};
+
+// Commits both table files at the end of a model as one step: with the four signals held back
+// while the lengths are marked, a signal finds both files at the previous model or both at this
+// one, never one file a model ahead of the other.
+void commit_tables(Run& run);
+
+}  // namespace atmotab

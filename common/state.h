@@ -261,6 +261,12 @@ struct Run {
     Arr<double, 336> PFGW;         // PFGW(N)       constant weight of NELION N without a level list
     Arr<double, 600> PFGE;         // PFGE(I)       ground-configuration level energy [cm^-1]
     Arr<double, 600> PFGG;         // PFGG(I)       its statistical weight
+    double TMIN = 0;               // TMIN          lowest temperature of the population physics
+                                   //               [K], max(TMINPF, TMINSAHA); pfsaha refuses below
+    double TMINPF = 0;             // TMINPF        below it an extrapolated Ca..Ni partition
+                                   //               function turns negative [K]
+    double TMINSAHA = 0;           // TMINSAHA      below it every element's Saha exponent reaches
+                                   //               its cap [K]
     bool LOADED = false;           // LOADED        true once the tables (and POTION) are filled
     int ITEMP1 = 0;                // ITEMP1        ITEMP of the last electron-density solution
   } PFTAB;

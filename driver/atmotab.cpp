@@ -1,5 +1,6 @@
 #include "driver/atmotab.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <string_view>
 
 #include "common/state.h"
 #include "driver/cli.h"
@@ -70,6 +72,19 @@ void run_program(Run& run, const Options& opt, const ProcessHooks& hooks, std::o
   }
 }
 
+// A failure: its message on standard error and, after whatever the failing routine printed, as
+// the last lines of the listing. Returns STATUS.
+int report(Run& run, std::ostream& errors, const std::string& message, int status) {
+  errors << message << "\n";
+  std::size_t from = 0;
+  while (from <= message.size()) {
+    const std::size_t to = std::min(message.find('\n', from), message.size());
+    run.LISTING.print("(1X,A)", {std::string_view(message).substr(from, to - from)});
+    from = to + 1;
+  }
+  return status;
+}
+
 }  // namespace
 
 int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std::ostream& listing,
@@ -100,11 +115,11 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
   try {
     run_program(*run, opt, hooks, hooks.progress ? &errors : nullptr);
   } catch (const atmo_error& e) {
-    errors << "atmotab: " << (e.where() == "atmotab" ? "" : e.where() + ": ") << e.what() << "\n";
-    status = e.status();
+    status = report(*run, errors,
+                    "atmotab: " + (e.where() == "atmotab" ? "" : e.where() + ": ") + e.what(),
+                    e.status());
   } catch (const std::exception& e) {
-    errors << "atmotab: internal error: " << e.what() << "\n";
-    status = EXIT_IO;
+    status = report(*run, errors, std::string("atmotab: internal error: ") + e.what(), EXIT_IO);
   }
   if (status != EXIT_NORMAL) {
     // The tables keep the models that were finished; the records of the one that failed go.

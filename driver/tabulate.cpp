@@ -12,6 +12,7 @@
 #include "driver/edges.h"
 #include "driver/molecule_table.h"
 #include "driver/signals.h"
+#include "driver/table_check.h"
 #include "opacity/h2op.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
@@ -48,12 +49,19 @@ constexpr double T_H2_MAX = 9000;  // [K] no H2 estimate above
 
 // The H2 estimate: XNFH2(J) = EQH2 XNFH^2 where T <= 9000 K, else 0. The square is formed first, as
 // the power binds tighter than the product: EQH2 (XNFH XNFH), not (EQH2 XNFH) XNFH.
+// The estimate counts every hydrogen atom as atomic, so it holds while it stays small against the
+// hydrogen: in cool dense layers (EQH2 XNFH > 1/2) it grows past all the hydrogen there is, near
+// 1000 K beyond the single-precision range of the tables (2.9e41 cm^-3 in a grey 1000 K model). It
+// is therefore bounded by half the hydrogen nuclei, XNATOM XABUND(1) / 2, every hydrogen atom
+// bound in H2; wherever the estimate is meaningful it lies far below that bound and is kept.
 void h2_estimate(Run& run) {
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     run.TABLES.XNFH2(j) = 0;
     if (run.TEMP.T(j) <= T_H2_MAX) {
       const double xnfh = run.BHYD.XNFH(j);
-      run.TABLES.XNFH2(j) = eqh2(run, j) * (xnfh * xnfh);
+      const double all_bound = 0.5 * run.STATE.XNATOM(j) * run.ELEM.XABUND(1);
+      const double estimate = eqh2(run, j) * (xnfh * xnfh);
+      run.TABLES.XNFH2(j) = estimate <= all_bound ? estimate : all_bound;
     }
   }
 }
@@ -73,8 +81,9 @@ void frequency_loop(Run& run) {
     const double lambda = CLIGHT_NM / nu;
     run.LISTING.print(EDGE_FORMAT, {i, nu, lambda, run.FREQ.WAVENO});
     ablog.clear();
+    for (int j = 1; j <= nrhox; ++j) run.ABTOT.ABTOT(j) = run.OPTOT.ACONT(j) + run.OPTOT.SIGMAC(j);
+    check_continuum(run, i);
     for (int j = 1; j <= nrhox; ++j) {
-      run.ABTOT.ABTOT(j) = run.OPTOT.ACONT(j) + run.OPTOT.SIGMAC(j);
       TB.ABLOG(j) = std::log10(run.ABTOT.ABTOT(j));
       TB.CONTINALL(i, j) = TB.ABLOG(j);
       ablog.emplace_back(TB.ABLOG(j));
@@ -217,12 +226,14 @@ void tabulate_model(Run& run) {
   TablesRec& TB = run.TABLES;
   const int nrhox = run.RHOX.NRHOX;
   fill_molecule_table(TB);
+  check_headers(run);
   write_table_headers(run);
   run.TEMP.ITEMP += 1;
   fill_element_records(run);
   h2_estimate(run);
   frequency_loop(run);
   fill_depth_block(run);
+  check_depth_block(run);
   write_depth_block(run);
   fill_element_table(run);
   h2_co_estimates(run);
@@ -231,10 +242,12 @@ void tabulate_model(Run& run) {
     depth_tables(run, j);
     if (run.FRESET.NUMNU > 0) update_line_strength_maxima(run, j);
     for (int i = 1; i <= NTAB_FREQ; ++i) TB.CONTINALL4(i) = static_cast<float>(TB.CONTINALL(i, j));
+    check_depth_record(run, j);
     write_depth_record(run);
     print_depth(run, j);
   }
   end_line_strength_maxima(run);
+  check_maxima(run);
   write_maxima(run);
   run.LISTING.print("('1')", {});
   commit_tables(run);

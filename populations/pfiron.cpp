@@ -7,7 +7,9 @@
 //          lowering columns already cut the series).
 // Valid:   the table spans log10 T = 3.32..5.30 and lowerings 500..32000 cm^-1. Outside it the
 //          two end rows are extrapolated linearly in log T; a lowering below 500 cm^-1 uses the
-//          first column, one of 32000 cm^-1 or more the last.
+//          first column, one of 32000 cm^-1 or more the last. Downwards the extrapolation of some
+//          stages turns negative (Ca VII below 661 K): pfiron_lowest_temperature gives that
+//          limit, below which pfsaha refuses a model.
 // Deviations from the source: none.
 #include <algorithm>
 #include <cmath>
@@ -24,7 +26,25 @@ constexpr float POTLO_COL[7] = {500.f, 1000.f, 2000.f, 4000.f, 8000.f, 16000.f, 
 constexpr float POTLOLOG[7] = {2.69897f, 3.f, 3.30103f, 3.60206f, 3.90309f, 4.20412f, 4.50515f};
 constexpr float LOG2 = 0.30103f;  // log10 2, the spacing of the columns
 
+// Rows 1 and 2 of the table: log10 T = 3.32 and 3.34.
+constexpr float TLOG_ROW1 = 3.32f;
+constexpr float TLOG_STEP_LOW = 0.02f;
+
 }  // namespace
+
+double pfiron_lowest_temperature(const Run& run) {
+  // Below the first row every column is continued as the straight line through rows 1 and 2 in
+  // log T; where it falls towards low temperatures it reaches 0 at log T = 3.32 - 0.02 U1/(U2 -
+  // U1).
+  const Arr<float, 7, 56, 90>& tab = run.PFTAB.FEGRPF;
+  double tlog = -1e300;
+  for (int k = 1; k <= 90; ++k)
+    for (int l = 1; l <= 7; ++l) {
+      const double u1 = tab(l, 1, k), u2 = tab(l, 2, k);
+      if (u2 > u1) tlog = std::max(tlog, TLOG_ROW1 - TLOG_STEP_LOW * u1 / (u2 - u1));
+    }
+  return std::pow(10.0, tlog);
+}
 
 float pfiron(const Run& run, int j, int iz, int ion, double potlo) {
   const Arr<float, 7, 56, 90>& tab = run.PFTAB.FEGRPF;
@@ -39,8 +59,8 @@ float pfiron(const Run& run, int j, int iz, int ion, double potlo) {
     it = static_cast<int>((tl - 3.7f) / 0.03f + 21);
     f = ((tl - 3.7f) - (it - 21) * 0.03f) / 0.03f;
   } else if (tl < 3.7f) {
-    it = std::max(static_cast<int>((tl - 3.32f) / 0.02f + 2), 2);
-    f = ((tl - 3.32f) - (it - 2) * 0.02f) / 0.02f;
+    it = std::max(static_cast<int>((tl - TLOG_ROW1) / TLOG_STEP_LOW + 2), 2);
+    f = ((tl - TLOG_ROW1) - (it - 2) * TLOG_STEP_LOW) / TLOG_STEP_LOW;
   } else {
     it = std::min(static_cast<int>((tl - 4.0f) / 0.05f + 31), 56);
     f = ((tl - 4.0f) - (it - 31) * 0.05f) / 0.05f;

@@ -7,13 +7,17 @@
 // Inputs:  T, TK, TKEV, HCKT, TLOG (J); P, XNE (J); POTION; departure coefficients (pflight).
 // Output:  ANSWER(J) or ANSWER(J,1..NION): fractions, fractions over partition functions,
 //          partition functions or free electrons per atom (see pfsaha.h).
-// Valid:   P, T, XNE > 0 at the depth (checked: anything else stops the run naming the depth).
-//          The Saha exponent is capped at 75, so a stage far below its threshold keeps exp(-75).
+// Valid:   P, XNE > 0 and T >= PFTAB.TMIN at the depth (checked: anything else stops the run
+//          naming the depth). The Saha exponent is capped at 75, so a stage far below its threshold
+//          keeps exp(-75). TMIN (about 661 K) is where the first extrapolated partition function
+//          of the iron group turns negative (pfiron_lowest_temperature); the cap itself governs
+//          every element only below 602 K (pfsaha_lowest_temperature, cesium at 3.894 eV).
 // Deviations from the source: none.
 #include "populations/pfsaha.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -29,9 +33,25 @@ constexpr double E2_EV_CM = 1.44e-7;       // e^2 [eV cm]
 constexpr double POTLOW_MAX = 1.0;         // largest lowering of the neutral potential [eV]
 constexpr double SAHA_EXP_MAX = 75.0;      // cap of the Saha exponent
 
+// Refuses a temperature below the range of the population physics, naming the limit that sets it.
+[[noreturn]] void below_range(const Run& run, int j) {
+  const Run::PftabRec& pf = run.PFTAB;
+  char text[320];
+  const char* why = pf.TMINPF >= pf.TMINSAHA
+                        ? "the partition functions of Ca..Ni, tabulated from 2089 K and continued "
+                          "linearly below, turn negative below it"
+                        : "below it the Saha exponent of every element reaches its cap of 75";
+  std::snprintf(text, sizeof text,
+                "temperature T = %.1f K at depth J = %d is below the range of the population "
+                "physics, T >= %.1f K: %s",
+                run.TEMP.T(j), j, pf.TMIN, why);
+  throw atmo_error(EXIT_FAILURE_REPORTED, "pfsaha", text);
+}
+
 void check_depth(Run& run, int j) {
   const double p = run.STATE.P(j), t = run.TEMP.T(j), xne = run.STATE.XNE(j);
-  if (p > 0 && t > 0 && xne > 0) return;
+  if (p > 0 && t >= run.PFTAB.TMIN && xne > 0) return;
+  if (t > 0 && p > 0 && xne > 0) below_range(run, j);
   const std::string what = !(p > 0) ? "PRESSURE" : !(t > 0) ? "TEMPERATURE" : "ELECTRON DENSITY";
   const double v = !(p > 0) ? p : !(t > 0) ? t : xne;
   run.LISTING.print("(1X,'NON-POSITIVE ',A,' AT DEPTH',I3,1P,E12.3)",
@@ -42,6 +62,12 @@ void check_depth(Run& run, int j) {
 }
 
 }  // namespace
+
+double pfsaha_lowest_temperature(const Run& run) {
+  double ip = 1e300;
+  for (int iz = 1; iz <= 99; ++iz) ip = std::min(ip, pfsaha_ip(run, iz, 1));
+  return ip / (SAHA_EXP_MAX * KBOLTZ_EV);
+}
 
 int pfsaha_nions(int iz) {
   if (iz == 6 || iz == 7) return 6;

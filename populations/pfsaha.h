@@ -26,7 +26,8 @@ struct SahaWork {
 // 2 fraction, 3 partition function, 4 free electrons per atom. ANSWER points at the (1,1) slot of
 // a 99 x NION array (99-slot columns per stage); modes below 10 and the electron modes write
 // ANSWER(J) only. The answer is per atom of the element.
-// Throws atmo_error (status 1) when P, T or XNE at depth J is not positive.
+// Throws atmo_error (status 1) when P, T or XNE at depth J is not positive, or T lies below
+// PFTAB.TMIN, the lowest temperature the partition functions and the Saha balance support.
 void pfsaha(Run& run, int j, int iz, int nion, int mode, double* answer);
 
 // Debye lowering of the ionization potential of a neutral atom at depth J [eV], at most 1 eV.
@@ -74,5 +75,14 @@ double pf_tail(int ion, double g, double ip, double potlo, double tv, double d2)
 // Iron-group partition function (Z = 20..28) at depth J for lowering POTLO [eV], in single
 // precision.
 float pfiron(const Run& run, int j, int iz, int ion, double potlo);
+
+// The lowest temperature [K] at which every iron-group partition function, extrapolated below
+// the first row of its table, is still positive (the tables must be loaded).
+double pfiron_lowest_temperature(const Run& run);
+
+// The lowest temperature [K] at which the Saha exponent of the most easily ionized element
+// (smallest first ionization potential) stays below its cap of 75; below it the ionization
+// balance of every element is set by the cap rather than by the temperature.
+double pfsaha_lowest_temperature(const Run& run);
 
 }  // namespace atmotab

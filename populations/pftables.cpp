@@ -2,7 +2,10 @@
 // first population request of a run that did not load them).
 #include "populations/pftables.h"
 
+#include <algorithm>
+
 #include "populations/atomic_data.h"
+#include "populations/pfsaha.h"
 
 namespace atmotab {
 
@@ -28,6 +31,9 @@ void pftables_load(Arr<double, 1000>& potion, Arr<int, 6, 365>& ipftab,
 void load_pf_tables(Run& run) {
   Run::PftabRec& pf = run.PFTAB;
   pftables_load(run.POTION.POTION, pf.IPFTAB, pf.FEGRPF, pf.PFGLOC, pf.PFGW, pf.PFGE, pf.PFGG);
+  pf.TMINPF = pfiron_lowest_temperature(run);
+  pf.TMINSAHA = pfsaha_lowest_temperature(run);
+  pf.TMIN = std::max(pf.TMINPF, pf.TMINSAHA);
   pf.LOADED = true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "fortio/error.h"
@@ -361,6 +362,45 @@ TEST(pfsaha, non_positive_state_stops_naming_the_depth) {
       EXPECT_NE(std::string(e.what()).find("depth J = 3"), std::string::npos) << e.what();
       EXPECT_NE(p.listing.str().find(c.what), std::string::npos) << p.listing.str();
     }
+  }
+}
+
+TEST(pfsaha, lowest_temperature_of_the_population_physics) {
+  PopsRun p;
+  const Run::PftabRec& pf = p.r.PFTAB;
+  // The Saha cap: cesium has the smallest first ionization energy, 3.893905 eV (NIST); its Saha
+  // exponent reaches 75 at 3.893905 / (75 x 8.6171e-5 eV/K) = 602.5 K.
+  EXPECT_NEAR(pf.TMINSAHA, 3.893905 / (75 * 8.6171e-5), 0.1);
+  // The iron-group partition functions, continued below their first row (2089 K): all positive
+  // just above TMINPF at every lowering column, one (Ca VII) negative just below it.
+  auto smallest = [&](double t) {
+    p.set_depth(1, t, 1e4, 1e10);
+    float u = 1e30f;
+    for (int z = 20; z <= 28; ++z)
+      for (int ion = 1; ion <= 10; ++ion)
+        for (double potlo_cm : {400.0, 700.0, 1500.0, 3000.0, 6000.0, 12000.0, 24000.0, 40000.0})
+          u = std::min(u, pfiron(p.r, 1, z, ion, potlo_cm / 8065.479));
+    return u;
+  };
+  EXPECT_GT(smallest(pf.TMINPF * 1.001), 0);
+  EXPECT_LT(smallest(pf.TMINPF * 0.999), 0);
+  EXPECT_GT(pf.TMINPF, 600);
+  EXPECT_LT(pf.TMINPF, 700);
+  EXPECT_EQ(pf.TMIN, std::max(pf.TMINPF, pf.TMINSAHA));
+  // At and above TMIN pfsaha answers; below it, it refuses with the range.
+  Arr<double, MAXD> a;
+  p.set_depth(1, pf.TMIN, 1e4, 1e10);
+  EXPECT_NO_THROW(pfsaha(p.r, 1, 22, 1, 2, a.data()));
+  p.set_depth(1, 50.0, 1e4, 1e10);
+  try {
+    pfsaha(p.r, 1, 22, 1, 2, a.data());
+    ADD_FAILURE() << "no refusal at 50 K";
+  } catch (const atmo_error& e) {
+    EXPECT_EQ(e.status(), 1);
+    EXPECT_NE(std::string(e.what()).find("T = 50.0 K at depth J = 1 is below the range of the "
+                                         "population physics, T >= 661.0 K"),
+              std::string::npos)
+        << e.what();
   }
 }
 

@@ -16,4 +16,11 @@ std::vector<std::string> unformatted_records(const std::string& bytes, bool* com
 // records do not make whole models.
 int table_models(const std::vector<std::string>& records, bool unit11 = false);
 
+// Checks the values of the table files of a run, unit 10 (T10) and unit 11 (T11), independently of
+// the program's own checks: whole records making the same number of whole models; every real and
+// single finite; the populations XNFPEL, the densities of the depth block and the line-strength
+// maxima non-negative; the Doppler widths positive. Returns the first break as text, or an empty
+// string.
+std::string table_values_break(const std::string& t10, const std::string& t11);
+
 }  // namespace atmotab::testing

@@ -33,9 +33,19 @@ constexpr int MAXITER = 15;     // iterations
 
 using Depth = Arr<double, MAXD>;
 
-// An 80-column card and the permanent blank column 81, one character per column.
+// The file a card comes from.
+enum class CardFile {
+  Control,   // the control cards (unit 5, standard input)
+  EdgeList,  // the edge list (unit 17)
+};
+
+// An 80-column card and the permanent blank column 81, one character per column, with where it
+// comes from (for messages).
 struct Card : Arr<char, 81> {
   Card() { fill(' '); }
+  CardFile file = CardFile::Control;  // the file of the card
+  int number = 0;                     // its number in that file, 1 = first card (0: none read)
+  int warned = 0;                     // column of its last dropped-exponent warning (once each)
 };
 
 struct Run {
@@ -286,6 +296,9 @@ struct Run {
     std::istream* edges = nullptr;          // unit 17, opened by the driver
     std::string edges_name = "fort.17";     // file name of unit 17, for messages
     std::string molecules_name = "fort.2";  // file name of unit 2
+    int cards_read = 0;                     // cards read so far from unit 5
+    int edge_cards_read = 0;                // cards read so far from unit 17
+    std::ostream* errors = nullptr;         // standard error, for warnings (none when null)
     Unformatted table{"fort.10"};           // unit 10, per-depth tables
     Unformatted maxima{"fort.11"};          // unit 11, line-strength maxima
   } UNITS;

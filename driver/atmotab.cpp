@@ -106,6 +106,7 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
   }
   auto run = make_run(listing);
   run->UNITS.cards = &cards;
+  run->UNITS.errors = &errors;
   run->UNITS.molecules_name = opt.molecules;
   run->UNITS.table.set_path(opt.table);
   run->UNITS.maxima.set_path(opt.maxima);

@@ -75,8 +75,9 @@ void read_edge_list(Run& run) {
     if (E.NEDGE == MAXEDGE)
       throw atmo_error(EXIT_IO, "edge list",
                        "'" + run.UNITS.edges_name + "' (unit 17) holds more than " +
-                           std::to_string(MAXEDGE) + " edges; the tables have room for " +
-                           std::to_string(MAXEDGE));
+                           std::to_string(MAXEDGE) + " edges (edge " + std::to_string(MAXEDGE + 1) +
+                           " on its card " + std::to_string(card.number) +
+                           "); the tables have room for " + std::to_string(MAXEDGE));
     const int n = ++E.NEDGE;
     run.LISTING.print(EDGE_FORMAT, {n, v});
     classify_edge(run, n, v);

@@ -17,15 +17,18 @@ constexpr int EXIT_IO = 2;  // file, usage or I/O error (missing file, end of in
 
 class atmo_error : public std::runtime_error {
  public:
-  atmo_error(int status, std::string where, const std::string& message)
-      : std::runtime_error(message), status_(status), where_(std::move(where)) {}
+  atmo_error(int status, std::string where, const std::string& message, int column = 0)
+      : std::runtime_error(message), status_(status), where_(std::move(where)), column_(column) {}
   int status() const { return status_; }
   // The routine that failed, e.g. "freeff".
   const std::string& where() const { return where_; }
+  // The column of the card being read where the fault stands, 0 when not known.
+  int column() const { return column_; }
 
  private:
   int status_;
   std::string where_;
+  int column_;
 };
 
 }  // namespace atmotab

@@ -98,7 +98,7 @@ CardEnd turbulence_off(Run& run, Card&) {
 CardEnd surface_intensity(Run& run, Card& card) {
   numbers_after_subword(run);
   const int n = card_int(freeff(run, card));
-  card_check(card, "SURFACE INTENSITY", "number of angles NMU", n, 0, MAXMU);
+  card_check("SURFACE INTENSITY", "number of angles NMU", n, 0, MAXMU);
   run.MUS.NMU = n;
   for (int i = 1; i <= n; ++i) run.MUS.MU(i) = freeff(run, card);
   run.IF.IFSURF = 2;
@@ -127,7 +127,7 @@ CardEnd abundance_change(Run& run, Card& card) {
     if (run.FREE.IFEND == 1) break;
     const double a = freeff(run, card);
     const int iz = card_int(z);
-    card_check(card, "ABUNDANCE CHANGE", "element number", iz, 1, 99);
+    card_check("ABUNDANCE CHANGE", "element number", iz, 1, 99);
     run.ELEM.ABUND(iz) = a;
   }
   return CardEnd::NewCard;
@@ -177,7 +177,7 @@ CardEnd card_opacity(Run& run, Card& card) { return card_subword(run, card, OPAC
 // ITERATIONS n: the number of iterations; the last one is punched.
 CardEnd card_iterations(Run& run, Card& card) {
   const int n = card_int(freeff(run, card));
-  card_check(card, "ITERATIONS", "NUMITS", n, 1, MAXITER);
+  card_check("ITERATIONS", "NUMITS", n, 1, MAXITER);
   Run::IterRec& I = run.ITER;
   I.NUMITS = n;
   I.IFPNCH.fill(0);
@@ -249,8 +249,7 @@ CardEnd card_wavelengths(Run& run, Card& card) {
   if (!(std::abs(steps) < 1e9))
     throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
                      "WAVELENGTHS card: step dw = " + std::to_string(dw) + " gives no count of " +
-                         "wavelengths from " + std::to_string(w1) + " to " + std::to_string(w2) +
-                         " (card '" + card_text(card) + "')");
+                         "wavelengths from " + std::to_string(w1) + " to " + std::to_string(w2));
   R.NUHI = card_int(steps) + 1;
   R.NULO = 1;
   R.NUMNU = R.NUHI;

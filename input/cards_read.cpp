@@ -35,7 +35,7 @@ CardEnd card_read_frequencies(Run& run, Card& card) {
   Run::FresetRec& R = run.FRESET;
   F.NCOL = F.NCOLW;
   const int n = card_int(freeff(run, card));
-  card_check(card, "READ FREQUENCIES", "number of frequencies", n, 0, MAXFRESET);
+  card_check("READ FREQUENCIES", "number of frequencies", n, 0, MAXFRESET);
   R.NUMNU = n;
   R.NULO = card_int(freeff(run, card));
   R.NUHI = card_int(freeff(run, card));
@@ -46,7 +46,7 @@ CardEnd card_read_frequencies(Run& run, Card& card) {
   for (int e = 1; e <= n; ++e) {
     const int k = card_int(freefr(run, card));
     F.IFNEXT = 0;  // v and w are required on the card of k
-    card_check(card, "READ FREQUENCIES", "frequency index", k, 1, MAXFRESET);
+    card_check("READ FREQUENCIES", "frequency index", k, 1, MAXFRESET);
     double v = freeff(run, card);
     const double w = freeff(run, card);
     if (v < 1e7) v = CLIGHT_NM / v;
@@ -60,13 +60,14 @@ CardEnd card_read_frequencies(Run& run, Card& card) {
 CardEnd card_read_departures(Run& run, Card& card) {
   run.FREE.NCOL = run.FREE.NCOLW;
   const int n = card_int(freeff(run, card));
-  card_check(card, "READ DEPARTURES", "number of depths NRHOX", n, 0, MAXD);
+  card_check("READ DEPARTURES", "number of depths NRHOX", n, 0, MAXD);
   run.RHOX.NRHOX = n;
   for (int j = 1; j <= n; ++j) {
     card_next(run, card, "READ DEPARTURES");
     freeff(run, card);
     for (int level = 1; level <= 6; ++level) run.BHYD.BHYD(j, level) = freeff(run, card);
     run.BHYD.BMIN(j) = freeff(run, card);
+    card_depth_numbers(run, card, "READ DEPARTURES", "depth BHYD(1..6) BMIN", j, 8, 8);
   }
   run.JUNK.WLTE = {'N', 'L', 'T', 'E', ' ', ' ', ' ', ' '};
   run.IF.IFNLTE = 1;

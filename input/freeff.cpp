@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fortio/error.h"
+#include "input/card_input.h"
 
 namespace atmotab {
 namespace {
@@ -20,16 +21,23 @@ namespace {
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_letter(char c) { return c >= 'A' && c <= 'Z'; }
 
-// Prints the stop of a scanner that ran off the card, with the card through column 81.
-[[noreturn]] void read_off_the_end(Run& run, const Card& card, const char* who, const char* what) {
+// Prints the stop of a scanner that ran off the card, with the card through column 81; the
+// message says what was looked for (ITEM) from column FROM on.
+[[noreturn]] void read_off_the_end(Run& run, const Card& card, const char* who, const char* what,
+                                   const char* item, int from) {
   std::vector<FItem> items;
   append_chars(items, card.data(), 81);
   run.LISTING.print(std::string("('1") + what + "',/,(1X,80A1))", items);
-  throw atmo_error(EXIT_FAILURE_REPORTED, who, what);
+  const bool on_card = from >= 1 && from <= 80;
+  throw atmo_error(EXIT_FAILURE_REPORTED, who,
+                   std::string(what) + ": " + item + " is missing" +
+                       (on_card ? " (none from column " + std::to_string(from) + " on)" : ""),
+                   on_card ? from : 0);
 }
 
 // The token of the number reader under construction.
 struct Token {
+  int start = 0;                  // column of its first character
   int state = 1;                  // 1 integer part, 2 fraction, 3 just after "E", 4 exponent digits
   int ndigits = 0;                // digits of the mantissa
   int nfrac = 0;                  // of them after the decimal point
@@ -57,34 +65,62 @@ struct Token {
 
 bool is_number_separator(char c) { return c == ' ' || c == ','; }
 
-// Refill for freefr and xfreef: the next card of IN into columns 1..LASTCOL-1, scanned from 1.
-double refill_and_read(Run& run, Card& card, std::istream* in, const char* who,
+// Refill for freefr and xfreef: the next card of FILE into columns 1..LASTCOL-1, scanned from 1.
+double refill_and_read(Run& run, Card& card, CardFile file, const char* who,
                        const std::string& source) {
   run.FREE.IFNEXT = 1;
   double v = freeff(run, card);
   if (run.FREE.IFEND != 1) return v;
-  if (in == nullptr || !read_card(*in, card))
-    throw atmo_error(EXIT_IO, who, "end of " + source + " while reading numbers");
+  if (!next_card(run, card, file))
+    throw atmo_error(EXIT_IO, who,
+                     "end of " + source + " after its card " + std::to_string(card.number) +
+                         ", while numbers were still to be read");
   run.FREE.NCOL = 1;
   return freeff(run, card);
 }
 
+// A number dropped because its exponent reached MAXPOW: the item from column START on.
+void warn_exponent(Run& run, Card& card, int start) {
+  if (card.number == 0 || card.warned == start) return;
+  card.warned = start;
+  int end = start;
+  while (end < 80 && !is_number_separator(card(end + 1))) ++end;
+  card_warning(run, card, start,
+               "the number '" + card_columns(card, start, end) +
+                   "' is dropped: its exponent is not below " + std::to_string(run.FREE.MAXPOW) +
+                   ", the limit of " +
+                   (card.file == CardFile::EdgeList ? "the edge list" : "the control cards") +
+                   "; the digits from there on are read as a new number");
+}
+
 }  // namespace
 
-bool read_card(std::istream& in, Card& card) {
+bool read_card(std::istream& in, Card& card, std::string* beyond) {
   std::string line;
   if (!std::getline(in, line)) return false;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   for (int k = 1; k <= 80; ++k)
     card(k) = k <= static_cast<int>(line.size()) ? line[static_cast<std::size_t>(k - 1)] : ' ';
+  if (beyond != nullptr) {
+    *beyond = line.size() > 80 ? line.substr(80) : std::string();
+    beyond->erase(beyond->find_last_not_of(" \t") + 1);
+  }
   return true;
 }
 
 double freeff(Run& run, Card& card) {
+  int start = 0;
+  return freeff_at(run, card, start);
+}
+
+double freeff_at(Run& run, Card& card, int& start) {
   Run::FreeRec& F = run.FREE;
+  const int from = F.NCOL;
   Token t;
   for (int col = F.NCOL; col <= F.LASTCOL; ++col) {
     const char c = card(col);
+    if (t.start == 0 && !is_number_separator(c)) t.start = col;
+    start = t.start;
     bool restart = false;
     switch (t.state) {
       case 1:
@@ -146,7 +182,10 @@ double freeff(Run& run, Card& card) {
         if (is_digit(c)) {
           t.exponent = 10 * t.exponent + (c - '0');
           t.expdigit = true;
-          if (t.exponent >= F.MAXPOW) restart = true;
+          if (t.exponent >= F.MAXPOW) {
+            warn_exponent(run, card, t.start);
+            restart = true;
+          }
         } else if (is_number_separator(c) && t.expdigit) {
           F.IFEND = 0;
           F.NCOL = col + 1;
@@ -160,7 +199,8 @@ double freeff(Run& run, Card& card) {
   }
   F.NCOL = F.LASTCOL + 1;
   F.IFEND = 1;
-  if (F.IFNEXT < 1) read_off_the_end(run, card, "freeff", "FREEFF HAS READ OFF THE END");
+  if (F.IFNEXT < 1)
+    read_off_the_end(run, card, "freeff", "FREEFF HAS READ OFF THE END", "a number", from);
   return 0.0;
 }
 
@@ -169,6 +209,7 @@ std::int32_t iwordf(Run& run, Card& card) {
   F.WORD.fill(' ');
   std::int32_t code = 0;
   int nchar = 0;  // characters of the word under construction, 0 outside a word
+  const int from = F.NCOLW;
   for (int col = F.NCOLW; col <= F.LASTCOL; ++col) {
     const char c = card(col);
     if (nchar == 0) {
@@ -199,17 +240,18 @@ std::int32_t iwordf(Run& run, Card& card) {
   }
   F.NCOLW = F.LASTCOL + 1;
   F.IFEND = 1;
-  if (F.IFNEXT < 1) read_off_the_end(run, card, "iwordf", "IWORDF HAS READ OFF THE END");
+  if (F.IFNEXT < 1)
+    read_off_the_end(run, card, "iwordf", "IWORDF HAS READ OFF THE END", "a word", from);
   return 0;
 }
 
 double freefr(Run& run, Card& card) {
-  return refill_and_read(run, card, run.UNITS.cards, "freefr",
+  return refill_and_read(run, card, CardFile::Control, "freefr",
                          "the control cards (standard input)");
 }
 
 double xfreef(Run& run, Card& card) {
-  return refill_and_read(run, card, run.UNITS.edges, "xfreef",
+  return refill_and_read(run, card, CardFile::EdgeList, "xfreef",
                          "the edge list '" + run.UNITS.edges_name +
                              "' (unit 17) before the terminating 0 or blank card");
 }

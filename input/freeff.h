@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <istream>
+#include <string>
 #include <string_view>
 
 #include "common/state.h"
@@ -17,6 +18,10 @@ namespace atmotab {
 // separator; when no complete number is left, IFEND = 1, NCOL = LASTCOL + 1 and the result is 0,
 // and with IFNEXT < 1 the run stops ("FREEFF HAS READ OFF THE END").
 double freeff(Run& run, Card& card);
+
+// As freeff; START receives the column where the number read begins (the column of its sign,
+// first digit or decimal point).
+double freeff_at(Run& run, Card& card, int& start);
 
 // Next word of CARD from column NCOLW, as its base-37 code of the first six characters (A = 1 ..
 // Z = 26, 0 = 27 .. 9 = 36); WORD holds those characters. Returns 0 with IFEND = 1 when no word is
@@ -31,8 +36,9 @@ double freefr(Run& run, Card& card);
 double xfreef(Run& run, Card& card);
 
 // Reads one 80-column card into columns 1..80 of CARD (shorter lines are blank-filled, a trailing
-// carriage return is dropped, columns beyond 80 are ignored). False at end of file.
-bool read_card(std::istream& in, Card& card);
+// carriage return is dropped, columns beyond 80 are ignored; BEYOND, when given, receives them,
+// trailing blanks dropped). False at end of file.
+bool read_card(std::istream& in, Card& card, std::string* beyond = nullptr);
 
 // Class value of a word character: A..Z = 1..26, 0..9 = 27..36.
 constexpr std::int32_t word_class(char c) {

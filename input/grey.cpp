@@ -27,11 +27,11 @@ void grey(Run& run, Card& card) {
   const int n = card_int(freeff(run, card));
   const double tau1 = freeff(run, card);
   const double dtau = freeff(run, card);
-  card_check(card, "GREY", "number of depths NRHOX (at least two)", n, 2, MAXD);
+  card_check("GREY", "number of depths NRHOX (at least two)", n, 2, MAXD);
   if (!(dtau > 0))
-    throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
-                     "GREY card: step dtau = " + std::to_string(dtau) +
-                         " in log10 TAUROS must be positive (card '" + card_text(card) + "')");
+    throw atmo_error(
+        EXIT_FAILURE_REPORTED, "readin",
+        "GREY card: step dtau = " + std::to_string(dtau) + " in log10 TAUROS must be positive");
   if (!(run.TEFF.TEFF > 0) || !(run.TEFF.GRAV > 0))
     throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
                      std::string("GREY card: ") + (run.TEFF.TEFF > 0 ? "GRAVITY" : "TEFF") +

@@ -14,11 +14,13 @@ void readdeck(Run& run, Card& card, DeckForm form) {
   const char* name = form == DeckForm::Plain ? "READ DECK" : "READ DECK6";
   Run::FreeRec& F = run.FREE;
   const int n = card_int(freeff(run, card));
-  card_check(card, name, "number of depths NRHOX", n, 0, MAXD);
+  card_check(name, "number of depths NRHOX", n, 0, MAXD);
   int& NRHOX = run.RHOX.NRHOX;
   NRHOX = n;
   Depth& RHOX = run.RHOX.RHOX;
   Depth& PRAD = run.RAD.PRAD;
+  const char* columns =
+      form == DeckForm::Plain ? "RHOX T P XNE ABROSS PRAD VTURB" : "RHOX T P XNE ABROSS RAD VTURB";
   for (int j = 1; j <= NRHOX; ++j) {
     card_next(run, card, name);
     RHOX(j) = freeff(run, card);
@@ -30,6 +32,7 @@ void readdeck(Run& run, Card& card, DeckForm form) {
     PRAD(j) = freeff(run, card);
     run.TURBPR.VTURB(j) = freeff(run, card);
     F.IFNEXT = 0;
+    card_depth_numbers(run, card, name, columns, j, 2, 7);
   }
   if (RHOX(1) < 0)
     for (int j = 1; j <= NRHOX; ++j) RHOX(j) = card_pow10(RHOX(j));

@@ -16,6 +16,7 @@
 
 #include "common/constants.h"
 #include "fortio/error.h"
+#include "input/card_input.h"
 #include "input/cards.h"
 #include "input/freeff.h"
 
@@ -56,13 +57,9 @@ CardEnd dispatch(Run& run, Card& card, std::int32_t code) {
   card_not_understood(run, card);
 }
 
-}  // namespace
-
-bool readin(Run& run) {
+// The card loop of one model: cards until a begin card (true) or an end card (false).
+bool interpret_cards(Run& run, Card& card) {
   Run::FreeRec& F = run.FREE;
-  F.LASTCOL = 81;
-  F.MAXPOW = 38;
-  Card card;
   for (;;) {
     // A new card: its first word is required.
     card_next(run, card, "readin");
@@ -83,20 +80,78 @@ bool readin(Run& run) {
   }
 }
 
+}  // namespace
+
+bool readin(Run& run) {
+  Run::FreeRec& F = run.FREE;
+  F.LASTCOL = 81;
+  F.MAXPOW = 38;
+  Card card;
+  try {
+    return interpret_cards(run, card);
+  } catch (const atmo_error& e) {
+    // An input error names the card it stands on (the end of the input says where it came).
+    if (e.status() == EXIT_FAILURE_REPORTED) throw card_error(e, card);
+    throw;
+  }
+}
+
 void card_not_understood(Run& run, const Card& card) {
+  // The word just read ends before its separator, at NCOLW - 2.
+  const int end = std::min(run.FREE.NCOLW - 2, 80);
+  int start = end;
+  while (start > 1 && card(start - 1) != ' ' && card(start - 1) != ',' && card(start - 1) != '=')
+    --start;
   std::vector<FItem> items;
   append_chars(items, card.data(), 80);
   run.LISTING.print("(' I DO NOT UNDERSTAND ',80A1)", items);
-  throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
-                   "I DO NOT UNDERSTAND '" + card_text(card) + "'");
+  const bool found = end >= 1 && end >= start;
+  throw atmo_error(
+      EXIT_FAILURE_REPORTED, "readin",
+      "I DO NOT UNDERSTAND '" +
+          (found ? std::string(&card(start), static_cast<std::size_t>(end - start + 1)) : "") + "'",
+      found ? start : 0);
 }
 
 void card_next(Run& run, Card& card, const std::string& who) {
-  if (run.UNITS.cards == nullptr || !read_card(*run.UNITS.cards, card))
-    throw atmo_error(EXIT_IO, who, "end of the control cards (standard input) before the END card");
+  if (!next_card(run, card, CardFile::Control))
+    throw atmo_error(EXIT_IO, who,
+                     "end of the control cards (standard input) after card " +
+                         std::to_string(run.UNITS.cards_read) + ", before the END card");
   run.FREE.NCOL = 1;
   run.FREE.NCOLW = 1;
   run.FREE.IFNEXT = 0;
+}
+
+void card_depth_numbers(Run& run, const Card& card, const char* card_name, const char* columns,
+                        int j, int least, int most, bool keywords_follow) {
+  int last = 80;  // the numbers stand in columns 1..LAST
+  if (keywords_follow)
+    for (int col = 1; col <= 80; ++col)
+      if (card(col) >= 'A' && card(col) <= 'Z' &&
+          (col == 1 || card(col - 1) == ' ' || card(col - 1) == ',')) {
+        last = col - 1;
+        break;
+      }
+  Card numbers;
+  for (int col = 1; col <= last; ++col) numbers(col) = card(col);
+  const CardNumbers n = card_numbers(run, numbers, 1);
+  const std::string depth = std::string(card_name) + " card, depth " + std::to_string(j);
+  const std::string gives = " (" + std::string(columns) + ")";
+  if (!n.bad.empty())
+    throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
+                     depth + ": '" + n.bad +
+                         "' is not a number; the numbers behind it would move one column to the "
+                         "left" +
+                         gives,
+                     n.bad_column);
+  if (n.count < least || n.count > most)
+    throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
+                     depth + " holds " + std::to_string(n.count) +
+                         (n.count == 1 ? " number" : " numbers") + "; a depth card gives " +
+                         (least == most ? std::to_string(least)
+                                        : std::to_string(least) + " to " + std::to_string(most)) +
+                         gives);
 }
 
 int card_int(double x) {
@@ -112,19 +167,12 @@ double nominal_flux(double teff) { return SIGMA_4PI * ((teff * teff) * (teff * t
 
 double card_pow10(double x) { return std::exp(x * 2.3025851249694824); }
 
-void card_check(const Card& card, const char* card_name, const char* quantity, int value, int lo,
-                int hi) {
+void card_check(const char* card_name, const char* quantity, int value, int lo, int hi) {
   if (value >= lo && value <= hi) return;
   throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
                    std::string(card_name) + " card: " + quantity + " = " + std::to_string(value) +
                        " outside the table limit " + std::to_string(lo) + ".." +
-                       std::to_string(hi) + " (card '" + card_text(card) + "')");
-}
-
-std::string card_text(const Card& card) {
-  std::string s(card.data(), 80);
-  s.erase(s.find_last_not_of(' ') + 1);
-  return s;
+                       std::to_string(hi));
 }
 
 }  // namespace atmotab

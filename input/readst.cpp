@@ -58,13 +58,15 @@ void hydrostatic_pressures(Run& run) {
 
 void readst(Run& run, Card& card) {
   const int n = card_int(freeff(run, card));
-  card_check(card, "READ START", "number of depths NRHOX (at least two)", n, 2, MAXD);
+  card_check("READ START", "number of depths NRHOX (at least two)", n, 2, MAXD);
   run.RHOX.NRHOX = n;
   Depth& TAUROS = run.ABROSS.TAUROS;
   for (int j = 1; j <= n; ++j) {
     card_next(run, card, "READ START");
     TAUROS(j) = freeff(run, card);
     run.TEMP.T(j) = freeff(run, card);
+    // The interpretation goes on behind the numbers of the last card.
+    card_depth_numbers(run, card, "READ START", "TAUROS T", j, 2, 2, j == n);
   }
   if (TAUROS(1) <= 0)
     for (int j = 1; j <= n; ++j) TAUROS(j) = card_pow10(TAUROS(j));

@@ -22,9 +22,8 @@
 namespace atmotab {
 namespace {
 
-[[noreturn]] void regrid_refuse(const Card& card, const char* card_name, const std::string& why) {
-  throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
-                   std::string(card_name) + " card: " + why + " (card '" + card_text(card) + "')");
+[[noreturn]] void regrid_refuse(const char* card_name, const std::string& why) {
+  throw atmo_error(EXIT_FAILURE_REPORTED, "readin", std::string(card_name) + " card: " + why);
 }
 
 // Index of the first X(j) <= X(j-1), j = 2..N; 0 when X increases strictly.
@@ -50,20 +49,18 @@ void regrid_bhyd(Run& run, const double* xold, int nold, const double* xnew, int
 
 void regrid_rhox(Run& run, Card& card) {
   const int nnew = card_int(freeff(run, card));
-  card_check(card, "RHOX", "number of depths NRHOX", nnew, 1, MAXD);
+  card_check("RHOX", "number of depths NRHOX", nnew, 1, MAXD);
   double* xnew = scratch(run, 8);
   for (int j = 1; j <= nnew; ++j) xnew[j - 1] = freefr(run, card);
   const int nold = run.RHOX.NRHOX;
   if (nold < 2)
-    regrid_refuse(card, "RHOX",
-                  "the model to re-grid has " + std::to_string(nold) +
-                      " depths; interpolation needs at least two");
+    regrid_refuse("RHOX", "the model to re-grid has " + std::to_string(nold) +
+                              " depths; interpolation needs at least two");
   const double* xold = run.RHOX.RHOX.data();
   if (int j = regrid_not_increasing(xold, nold))
-    regrid_refuse(card, "RHOX", "the model's RHOX does not increase at depth " + std::to_string(j));
+    regrid_refuse("RHOX", "the model's RHOX does not increase at depth " + std::to_string(j));
   if (int j = regrid_not_increasing(xnew, nnew))
-    regrid_refuse(card, "RHOX",
-                  "the new RHOX values do not increase at value " + std::to_string(j));
+    regrid_refuse("RHOX", "the new RHOX values do not increase at value " + std::to_string(j));
 
   Depth* const fields[7] = {&run.TEMP.T,       &run.STATE.P,  &run.STATE.XNE, &run.ABROSS.ABROSS,
                             &run.TURBPR.VTURB, &run.RAD.PRAD, &run.BHYD.BMIN};
@@ -93,17 +90,16 @@ void regrid_scale(Run& run, Card& card) {
 
   Run::TeffRec& TE = run.TEFF;
   if (!(TE.TEFF > 0) || !(TE.GRAV > 0))
-    regrid_refuse(card, "SCALE",
+    regrid_refuse("SCALE",
                   std::string(TE.TEFF > 0 ? "GRAVITY" : "TEFF") +
                       " is not set; re-gridding and rescaling need the model's TEFF and GRAVITY");
   const int nold = run.RHOX.NRHOX;
   if (nold < 2)
-    regrid_refuse(card, "SCALE",
-                  "the model to re-grid has " + std::to_string(nold) +
-                      " depths; interpolation needs at least two");
-  card_check(card, "SCALE", "number of depths (2 to the model's NRHOX)", n, 2, nold);
+    regrid_refuse("SCALE", "the model to re-grid has " + std::to_string(nold) +
+                               " depths; interpolation needs at least two");
+  card_check("SCALE", "number of depths (2 to the model's NRHOX)", n, 2, nold);
   if (!(dtau > 0))
-    regrid_refuse(card, "SCALE",
+    regrid_refuse("SCALE",
                   "step dtau = " + std::to_string(dtau) + " in log10 TAUROS must be positive");
 
   // Re-gridding: the first n depths of the model, onto n new ones equally spaced in log10 TAUROS.
@@ -117,7 +113,7 @@ void regrid_scale(Run& run, Card& card) {
   integ(RHOX.data(), ABROSS.data(), TAUROS.data(), NRHOX, ABROSS(1) * RHOX(1));
   TAUROS(1) = 0;
   if (int j = regrid_not_increasing(TAUROS.data(), NRHOX))
-    regrid_refuse(card, "SCALE",
+    regrid_refuse("SCALE",
                   "the model's Rosseland depth (integral of ABROSS over RHOX) does not increase "
                   "at depth " +
                       std::to_string(j) + "; the model needs ABROSS > 0");

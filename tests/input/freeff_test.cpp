@@ -141,7 +141,9 @@ TEST(freeff, running_off_the_end_is_fatal_without_ifnext) {
     FAIL() << "no stop";
   } catch (const atmo_error& e) {
     EXPECT_EQ(e.status(), EXIT_FAILURE_REPORTED);
-    EXPECT_STREQ(e.what(), "FREEFF HAS READ OFF THE END");
+    EXPECT_STREQ(e.what(),
+                 "FREEFF HAS READ OFF THE END: a number is missing (none from column 1 on)");
+    EXPECT_EQ(e.column(), 1);
   }
   const std::string expected =
       "1FREEFF HAS READ OFF THE END\n ABC" + std::string(77, ' ') + "\n  \n";

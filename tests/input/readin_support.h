@@ -13,6 +13,7 @@ namespace atmotab::testing {
 
 struct DeckRun {
   std::ostringstream listing;
+  std::ostringstream errors;  // the warnings
   std::unique_ptr<Run> run = make_run(listing);
   std::istringstream cards;
   int status = -1;      // status of the atmo_error readin threw, -1 when it returned
@@ -22,6 +23,7 @@ struct DeckRun {
   // NUMNU = 3 stands for the driver's frequency set of two edges.
   explicit DeckRun(const std::string& deck, int numnu = 3) : cards(deck) {
     run->UNITS.cards = &cards;
+    run->UNITS.errors = &errors;
     run->FRESET.NUMNU = numnu;
   }
   // One call of readin; its failure is caught and recorded.

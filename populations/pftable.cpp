@@ -55,7 +55,8 @@ double pftable(const Run& run, int j, int iz, int ion, int row, const SahaWork& 
   // constant changes the last bit of Ts for about a third of the potentials.
   const double ts = w.IP(ion) * 2000 / 11;
   const double u = t / ts - 0.5;
-  const int it = std::clamp(static_cast<int>(u), 1, 9);
+  // Clamped before the conversion, which a temperature millions of times Ts would overflow.
+  const int it = static_cast<int>(std::clamp(u, 1.0, 9.0));
   const double dt = u - it;
   const int i = (it + 1) / 2;
   const Packed wi = unpack(tab(i, row));

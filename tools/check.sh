@@ -3,7 +3,7 @@
 # follow .clang-format, then builds atmotab and runs every test: an optimised build (build/, with
 # the benchmarks compiled but not run) and a build under AddressSanitizer and
 # UndefinedBehaviorSanitizer with array bound checks (build-asan/). Both builds treat compiler
-# warnings as errors.
+# warnings as errors. Last, each fuzz harness runs for 15 s (build-fuzz/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -25,3 +25,7 @@ cmake --build build-asan -j "$jobs"
 # The Python tests do not depend on the build flavour; they ran above.
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan -j "$jobs" --output-on-failure -E '^python/'
+
+# The fuzz harnesses, 15 s each (about a minute in all), so that they keep building and running;
+# longer fuzzing: tools/fuzz.sh SECONDS.
+tools/fuzz.sh 15

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that atmotab needs and are missing:
 #   tools/install_deps.sh run    the program, its Python readers and plots
-#   tools/install_deps.sh test   also everything the tests, the benchmarks and the format check use
+#   tools/install_deps.sh test   also everything the tests, the benchmarks, the format check and the
+#                                fuzz harnesses (clang and its libFuzzer runtime) use
 # As root it runs apt-get itself, otherwise through sudo. Debian's own python3 (/usr/bin/python3)
 # runs the Python tools: another python3 first on PATH may lack numpy.
 set -euo pipefail
 
 run=(cmake ninja-build g++ python3 python3-numpy python3-matplotlib)
-test=(gfortran libgtest-dev libbenchmark-dev clang-format python3-scipy parallel)
+test=(gfortran libgtest-dev libbenchmark-dev clang-format python3-scipy parallel
+  clang-14 libclang-rt-14-dev)
 case ${1:-} in
   run) wanted=("${run[@]}") ;;
   test) wanted=("${run[@]}" "${test[@]}") ;;

@@ -365,6 +365,20 @@ TEST(pfsaha, non_positive_state_stops_naming_the_depth) {
   }
 }
 
+TEST(pftable, far_beyond_the_table_the_last_points_continue) {
+  // Zn I (Ts = 9.394 eV x 2000/11 = 1708 K): at 2e15 K the table position is 1.2e12 Ts, beyond
+  // any int; the position is clamped to the last points before it is converted (the conversion
+  // of the unclamped position was undefined: the sanitizer build stops on it), and the partition
+  // function stays finite, at least its value at 1e5 K (already past the last point, 10.5 Ts).
+  PopsRun p;
+  p.set_depth(1, 1e5, 1e4, 1e10);
+  const double at_table_end = part(p.r, 30, 1);
+  p.set_depth(1, 2e15, 1e4, 1e10);
+  const double far = part(p.r, 30, 1);
+  EXPECT_TRUE(std::isfinite(far));
+  EXPECT_GE(far, at_table_end);
+}
+
 TEST(pfsaha, lowest_temperature_of_the_population_physics) {
   PopsRun p;
   const Run::PftabRec& pf = p.r.PFTAB;

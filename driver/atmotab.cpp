@@ -35,7 +35,7 @@ std::string progress_line(int model, int nrhox, int numnu, double seconds) {
 // Everything after the command line: the table files, unit 17 and the edges, the models; with
 // PROGRESS, a line per finished model on it.
 void run_program(Run& run, const Options& opt, const ProcessHooks& hooks, std::ostream* progress) {
-  check_distinct_files(opt);
+  check_distinct_files(opt, hooks.cards_descriptor, hooks.listing_descriptor);
   open_tables(run, opt);
   check_cards_descriptor(hooks.cards_descriptor);
   std::error_code ec;

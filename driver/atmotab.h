@@ -11,11 +11,13 @@ namespace atmotab {
 // How the run meets the process it runs in; main() sets them, a test running the program
 // in-process what it tests.
 struct ProcessHooks {
-  int cards_descriptor = -1;  // the descriptor behind CARDS, refused when it is a directory
-  bool stop_signals = false;  // SIGTERM, SIGINT, SIGHUP, SIGPIPE: tables back to the last
-                              // finished model, exit 128 + signal (driver/signals.h)
-  bool progress = false;      // one line per finished model on ERRORS (main: when standard
-                              // error is a terminal)
+  int cards_descriptor = -1;    // the descriptor behind CARDS, refused when it is a directory
+  int listing_descriptor = -1;  // the descriptor behind LISTING
+                                // (a table file may be neither of these two)
+  bool stop_signals = false;    // SIGTERM, SIGINT, SIGHUP, SIGPIPE: tables back to the last
+                                // finished model, exit 128 + signal (driver/signals.h)
+  bool progress = false;        // one line per finished model on ERRORS (main: when standard
+                                // error is a terminal)
 };
 
 // Runs atmotab with ARGS (without the program name), the control cards on CARDS, the listing on

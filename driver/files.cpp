@@ -58,18 +58,30 @@ constexpr const char* TWO_TABLES = "units 10 and 11 need two files";
 
 }  // namespace
 
-void check_distinct_files(const Options& opt) {
+void check_distinct_files(const Options& opt, int cards_fd, int listing_fd) {
   struct Table {
     const char* option;
     const std::string& path;
   };
   const Table tables[] = {{"--table", opt.table}, {"--maxima", opt.maxima}};
+  struct Stream {
+    int fd;
+    const char* what;
+  };
+  const Stream streams[] = {{cards_fd, "standard input (the control cards)"},
+                            {listing_fd, "standard output (the listing)"}};
   for (const Table& t : tables) {
     if (same_file(t.path, opt.edges))
       clash(t.option, t.path, "--edges", opt.edges, "the table would overwrite the edge list");
     if (same_file(t.path, opt.molecules))
       clash(t.option, t.path, "--molecules", opt.molecules,
             "the table would overwrite the molecule list");
+    const FileId id = id_of_path(t.path);
+    for (const Stream& s : streams)
+      if (!id.device && same_id(id, id_of_descriptor(s.fd)))
+        throw atmo_error(EXIT_IO, "atmotab",
+                         std::string(t.option) + " '" + t.path + "' is " + s.what +
+                             "; the table would overwrite it");
   }
   const FileId table = id_of_path(opt.table);
   if (table.device && same_id(table, id_of_path(opt.maxima))) return;

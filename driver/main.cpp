@@ -12,7 +12,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   // A line per model only for someone watching a terminal; logs of batch runs stay as they were.
   const bool progress = isatty(STDERR_FILENO) == 1;
-  return atmotab::atmotab_main(
-      args, std::cin, std::cout, std::cerr,
-      {.cards_descriptor = STDIN_FILENO, .stop_signals = true, .progress = progress});
+  return atmotab::atmotab_main(args, std::cin, std::cout, std::cerr,
+                               {.cards_descriptor = STDIN_FILENO,
+                                .listing_descriptor = STDOUT_FILENO,
+                                .stop_signals = true,
+                                .progress = progress});
 }

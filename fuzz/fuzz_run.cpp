@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -28,7 +29,7 @@ std::string read_all(const std::string& path) {
   return s;
 }
 
-// A directory for this process's files, made once.
+// A directory for this process's files, made once and removed when the process ends.
 const std::string& work_dir() {
   static const std::string dir = [] {
     char name[] = "/tmp/atmotab-fuzz-XXXXXX";
@@ -36,6 +37,10 @@ const std::string& work_dir() {
     std::FILE* e = std::fopen((std::string(name) + "/edges").c_str(), "w");
     std::fputs("400. 500. 600.\n0\n", e);
     std::fclose(e);
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(work_dir(), ec);
+    });
     return std::string(name);
   }();
   return dir;

@@ -108,6 +108,39 @@ TEST(files, a_table_file_that_is_another_file_of_the_run_is_refused) {
       0);
 }
 
+TEST(files, a_table_file_that_is_standard_input_or_output_is_refused) {
+  // atmotab --table deck < deck would empty the deck before reading it; --maxima out > out would
+  // write the tables into the listing.
+  TempDir dir;
+  write_file(dir / "edges", EDGES);
+  write_file(dir / "deck", "END\n");
+  write_file(dir / "listing", "");
+  const int cards = ::open((dir / "deck").c_str(), O_RDONLY);
+  const int listing = ::open((dir / "listing").c_str(), O_WRONLY);
+  ASSERT_GE(cards, 0);
+  ASSERT_GE(listing, 0);
+  struct Case {
+    std::string table, maxima;
+    const char* error_part;
+  };
+  const Case cases[] = {
+      {(dir / "deck").string(), (dir / "t11").string(), "is standard input (the control cards)"},
+      {(dir / "t10").string(), (dir / "listing").string(), "is standard output (the listing)"},
+  };
+  for (const Case& c : cases) {
+    std::istringstream deck("END\n");
+    std::ostringstream out, errors;
+    EXPECT_EQ(atmotab_main(
+                  {"--edges", (dir / "edges").string(), "--table", c.table, "--maxima", c.maxima},
+                  deck, out, errors, {.cards_descriptor = cards, .listing_descriptor = listing}),
+              2);
+    EXPECT_NE(errors.str().find(c.error_part), std::string::npos) << errors.str();
+  }
+  EXPECT_EQ(read_file(dir / "deck"), "END\n");
+  ::close(cards);
+  ::close(listing);
+}
+
 TEST(files, tables_of_an_earlier_run_do_not_survive) {
   // Both files hold exactly the models finished by the latest run: none after an END card alone,
   // none after a failure before the first model, none when the edge list is missing.

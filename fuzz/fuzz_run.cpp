@@ -29,27 +29,30 @@ std::string read_all(const std::string& path) {
   return s;
 }
 
-// A directory for this process's files, made once and removed when the process ends.
-const std::string& work_dir() {
-  static const std::string dir = [] {
-    char name[] = "/tmp/atmotab-fuzz-XXXXXX";
-    if (::mkdtemp(name) == nullptr) std::abort();
-    std::FILE* e = std::fopen((std::string(name) + "/edges").c_str(), "w");
+// A directory for this process's files, made once and removed when the process ends (a plain
+// array, which outlives every handler run at exit).
+char dir_name[] = "/tmp/atmotab-fuzz-XXXXXX";
+
+const std::string work_dir() {
+  static const bool made = [] {
+    if (::mkdtemp(dir_name) == nullptr) std::abort();
+    std::FILE* e = std::fopen((std::string(dir_name) + "/edges").c_str(), "w");
     std::fputs("400. 500. 600.\n0\n", e);
     std::fclose(e);
     std::atexit([] {
       std::error_code ec;
-      std::filesystem::remove_all(work_dir(), ec);
+      std::filesystem::remove_all(dir_name, ec);
     });
-    return std::string(name);
+    return true;
   }();
-  return dir;
+  (void)made;
+  return dir_name;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string& dir = work_dir();
+  const std::string dir = work_dir();
   std::istringstream cards(fuzz::text_of(data, size));
   std::ostringstream listing, errors;
   const int status = atmotab_main({"--edges", dir + "/edges", "--table", dir + "/t10", "--maxima",

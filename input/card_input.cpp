@@ -138,6 +138,37 @@ CardNumbers card_numbers(Run& run, const Card& card, int from) {
   return out;
 }
 
+void card_depth_numbers(Run& run, const Card& card, const char* card_name, const char* columns,
+                        int j, int least, int most, bool keywords_follow) {
+  int last = 80;  // the numbers stand in columns 1..LAST
+  if (keywords_follow)
+    for (int col = 1; col <= 80; ++col)
+      if (card(col) >= 'A' && card(col) <= 'Z' &&
+          (col == 1 || card(col - 1) == ' ' || card(col - 1) == ',')) {
+        last = col - 1;
+        break;
+      }
+  Card numbers;
+  for (int col = 1; col <= last; ++col) numbers(col) = card(col);
+  const CardNumbers n = card_numbers(run, numbers, 1);
+  const std::string depth = std::string(card_name) + " card, depth " + std::to_string(j);
+  const std::string gives = " (" + std::string(columns) + ")";
+  if (!n.bad.empty())
+    throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
+                     depth + ": '" + n.bad +
+                         "' is not a number; the numbers behind it would move one column to the "
+                         "left" +
+                         gives,
+                     n.bad_column);
+  if (n.count < least || n.count > most)
+    throw atmo_error(EXIT_FAILURE_REPORTED, "readin",
+                     depth + " holds " + std::to_string(n.count) +
+                         (n.count == 1 ? " number" : " numbers") + "; a depth card gives " +
+                         (least == most ? std::to_string(least)
+                                        : std::to_string(least) + " to " + std::to_string(most)) +
+                         gives);
+}
+
 atmo_error card_error(const atmo_error& e, const Card& card) {
   if (card.number == 0) return e;
   const int col = e.column();

@@ -39,6 +39,14 @@ struct CardNumbers {
 // The numbers of CARD from column FROM on. The scanner state (FREE) is left as it was.
 CardNumbers card_numbers(Run& run, const Card& card, int from);
 
+// Checks the numbers written on depth card J of a model deck (CARD_NAME; COLUMNS names the
+// quantities it gives), after they were read: every item a number (a word such as NaN or Inf
+// would move the numbers behind it one column to the left, 1E5 is read as 5) and LEAST to MOST of
+// them. With KEYWORDS_FOLLOW the card may go on with keywords, from its first item that begins with
+// a capital letter. Stops the run (status 1) naming the depth.
+void card_depth_numbers(Run& run, const Card& card, const char* card_name, const char* columns,
+                        int j, int least, int most, bool keywords_follow = false);
+
 // The error E raised while CARD was interpreted, with the card named: its number, the column of the
 // fault where known, what may have caused it (a tab, lower-case letters, a blank card), and the
 // card text with a mark under that column.

@@ -59,14 +59,6 @@ double card_pow10(double x);
 // table limit (readin adds the card's number and text).
 void card_check(const char* card_name, const char* quantity, int value, int lo, int hi);
 
-// Checks the numbers written on depth card J of a model deck (CARD_NAME; COLUMNS names the
-// quantities it gives), after they were read: every item a number (a word such as NaN or Inf
-// would move the numbers behind it one column to the left, 1E5 is read as 5) and LEAST to MOST of
-// them. With KEYWORDS_FOLLOW the card may go on with keywords, from its first item that begins with
-// a capital letter. Stops the run (status 1) naming the depth.
-void card_depth_numbers(Run& run, const Card& card, const char* card_name, const char* columns,
-                        int j, int least, int most, bool keywords_follow = false);
-
 // Card handlers, one per keyword (cards_params.cpp, cards_read.cpp, cards_begin.cpp).
 CardEnd card_teff(Run& run, Card& card);
 CardEnd card_gravity(Run& run, Card& card);

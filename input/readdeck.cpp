@@ -5,6 +5,7 @@
 #include "input/readdeck.h"
 
 #include "common/parcoe.h"
+#include "input/card_input.h"
 #include "input/cards.h"
 #include "input/freeff.h"
 

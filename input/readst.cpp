@@ -13,6 +13,7 @@
 
 #include "common/constants.h"
 #include "fortio/error.h"
+#include "input/card_input.h"
 #include "input/cards.h"
 #include "input/freeff.h"
 #include "input/ttaup.h"

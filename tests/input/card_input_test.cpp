@@ -191,7 +191,7 @@ TEST(card_warning, what_the_cards_do_not_read_is_named_with_the_card) {
     EXPECT_EQ(p.status, 0) << p.errors.str();
     EXPECT_NE(p.errors.str().find(c.warning), std::string::npos) << p.errors.str();
   }
-  // The values the scanner made of them, as designed: 1.0 from the cut card, 9 from 1.E999.
+  // The values the scanner makes of them, as before: 1.0 from the cut card, 9 from 1.E999.
   DeckRun cut("TEFF" + std::string(70, ' ') + "1.0000E+05\n");
   cut.read();
   EXPECT_EQ(cut.run->TEFF.TEFF, 1.0);
@@ -228,8 +228,8 @@ TEST(card_depth_numbers, model_cards_whose_numbers_do_not_fit_the_deck) {
     EXPECT_EQ(d.status, 1) << c.deck;
     EXPECT_NE(d.message.find(c.message), std::string::npos) << d.message;
   }
-  // What the design takes stays: a deck card may give RHOX and T only, and the last card of a
-  // starting model may go on with keywords.
+  // What the card language allows stays: a deck card may give RHOX and T only, and the last card
+  // of a starting model may go on with keywords.
   DeckRun shorter(head + "READ DECK 2\n 1. 5000. 1.E5 1.E12 0.1 0. 2.E5\n 2. 5100.\nBEGIN\n");
   shorter.read();
   EXPECT_TRUE(shorter.model) << shorter.message;

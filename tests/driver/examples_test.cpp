@@ -52,6 +52,9 @@ TEST_P(BundledExample, runs_to_the_end_card) {
   if (ex.molecules) args.insert(args.end(), {"--molecules", src + "/data/molecules.dat"});
   const int status = atmotab_main(args, deck, listing, errors);
   ASSERT_EQ(status, 0) << errors.str();
+  // Nothing on standard error: a bundled deck draws no warning (a title running past column 80
+  // did).
+  EXPECT_EQ(errors.str(), "");
   const std::vector<std::int32_t> t10 = record_lengths(testing::read_file(dir / "t10"));
   const std::vector<std::int32_t> t11 = record_lengths(testing::read_file(dir / "t11"));
   ASSERT_EQ(t10.size(), 4u + static_cast<std::size_t>(ex.nrhox));

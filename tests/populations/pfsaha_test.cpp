@@ -383,6 +383,31 @@ TEST(pftable, far_beyond_the_table_the_last_points_continue) {
   }
 }
 
+TEST(pfsaha, a_partition_function_that_is_not_positive_stops_naming_the_stage) {
+  // Depth 72 of a grey 60000 K model at log g 6: S VI (Ts = 16009 K) at 11.05 Ts, lowering
+  // 6 x 0.256 eV. The packed table continued beyond 10.5 Ts gives about 666, the levels the
+  // lowering removes (hydrogenic n = 18..70, with kT frozen at 11 Ts) about 690: U = -22.2, which
+  // turned the fractions of S IV and S V negative and that of S VI above 1.
+  PopsRun p;
+  p.set_depth(1, 1.7688e5, 5.9419e8, 1.2563e19);
+  Arr<double, MAXD> a;
+  EXPECT_GT(part(p.r, 16, 5), 0);  // the stages below are sound
+  for (const int mode : {1, 2, 3}) {
+    try {
+      pfsaha(p.r, 1, 16, mode == 3 ? 6 : 4, mode, a.data());
+      ADD_FAILURE() << "mode " << mode << ": no stop, answer " << a(1);
+    } catch (const atmo_error& e) {
+      EXPECT_EQ(e.status(), 1);
+      const std::string start =
+          "partition function of S stage 6 is -22.2091 at depth J = 1 (T = 1.76880E+05 K, "
+          "lowering of the ionization potential 1.538 eV): no ionization balance";
+      EXPECT_EQ(std::string(e.what()).substr(0, start.size()), start);
+      EXPECT_NE(std::string(e.what()).find("beyond the partition-function table of the stage"),
+                std::string::npos);
+    }
+  }
+}
+
 TEST(pfsaha, lowest_temperature_of_the_population_physics) {
   PopsRun p;
   const Run::PftabRec& pf = p.r.PFTAB;

@@ -64,30 +64,36 @@ void check_depth(Run& run, int j) {
                        ") at depth J = " + std::to_string(j) + "; the model cannot be ionized");
 }
 
-// Stops on a partition function that is not positive. The packed table is continued along the
-// line through its last two points (10.5 Ts), and above 4 Ts the levels dissolved by the lowering
-// of the ionization potential are subtracted from it; far above the table in dense layers (S VI
-// near 1.8e5 K with a lowering of 1.5 eV, in a grey 60000 K model at log g 6) that subtraction
-// exceeds the line, and the Saha ratios of the stage change sign.
+// Stops on a partition function that is not positive. Above 4 Ts the packed table, and the level
+// sums of the light ions, have the levels dissolved by the lowering of the ionization potential
+// (a hydrogenic tail) subtracted; in hot dense layers that subtraction can outweigh the sum, the
+// more so beyond 10.5 Ts, the last point of the table, where it is continued along the line
+// through its last two points (S VI at 1.8e5 K with a lowering of 1.5 eV in a grey 60000 K model
+// at log g 6; K I and K III, and Es II and III, at log g 8). The Saha ratios would change sign.
 void check_partition(const Run& run, int j, int iz, const SahaWork& w) {
   for (int ion = 1; ion <= w.NUSED; ++ion) {
     const double u = w.PART(ion);
     if (u > 0 && std::isfinite(u)) continue;
     const std::array<char, 8>& sym = run.ELEM.ELEMSYM(iz);
     const std::string symbol(sym.data(), sym[1] == ' ' ? 1 : 2);
+    const bool iron = iz >= 20 && iz <= 28;
+    const bool light = !iron && pf_is_light(pf_row(iz, ion));
+    const double table_end = w.IP(ion) * 2000 / 11 * 10.5;  // [K] the last point, 10.5 Ts
+    char beyond[96] = "";
+    if (!iron && !light && run.TEMP.T(j) > table_end)
+      std::snprintf(beyond, sizeof beyond,
+                    ", continued along a straight line beyond its last point (%.0f K)", table_end);
     char text[480];
-    const double table_end = w.IP(ion) * 2000 / 11 * 10.5;
-    const bool beyond =
-        !(iz >= 20 && iz <= 28) && !pf_is_light(pf_row(iz, ion)) && run.TEMP.T(j) > table_end;
     std::snprintf(text, sizeof text,
                   "partition function of %s stage %d is %.6G at depth J = %d (T = %.5E K, lowering "
-                  "of the ionization potential %.3f eV): no ionization balance can be formed%s",
+                  "of the ionization potential %.3f eV): no ionization balance can be formed%s%s",
                   symbol.c_str(), ion, u, j, run.TEMP.T(j), w.POTLO(ion),
-                  beyond
-                      ? "; the temperature lies beyond the partition-function table of the stage "
-                        "(its last point is 10.5 Ts), where the levels removed by the lowering "
-                        "outweigh the table continued along a straight line"
-                      : "");
+                  iron ? ""
+                  : light
+                      ? "; the levels the lowering dissolves outweigh the level sum of the stage"
+                      : "; the levels the lowering dissolves outweigh the partition-function "
+                        "table of the stage",
+                  beyond);
     throw atmo_error(EXIT_FAILURE_REPORTED, "pfsaha", text);
   }
 }

@@ -384,26 +384,43 @@ TEST(pftable, far_beyond_the_table_the_last_points_continue) {
 }
 
 TEST(pfsaha, a_partition_function_that_is_not_positive_stops_naming_the_stage) {
-  // Depth 72 of a grey 60000 K model at log g 6: S VI (Ts = 16009 K) at 11.05 Ts, lowering
-  // 6 x 0.256 eV. The packed table continued beyond 10.5 Ts gives about 666, the levels the
-  // lowering removes (hydrogenic n = 18..70, with kT frozen at 11 Ts) about 690: U = -22.2, which
-  // turned the fractions of S IV and S V negative and that of S VI above 1.
-  PopsRun p;
-  p.set_depth(1, 1.7688e5, 5.9419e8, 1.2563e19);
-  Arr<double, MAXD> a;
-  EXPECT_GT(part(p.r, 16, 5), 0);  // the stages below are sound
-  for (const int mode : {1, 2, 3}) {
-    try {
-      pfsaha(p.r, 1, 16, mode == 3 ? 6 : 4, mode, a.data());
-      ADD_FAILURE() << "mode " << mode << ": no stop, answer " << a(1);
-    } catch (const atmo_error& e) {
-      EXPECT_EQ(e.status(), 1);
-      const std::string start =
-          "partition function of S stage 6 is -22.2091 at depth J = 1 (T = 1.76880E+05 K, "
-          "lowering of the ionization potential 1.538 eV): no ionization balance";
-      EXPECT_EQ(std::string(e.what()).substr(0, start.size()), start);
-      EXPECT_NE(std::string(e.what()).find("beyond the partition-function table of the stage"),
-                std::string::npos);
+  // Deep layers of grey models where the levels dissolved by the lowering outweigh the sum:
+  // - depth 72 of 60000 K at log g 6: S VI (88.053 eV, Ts = 16010 K) at 11.05 Ts, lowering
+  //   6 x 0.256 eV. The packed table continued beyond 10.5 Ts gives about 666, the levels the
+  //   lowering removes (hydrogenic n = 18..70, kT frozen at 11 Ts) about 690: U = -22.2, which
+  //   turned the fractions of S IV and S V negative (the tables stopped on XNFPEL of S);
+  // - depth 68 of 60000 K at log g 8: the K I level sum with its tail, lowering 0.73 eV: U = -2.0;
+  //   with U(K I) and F(K I) both negative XNFPEL(1,19) came out positive, and the run ended with
+  //   status 0 and wrong potassium populations.
+  struct Case {
+    int iz, ion;
+    double t, p, xne;
+    const char* start;
+    const char* cause;
+  };
+  const Case cases[] = {
+      {16, 6, 1.7688e5, 5.9419e8, 1.2563e19,
+       "partition function of S stage 6 is -22.2091 at depth J = 1 (T = 1.76880E+05 K, lowering "
+       "of the ionization potential 1.538 eV): no ionization balance can be formed",
+       "; the levels the lowering dissolves outweigh the partition-function table of the stage, "
+       "continued along a straight line beyond its last point (168102 K)"},
+      {19, 1, 1.33146e5, 2.256e9, 6.8e19,
+       "partition function of K stage 1 is -1.96869 at depth J = 1 (T = 1.33146E+05 K, lowering "
+       "of the ionization potential 0.729 eV): no ionization balance can be formed",
+       "; the levels the lowering dissolves outweigh the level sum of the stage"},
+  };
+  for (const Case& c : cases) {
+    PopsRun p;
+    p.set_depth(1, c.t, c.p, c.xne);
+    Arr<double, MAXD> a;
+    for (const int mode : {1, 2, 3}) {
+      try {
+        pfsaha(p.r, 1, c.iz, mode == 3 ? c.ion : std::max(1, c.ion - 2), mode, a.data());
+        ADD_FAILURE() << c.start << "\nmode " << mode << ": no stop, answer " << a(1);
+      } catch (const atmo_error& e) {
+        EXPECT_EQ(e.status(), 1);
+        EXPECT_EQ(std::string(e.what()), std::string(c.start) + c.cause);
+      }
     }
   }
 }

@@ -75,6 +75,9 @@ struct H2collopRec {
   Dep XNH2;                    // XNH2(J)      H2 number density [cm^-3]
   Arr<int, NDEPTH> IT;         // IT(J)        lower temperature column 1..6 of depth J
   Dep DELT;                    // DELT(J)      fraction of the way to column IT(J)+1, 0..1
+  Arr<int, NDEPTH> ICOL;       // ICOL(J)      the column depth J takes unchanged (DELT(J) 0 or 1),
+                               //              0 where it interpolates
+  Arr<bool, 7> EXACT;          // EXACT(T)     true when some depth takes column T unchanged
 };
 
 }  // namespace atmotab

@@ -46,10 +46,12 @@ void h2collop_read(const char* name, const char* format, Arr<double, 7, 81>& tab
   r.expect_end();
 }
 
-// Per model: the H2 density and the temperature cell of every depth.
+// Per model: the H2 density and the temperature cell of every depth, and the column that a depth
+// clamped to the table's edge (or at a node temperature) takes unchanged.
 void h2collop_prepare(Run& run) {
   H2collopRec& c = run.H2COLLOP;
   if (!new_model(c.ITEMP, run.TEMP.ITEMP)) return;
+  for (int t = 1; t <= 7; ++t) c.EXACT(t) = false;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     const double T = run.TEMP.T(j);
     c.XNH2(j) = nh2(run, j);
@@ -57,6 +59,10 @@ void h2collop_prepare(Run& run) {
     c.IT(j) = cell < 1 ? 1 : cell > 6 ? 6 : static_cast<int>(cell);
     const double DELT = (T - static_cast<float>(1000 * c.IT(j))) / 1000;
     c.DELT(j) = DELT < 0 ? 0.0 : DELT > 1 ? 1.0 : DELT;
+    // With a weight of 0 or 1 the interpolation x (1 - DELT) + y DELT gives x or y exactly (the
+    // other product is a signed zero), so its power of ten is that of the column.
+    c.ICOL(j) = c.DELT(j) == 0.0 ? c.IT(j) : c.DELT(j) == 1.0 ? c.IT(j) + 1 : 0;
+    if (c.ICOL(j) != 0) c.EXACT(c.ICOL(j)) = true;
   }
 }
 
@@ -87,13 +93,32 @@ void h2collop(Run& run, Dep& ACOLL) {
     H2H2NU[t] = (1 - DELNU) * c.TABH2H2(t, K) + DELNU * c.TABH2H2(t, K + 1);
     H2HENU[t] = (1 - DELNU) * c.TABH2HE(t, K) + DELNU * c.TABH2HE(t, K + 1);
   }
+  // The powers of ten of the columns that some depth takes unchanged, once per frequency.
+  double P10H2H2[8], P10H2HE[8];
+  for (int t = 1; t <= 7; ++t)
+    if (c.EXACT(t)) {
+      P10H2H2[t] = std::pow(10.0, H2H2NU[t]);
+      P10H2HE[t] = std::pow(10.0, H2HENU[t]);
+    }
   for (int j = 1; j <= nrhox; ++j) {
-    const int IT = c.IT(j);
-    const double DELT = c.DELT(j);
-    const double XH2H2 = H2H2NU[IT] * (1 - DELT) + H2H2NU[IT + 1] * DELT;
-    const double XH2HE = H2HENU[IT] * (1 - DELT) + H2HENU[IT + 1] * DELT;
-    ACOLL(j) = (std::pow(10.0, XH2H2) * c.XNH2(j) + std::pow(10.0, XH2HE) * run.BHE.XNFHE(j, 1)) *
-               c.XNH2(j) / run.STATE.RHO(j) * run.FREQ.STIM(j);
+    // No H2 (its dissociation equilibrium underflows above about 22000 K): the product below is
+    // +0 whatever the coefficients (finite and positive), so they are not formed.
+    if (c.XNH2(j) == 0.0) {
+      ACOLL(j) = 0.0;
+      continue;
+    }
+    double P10H2, P10HE;
+    if (c.ICOL(j) != 0) {
+      P10H2 = P10H2H2[c.ICOL(j)];
+      P10HE = P10H2HE[c.ICOL(j)];
+    } else {
+      const int IT = c.IT(j);
+      const double DELT = c.DELT(j);
+      P10H2 = std::pow(10.0, H2H2NU[IT] * (1 - DELT) + H2H2NU[IT + 1] * DELT);
+      P10HE = std::pow(10.0, H2HENU[IT] * (1 - DELT) + H2HENU[IT + 1] * DELT);
+    }
+    ACOLL(j) = (P10H2 * c.XNH2(j) + P10HE * run.BHE.XNFHE(j, 1)) * c.XNH2(j) / run.STATE.RHO(j) *
+               run.FREQ.STIM(j);
   }
 }
 

@@ -1,5 +1,5 @@
 // The hydrogen sources to the bit: hop (with xkarsas and coulff), hminop, h2plop, h2raop and
-// h2collop against a Fortran transcription of their definitions compiled with gfortran, over five
+// h2collop against a Fortran transcription of their definitions compiled with gfortran, over six
 // layers (2500 to 30000 K, departure coefficients different from 1) and 400 frequencies from 1e10
 // to 1e21 Hz with every level threshold. The C++ routines keep temperature-only factors per model
 // and loop level by level; the Fortran evaluates everything where it stands, depth by depth.
@@ -32,8 +32,8 @@ program hydrogenref
   use hydrogen
   implicit none
   integer :: nrhox, nfreq, j, f
-  double precision :: t(5), tkev(5), tlog(5), hckt(5), xne(5), rho(5), xnfph1(5), xnfph2(5)
-  double precision :: xnfhe1(5), bmin(5), bhyd(6, 5), ehvkt(5), stim(5), bnu(5)
+  double precision :: t(6), tkev(6), tlog(6), hckt(6), xne(6), rho(6), xnfph1(6), xnfph2(6)
+  double precision :: xnfhe1(6), bmin(6), bhyd(6, 6), ehvkt(6), stim(6), bnu(6)
   double precision :: freq, freqlg, waveno, ahyd, shyd, ahmin, shmin, xnh2
   open(1, file='input.txt', status='old')
   read(1, *) nrhox, nfreq
@@ -62,11 +62,15 @@ program hydrogenref
 end program hydrogenref
 )F";
 
-// Five layers from a cool dwarf's surface to a hot star's interior.
+// Six layers from a cool dwarf's surface to a hot star's interior.
 constexpr testing::Layer LAYERS[] = {
-    {2500.0, 1.0e9, 2.0e-8, 3.0e15},   {4500.0, 3.0e11, 1.0e-7, 2.0e16},
-    {6400.0, 6.0e13, 2.8e-7, 7.0e16},  {9500.0, 3.0e15, 4.5e-7, 1.0e17},
+    {2500.0, 1.0e9, 2.0e-8, 3.0e15},
+    {4500.0, 3.0e11, 1.0e-7, 2.0e16},
+    {6400.0, 6.0e13, 2.8e-7, 7.0e16},
+    {9500.0, 3.0e15, 4.5e-7, 1.0e17},
     {30000.0, 1.0e16, 2.0e-8, 1.0e12},
+    // A node of the collision-induced table's temperatures: h2collop takes the column unchanged.
+    {3000.0, 4.0e10, 5.0e-8, 8.0e15},
 };
 
 std::string num(double v) {

@@ -33,13 +33,20 @@ struct TablesRec {
   Arr<float, NTAB_HEAD, 2> XNFHE4;     // XNFHE4(J,K)  He I (K = 1) and He II (K = 2) [cm^-3]
   Arr<float, 6, 99> XNFPEL4, DOPPLE4;  // single copies of XNFPEL and DOPPLE for record 4 + J
   Arr<float, NTAB_FREQ> CONTINALL4;    // CONTINALL4(I)  single copy of CONTINALL(I,J)
-  // Scratch of the line-strength maxima over the stage-element slots K = S + 6 (Z - 1) that hold a
-  // population at some depth of the model (the others stay 0): LSACTIVE(I) = K for I
-  // = 1..NLSACTIVE, and LSMAX(I,M) the maximum of slot LSACTIVE(I) in interval M, I fastest so that
-  // the inner loop runs over contiguous memory.
+  // Scratch of the line-strength maxima (driver/line_strength.cpp) over the stage-element slots
+  // K = S + 6 (Z - 1) that hold a population at some depth of the model (the others stay 0):
+  // LSACTIVE(I) = K for I = 1..NLSACTIVE.
+  static constexpr int LS_TILE = 8;         // slots per register tile
+  static constexpr int LS_SLOTS = 600;      // rows of LSA: 6 x 99 slots rounded up to whole tiles
+  static constexpr int LS_INTERVALS = 380;  // rows of LSR: the intervals rounded up to whole tiles
   Arr<int, 6 * 99> LSACTIVE;
   int NLSACTIVE = 0;
-  Arr<float, 6 * 99, NTAB_EDGE> LSMAX;
+  Arr<double, LS_SLOTS, NTAB_DEPTH> LSA;      // LSA(I,J)  XNFPEL/DOPPLE of slot LSACTIVE(I) [cm^-3]
+  Arr<double, LS_INTERVALS, NTAB_DEPTH> LSR;  // LSR(M,J)  1/(nu_M RHO CMIN 0.001) of interval M,
+                                              //           or 0 where the divisions are needed
+  Arr<int, NTAB_EDGE * NTAB_DEPTH> LSCHAIN;   // LSCHAIN(C) = M + 377 (J - 1): the intervals and
+  int NLSCHAIN = 0;                           // depths of LSR 0, C = 1..NLSCHAIN
+  Arr<double, LS_TILE, LS_INTERVALS> LSTILE;  // LSTILE(II,M)  largest product of one tile
 };
 
 }  // namespace atmotab

@@ -1,31 +1,41 @@
-// Line-strength maxima of the per-model tables: about 22 million candidates per 99-depth model
-// with 377 edges, each defined as four successive double-precision divisions rounded to single
-// precision. The divisions dominate the run time, so each candidate is first formed as
-// y = A * (1/(((NU*RHO)*CMIN)*NORM)), which lies within 9 units in the last place (2^-53
-// relative) of the chain of divisions x (four roundings for x, five for y). Rounding is monotone,
-// so when y (1 - 2^-46) and y (1 + 2^-46), an interval that contains x, round to the same single,
-// that single is float(x) exactly; the rare candidates near a single-precision rounding boundary
-// are computed by the chain.
+// Line-strength maxima of the per-model tables: about 11 million candidates per 99-depth model
+// with 377 edges (the populated stage slots times the intervals times the depths), each defined
+// as four successive double-precision divisions rounded to single precision, and the maximum of
+// those singles over the depths.
+//
+// One candidate. It is first formed as y = A * (1/(((NU*RHO)*CMIN)*NORM)), which lies within 9
+// units in the last place (2^-53 relative) of the chain of divisions x (four roundings for x,
+// five for y). Rounding is monotone, so when y (1 - 2^-46) and y (1 + 2^-46), an interval that
+// contains x, round to the same single, that single is float(x) exactly; the rare candidates near
+// a single-precision rounding boundary are computed by the chain.
 // The error bound needs every rounding to be relative: the partial products NU RHO, NU RHO CMIN,
 // NU RHO CMIN NORM and the reciprocal must be normal, and the quotients A/NU, A/NU/RHO,
 // A/NU/RHO/CMIN must not leave the normal range unless the result is beyond single precision
 // anyway. Quotient k times the divisors still to come (RHO CMIN NORM, CMIN NORM, NORM) is the
 // result, so when those lie within 2^-800..2^800 a subnormal quotient means a result below
 // 2^-222 (a single 0) and an overflowing one a result above 2^223 (a single infinity), for the
-// chain and for y alike. The guard below checks exactly these conditions; otherwise the whole
-// interval takes the chain.
-// This file is compiled with the vectoriser's dynamic cost model (CMakeLists.txt): vector
-// instructions give the same IEEE results as scalar ones.
+// chain and for y alike. reciprocal() checks exactly these conditions; where they fail, the
+// candidates of that depth and interval take the chain.
+//
+// The maximum. Rounding to single precision is monotone, so the largest single over the depths is
+// the single of the largest x. With Y the largest y of slot I in interval M over the depths, every
+// x lies below Y (1 + 2^-46) and the x of the depth that gave Y lies above Y (1 - 2^-46): when
+// both ends round to the same single, that is the maximum, and the chain is needed only for the
+// rare maxima whose bracket straddles a rounding boundary. The search for Y is one product and one
+// comparison per candidate, done in register tiles of 8 slots x 4 intervals that run over all
+// depths: the tile's products stay in registers, the slots' column of A (8 x 99 doubles) in the
+// first-level cache, and each reciprocal is read once per tile. On processors with AVX2 the tiles
+// use four-double vector instructions (chosen at run time); the products and comparisons are
+// exact IEEE operations, so every processor gives the same bits.
 #include "driver/line_strength.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
+#include <cstring>
 
 namespace atmotab {
 namespace {
 
-constexpr int NSZ = 6 * 99;  // stage slots times elements
 constexpr double BELOW = 1 - 0x1p-46;
 constexpr double ABOVE = 1 + 0x1p-46;
 
@@ -33,8 +43,29 @@ float chain(double a, double nu, double rho, double cmin, double norm) {
   return static_cast<float>(a / nu / rho / cmin / norm);
 }
 
+// RECIP = 1/(((NU RHO) CMIN) NORM) when the product y = A RECIP is within the error bound above
+// for every A; false otherwise.
+bool reciprocal(double nu, double rho, double cmin, double norm, double& recip) {
+  const double p1 = nu * rho;
+  const double p2 = p1 * cmin;
+  const double p3 = p2 * norm;
+  recip = 1 / p3;
+  auto moderate = [](double r) { return r >= 0x1p-800 && r <= 0x1p800; };
+  const double after_rho = cmin * norm;  // divisors after A/NU/RHO
+  return nu > 0 && rho > 0 && cmin > 0 && norm > 0 && std::isnormal(nu) && std::isnormal(rho) &&
+         std::isnormal(cmin) && std::isnormal(norm) && std::isnormal(p1) && std::isnormal(p2) &&
+         std::isnormal(p3) && std::isnormal(recip) && moderate(norm) && moderate(after_rho) &&
+         moderate(rho * after_rho);
+}
+
+// The single that every value between Y (1 - 2^-46) and Y (1 + 2^-46) rounds to, if there is one.
+bool decided(double y, float& v) {
+  v = static_cast<float>(y * BELOW);
+  return v == static_cast<float>(y * ABOVE);
+}
+
 // Number of candidates whose bracket rounds to two different singles; V holds the lower one.
-// Kept out of line: inlined into the guard below, the loop is no longer vectorised.
+// Kept out of line: inlined into the caller, the loop is no longer vectorised.
 [[gnu::noinline]] int bracketed(const double* __restrict a, int n, double recip,
                                 float* __restrict v) {
   int undecided = 0;
@@ -48,27 +79,111 @@ float chain(double a, double nu, double rho, double cmin, double norm) {
   return undecided;
 }
 
+// The smallest continuum opacity of interval M at depth J. The smallest of the three defined
+// values: a NaN (an undefined log10 opacity) is passed over wherever it stands, which the Fortran
+// MIN intrinsic leaves to the processor.
+double smallest_opacity(const TablesRec& TB, int m, int j) {
+  return std::pow(10.0, std::fmin(std::fmin(TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j)),
+                                  TB.CONTINALL(3 * m, j)));
+}
+
+double norm() { return sp(0.001f); }
+
+// Y(M,II) = max(+0, max over J < NJ of A(II,J) R(M,J)) for the LS_TILE slots II of one tile and
+// the intervals M < NM (a multiple of MB; the comparison keeps the larger, passing over a NaN
+// product). A(II,J) = A[II + LS_SLOTS J], R(M,J) = R[M + LS_INTERVALS J], Y(M,II) = Y[II + LS_TILE
+// M]. V is a vector of doubles; the tile holds MB x LS_TILE / (doubles per V) accumulators.
+template <class V, int MB>
+[[gnu::always_inline]] inline void max_products(const double* a, const double* r, int nj, int nm,
+                                                double* y) {
+  constexpr int W = sizeof(V) / sizeof(double);
+  constexpr int NV = TablesRec::LS_TILE / W;
+  for (int m0 = 0; m0 < nm; m0 += MB) {
+    V acc[MB][NV] = {};
+    for (int j = 0; j < nj; ++j) {
+      V av[NV];
+#pragma GCC unroll 8
+      for (int v = 0; v < NV; ++v)
+        std::memcpy(&av[v], a + j * TablesRec::LS_SLOTS + v * W, sizeof(V));
+      const double* rj = r + j * TablesRec::LS_INTERVALS + m0;
+#pragma GCC unroll 8
+      for (int mm = 0; mm < MB; ++mm)
+#pragma GCC unroll 8
+        for (int v = 0; v < NV; ++v) {
+          const V p = av[v] * rj[mm];
+          acc[mm][v] = acc[mm][v] < p ? p : acc[mm][v];
+        }
+    }
+#pragma GCC unroll 8
+    for (int mm = 0; mm < MB; ++mm)
+#pragma GCC unroll 8
+      for (int v = 0; v < NV; ++v)
+        std::memcpy(y + (m0 + mm) * TablesRec::LS_TILE + v * W, &acc[mm][v], sizeof(V));
+  }
+}
+
+using V2 = double __attribute__((vector_size(16)));
+// Intervals per tile: a multiple of both MB, so that the padding of R covers the last tile.
+constexpr int MB_WIDE = 4, MB_BASE = 2;
+static_assert(TablesRec::LS_INTERVALS % MB_WIDE == 0 && TablesRec::LS_INTERVALS >= NTAB_EDGE);
+static_assert(TablesRec::LS_SLOTS % TablesRec::LS_TILE == 0 && TablesRec::LS_SLOTS >= 6 * 99);
+
+void max_products_base(const double* a, const double* r, int nj, int nm, double* y) {
+  max_products<V2, MB_BASE>(a, r, nj, nm, y);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+using V4 = double __attribute__((vector_size(32)));
+[[gnu::target("avx2")]] void max_products_avx2(const double* a, const double* r, int nj, int nm,
+                                               double* y) {
+  max_products<V4, MB_WIDE>(a, r, nj, nm, y);
+}
+#endif
+
+}  // namespace
+
+bool line_strength_wide_available() {
+#if defined(__x86_64__) && defined(__GNUC__)
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+
+void line_strength_tile(const double* a, const double* r, int nj, int nm, double* y, bool wide) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (wide) return max_products_avx2(a, r, nj, nm, y);
+#endif
+  (void)wide;
+  max_products_base(a, r, nj, nm, y);
+}
+
+namespace {
+
+// The maximum of slot I (0-based row of LSA) in interval M from the depths whose divisors allow
+// the product, by the chain.
+float chain_maximum(const Run& run, int i, int m) {
+  const TablesRec& TB = run.TABLES;
+  const double nu = run.EDGE.FREQSET(3 * m - 1);
+  float best = 0;
+  for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
+    if (TB.LSR(m, j) == 0) continue;  // a depth of the chain (LSCHAIN): folded in apart
+    const float v =
+        chain(TB.LSA(i + 1, j), nu, run.STATE.RHO(j), smallest_opacity(TB, m, j), norm());
+    best = std::max(best, v);
+  }
+  return best;
+}
+
 }  // namespace
 
 void line_strengths(const double* a, int n, double nu, double rho, double cmin, double norm,
                     float* v) {
-  const double p1 = nu * rho;
-  const double p2 = p1 * cmin;
-  const double p3 = p2 * norm;
-  const double recip = 1 / p3;
-  auto moderate = [](double r) { return r >= 0x1p-800 && r <= 0x1p800; };
-  const double after_rho = cmin * norm;  // divisors after A/NU/RHO
-  const bool normal = nu > 0 && rho > 0 && cmin > 0 && norm > 0 && std::isnormal(nu) &&
-                      std::isnormal(rho) && std::isnormal(cmin) && std::isnormal(norm) &&
-                      std::isnormal(p1) && std::isnormal(p2) && std::isnormal(p3) &&
-                      std::isnormal(recip) && moderate(norm) && moderate(after_rho) &&
-                      moderate(rho * after_rho);
+  double recip = 0;
+  const bool normal = reciprocal(nu, rho, cmin, norm, recip);
   if (normal && bracketed(a, n, recip, v) == 0) return;
   for (int k = 0; k < n; ++k) {
-    if (normal) {
-      const double y = a[k] * recip;
-      if (static_cast<float>(y * BELOW) == static_cast<float>(y * ABOVE)) continue;
-    }
+    if (normal && decided(a[k] * recip, v[k])) continue;
     v[k] = chain(a[k], nu, rho, cmin, norm);
   }
 }
@@ -82,7 +197,7 @@ void begin_line_strength_maxima(Run& run) {
       for (int j = 1; j <= run.RHOX.NRHOX && !populated; ++j) populated = TB.XNFP(j, s, z) != 0;
       if (populated) TB.LSACTIVE(++TB.NLSACTIVE) = s + 6 * (z - 1);
     }
-  TB.LSMAX.fill(0);
+  TB.NLSCHAIN = 0;
 }
 
 void update_line_strength_maxima(Run& run, int j) {
@@ -90,32 +205,62 @@ void update_line_strength_maxima(Run& run, int j) {
   const int nint = (run.FRESET.NUMNU + 2) / 3;
   const int nact = TB.NLSACTIVE;
   const double rho = run.STATE.RHO(j);
-  const double norm = sp(0.001f);
-  // XNFPEL/DOPPLE does not depend on the interval: the first division once per depth. Slots
-  // without a population at any depth give 0 and leave their maxima at 0.
-  std::array<double, NSZ> a;
+  // XNFPEL/DOPPLE does not depend on the interval: the first division once per depth. The rows of
+  // the last tile beyond the listed slots hold 0.
   for (int i = 1; i <= nact; ++i) {
     const int k = TB.LSACTIVE(i);
-    a[static_cast<std::size_t>(i - 1)] = TB.XNFPEL(k) / TB.DOPPLE(k);
+    TB.LSA(i, j) = TB.XNFPEL(k) / TB.DOPPLE(k);
   }
-  std::array<float, NSZ> v;
+  const int rows = (nact + TablesRec::LS_TILE - 1) / TablesRec::LS_TILE * TablesRec::LS_TILE;
+  for (int i = nact + 1; i <= rows; ++i) TB.LSA(i, j) = 0;
+  // The reciprocal of the divisors per interval, or 0 where the chain must be taken; 0 beyond the
+  // intervals.
   for (int m = 1; m <= nint; ++m) {
-    // The smallest of the three defined values: a NaN (an undefined log10 opacity) is passed over
-    // wherever it stands, which the Fortran MIN intrinsic leaves to the processor.
-    const double cmin =
-        std::pow(10.0, std::fmin(std::fmin(TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j)),
-                                 TB.CONTINALL(3 * m, j)));
-    line_strengths(a.data(), nact, run.EDGE.FREQSET(3 * m - 1), rho, cmin, norm, v.data());
-    float* __restrict acc = &TB.LSMAX(1, m);
-    for (int i = 0; i < nact; ++i) acc[i] = std::max(acc[i], v[static_cast<std::size_t>(i)]);
+    const double nu = run.EDGE.FREQSET(3 * m - 1);
+    const double cmin = smallest_opacity(TB, m, j);
+    double recip = 0;
+    if (!reciprocal(nu, rho, cmin, norm(), recip)) {
+      recip = 0;
+      TB.LSCHAIN(++TB.NLSCHAIN) = m + NTAB_EDGE * (j - 1);
+    }
+    TB.LSR(m, j) = recip;
   }
+  for (int m = nint + 1; m <= TablesRec::LS_INTERVALS; ++m) TB.LSR(m, j) = 0;
 }
 
 void end_line_strength_maxima(Run& run) {
   TablesRec& TB = run.TABLES;
+  const int nint = (run.FRESET.NUMNU + 2) / 3;
+  const int nrhox = run.RHOX.NRHOX;
+  const int nact = TB.NLSACTIVE;
   TB.XNFDOPMAX.fill(0);
-  for (int i = 1; i <= TB.NLSACTIVE; ++i)
-    for (int m = 1; m <= NTAB_EDGE; ++m) TB.XNFDOPMAX(m, TB.LSACTIVE(i)) = TB.LSMAX(i, m);
+  if (nint == 0) return;
+  const bool wide = line_strength_wide_available();
+  const int nm = (nint + MB_WIDE - 1) / MB_WIDE * MB_WIDE;
+  for (int i0 = 0; i0 < nact; i0 += TablesRec::LS_TILE) {
+    line_strength_tile(&TB.LSA(i0 + 1, 1), TB.LSR.data(), nrhox, nm, TB.LSTILE.data(), wide);
+    const int nii = std::min(TablesRec::LS_TILE, nact - i0);
+    for (int m = 1; m <= nint; ++m)
+      for (int ii = 0; ii < nii; ++ii) {
+        const double y = TB.LSTILE(ii + 1, m);
+        float v = 0;
+        if (y != 0 && !decided(y, v)) v = chain_maximum(run, i0 + ii, m);
+        TB.XNFDOPMAX(m, TB.LSACTIVE(i0 + ii + 1)) = v;
+      }
+  }
+  // The depths and intervals whose divisors leave the range of the product: candidate by
+  // candidate, exactly.
+  float v[6 * 99];
+  for (int c = 1; c <= TB.NLSCHAIN; ++c) {
+    const int m = (TB.LSCHAIN(c) - 1) % NTAB_EDGE + 1;
+    const int j = (TB.LSCHAIN(c) - 1) / NTAB_EDGE + 1;
+    line_strengths(&TB.LSA(1, j), nact, run.EDGE.FREQSET(3 * m - 1), run.STATE.RHO(j),
+                   smallest_opacity(TB, m, j), norm(), v);
+    for (int i = 1; i <= nact; ++i) {
+      float& max = TB.XNFDOPMAX(m, TB.LSACTIVE(i));
+      max = std::max(max, v[i - 1]);
+    }
+  }
 }
 
 }  // namespace atmotab

@@ -7,13 +7,14 @@
 
 namespace atmotab {
 
-// Clears the maxima and lists the stage-element slots that hold a population at some depth (the
-// element table XNFP must be filled).
+// Lists the stage-element slots that hold a population at some depth (the element table XNFP must
+// be filled); the maxima of the others are 0.
 void begin_line_strength_maxima(Run& run);
-// The maxima of depth J folded in, for the NUMNU frequencies of the set: CMIN = 10^(smallest
-// CONTINALL of the interval's three frequencies), nu_M its middle frequency.
+// Takes in depth J, for the NUMNU frequencies of the set: the populations per Doppler width of
+// the listed slots (XNFPEL/DOPPLE, which must be filled for depth J), and for every interval
+// CMIN = 10^(smallest CONTINALL of its three frequencies) with nu_M its middle frequency.
 void update_line_strength_maxima(Run& run, int j);
-// XNFDOPMAX from the maxima of all depths.
+// XNFDOPMAX from the depths taken in (1..NRHOX).
 void end_line_strength_maxima(Run& run);
 
 // V(K) = float(A(K) / NU / RHO / CMIN / NORM) for K = 0..N-1: the four divisions in this order in
@@ -22,5 +23,12 @@ void end_line_strength_maxima(Run& run);
 // divisions elsewhere (see line_strength.cpp).
 void line_strengths(const double* a, int n, double nu, double rho, double cmin, double norm,
                     float* v);
+
+// The search of end_line_strength_maxima for one register tile of 8 slots: Y(M,II) = max(+0,
+// max over J < NJ of A[II + 600 J] R[M + 380 J]) into Y[II + 8 M], for II < 8 and M < NM (a
+// multiple of 4); a NaN product is passed over. WIDE takes the AVX2 version, which only a
+// processor with AVX2 may run (line_strength_wide_available).
+void line_strength_tile(const double* a, const double* r, int nj, int nm, double* y, bool wide);
+bool line_strength_wide_available();
 
 }  // namespace atmotab

@@ -1,11 +1,14 @@
 // The line-strength indicator must round exactly as four successive divisions rounded to single
-// precision, including candidates that sit on a single-precision rounding boundary.
+// precision, including candidates that sit on a single-precision rounding boundary, and its
+// maximum over the depths must be the largest of those singles.
 #include "driver/line_strength.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -115,6 +118,128 @@ TEST(line_strength, zeros_extremes_and_unusual_divisors) {
   std::vector<double> low(1000);
   for (double& x : low) x = u(rng) * (d.nu * d.rho) * 0x1p-1060;
   EXPECT_EQ(mismatches(low, d), 0);
+}
+
+// The tile search against a plain loop over the depths, for the baseline and (where the processor
+// has it) the AVX2 version: products of zeros, negatives, NaN and infinity, reciprocals of 0, and
+// the strides of the slot and interval tables.
+TEST(line_strength, tile_search_keeps_the_largest_product_on_every_processor) {
+  constexpr int LDA = TablesRec::LS_SLOTS, LDR = TablesRec::LS_INTERVALS, TILE = 8;
+  constexpr int NJ = 37, NM = 12;
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> u(-1, 1);
+  std::vector<double> a(LDA * NJ), r(LDR * NJ);
+  for (double& x : a) x = std::pow(10.0, 30 * u(rng));
+  for (double& x : r) x = std::pow(10.0, 30 * u(rng));
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (int j = 0; j < NJ; ++j) {
+    a[1 + LDA * j] = -a[1 + LDA * j];  // all negative: the maximum stays +0
+    a[2 + LDA * j] = j == 5 ? nan : a[2 + LDA * j];
+    a[3 + LDA * j] = j == 7 ? inf : a[3 + LDA * j];
+    a[4 + LDA * j] = j % 2 == 0 ? 0.0 : -0.0;
+    r[3 + LDR * j] = 0;  // interval 3 takes no products: NaN at A = inf, else 0
+  }
+  std::vector<double> expected(TILE * NM);
+  for (int m = 0; m < NM; ++m)
+    for (int ii = 0; ii < TILE; ++ii) {
+      double best = 0;
+      for (int j = 0; j < NJ; ++j) {
+        const double p = a[ii + LDA * j] * r[m + LDR * j];
+        if (p > best) best = p;
+      }
+      expected[ii + TILE * m] = best;
+    }
+  std::vector<bool> versions = {false};
+  if (line_strength_wide_available()) versions.push_back(true);
+  for (bool wide : versions) {
+    std::vector<double> y(TILE * NM, -1.0);
+    line_strength_tile(a.data(), r.data(), NJ, NM, y.data(), wide);
+    EXPECT_EQ(std::memcmp(y.data(), expected.data(), y.size() * sizeof(double)), 0)
+        << (wide ? "AVX2" : "baseline");
+    EXPECT_TRUE(std::isinf(y[3 + TILE * 0]) && y[2 + TILE * 0] > 0 && !std::signbit(y[1]));
+  }
+}
+
+// A whole set of maxima through begin, update and end: 23 depths, 13 intervals, 21 populated slots
+// (tiles of 8 slots and 4 intervals do not divide them), depths and intervals whose smallest
+// opacity is 0 or NaN-bearing, and slots whose largest candidate lies within a few units in the
+// last place of a single-precision rounding boundary. Every maximum must be the largest of the
+// singles of the chain of divisions over the depths.
+TEST(line_strength, maxima_over_depths_are_the_largest_singles_of_the_chain) {
+  std::ostringstream listing;
+  auto run = make_run(listing);
+  TablesRec& TB = run->TABLES;
+  constexpr int NRHOX = 23, NINT = 13, NSLOT = 21;
+  const double norm = static_cast<double>(0.001f);
+  run->RHOX.NRHOX = NRHOX;
+  run->FRESET.NUMNU = 3 * NINT;
+  std::mt19937_64 rng(17);
+  std::uniform_real_distribution<double> u(0, 1);
+  for (int i = 1; i <= 3 * NINT; ++i) run->EDGE.FREQSET(i) = 3e15 / (1 + 0.1 * i);
+  for (int j = 1; j <= NRHOX; ++j) {
+    run->STATE.RHO(j) = 1e-8 * (1 + u(rng));
+    for (int i = 1; i <= 3 * NINT; ++i) TB.CONTINALL(i, j) = -3 + 5 * u(rng);
+  }
+  TB.CONTINALL(3 * 4 - 1, 6) = -std::numeric_limits<double>::infinity();  // CMIN = 0
+  TB.CONTINALL(3 * 9 - 2, 11) = std::nan("");                             // passed over
+  TB.CONTINALL(3 * 13, 23) = -std::numeric_limits<double>::infinity();
+  auto cmin = [&](int m, int j) {
+    return std::pow(10.0,
+                    std::fmin(std::fmin(TB.CONTINALL(3 * m - 2, j), TB.CONTINALL(3 * m - 1, j)),
+                              TB.CONTINALL(3 * m, j)));
+  };
+  // Slots K = 5 + 27 t: element and stage slot spread over the table.
+  int slot[NSLOT];
+  for (int t = 0; t < NSLOT; ++t) slot[t] = 5 + 27 * t;
+  for (int t = 0; t < NSLOT; ++t)
+    TB.XNFP(1 + t % NRHOX, (slot[t] - 1) % 6 + 1, (slot[t] - 1) / 6 + 1) = 1;
+  // XNFPEL(K, J) and DOPPLE(K, J) of every depth: random, except that slot t has its largest
+  // candidate of interval 1 + t % 13 at depth 1 + t % 23 within a few units of a half-way point.
+  std::vector<std::vector<double>> xnfpel(NRHOX + 1, std::vector<double>(6 * 99 + 1, 0.0));
+  std::vector<std::vector<double>> dopple(NRHOX + 1, std::vector<double>(6 * 99 + 1, 1.0));
+  int near = 0;
+  for (int t = 0; t < NSLOT; ++t) {
+    const int m = 1 + t % NINT, j0 = 1 + t % NRHOX, k = slot[t];
+    const double nu = run->EDGE.FREQSET(3 * m - 1), rho = run->STATE.RHO(j0);
+    const float f = static_cast<float>(std::pow(10.0, 20 * u(rng)));
+    const double mid = (static_cast<double>(f) + static_cast<double>(std::nextafter(f, 2 * f))) / 2;
+    double a = mid * nu * rho * cmin(m, j0) * norm;
+    for (int s = 0; s < std::abs(t - 10); ++s) a = std::nextafter(a, t < 10 ? 0.0 : 2 * a);
+    for (int j = 1; j <= NRHOX; ++j) {
+      xnfpel[j][k] = j == j0 ? a : a * 1e-9 * u(rng);
+      dopple[j][k] = j == j0 ? 1.0 : 1e-5 * (1 + u(rng));
+    }
+    const double x = a / nu / rho / cmin(m, j0) / norm;
+    near += std::fabs(x - mid) <= mid * 0x1p-47;
+  }
+  EXPECT_GT(near, 5) << "too few maxima near a rounding boundary";
+  begin_line_strength_maxima(*run);
+  ASSERT_EQ(TB.NLSACTIVE, NSLOT);
+  for (int j = 1; j <= NRHOX; ++j) {
+    for (int k = 1; k <= 6 * 99; ++k) {
+      TB.XNFPEL(k) = xnfpel[j][k];
+      TB.DOPPLE(k) = dopple[j][k];
+    }
+    update_line_strength_maxima(*run, j);
+  }
+  end_line_strength_maxima(*run);
+  int wrong = 0;
+  for (int m = 1; m <= NTAB_EDGE; ++m)
+    for (int k = 1; k <= 6 * 99; ++k) {
+      float best = 0;
+      if (m <= NINT)
+        for (int j = 1; j <= NRHOX; ++j)
+          best = std::max(best, chain(xnfpel[j][k] / dopple[j][k], run->EDGE.FREQSET(3 * m - 1),
+                                      run->STATE.RHO(j), cmin(m, j), norm));
+      if (!same_bits(TB.XNFDOPMAX(m, k), best) && ++wrong <= 5)
+        ADD_FAILURE() << "interval " << m << " slot " << k << ": " << TB.XNFDOPMAX(m, k)
+                      << " against " << best;
+    }
+  EXPECT_EQ(wrong, 0);
+  // CMIN = 0 makes the chain infinite: the slots populated at depth 6 have an infinite maximum in
+  // interval 4.
+  EXPECT_TRUE(std::isinf(TB.XNFDOPMAX(4, slot[5])));
 }
 
 // One depth, one interval, iron I only: the maximum takes the smallest continuum opacity of the

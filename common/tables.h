@@ -44,8 +44,6 @@ struct TablesRec {
   Arr<double, LS_SLOTS, NTAB_DEPTH> LSA;      // LSA(I,J)  XNFPEL/DOPPLE of slot LSACTIVE(I) [cm^-3]
   Arr<double, LS_INTERVALS, NTAB_DEPTH> LSR;  // LSR(M,J)  1/(nu_M RHO CMIN 0.001) of interval M,
                                               //           or 0 where the divisions are needed
-  Arr<int, NTAB_EDGE * NTAB_DEPTH> LSCHAIN;   // LSCHAIN(C) = M + 377 (J - 1): the intervals and
-  int NLSCHAIN = 0;                           // depths of LSR 0, C = 1..NLSCHAIN
   Arr<double, LS_TILE, LS_INTERVALS> LSTILE;  // LSTILE(II,M)  largest product of one tile
 };
 

@@ -167,7 +167,7 @@ float chain_maximum(const Run& run, int i, int m) {
   const double nu = run.EDGE.FREQSET(3 * m - 1);
   float best = 0;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
-    if (TB.LSR(m, j) == 0) continue;  // a depth of the chain (LSCHAIN): folded in apart
+    if (TB.LSR(m, j) == 0) continue;  // a depth of the chain: folded in apart
     const float v =
         chain(TB.LSA(i + 1, j), nu, run.STATE.RHO(j), smallest_opacity(TB, m, j), norm());
     best = std::max(best, v);
@@ -197,7 +197,6 @@ void begin_line_strength_maxima(Run& run) {
       for (int j = 1; j <= run.RHOX.NRHOX && !populated; ++j) populated = TB.XNFP(j, s, z) != 0;
       if (populated) TB.LSACTIVE(++TB.NLSACTIVE) = s + 6 * (z - 1);
     }
-  TB.NLSCHAIN = 0;
 }
 
 void update_line_strength_maxima(Run& run, int j) {
@@ -219,11 +218,7 @@ void update_line_strength_maxima(Run& run, int j) {
     const double nu = run.EDGE.FREQSET(3 * m - 1);
     const double cmin = smallest_opacity(TB, m, j);
     double recip = 0;
-    if (!reciprocal(nu, rho, cmin, norm(), recip)) {
-      recip = 0;
-      TB.LSCHAIN(++TB.NLSCHAIN) = m + NTAB_EDGE * (j - 1);
-    }
-    TB.LSR(m, j) = recip;
+    TB.LSR(m, j) = reciprocal(nu, rho, cmin, norm(), recip) ? recip : 0;
   }
   for (int m = nint + 1; m <= TablesRec::LS_INTERVALS; ++m) TB.LSR(m, j) = 0;
 }
@@ -248,19 +243,19 @@ void end_line_strength_maxima(Run& run) {
         TB.XNFDOPMAX(m, TB.LSACTIVE(i0 + ii + 1)) = v;
       }
   }
-  // The depths and intervals whose divisors leave the range of the product: candidate by
+  // The depths and intervals whose divisors leave the range of the product (LSR 0): candidate by
   // candidate, exactly.
   float v[6 * 99];
-  for (int c = 1; c <= TB.NLSCHAIN; ++c) {
-    const int m = (TB.LSCHAIN(c) - 1) % NTAB_EDGE + 1;
-    const int j = (TB.LSCHAIN(c) - 1) / NTAB_EDGE + 1;
-    line_strengths(&TB.LSA(1, j), nact, run.EDGE.FREQSET(3 * m - 1), run.STATE.RHO(j),
-                   smallest_opacity(TB, m, j), norm(), v);
-    for (int i = 1; i <= nact; ++i) {
-      float& max = TB.XNFDOPMAX(m, TB.LSACTIVE(i));
-      max = std::max(max, v[i - 1]);
+  for (int j = 1; j <= nrhox; ++j)
+    for (int m = 1; m <= nint; ++m) {
+      if (TB.LSR(m, j) != 0) continue;
+      line_strengths(&TB.LSA(1, j), nact, run.EDGE.FREQSET(3 * m - 1), run.STATE.RHO(j),
+                     smallest_opacity(TB, m, j), norm(), v);
+      for (int i = 1; i <= nact; ++i) {
+        float& max = TB.XNFDOPMAX(m, TB.LSACTIVE(i));
+        max = std::max(max, v[i - 1]);
+      }
     }
-  }
 }
 
 }  // namespace atmotab

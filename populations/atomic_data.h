@@ -68,4 +68,11 @@ void load_atomic_data(Arr<double, N>& potion, Ipftab& ipftab, Fegrpf& fegrpf, Pf
   load_pfground(embedded_data("pfground.txt"), pfg);
 }
 
+// The same four tables as load_atomic_data fills them, read when atmotab was built: the build runs
+// these loaders over the embedded texts (cmake/bake_tables.cpp) and compiles their results in as
+// constant arrays, so that a run starts without parsing 40000 numbers. A table that fails its
+// loader's checks stops the build. POTION beyond slot 840 is set to 0.
+void load_atomic_data_builtin(Arr<double, 1000>& potion, Ipftab& ipftab, Fegrpf& fegrpf,
+                              PfgroundLevels& pfg);
+
 }  // namespace atmotab

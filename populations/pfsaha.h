@@ -45,6 +45,7 @@ void pfsaha_partition(const Run& run, int j, int iz, SahaWork& w);
 
 // Partition-function methods (populations/pflight.cpp, pftable.cpp, pfiron.cpp).
 
+// The row layout of the packed table (defined beside its loader, atomic_data.cpp).
 // LOCZ(IZ), IZ = 1..29: first packed-table row of element IZ in the regular layout (C and N
 // have their six rows at the end of the table).
 int pf_locz(int iz);

@@ -19,12 +19,6 @@
 namespace atmotab {
 namespace {
 
-// First packed-table row of Z = 1..29: row of stage ION of Z <= 28 is LOCZ(Z) + ION - 1.
-constexpr int LOCZ[29] = {1,  3,  6,  10, 14, 18,  22,  27,  33,  39,  45,  51,  57,  63, 69,
-                          75, 81, 86, 91, 96, 101, 106, 111, 116, 121, 126, 131, 136, 141};
-constexpr int ROW_C = 354;  // C I..VI occupy rows 354..359
-constexpr int ROW_N = 360;  // N I..VI occupy rows 360..365
-
 // Scale of a packed value by the digit KS = 1..4 of its word.
 constexpr double SCALE[4] = {0.001, 0.01, 0.1, 1.0};
 
@@ -38,15 +32,6 @@ struct Packed {
 Packed unpack(int v) { return {v / 100000, (v % 100000) / 10, v % 10}; }
 
 }  // namespace
-
-int pf_locz(int iz) { return LOCZ[iz - 1]; }
-
-int pf_row(int iz, int ion) {
-  if (iz == 6) return ROW_C + ion - 1;
-  if (iz == 7) return ROW_N + ion - 1;
-  if (iz <= 28) return LOCZ[iz - 1] + ion - 1;
-  return 3 * iz + 53 + ion;
-}
 
 double pftable(const Run& run, int j, int iz, int ion, int row, const SahaWork& w) {
   const Arr<int, 6, 365>& tab = run.PFTAB.IPFTAB;

@@ -1,5 +1,5 @@
 // load_pf_tables — fills the run's partition-function tables once, when the run starts (or at the
-// first population request of a run that did not load them).
+// first population request of a run that did not load them), from the tables read at build time.
 #include "populations/pftables.h"
 
 #include <algorithm>
@@ -13,7 +13,7 @@ void pftables_load(Arr<double, 1000>& potion, Arr<int, 6, 365>& ipftab,
                    Arr<float, 7, 56, 90>& fegrpf, Arr<int, 337>& pfgloc, Arr<double, 336>& pfgw,
                    Arr<double, 600>& pfge, Arr<double, 600>& pfgg) {
   PfgroundLevels pfg;
-  load_atomic_data(potion, ipftab, fegrpf, pfg);
+  load_atomic_data_builtin(potion, ipftab, fegrpf, pfg);
   // Level lists one after the other: NELION N owns slots PFGLOC(N) .. PFGLOC(N+1) - 1.
   int next = 1;
   for (int n = 1; n <= NELION_MAX; ++n) {

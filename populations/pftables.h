@@ -1,5 +1,6 @@
 // Partition-function tables of the run: POTION, the packed table IPFTAB, the iron-group table
-// FEGRPF and the ground-configuration level lists, loaded once per run from the embedded data.
+// FEGRPF and the ground-configuration level lists, filled once per run from the tables read at
+// build time.
 #pragma once
 
 #include "common/array.h"
@@ -7,8 +8,8 @@
 
 namespace atmotab {
 
-// Fills run.POTION and run.PFTAB from data/potion.txt, ipftab.txt, fegrpf.txt and pfground.txt
-// and sets PFTAB.LOADED. Throws atmo_error (status 2) on a malformed table.
+// Fills run.POTION and run.PFTAB from data/potion.txt, ipftab.txt, fegrpf.txt and pfground.txt as
+// read at build time (load_atomic_data_builtin) and sets PFTAB.LOADED.
 void load_pf_tables(Run& run);
 
 // The same into the individual arrays.

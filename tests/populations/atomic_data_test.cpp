@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -124,6 +125,24 @@ TEST(atomic_data, pfground_lists) {
   EXPECT_NEAR(pfground_sum(p, 43, 5000.0), 8.80321, 5e-5);
   EXPECT_NEAR(pfground_sum(p, 332, 5000.0), 2.0 + 4 * 0.245984 + 6 * 0.195349, 5e-5);
   EXPECT_EQ(p.NUSED, p.LOC(336) + p.NLEV(336) - 1);
+}
+
+// The tables compiled in at build time are the loaders' reading of the embedded texts, bit for bit.
+TEST(atomic_data, builtin_tables_equal_the_parsed_texts) {
+  const std::unique_ptr<Tables> parsed = load_all();
+  auto built = std::make_unique<Tables>();
+  built->POTION.fill(-1.0);
+  built->PFG.NUSED = -1;
+  load_atomic_data_builtin(built->POTION, built->IPFTAB, built->FEGRPF, built->PFG);
+  auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+  EXPECT_TRUE(same(built->POTION, parsed->POTION));
+  EXPECT_TRUE(same(built->IPFTAB, parsed->IPFTAB));
+  EXPECT_TRUE(same(built->FEGRPF, parsed->FEGRPF));
+  EXPECT_TRUE(same(built->PFG.NLEV, parsed->PFG.NLEV) && same(built->PFG.LOC, parsed->PFG.LOC));
+  EXPECT_TRUE(same(built->PFG.GCON, parsed->PFG.GCON));
+  EXPECT_TRUE(same(built->PFG.G, parsed->PFG.G) && same(built->PFG.E, parsed->PFG.E));
+  EXPECT_EQ(built->PFG.NUSED, parsed->PFG.NUSED);
+  EXPECT_GT(parsed->PFG.NUSED, 400);
 }
 
 TEST(atomic_data, malformed_tables_throw) {

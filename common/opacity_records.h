@@ -80,6 +80,12 @@ struct AbtotRec {
   Dep ALPHA;  // ALPHA(J)  scattering fraction; nothing fills it (stays 0)
 };
 
+// KAPP: what kapp keeps between calls about its clearing step.
+struct KappRec {
+  Arr<int, NIFOP> NCLEAR;  // NCLEAR(I)  depths 1..NCLEAR(I) of the arrays of switch I hold 0:
+                           //            cleared while the switch was off, unwritten since
+};
+
 ATMOTAB_DEPTH_FIELD_AT(OpsRec, SIGEL, 4);
 ATMOTAB_DEPTH_FIELD_AT(OpsRec, SXCONT, 12);
 ATMOTAB_DEPTH_FIELD_AT(OptotRec, SIGMAL, 6);

@@ -15,6 +15,8 @@
 // sum G + A1 is the same number as A1 + G.
 #include "opacity/kapp.h"
 
+#include <algorithm>
+
 #include "common/state.h"
 #include "opacity/coolop.h"
 #include "opacity/elecop.h"
@@ -50,13 +52,20 @@ struct Terms {
   const double* source[NOPACITY_ROWS];     // ... and their source functions
   const double* scatterer[NOPACITY_ROWS];  // scatterers
   int nlte = 0, nabs = 0, nscat = 0;
+  bool absorber_left_out = false, scatterer_left_out = false;  // rows of switches that are off
 };
 
+// The terms of TOTAL; with ON given, only the rows whose switch is on (ON[I] for switch I).
 Terms terms_of(const std::array<OpacityRow, NOPACITY_ROWS>& rows, OpacityTotal total,
-               const Dep* BNU) {
+               const Dep* BNU, const bool* on) {
   Terms t;
   for (const OpacityRow& r : rows) {
     if (r.total != total) continue;
+    if (on != nullptr && !on[r.ifop]) {
+      t.absorber_left_out |= r.absorption != nullptr;
+      t.scatterer_left_out |= r.scattering != nullptr;
+      continue;
+    }
     if (r.absorption != nullptr && r.source == BNU) {
       t.lte[t.nlte++] = r.absorption->data();
     } else if (r.absorption != nullptr) {
@@ -69,7 +78,7 @@ Terms terms_of(const std::array<OpacityRow, NOPACITY_ROWS>& rows, OpacityTotal t
 }
 
 // TOTAL(i) = X(i), or TOTAL(i) + X(i) once the sum has started, for i < N.
-void add(double* total, const double* x, bool& started, int n) {
+void add(double* __restrict total, const double* __restrict x, bool& started, int n) {
   if (started)
     for (int i = 0; i < n; ++i) total[i] += x[i];
   else
@@ -77,30 +86,46 @@ void add(double* total, const double* x, bool& started, int n) {
   started = true;
 }
 
-// The same for the term X(i) Y(i).
-void add_product(double* total, const double* x, const double* y, bool& started, int n) {
-  if (started)
-    for (int i = 0; i < n; ++i) total[i] += x[i] * y[i];
-  else
-    for (int i = 0; i < n; ++i) total[i] = x[i] * y[i];
+// The same for the pair of sums A(i) + X(i) and S(i) + X(i) Y(i).
+void add_absorber(double* __restrict a, double* __restrict s, const double* __restrict x,
+                  const double* __restrict y, bool& started, int n) {
+  if (started) {
+    for (int i = 0; i < n; ++i) {
+      a[i] += x[i];
+      s[i] += x[i] * y[i];
+    }
+  } else {
+    for (int i = 0; i < n; ++i) {
+      a[i] = x[i];
+      s[i] = x[i] * y[i];
+    }
+  }
   started = true;
+}
+
+// X(i) + 0: -0 becomes +0, every other value stays.
+void add_zero(double* x, int n) {
+  for (int i = 0; i < n; ++i) x[i] += 0.0;
 }
 
 // The absorption A, source function S and scattering SIG of the terms T at depths 1..N, each sum
 // formed left to right from its first term; G, the sum of the LTE absorbers, is formed first.
+// A row left out because its switch is off holds +0 (kapp has cleared it), and adding +0 to a sum
+// changes nothing but a -0 into +0: each sum that left out a row takes one + 0 at the end instead
+// (BNU, by which G is multiplied, is finite).
 void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S, Dep& SIG) {
   double G[NDEPTH];
-  bool lte = false, absorption = false, source = false, scattering = false;
+  bool lte = false, absorption = false, scattering = false;
   for (int k = 0; k < t.nlte; ++k) add(G, t.lte[k], lte, n);
-  if (lte) {
-    add(A.data(), G, absorption, n);
-    add_product(S.data(), G, BNU.data(), source, n);
-  }
-  for (int k = 0; k < t.nabs; ++k) {
-    add(A.data(), t.absorber[k], absorption, n);
-    add_product(S.data(), t.absorber[k], t.source[k], source, n);
-  }
+  if (lte) add_absorber(A.data(), S.data(), G, BNU.data(), absorption, n);
+  for (int k = 0; k < t.nabs; ++k)
+    add_absorber(A.data(), S.data(), t.absorber[k], t.source[k], absorption, n);
   for (int k = 0; k < t.nscat; ++k) add(SIG.data(), t.scatterer[k], scattering, n);
+  if (absorption && t.absorber_left_out) {
+    add_zero(A.data(), n);
+    add_zero(S.data(), n);
+  }
+  if (scattering && t.scatterer_left_out) add_zero(SIG.data(), n);
   for (int j = 1; j <= n; ++j) {
     if (!absorption) A(j) = 0.0;
     if (!scattering) SIG(j) = 0.0;
@@ -108,13 +133,23 @@ void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S, Dep& SIG) 
   }
 }
 
-// The totals of OPTOT from the source arrays named by ROWS.
-void totals(Run& run, const std::array<OpacityRow, NOPACITY_ROWS>& rows) {
+// The totals of OPTOT from the source arrays named by ROWS (with ON: of the switches that are on).
+void totals(Run& run, const std::array<OpacityRow, NOPACITY_ROWS>& rows, const bool* on) {
   const int n = run.RHOX.NRHOX;
   const Dep& BNU = run.FREQ.BNU;
   OptotRec& t = run.OPTOT;
-  sum_terms(terms_of(rows, OpacityTotal::Continuum, &BNU), BNU, n, t.ACONT, t.SCONT, t.SIGMAC);
-  sum_terms(terms_of(rows, OpacityTotal::Line, &BNU), BNU, n, t.ALINE, t.SLINE, t.SIGMAL);
+  sum_terms(terms_of(rows, OpacityTotal::Continuum, &BNU, on), BNU, n, t.ACONT, t.SCONT, t.SIGMAC);
+  sum_terms(terms_of(rows, OpacityTotal::Line, &BNU, on), BNU, n, t.ALINE, t.SLINE, t.SIGMAL);
+}
+
+// ON[I]: switch I = 1..NIFOP is on.
+struct SwitchesOn {
+  bool on[NIFOP + 1] = {};
+};
+SwitchesOn switches_on(const Run& run) {
+  SwitchesOn s;
+  for (int i = 1; i <= NIFOP; ++i) s.on[i] = run.IF.IFOP(i) == 1;
+  return s;
 }
 
 }  // namespace
@@ -168,16 +203,25 @@ void kapp(Run& run, int N, int& NSTEPS, double& STEPWT) {
   STEPWT = 1.0;
   const int n = run.RHOX.NRHOX;
   const std::array<OpacityRow, NOPACITY_ROWS> rows = kapp_rows(run);
+  const SwitchesOn on = switches_on(run);
+  // The arrays of a switch that is on are cleared at every call (its routine may leave depths or
+  // frequencies unwritten); those of a switch that is off once, at the first call after it went off
+  // (or the model grew deeper), since only its routine writes them and the totals leave them out.
+  Arr<int, NIFOP>& cleared = run.KAPP.NCLEAR;
   for (const OpacityRow& r : rows) {
+    if (!on.on[r.ifop] && cleared(r.ifop) >= n) continue;
     clear(r.absorption, n);
     if (r.source != &run.FREQ.BNU) clear(r.source, n);
     clear(r.scattering, n);
   }
+  for (int i = 1; i <= NIFOP; ++i) cleared(i) = on.on[i] ? 0 : std::max(cleared(i), n);
   for (int i = 1; i <= NIFOP; ++i)
-    if (run.IF.IFOP(i) == 1 && ROUTINES[i - 1] != nullptr) ROUTINES[i - 1](run);
-  totals(run, rows);
+    if (on.on[i] && ROUTINES[i - 1] != nullptr) ROUTINES[i - 1](run);
+  totals(run, rows, on.on);
 }
 
-void kapp_totals(Run& run) { totals(run, kapp_rows(run)); }
+void kapp_totals(Run& run) { totals(run, kapp_rows(run), nullptr); }
+
+void kapp_totals_of_switches_on(Run& run) { totals(run, kapp_rows(run), switches_on(run).on); }
 
 }  // namespace atmotab

@@ -1,4 +1,4 @@
-// kapp — the opacity driver: at the current frequency it clears every source array, runs the
+// kapp — the opacity driver: at the current frequency it clears the source arrays, runs the
 // switched-on sources in their fixed order and forms the continuum and line totals of OPTOT, all
 // from one table of the sources (kapp_rows).
 #pragma once
@@ -14,7 +14,9 @@ struct Run;
 // One opacity evaluation at the frequency of the FREQ record, for depths 1..NRHOX. N is the
 // sub-step at this frequency (the driver passes 1: the whole evaluation); NSTEPS is set to 1 and
 // STEPWT to 1.0. Reads FREQ, TEMP, STATE, RHOX, IF (IFOP) and the element records through the
-// sources; writes OPS, OPTOT and the per-source arrays of the element records.
+// sources; writes OPS, OPTOT and the per-source arrays of the element records. The arrays of a
+// switch that is off hold 0 after the call: kapp clears them at the first call after the switch
+// went off (KAPP records it), and only their source writes them.
 void kapp(Run& run, int N, int& NSTEPS, double& STEPWT);
 
 // The name of switch I = 1..NIFOP (H1 ... XSCAT).
@@ -47,5 +49,8 @@ std::array<OpacityRow, NOPACITY_ROWS> kapp_rows(Run& run);
 // The totals step alone: ACONT, SCONT, SIGMAC, ALINE, SLINE, SIGMAL for depths 1..NRHOX from the
 // source arrays as they stand (kapp calls it after the sources).
 void kapp_totals(Run& run);
+// The same from the rows of the switches that are on (IFOP = 1) only, as kapp forms them: the
+// arrays of the other rows must hold +0, and the totals then have the bits of kapp_totals.
+void kapp_totals_of_switches_on(Run& run);
 
 }  // namespace atmotab

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <set>
@@ -111,6 +112,25 @@ TEST_F(Kapp, switch_turned_off_between_calls_leaves_nothing_behind) {
   run->IF.IFOP(ELECTRON) = -1;
   call();
   for (int j = 1; j <= n(); ++j) EXPECT_EQ(run->OPTOT.SIGMAC(j), 0.0);
+}
+
+// A switch turned off while the next model is shallower, then a deeper model: the depths beyond
+// the shallow model are cleared too.
+TEST_F(Kapp, switch_off_clears_every_depth_of_a_deeper_model) {
+  only({HRAY, ELECTRON});
+  call();
+  ASSERT_GT(run->BHYD.SIGH(3), 0.0);
+  only({ELECTRON});
+  run->RHOX.NRHOX = 2;
+  call();
+  EXPECT_EQ(run->BHYD.SIGH(1), 0.0);
+  EXPECT_EQ(run->BHYD.SIGH(2), 0.0);
+  run->RHOX.NRHOX = 3;
+  call();
+  for (int j = 1; j <= 3; ++j) {
+    EXPECT_EQ(run->BHYD.SIGH(j), 0.0) << j;
+    EXPECT_EQ(run->OPTOT.SIGMAC(j), run->OPS.SIGEL(j)) << j;
+  }
 }
 
 TEST_F(Kapp, sources_run_at_the_current_frequency) {
@@ -322,6 +342,51 @@ TEST_F(Totals, table_sums_equal_the_written_out_totals_to_the_bit) {
   }
   EXPECT_EQ(r.OPTOT.SCONT(3), BNU(3));
   EXPECT_EQ(r.OPTOT.SLINE(4), BNU(4));
+}
+
+// kapp sums only the rows of the switches that are on, whose left-out arrays hold +0: the totals
+// must have the bits of the sums over every row, signed zeros included (a sum of -0 terms is -0,
+// but +0 once a +0 term joins it).
+TEST_F(Totals, rows_of_switches_off_left_out_with_the_same_bits) {
+  atmotab::Run& r = *run;
+  constexpr int N = 60;
+  r.RHOX.NRHOX = N;
+  std::mt19937_64 rng(99);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  auto value = [&]() {
+    const double x = u(rng);
+    return x < 0.3 ? -0.0 : x < 0.5 ? 0.0 : std::ldexp(u(rng) - 0.5, static_cast<int>(40 * u(rng)));
+  };
+  auto bits = [](const Dep& a, int j) {
+    std::uint64_t b;
+    std::memcpy(&b, &a(j), sizeof b);
+    return b;
+  };
+  int signed_zero_sums = 0;
+  for (int trial = 0; trial < 200; ++trial) {
+    for (int i = 1; i <= NIFOP; ++i) r.IF.IFOP(i) = u(rng) < 0.5 ? 1 : 0;
+    for (int j = 1; j <= N; ++j) r.FREQ.BNU(j) = std::ldexp(0.5 + u(rng), -5);
+    for (const OpacityRow& row : kapp_rows(r))
+      for (Dep* a : {row.absorption, row.source, row.scattering}) {
+        if (a == nullptr || a == &r.FREQ.BNU) continue;
+        for (int j = 1; j <= N; ++j)
+          (*a)(j) = r.IF.IFOP(row.ifop) == 1 ? (j == 1 ? -0.0 : value()) : 0.0;
+      }
+    kapp_totals(r);
+    const OptotRec all = r.OPTOT;
+    kapp_totals_of_switches_on(r);
+    const OptotRec& on = r.OPTOT;
+    for (int j = 1; j <= N; ++j) {
+      EXPECT_EQ(bits(on.ACONT, j), bits(all.ACONT, j)) << trial << " " << j;
+      EXPECT_EQ(bits(on.SCONT, j), bits(all.SCONT, j)) << trial << " " << j;
+      EXPECT_EQ(bits(on.SIGMAC, j), bits(all.SIGMAC, j)) << trial << " " << j;
+      EXPECT_EQ(bits(on.ALINE, j), bits(all.ALINE, j)) << trial << " " << j;
+      EXPECT_EQ(bits(on.SLINE, j), bits(all.SLINE, j)) << trial << " " << j;
+      EXPECT_EQ(bits(on.SIGMAL, j), bits(all.SIGMAL, j)) << trial << " " << j;
+      signed_zero_sums += all.ACONT(j) == 0 || all.SIGMAC(j) == 0;
+    }
+  }
+  EXPECT_GT(signed_zero_sums, 200);
 }
 
 }  // namespace

@@ -6,13 +6,17 @@
 #include <vector>
 
 #include "driver/atmotab.h"
+#include "fortio/fd_output.h"
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
   const std::vector<std::string> args(argv + 1, argv + argc);
   // A line per model only for someone watching a terminal; logs of batch runs stay as they were.
   const bool progress = isatty(STDERR_FILENO) == 1;
-  return atmotab::atmotab_main(args, std::cin, std::cout, std::cerr,
+  // The listing goes to standard output in 64 KB writes.
+  atmotab::FdOutputBuffer listing_buffer(STDOUT_FILENO);
+  std::ostream listing(&listing_buffer);
+  return atmotab::atmotab_main(args, std::cin, listing, std::cerr,
                                {.cards_descriptor = STDIN_FILENO,
                                 .listing_descriptor = STDOUT_FILENO,
                                 .stop_signals = true,

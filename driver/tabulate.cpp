@@ -251,6 +251,7 @@ void tabulate_model(Run& run) {
   write_maxima(run);
   run.LISTING.print("('1')", {});
   commit_tables(run);
+  run.LISTING.flush();
   run.FRESET.NUMNU = 1;
   run.FRESET.NULO = 1;
   run.FRESET.NUHI = 1;

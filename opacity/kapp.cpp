@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "common/state.h"
+#include "common/wide_vectors.h"
 #include "opacity/coolop.h"
 #include "opacity/elecop.h"
 #include "opacity/h2op.h"
@@ -78,7 +79,7 @@ Terms terms_of(const std::array<OpacityRow, NOPACITY_ROWS>& rows, OpacityTotal t
 }
 
 // TOTAL(i) = X(i), or TOTAL(i) + X(i) once the sum has started, for i < N.
-void add(double* __restrict total, const double* __restrict x, bool& started, int n) {
+inline void add(double* __restrict total, const double* __restrict x, bool& started, int n) {
   if (started)
     for (int i = 0; i < n; ++i) total[i] += x[i];
   else
@@ -87,8 +88,8 @@ void add(double* __restrict total, const double* __restrict x, bool& started, in
 }
 
 // The same for the pair of sums A(i) + X(i) and S(i) + X(i) Y(i).
-void add_absorber(double* __restrict a, double* __restrict s, const double* __restrict x,
-                  const double* __restrict y, bool& started, int n) {
+inline void add_absorber(double* __restrict a, double* __restrict s, const double* __restrict x,
+                         const double* __restrict y, bool& started, int n) {
   if (started) {
     for (int i = 0; i < n; ++i) {
       a[i] += x[i];
@@ -104,7 +105,7 @@ void add_absorber(double* __restrict a, double* __restrict s, const double* __re
 }
 
 // X(i) + 0: -0 becomes +0, every other value stays.
-void add_zero(double* x, int n) {
+inline void add_zero(double* x, int n) {
   for (int i = 0; i < n; ++i) x[i] += 0.0;
 }
 
@@ -113,7 +114,8 @@ void add_zero(double* x, int n) {
 // A row left out because its switch is off holds +0 (kapp has cleared it), and adding +0 to a sum
 // changes nothing but a -0 into +0: each sum that left out a row takes one + 0 at the end instead
 // (BNU, by which G is multiplied, is finite).
-void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S, Dep& SIG) {
+ATMOTAB_WIDE_VECTORS void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S,
+                                    Dep& SIG) {
   double G[NDEPTH];
   bool lte = false, absorption = false, scattering = false;
   for (int k = 0; k < t.nlte; ++k) add(G, t.lte[k], lte, n);
@@ -126,10 +128,14 @@ void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S, Dep& SIG) 
     add_zero(S.data(), n);
   }
   if (scattering && t.scatterer_left_out) add_zero(SIG.data(), n);
+  if (!absorption) A.fill(0.0);
+  if (!scattering) SIG.fill(0.0);
+  // S / A where A > 0, else BNU; the division by 1 in place of A <= 0 only keeps the loop free
+  // of a conditional division, so that it vectorises.
   for (int j = 1; j <= n; ++j) {
-    if (!absorption) A(j) = 0.0;
-    if (!scattering) SIG(j) = 0.0;
-    S(j) = A(j) > 0.0 ? S(j) / A(j) : BNU(j);
+    const double a = A(j);
+    const double q = S(j) / (a > 0.0 ? a : 1.0);
+    S(j) = a > 0.0 ? q : BNU(j);
   }
 }
 

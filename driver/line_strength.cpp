@@ -30,8 +30,12 @@
 #include "driver/line_strength.h"
 
 #include <algorithm>
+#include <array>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
+
+#include "common/wide_vectors.h"
 
 namespace atmotab {
 namespace {
@@ -45,17 +49,30 @@ float chain(double a, double nu, double rho, double cmin, double norm) {
 
 // RECIP = 1/(((NU RHO) CMIN) NORM) when the product y = A RECIP is within the error bound above
 // for every A; false otherwise.
-bool reciprocal(double nu, double rho, double cmin, double norm, double& recip) {
+inline bool reciprocal(double nu, double rho, double cmin, double norm, double& recip) {
   const double p1 = nu * rho;
   const double p2 = p1 * cmin;
   const double p3 = p2 * norm;
   recip = 1 / p3;
-  auto moderate = [](double r) { return r >= 0x1p-800 && r <= 0x1p800; };
+  // Positive and normal (false for NaN); the products and the reciprocal of positive numbers are
+  // positive, so for them this is the normality alone.
+  auto normal = [](double r) { return (r >= DBL_MIN) & (r <= DBL_MAX); };
+  auto moderate = [](double r) { return (r >= 0x1p-800) & (r <= 0x1p800); };
   const double after_rho = cmin * norm;  // divisors after A/NU/RHO
-  return nu > 0 && rho > 0 && cmin > 0 && norm > 0 && std::isnormal(nu) && std::isnormal(rho) &&
-         std::isnormal(cmin) && std::isnormal(norm) && std::isnormal(p1) && std::isnormal(p2) &&
-         std::isnormal(p3) && std::isnormal(recip) && moderate(norm) && moderate(after_rho) &&
+  return normal(nu) & normal(rho) & normal(cmin) & normal(norm) & normal(p1) & normal(p2) &
+         normal(p3) & normal(recip) & moderate(norm) & moderate(after_rho) &
          moderate(rho * after_rho);
+}
+
+// R(M) = 1/(((NU(M) RHO) CMIN) NORM) with CMIN = R(M) on entry, or 0 where the product y is not
+// within the error bound, M < N.
+ATMOTAB_WIDE_VECTORS void reciprocals(const double* __restrict nu, double* __restrict r, int n,
+                                      double rho, double norm) {
+  for (int m = 0; m < n; ++m) {
+    double recip = 0;
+    const bool ok = reciprocal(nu[m], rho, r[m], norm, recip);
+    r[m] = ok ? recip : 0;
+  }
 }
 
 // The single that every value between Y (1 - 2^-46) and Y (1 + 2^-46) rounds to, if there is one.
@@ -66,8 +83,8 @@ bool decided(double y, float& v) {
 
 // Number of candidates whose bracket rounds to two different singles; V holds the lower one.
 // Kept out of line: inlined into the caller, the loop is no longer vectorised.
-[[gnu::noinline]] int bracketed(const double* __restrict a, int n, double recip,
-                                float* __restrict v) {
+[[gnu::noinline]] ATMOTAB_WIDE_VECTORS int bracketed(const double* __restrict a, int n,
+                                                     double recip, float* __restrict v) {
   int undecided = 0;
   for (int k = 0; k < n; ++k) {
     const double y = a[k] * recip;
@@ -214,12 +231,12 @@ void update_line_strength_maxima(Run& run, int j) {
   for (int i = nact + 1; i <= rows; ++i) TB.LSA(i, j) = 0;
   // The reciprocal of the divisors per interval, or 0 where the chain must be taken; 0 beyond the
   // intervals.
+  double nu[NTAB_EDGE];
   for (int m = 1; m <= nint; ++m) {
-    const double nu = run.EDGE.FREQSET(3 * m - 1);
-    const double cmin = smallest_opacity(TB, m, j);
-    double recip = 0;
-    TB.LSR(m, j) = reciprocal(nu, rho, cmin, norm(), recip) ? recip : 0;
+    nu[m - 1] = run.EDGE.FREQSET(3 * m - 1);
+    TB.LSR(m, j) = smallest_opacity(TB, m, j);
   }
+  reciprocals(nu, &TB.LSR(1, j), nint, rho, norm());
   for (int m = nint + 1; m <= TablesRec::LS_INTERVALS; ++m) TB.LSR(m, j) = 0;
 }
 
@@ -232,16 +249,22 @@ void end_line_strength_maxima(Run& run) {
   if (nint == 0) return;
   const bool wide = line_strength_wide_available();
   const int nm = (nint + MB_WIDE - 1) / MB_WIDE * MB_WIDE;
+  std::array<float, TablesRec::LS_TILE * TablesRec::LS_INTERVALS> lower;
   for (int i0 = 0; i0 < nact; i0 += TablesRec::LS_TILE) {
     line_strength_tile(&TB.LSA(i0 + 1, 1), TB.LSR.data(), nrhox, nm, TB.LSTILE.data(), wide);
+    // The brackets of the whole tile at once (Y = Y x 1 exactly); the chain where one straddles.
+    const bool straddles =
+        bracketed(TB.LSTILE.data(), TablesRec::LS_TILE * nint, 1.0, lower.data()) > 0;
     const int nii = std::min(TablesRec::LS_TILE, nact - i0);
-    for (int m = 1; m <= nint; ++m)
-      for (int ii = 0; ii < nii; ++ii) {
-        const double y = TB.LSTILE(ii + 1, m);
-        float v = 0;
-        if (y != 0 && !decided(y, v)) v = chain_maximum(run, i0 + ii, m);
-        TB.XNFDOPMAX(m, TB.LSACTIVE(i0 + ii + 1)) = v;
-      }
+    for (int ii = 0; ii < nii; ++ii) {
+      float* max = &TB.XNFDOPMAX(1, TB.LSACTIVE(i0 + ii + 1));  // intervals 1..nint
+      for (int m = 1; m <= nint; ++m)
+        max[m - 1] = lower[static_cast<std::size_t>(ii + TablesRec::LS_TILE * (m - 1))];
+      if (straddles)
+        for (int m = 1; m <= nint; ++m)
+          if (!decided(TB.LSTILE(ii + 1, m), max[m - 1]))
+            max[m - 1] = chain_maximum(run, i0 + ii, m);
+    }
   }
   // The depths and intervals whose divisors leave the range of the product (LSR 0): candidate by
   // candidate, exactly.

@@ -26,7 +26,6 @@
 // fields wider than FMT_FAST_W) goes to the general conversion.
 #include <array>
 #include <bit>
-#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -134,8 +133,13 @@ inline bool round_decimal(double ax, int s, std::uint64_t* n) {
   return round_scaled(ax, s, n) || round_scaled_exact(ax, s, n);
 }
 
-// |x| is zero or a normal number (subnormals would break the error bound; also rejects NaN).
-inline bool normal_or_zero(double ax) { return ax == 0 || (ax >= DBL_MIN && ax <= DBL_MAX); }
+// |x| is zero or a normal number (subnormals would break the error bound; also rejects NaN):
+// all bits 0, or an exponent field of 1..2046 (AX has no sign bit).
+inline bool normal_or_zero(double ax) {
+  std::uint64_t b;
+  std::memcpy(&b, &ax, sizeof b);
+  return b == 0 || (b >> 52) - 1 < 2046;
+}
 
 // floor(E2 x log10(2)), exactly for every |E2| <= 1100 (78913 / 2^18 is log10(2) to 3e-6
 // relative; checked value by value against a 50-digit log10(2)). fmt_fast_e relies on it: an
@@ -216,6 +220,101 @@ inline void blanks(char* field, char* q) {
   while (q > field) *--q = ' ';
 }
 
+// E fields of at most 16 characters with at most nine significant digits (E12.4, the listing's
+// most frequent field) take a shorter route: one exact power of ten (K = 1), 32-bit digits, and
+// the blanks laid down first in two overlapping stores. It declines (false, nothing promised
+// about FIELD) wherever the general route below might differ in the least; it follows the same
+// rules.
+constexpr int SHORT_W = 16;
+constexpr int SHORT_DIGITS = 9;
+
+// Blanks over the 1..16 characters of a short field.
+inline void short_blanks(char* field, int w) {
+  constexpr char B[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  if (w >= 8) {
+    std::memcpy(field, B, 8);
+    std::memcpy(field + w - 8, B, 8);
+  } else if (w >= 4) {
+    std::memcpy(field, B, 4);
+    std::memcpy(field + w - 4, B, 4);
+  } else {
+    field[0] = field[w - 1] = field[w / 2] = ' ';
+  }
+}
+
+// The COUNT lowest digits of N to the left of Q; returns N without them.
+inline std::uint32_t put_low_digits32(char*& q, std::uint32_t n, int count) {
+  for (; count >= 2; count -= 2, n /= 100) {
+    q -= 2;
+    put_pair(q, n % 100);
+  }
+  if (count) {
+    *--q = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  return n;
+}
+
+// N = |x| x 10^S rounded, ties to even, for |S| <= 22 (one correctly rounded step), when the
+// double product decides it and N < 2^34.
+inline bool short_round(double ax, int s, std::uint64_t* n) {
+  if (s > 22 || s < -22) return false;
+  const double t =
+      s >= 0 ? ax * POW10[static_cast<std::size_t>(s)] : ax / POW10[static_cast<std::size_t>(-s)];
+  if (!(t < 0x1p34)) return false;
+  const auto m = static_cast<std::uint64_t>(t);
+  const double frac = t - static_cast<double>(m);  // exact
+  if (std::fabs(frac - 0.5) <= t * REL_ERR) return false;
+  *n = m + (frac > 0.5 ? 1 : 0);
+  return true;
+}
+
+// Ew.d with the default exponent form, |x| normal and not zero, NSIG <= 9.
+bool short_e(char* field, double x, double ax, int w, int d, int k, int nsig, char letter) {
+  const auto top = static_cast<std::uint32_t>(POW10_U64[static_cast<std::size_t>(nsig)]);
+  std::uint64_t bits;
+  std::memcpy(&bits, &ax, sizeof bits);
+  int e10 = floor_log10_pow2(static_cast<int>(bits >> 52) - 1023);
+  const int s = nsig - 1 - e10;
+  std::uint64_t n64 = 0;
+  if (!short_round(ax, s, &n64)) return false;
+  if (n64 >= top) {  // |x| >= 10^(E10+1), or rounds up to it
+    if (!short_round(ax, s - 1, &n64)) return false;
+    ++e10;
+    if (n64 == top) {  // rounds up to the next power of ten
+      n64 = top / 10;
+      ++e10;
+    }
+  }
+  if (n64 < top / 10 || n64 >= top) return false;
+  auto n = static_cast<std::uint32_t>(n64);
+  const int expo = e10 + 1 - k;
+  const int aexp = expo < 0 ? -expo : expo;
+  if (aexp > 99) return false;
+  const bool neg = std::signbit(x);
+  int len = (neg ? 1 : 0) + (k > 0 ? d + 2 : d + 1) + 4;
+  const bool lead_zero = k <= 0 && len < w;
+  if (lead_zero) ++len;
+  if (len > w) return stars(field, w);
+  short_blanks(field, w);
+  char* q = field + w - 2;
+  put_pair(q, static_cast<unsigned>(aexp));
+  *--q = expo < 0 ? '-' : '+';
+  *--q = letter;
+  if (k > 0) {
+    n = put_low_digits32(q, n, nsig - k);
+    *--q = '.';
+    put_low_digits32(q, n, k);
+  } else {
+    put_low_digits32(q, n, nsig);
+    for (int j = 0; j < -k; ++j) *--q = '0';
+    *--q = '.';
+    if (lead_zero) *--q = '0';
+  }
+  if (neg) *--q = '-';
+  return true;
+}
+
 }  // namespace
 
 bool fmt_round_scaled(double ax, int s, std::uint64_t* n) {
@@ -260,6 +359,9 @@ bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) 
   if (w > FMT_FAST_W || d >= w || nsig > FAST_E_MAX_SIG) return false;
   const double ax = std::fabs(x);
   if (!normal_or_zero(ax)) return false;
+  if (w <= SHORT_W && e == 0 && nsig <= SHORT_DIGITS && ax != 0 &&
+      short_e(field, x, ax, w, d, k, nsig, letter))
+    return true;
   std::uint64_t n = 0;  // the nsig digits
   int expo = 0;         // the printed exponent
   if (ax != 0) {

@@ -5,8 +5,10 @@
 // HMINUS), the cool metals off (COOL: the model as it was before the metal sources), and the
 // intermediate and hot metals on as well (LUKE, HOT); the differences give their cost in a whole
 // model. Run them with --benchmark_enable_random_interleaving=true and repetitions, so that a
-// changing load on the machine falls on all alike.
+// changing load on the machine falls on all alike. Also: the model with the listing written to a
+// file as the program writes it, and the start-up alone (END only). Results: bench/README.md.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -18,6 +20,7 @@
 #include <string>
 
 #include "driver/atmotab.h"
+#include "fortio/fd_output.h"
 
 namespace {
 
@@ -80,5 +83,57 @@ BENCHMARK_CAPTURE(BM_whole_model, cool_metals_off, "OPACITY OFF COOL\n")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_whole_model, luke_hot_on, "OPACITY ON LUKE HOT\n")
     ->Unit(benchmark::kMillisecond);
+
+// The run as the program makes it: the same model, with the listing written to a file through the
+// 64 KB buffer that main() puts on standard output (instead of a growing string in memory).
+void BM_whole_model_listing_to_file(benchmark::State& state) {
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("atmotab-bench-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "edges") << edges377();
+  const std::string deck = deck99("");
+  const std::vector<std::string> args = {"--edges",  (dir / "edges").string(),
+                                         "--table",  (dir / "fort.10").string(),
+                                         "--maxima", (dir / "fort.11").string()};
+  const std::string listing_path = (dir / "listing").string();
+  for (auto _ : state) {
+    const int fd = ::open(listing_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::istringstream cards(deck);
+    std::ostringstream errors;
+    int status = 0;
+    {
+      atmotab::FdOutputBuffer buffer(fd);
+      std::ostream listing(&buffer);
+      status = atmotab::atmotab_main(args, cards, listing, errors);
+    }
+    ::close(fd);
+    if (status != 0) state.SkipWithError(errors.str().c_str());
+  }
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_whole_model_listing_to_file)->Unit(benchmark::kMillisecond);
+
+// Start-up alone: the edge list of 377 edges, the frequency set and its listing, the tables, and
+// the END card (the run state is mapped afresh, as above).
+void BM_startup(benchmark::State& state) {
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("atmotab-bench-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "edges") << edges377();
+  const std::vector<std::string> args = {"--edges",  (dir / "edges").string(),
+                                         "--table",  (dir / "fort.10").string(),
+                                         "--maxima", (dir / "fort.11").string()};
+  for (auto _ : state) {
+    std::istringstream cards("END\n");
+    std::ostringstream listing, errors;
+    const int status = atmotab::atmotab_main(args, cards, listing, errors);
+    if (status != 0) state.SkipWithError(errors.str().c_str());
+    benchmark::DoNotOptimize(listing.str().size());
+  }
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_startup)->Unit(benchmark::kMillisecond);
 
 }  // namespace

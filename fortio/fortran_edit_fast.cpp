@@ -269,6 +269,53 @@ inline bool short_round(double ax, int s, std::uint64_t* n) {
   return true;
 }
 
+// Fw.d without a scale factor for 4 <= W <= 8 and 1 <= D <= 3 (F5.2 of the opacity tables, the
+// listing's most frequent field): |x| 10^D < 10^7 in one exact step (K = 1), 32-bit digits; a
+// subnormal |x| gives N = 0, which is right. Declines (false) a near-tie or a larger value.
+inline bool tiny_f(char* field, double x, int w, int d) {
+  const double t = std::fabs(x) * POW10[static_cast<std::size_t>(d)];
+  if (!(t < 1e7)) return false;  // also Inf and NaN
+  const auto m = static_cast<std::uint32_t>(t);
+  const double frac = t - static_cast<double>(m);  // exact
+  if (std::fabs(frac - 0.5) <= t * REL_ERR) return false;
+  std::uint32_t n = m + (frac > 0.5 ? 1u : 0u);
+  constexpr char B[4] = {' ', ' ', ' ', ' '};
+  std::memcpy(field, B, 4);
+  std::memcpy(field + w - 4, B, 4);
+  char* q = field + w;
+  if (d >= 2) {
+    q -= 2;
+    put_pair(q, n % 100);
+    n /= 100;
+  }
+  if (d != 2) {
+    *--q = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  *--q = '.';
+  const bool neg = std::signbit(x);
+  const auto room = static_cast<int>(q - field) - (neg ? 1 : 0);  // for the integer part
+  if (n == 0) {
+    if (room > 0) *--q = '0';
+    if (neg && q == field) return stars(field, w);
+  } else {
+    const int nd = n < 10 ? 1 : n < 100 ? 2 : n < 1000 ? 3 : n < 10000 ? 4 : n < 100000 ? 5 : 6;
+    if (nd > room) return stars(field, w);
+    for (; n >= 100; n /= 100) {
+      q -= 2;
+      put_pair(q, n % 100);
+    }
+    if (n >= 10) {
+      q -= 2;
+      put_pair(q, n);
+    } else {
+      *--q = static_cast<char>('0' + n);
+    }
+  }
+  if (neg) *--q = '-';
+  return true;
+}
+
 // Ew.d with the default exponent form, |x| normal and not zero, NSIG <= 9.
 bool short_e(char* field, double x, double ax, int w, int d, int k, int nsig, char letter) {
   const auto top = static_cast<std::uint32_t>(POW10_U64[static_cast<std::size_t>(nsig)]);
@@ -326,7 +373,10 @@ bool fmt_round_scaled_exact(double ax, int s, std::uint64_t* n) {
 
 // The field is filled from the right: fraction digits, the point, integer digits, the sign; an
 // overflow is seen as running into the left end of the field.
-bool fmt_fast_f(char* field, double x, int w, int d, int k) {
+namespace {
+
+// The general Fw.d under kP.
+[[gnu::noinline]] bool general_f(char* field, double x, int w, int d, int k) {
   const int p = d + k;
   if (w > FMT_FAST_W || d >= w || p < 0) return false;
   const double ax = std::fabs(x);
@@ -352,6 +402,13 @@ bool fmt_fast_f(char* field, double x, int w, int d, int k) {
   }
   blanks(field, q);
   return true;
+}
+
+}  // namespace
+
+bool fmt_fast_f(char* field, double x, int w, int d, int k) {
+  if (k == 0 && w >= 4 && w <= 8 && d >= 1 && d <= 3 && tiny_f(field, x, w, d)) return true;
+  return general_f(field, x, w, d, k);
 }
 
 bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) {

@@ -317,7 +317,7 @@ inline bool tiny_f(char* field, double x, int w, int d) {
 }
 
 // Ew.d with the default exponent form, |x| normal and not zero, NSIG <= 9.
-bool short_e(char* field, double x, double ax, int w, int d, int k, int nsig, char letter) {
+inline bool short_e(char* field, double x, double ax, int w, int d, int k, int nsig, char letter) {
   const auto top = static_cast<std::uint32_t>(POW10_U64[static_cast<std::size_t>(nsig)]);
   std::uint64_t bits;
   std::memcpy(&bits, &ax, sizeof bits);
@@ -411,14 +411,14 @@ bool fmt_fast_f(char* field, double x, int w, int d, int k) {
   return general_f(field, x, w, d, k);
 }
 
-bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) {
+namespace {
+
+// The general Ew.dEe under kP.
+[[gnu::noinline]] bool general_e(char* field, double x, int w, int d, int e, int k, char letter) {
   const int nsig = k > 0 ? d + 1 : d + k;
   if (w > FMT_FAST_W || d >= w || nsig > FAST_E_MAX_SIG) return false;
   const double ax = std::fabs(x);
   if (!normal_or_zero(ax)) return false;
-  if (w <= SHORT_W && e == 0 && nsig <= SHORT_DIGITS && ax != 0 &&
-      short_e(field, x, ax, w, d, k, nsig, letter))
-    return true;
   std::uint64_t n = 0;  // the nsig digits
   int expo = 0;         // the printed exponent
   if (ax != 0) {
@@ -479,6 +479,17 @@ bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) 
   if (neg) *--q = '-';
   blanks(field, q);
   return true;
+}
+
+}  // namespace
+
+bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) {
+  const int nsig = k > 0 ? d + 1 : d + k;
+  if (w <= SHORT_W && e == 0 && nsig <= SHORT_DIGITS && d < w) {
+    const double ax = std::fabs(x);
+    if (ax != 0 && normal_or_zero(ax) && short_e(field, x, ax, w, d, k, nsig, letter)) return true;
+  }
+  return general_e(field, x, w, d, e, k, letter);
 }
 
 }  // namespace atmotab

@@ -220,11 +220,11 @@ inline void blanks(char* field, char* q) {
   while (q > field) *--q = ' ';
 }
 
-// E fields of at most 16 characters with at most nine significant digits (E12.4, the listing's
-// most frequent field) take a shorter route: one exact power of ten (K = 1), 32-bit digits, and
-// the blanks laid down first in two overlapping stores. It declines (false, nothing promised
-// about FIELD) wherever the general route below might differ in the least; it follows the same
-// rules.
+// E fields of at most 16 characters with at most nine significant digits and the default
+// exponent form (E12.4, the listing's most frequent field) take a shorter route: the same scaling
+// and rounding test, 32-bit digits, and the blanks laid down first in two overlapping stores. It
+// declines (false, nothing promised about FIELD) wherever the general route below might differ in
+// the least; it follows the same rules.
 constexpr int SHORT_W = 16;
 constexpr int SHORT_DIGITS = 9;
 
@@ -255,16 +255,15 @@ inline std::uint32_t put_low_digits32(char*& q, std::uint32_t n, int count) {
   return n;
 }
 
-// N = |x| x 10^S rounded, ties to even, for |S| <= 22 (one correctly rounded step), when the
-// double product decides it and N < 2^34.
+// N = |x| x 10^S rounded, ties to even, by the K steps of scaled(), when the double product
+// decides it and N < 2^34 (so that 32-bit digits take it after the range check of the caller).
 inline bool short_round(double ax, int s, std::uint64_t* n) {
-  if (s > 22 || s < -22) return false;
-  const double t =
-      s >= 0 ? ax * POW10[static_cast<std::size_t>(s)] : ax / POW10[static_cast<std::size_t>(-s)];
-  if (!(t < 0x1p34)) return false;
+  int k = 0;
+  const double t = scaled(ax, s, &k);
+  if (!(t >= 0 && t < 0x1p34)) return false;
   const auto m = static_cast<std::uint64_t>(t);
   const double frac = t - static_cast<double>(m);  // exact
-  if (std::fabs(frac - 0.5) <= t * REL_ERR) return false;
+  if (std::fabs(frac - 0.5) <= t * REL_ERR * k) return false;
   *n = m + (frac > 0.5 ? 1 : 0);
   return true;
 }
@@ -316,38 +315,43 @@ inline bool tiny_f(char* field, double x, int w, int d) {
   return true;
 }
 
-// Ew.d with the default exponent form, |x| normal and not zero, NSIG <= 9.
+// Ew.d with the default exponent form, |x| zero or normal, NSIG <= 9.
 inline bool short_e(char* field, double x, double ax, int w, int d, int k, int nsig, char letter) {
-  const auto top = static_cast<std::uint32_t>(POW10_U64[static_cast<std::size_t>(nsig)]);
-  std::uint64_t bits;
-  std::memcpy(&bits, &ax, sizeof bits);
-  int e10 = floor_log10_pow2(static_cast<int>(bits >> 52) - 1023);
-  const int s = nsig - 1 - e10;
-  std::uint64_t n64 = 0;
-  if (!short_round(ax, s, &n64)) return false;
-  if (n64 >= top) {  // |x| >= 10^(E10+1), or rounds up to it
-    if (!short_round(ax, s - 1, &n64)) return false;
-    ++e10;
-    if (n64 == top) {  // rounds up to the next power of ten
-      n64 = top / 10;
+  std::uint64_t n64 = 0;  // the nsig digits
+  int expo = 0;           // the printed exponent (0 for zero)
+  if (ax != 0) {
+    const auto top = static_cast<std::uint32_t>(POW10_U64[static_cast<std::size_t>(nsig)]);
+    std::uint64_t bits;
+    std::memcpy(&bits, &ax, sizeof bits);
+    int e10 = floor_log10_pow2(static_cast<int>(bits >> 52) - 1023);
+    const int s = nsig - 1 - e10;
+    if (!short_round(ax, s, &n64)) return false;
+    if (n64 >= top) {  // |x| >= 10^(E10+1), or rounds up to it
+      if (!short_round(ax, s - 1, &n64)) return false;
       ++e10;
+      if (n64 == top) {  // rounds up to the next power of ten
+        n64 = top / 10;
+        ++e10;
+      }
     }
+    if (n64 < top / 10 || n64 >= top) return false;
+    expo = e10 + 1 - k;
   }
-  if (n64 < top / 10 || n64 >= top) return false;
   auto n = static_cast<std::uint32_t>(n64);
-  const int expo = e10 + 1 - k;
   const int aexp = expo < 0 ? -expo : expo;
-  if (aexp > 99) return false;
+  if (aexp > 999) return false;
   const bool neg = std::signbit(x);
   int len = (neg ? 1 : 0) + (k > 0 ? d + 2 : d + 1) + 4;
   const bool lead_zero = k <= 0 && len < w;
   if (lead_zero) ++len;
   if (len > w) return stars(field, w);
   short_blanks(field, w);
+  // Exponent E+dd, or +ddd without the letter from 100 on.
   char* q = field + w - 2;
-  put_pair(q, static_cast<unsigned>(aexp));
+  put_pair(q, static_cast<unsigned>(aexp % 100));
+  if (aexp > 99) *--q = static_cast<char>('0' + aexp / 100);
   *--q = expo < 0 ? '-' : '+';
-  *--q = letter;
+  if (aexp <= 99) *--q = letter;
   if (k > 0) {
     n = put_low_digits32(q, n, nsig - k);
     *--q = '.';
@@ -487,7 +491,7 @@ bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) 
   const int nsig = k > 0 ? d + 1 : d + k;
   if (w <= SHORT_W && e == 0 && nsig <= SHORT_DIGITS && d < w) {
     const double ax = std::fabs(x);
-    if (ax != 0 && normal_or_zero(ax) && short_e(field, x, ax, w, d, k, nsig, letter)) return true;
+    if (normal_or_zero(ax) && short_e(field, x, ax, w, d, k, nsig, letter)) return true;
   }
   return general_e(field, x, w, d, e, k, letter);
 }

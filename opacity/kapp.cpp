@@ -16,6 +16,7 @@
 #include "opacity/kapp.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/state.h"
 #include "common/wide_vectors.h"
@@ -78,65 +79,77 @@ Terms terms_of(const std::array<OpacityRow, NOPACITY_ROWS>& rows, OpacityTotal t
   return t;
 }
 
-// TOTAL(i) = X(i), or TOTAL(i) + X(i) once the sum has started, for i < N.
-inline void add(double* __restrict total, const double* __restrict x, bool& started, int n) {
-  if (started)
-    for (int i = 0; i < n; ++i) total[i] += x[i];
-  else
-    for (int i = 0; i < n; ++i) total[i] = x[i];
-  started = true;
-}
-
-// The same for the pair of sums A(i) + X(i) and S(i) + X(i) Y(i).
-inline void add_absorber(double* __restrict a, double* __restrict s, const double* __restrict x,
-                         const double* __restrict y, bool& started, int n) {
-  if (started) {
-    for (int i = 0; i < n; ++i) {
-      a[i] += x[i];
-      s[i] += x[i] * y[i];
+// The totals of the terms T at the depths of one block: V holds the values of W consecutive depths
+// (a vector of W doubles, or one double), starting at index J of every array. Each sum is formed
+// left to right from its first term, element by element: A = G + A1 + A2 + ..., S = G BNU + A1 S1
+// + ..., SIG = SIG1 + SIG2 + ..., G (the sum of the LTE absorbers) formed first. A row left out
+// because its switch is off holds +0 (kapp has cleared it), and adding +0 to a sum changes nothing
+// but a -0 into +0: each sum that left out a row takes one + 0 at the end instead (BNU, by which G
+// is multiplied, is finite). Then S / A where A > 0, else BNU (the division by 1 in place of
+// A <= 0 keeps the block free of a conditional division).
+template <class V>
+inline void sum_block(const Terms& t, const double* bnu, int j, double* a_out, double* s_out,
+                      double* sig_out) {
+  // Loads and stores by reference only: a vector passed by value would change the calling
+  // convention between the processor versions of the caller.
+  auto load = [j](V& v, const double* p) { std::memcpy(&v, p + j, sizeof v); };
+  auto store = [j](double* p, const V& v) { std::memcpy(p + j, &v, sizeof v); };
+  const V zero{};
+  V a = zero, s = zero, sig = zero, x = zero, y = zero;
+  int k0 = 0;
+  if (t.nlte > 0) {
+    V g;
+    load(g, t.lte[0]);
+    for (int k = 1; k < t.nlte; ++k) {
+      load(x, t.lte[k]);
+      g += x;
     }
-  } else {
-    for (int i = 0; i < n; ++i) {
-      a[i] = x[i];
-      s[i] = x[i] * y[i];
+    load(y, bnu);
+    a = g;
+    s = g * y;
+  } else if (t.nabs > 0) {
+    load(a, t.absorber[0]);
+    load(y, t.source[0]);
+    s = a * y;
+    k0 = 1;
+  }
+  for (int k = k0; k < t.nabs; ++k) {
+    load(x, t.absorber[k]);
+    load(y, t.source[k]);
+    a += x;
+    s += x * y;
+  }
+  if (t.nscat > 0) {
+    load(sig, t.scatterer[0]);
+    for (int k = 1; k < t.nscat; ++k) {
+      load(x, t.scatterer[k]);
+      sig += x;
     }
   }
-  started = true;
+  const bool absorption = t.nlte > 0 || t.nabs > 0;
+  if (absorption && t.absorber_left_out) {
+    a += 0.0;
+    s += 0.0;
+  }
+  if (t.nscat > 0 && t.scatterer_left_out) sig += 0.0;
+  const V one = zero + 1.0;
+  const V q = s / (a > 0.0 ? a : one);
+  load(y, bnu);
+  s = a > 0.0 ? q : y;
+  store(a_out, a);
+  store(s_out, s);
+  store(sig_out, sig);
 }
 
-// X(i) + 0: -0 becomes +0, every other value stays.
-inline void add_zero(double* x, int n) {
-  for (int i = 0; i < n; ++i) x[i] += 0.0;
-}
+using V4 = double __attribute__((vector_size(32)));
 
-// The absorption A, source function S and scattering SIG of the terms T at depths 1..N, each sum
-// formed left to right from its first term; G, the sum of the LTE absorbers, is formed first.
-// A row left out because its switch is off holds +0 (kapp has cleared it), and adding +0 to a sum
-// changes nothing but a -0 into +0: each sum that left out a row takes one + 0 at the end instead
-// (BNU, by which G is multiplied, is finite).
+// The absorption A, source function S and scattering SIG of the terms T at depths 1..N: four
+// depths at a time, the rest one by one (the same operations on every element).
 ATMOTAB_WIDE_VECTORS void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S,
                                     Dep& SIG) {
-  double G[NDEPTH];
-  bool lte = false, absorption = false, scattering = false;
-  for (int k = 0; k < t.nlte; ++k) add(G, t.lte[k], lte, n);
-  if (lte) add_absorber(A.data(), S.data(), G, BNU.data(), absorption, n);
-  for (int k = 0; k < t.nabs; ++k)
-    add_absorber(A.data(), S.data(), t.absorber[k], t.source[k], absorption, n);
-  for (int k = 0; k < t.nscat; ++k) add(SIG.data(), t.scatterer[k], scattering, n);
-  if (absorption && t.absorber_left_out) {
-    add_zero(A.data(), n);
-    add_zero(S.data(), n);
-  }
-  if (scattering && t.scatterer_left_out) add_zero(SIG.data(), n);
-  if (!absorption) A.fill(0.0);
-  if (!scattering) SIG.fill(0.0);
-  // S / A where A > 0, else BNU; the division by 1 in place of A <= 0 only keeps the loop free
-  // of a conditional division, so that it vectorises.
-  for (int j = 1; j <= n; ++j) {
-    const double a = A(j);
-    const double q = S(j) / (a > 0.0 ? a : 1.0);
-    S(j) = a > 0.0 ? q : BNU(j);
-  }
+  int j = 0;
+  for (; j + 4 <= n; j += 4) sum_block<V4>(t, BNU.data(), j, A.data(), S.data(), SIG.data());
+  for (; j < n; ++j) sum_block<double>(t, BNU.data(), j, A.data(), S.data(), SIG.data());
 }
 
 // The totals of OPTOT from the source arrays named by ROWS (with ON: of the switches that are on).

@@ -135,8 +135,10 @@ void fmt_edit_int(std::string& out, long long v, int w, int m) {
     out.append(static_cast<std::size_t>(w), ' ');
     return;
   }
-  // Digits from the right end of BUF.
+  // Digits from the right end of BUF, which starts blank: a field of at most 16 characters
+  // without a minimum digit count is then the last W characters of BUF.
   std::array<char, 24> buf;
+  std::memset(buf.data(), ' ', buf.size());
   char* const end = buf.data() + buf.size();
   char* p = end;
   do {
@@ -144,6 +146,12 @@ void fmt_edit_int(std::string& out, long long v, int w, int m) {
     u /= 10;
   } while (u != 0);
   const int n = static_cast<int>(end - p);
+  if (m <= 0 && w > 0 && w <= 16) {
+    if (neg) *--p = '-';
+    if (end - p > w) return put_stars(out, w);
+    out.append(end - w, static_cast<std::size_t>(w));
+    return;
+  }
   const int ndig = std::max(n, m);
   const int len = ndig + (neg ? 1 : 0);
   if (w == 0) w = len;  // I0: the minimal width

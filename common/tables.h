@@ -38,7 +38,7 @@ struct TablesRec {
   // LSACTIVE(I) = K for I = 1..NLSACTIVE.
   static constexpr int LS_TILE = 8;         // slots per register tile
   static constexpr int LS_SLOTS = 600;      // rows of LSA: 6 x 99 slots rounded up to whole tiles
-  static constexpr int LS_INTERVALS = 380;  // rows of LSR: the intervals rounded up to whole tiles
+  static constexpr int LS_INTERVALS = 384;  // rows of LSR: the intervals rounded up to whole tiles
   Arr<int, 6 * 99> LSACTIVE;
   int NLSACTIVE = 0;
   Arr<double, LS_SLOTS, NTAB_DEPTH> LSA;      // LSA(I,J)  XNFPEL/DOPPLE of slot LSACTIVE(I) [cm^-3]

@@ -22,11 +22,11 @@
 // x lies below Y (1 + 2^-46) and the x of the depth that gave Y lies above Y (1 - 2^-46): when
 // both ends round to the same single, that is the maximum, and the chain is needed only for the
 // rare maxima whose bracket straddles a rounding boundary. The search for Y is one product and one
-// comparison per candidate, done in register tiles of 8 slots x 4 intervals that run over all
-// depths: the tile's products stay in registers, the slots' column of A (8 x 99 doubles) in the
-// first-level cache, and each reciprocal is read once per tile. On processors with AVX2 the tiles
-// use four-double vector instructions (chosen at run time); the products and comparisons are
-// exact IEEE operations, so every processor gives the same bits.
+// comparison per candidate, done in register tiles of 8 slots x 2 to 8 intervals that run over
+// all depths: the tile's products stay in registers, the slots' column of A (8 x 99 doubles) in
+// the first-level cache, and each reciprocal is read once per tile. On processors with AVX2 or
+// AVX-512 the tiles use four- or eight-double vector instructions (chosen at run time); the
+// products and comparisons are exact IEEE operations, so every processor gives the same bits.
 #include "driver/line_strength.h"
 
 #include <algorithm>
@@ -140,9 +140,11 @@ template <class V, int MB>
 }
 
 using V2 = double __attribute__((vector_size(16)));
-// Intervals per tile: a multiple of both MB, so that the padding of R covers the last tile.
-constexpr int MB_WIDE = 4, MB_BASE = 2;
-static_assert(TablesRec::LS_INTERVALS % MB_WIDE == 0 && TablesRec::LS_INTERVALS >= NTAB_EDGE);
+// Intervals per tile of each version; the intervals are taken in blocks of LS_BLOCK, a multiple of
+// every one of them, so that the zero padding of R covers the last block.
+constexpr int MB_BASE = 2, MB_AVX2 = 4, MB_AVX512 = 8;
+static_assert(LS_BLOCK % MB_BASE == 0 && LS_BLOCK % MB_AVX2 == 0 && LS_BLOCK % MB_AVX512 == 0);
+static_assert(TablesRec::LS_INTERVALS % LS_BLOCK == 0 && TablesRec::LS_INTERVALS >= NTAB_EDGE);
 static_assert(TablesRec::LS_SLOTS % TablesRec::LS_TILE == 0 && TablesRec::LS_SLOTS >= 6 * 99);
 
 void max_products_base(const double* a, const double* r, int nj, int nm, double* y) {
@@ -153,25 +155,32 @@ void max_products_base(const double* a, const double* r, int nj, int nm, double*
 using V4 = double __attribute__((vector_size(32)));
 [[gnu::target("avx2")]] void max_products_avx2(const double* a, const double* r, int nj, int nm,
                                                double* y) {
-  max_products<V4, MB_WIDE>(a, r, nj, nm, y);
+  max_products<V4, MB_AVX2>(a, r, nj, nm, y);
+}
+// One 8-double vector per row of the tile, eight intervals: 8 accumulators.
+using V8 = double __attribute__((vector_size(64)));
+[[gnu::target("avx512f")]] void max_products_avx512(const double* a, const double* r, int nj,
+                                                    int nm, double* y) {
+  max_products<V8, MB_AVX512>(a, r, nj, nm, y);
 }
 #endif
 
 }  // namespace
 
-bool line_strength_wide_available() {
+int line_strength_widest() {
 #if defined(__x86_64__) && defined(__GNUC__)
-  return __builtin_cpu_supports("avx2");
-#else
-  return false;
+  if (__builtin_cpu_supports("avx512f")) return LS_AVX512;
+  if (__builtin_cpu_supports("avx2")) return LS_AVX2;
 #endif
+  return LS_BASE;
 }
 
-void line_strength_tile(const double* a, const double* r, int nj, int nm, double* y, bool wide) {
+void line_strength_tile(const double* a, const double* r, int nj, int nm, double* y, int version) {
 #if defined(__x86_64__) && defined(__GNUC__)
-  if (wide) return max_products_avx2(a, r, nj, nm, y);
+  if (version == LS_AVX512) return max_products_avx512(a, r, nj, nm, y);
+  if (version == LS_AVX2) return max_products_avx2(a, r, nj, nm, y);
 #endif
-  (void)wide;
+  (void)version;
   max_products_base(a, r, nj, nm, y);
 }
 
@@ -247,11 +256,11 @@ void end_line_strength_maxima(Run& run) {
   const int nact = TB.NLSACTIVE;
   TB.XNFDOPMAX.fill(0);
   if (nint == 0) return;
-  const bool wide = line_strength_wide_available();
-  const int nm = (nint + MB_WIDE - 1) / MB_WIDE * MB_WIDE;
+  const int version = line_strength_widest();
+  const int nm = (nint + LS_BLOCK - 1) / LS_BLOCK * LS_BLOCK;
   std::array<float, TablesRec::LS_TILE * TablesRec::LS_INTERVALS> lower;
   for (int i0 = 0; i0 < nact; i0 += TablesRec::LS_TILE) {
-    line_strength_tile(&TB.LSA(i0 + 1, 1), TB.LSR.data(), nrhox, nm, TB.LSTILE.data(), wide);
+    line_strength_tile(&TB.LSA(i0 + 1, 1), TB.LSR.data(), nrhox, nm, TB.LSTILE.data(), version);
     // The brackets of the whole tile at once (Y = Y x 1 exactly); the chain where one straddles.
     const bool straddles =
         bracketed(TB.LSTILE.data(), TablesRec::LS_TILE * nint, 1.0, lower.data()) > 0;

@@ -25,10 +25,13 @@ void line_strengths(const double* a, int n, double nu, double rho, double cmin, 
                     float* v);
 
 // The search of end_line_strength_maxima for one register tile of 8 slots: Y(M,II) = max(+0,
-// max over J < NJ of A[II + 600 J] R[M + 380 J]) into Y[II + 8 M], for II < 8 and M < NM (a
-// multiple of 4); a NaN product is passed over. WIDE takes the AVX2 version, which only a
-// processor with AVX2 may run (line_strength_wide_available).
-void line_strength_tile(const double* a, const double* r, int nj, int nm, double* y, bool wide);
-bool line_strength_wide_available();
+// max over J < NJ of A[II + 600 J] R[M + 384 J]) into Y[II + 8 M], for II < 8 and M < NM (a
+// multiple of LS_BLOCK); a NaN product is passed over. VERSION picks the instructions: the
+// x86-64 baseline, AVX2 or AVX-512, which only a processor that has them may run
+// (line_strength_widest gives the widest this one has).
+constexpr int LS_BASE = 0, LS_AVX2 = 1, LS_AVX512 = 2;
+constexpr int LS_BLOCK = 8;
+void line_strength_tile(const double* a, const double* r, int nj, int nm, double* y, int version);
+int line_strength_widest();
 
 }  // namespace atmotab

@@ -121,11 +121,11 @@ TEST(line_strength, zeros_extremes_and_unusual_divisors) {
 }
 
 // The tile search against a plain loop over the depths, for the baseline and (where the processor
-// has it) the AVX2 version: products of zeros, negatives, NaN and infinity, reciprocals of 0, and
-// the strides of the slot and interval tables.
+// has them) the AVX2 and AVX-512 versions: products of zeros, negatives, NaN and infinity,
+// reciprocals of 0, and the strides of the slot and interval tables.
 TEST(line_strength, tile_search_keeps_the_largest_product_on_every_processor) {
   constexpr int LDA = TablesRec::LS_SLOTS, LDR = TablesRec::LS_INTERVALS, TILE = 8;
-  constexpr int NJ = 37, NM = 12;
+  constexpr int NJ = 37, NM = 2 * LS_BLOCK;
   std::mt19937_64 rng(5);
   std::uniform_real_distribution<double> u(-1, 1);
   std::vector<double> a(LDA * NJ), r(LDR * NJ);
@@ -150,13 +150,12 @@ TEST(line_strength, tile_search_keeps_the_largest_product_on_every_processor) {
       }
       expected[ii + TILE * m] = best;
     }
-  std::vector<bool> versions = {false};
-  if (line_strength_wide_available()) versions.push_back(true);
-  for (bool wide : versions) {
+  const char* names[] = {"baseline", "AVX2", "AVX-512"};
+  for (int version = LS_BASE; version <= line_strength_widest(); ++version) {
     std::vector<double> y(TILE * NM, -1.0);
-    line_strength_tile(a.data(), r.data(), NJ, NM, y.data(), wide);
+    line_strength_tile(a.data(), r.data(), NJ, NM, y.data(), version);
     EXPECT_EQ(std::memcmp(y.data(), expected.data(), y.size() * sizeof(double)), 0)
-        << (wide ? "AVX2" : "baseline");
+        << names[version];
     EXPECT_TRUE(std::isinf(y[3 + TILE * 0]) && y[2 + TILE * 0] > 0 && !std::signbit(y[1]));
   }
 }

@@ -35,7 +35,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "common/wide_vectors.h"
+#include "common/vector_clones.h"
 
 namespace atmotab {
 namespace {
@@ -66,8 +66,8 @@ inline bool reciprocal(double nu, double rho, double cmin, double norm, double& 
 
 // R(M) = 1/(((NU(M) RHO) CMIN) NORM) with CMIN = R(M) on entry, or 0 where the product y is not
 // within the error bound, M < N.
-ATMOTAB_WIDE_VECTORS void reciprocals(const double* __restrict nu, double* __restrict r, int n,
-                                      double rho, double norm) {
+ATMOTAB_VECTOR_CLONES void reciprocals(const double* __restrict nu, double* __restrict r, int n,
+                                       double rho, double norm) {
   for (int m = 0; m < n; ++m) {
     double recip = 0;
     const bool ok = reciprocal(nu[m], rho, r[m], norm, recip);
@@ -83,8 +83,8 @@ bool decided(double y, float& v) {
 
 // Number of candidates whose bracket rounds to two different singles; V holds the lower one.
 // Kept out of line: inlined into the caller, the loop is no longer vectorised.
-[[gnu::noinline]] ATMOTAB_WIDE_VECTORS int bracketed(const double* __restrict a, int n,
-                                                     double recip, float* __restrict v) {
+[[gnu::noinline]] ATMOTAB_VECTOR_CLONES int bracketed(const double* __restrict a, int n,
+                                                      double recip, float* __restrict v) {
   int undecided = 0;
   for (int k = 0; k < n; ++k) {
     const double y = a[k] * recip;
@@ -151,7 +151,7 @@ void max_products_base(const double* a, const double* r, int nj, int nm, double*
   max_products<V2, MB_BASE>(a, r, nj, nm, y);
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ATMOTAB_X86_VECTORS
 using V4 = double __attribute__((vector_size(32)));
 [[gnu::target("avx2")]] void max_products_avx2(const double* a, const double* r, int nj, int nm,
                                                double* y) {
@@ -167,18 +167,11 @@ using V8 = double __attribute__((vector_size(64)));
 
 }  // namespace
 
-int line_strength_widest() {
-#if defined(__x86_64__) && defined(__GNUC__)
-  if (__builtin_cpu_supports("avx512f")) return LS_AVX512;
-  if (__builtin_cpu_supports("avx2")) return LS_AVX2;
-#endif
-  return LS_BASE;
-}
-
-void line_strength_tile(const double* a, const double* r, int nj, int nm, double* y, int version) {
-#if defined(__x86_64__) && defined(__GNUC__)
-  if (version == LS_AVX512) return max_products_avx512(a, r, nj, nm, y);
-  if (version == LS_AVX2) return max_products_avx2(a, r, nj, nm, y);
+void line_strength_tile(const double* a, const double* r, int nj, int nm, double* y,
+                        VectorSet version) {
+#if ATMOTAB_X86_VECTORS
+  if (version == VECTORS_AVX512) return max_products_avx512(a, r, nj, nm, y);
+  if (version == VECTORS_AVX2) return max_products_avx2(a, r, nj, nm, y);
 #endif
   (void)version;
   max_products_base(a, r, nj, nm, y);
@@ -256,7 +249,7 @@ void end_line_strength_maxima(Run& run) {
   const int nact = TB.NLSACTIVE;
   TB.XNFDOPMAX.fill(0);
   if (nint == 0) return;
-  const int version = line_strength_widest();
+  const VectorSet version = widest_vector_set();
   const int nm = (nint + LS_BLOCK - 1) / LS_BLOCK * LS_BLOCK;
   std::array<float, TablesRec::LS_TILE * TablesRec::LS_INTERVALS> lower;
   for (int i0 = 0; i0 < nact; i0 += TablesRec::LS_TILE) {

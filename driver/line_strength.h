@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/state.h"
+#include "common/vector_clones.h"
 
 namespace atmotab {
 
@@ -28,10 +29,9 @@ void line_strengths(const double* a, int n, double nu, double rho, double cmin, 
 // max over J < NJ of A[II + 600 J] R[M + 384 J]) into Y[II + 8 M], for II < 8 and M < NM (a
 // multiple of LS_BLOCK); a NaN product is passed over. VERSION picks the instructions: the
 // x86-64 baseline, AVX2 or AVX-512, which only a processor that has them may run
-// (line_strength_widest gives the widest this one has).
-constexpr int LS_BASE = 0, LS_AVX2 = 1, LS_AVX512 = 2;
+// (widest_vector_set gives the widest this one has).
 constexpr int LS_BLOCK = 8;
-void line_strength_tile(const double* a, const double* r, int nj, int nm, double* y, int version);
-int line_strength_widest();
+void line_strength_tile(const double* a, const double* r, int nj, int nm, double* y,
+                        VectorSet version);
 
 }  // namespace atmotab

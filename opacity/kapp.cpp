@@ -19,7 +19,7 @@
 #include <cstring>
 
 #include "common/state.h"
-#include "common/wide_vectors.h"
+#include "common/vector_clones.h"
 #include "opacity/coolop.h"
 #include "opacity/elecop.h"
 #include "opacity/h2op.h"
@@ -145,8 +145,8 @@ using V4 = double __attribute__((vector_size(32)));
 
 // The absorption A, source function S and scattering SIG of the terms T at depths 1..N: four
 // depths at a time, the rest one by one (the same operations on every element).
-ATMOTAB_WIDE_VECTORS void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S,
-                                    Dep& SIG) {
+ATMOTAB_VECTOR_CLONES void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S,
+                                     Dep& SIG) {
   int j = 0;
   for (; j + 4 <= n; j += 4) sum_block<V4>(t, BNU.data(), j, A.data(), S.data(), SIG.data());
   for (; j < n; ++j) sum_block<double>(t, BNU.data(), j, A.data(), S.data(), SIG.data());

@@ -138,7 +138,10 @@ TEST(line_strength, tile_search_keeps_the_largest_product_on_every_processor) {
     a[2 + LDA * j] = j == 5 ? nan : a[2 + LDA * j];
     a[3 + LDA * j] = j == 7 ? inf : a[3 + LDA * j];
     a[4 + LDA * j] = j % 2 == 0 ? 0.0 : -0.0;
-    r[3 + LDR * j] = 0;  // interval 3 takes no products: NaN at A = inf, else 0
+    a[5 + LDA * j] = 0.75;                          // ties over every depth of an interval
+    a[6 + LDA * j] = j % 3 == 0 ? 0x1p-3 : 0x1p-4;  // ties between the largest
+    r[3 + LDR * j] = 0;                      // interval 3 takes no products: NaN at A = inf, else 0
+    r[5 + LDR * j] = 0x1p-40 * (1 + j % 4);  // exact products with repeated maxima
   }
   std::vector<double> expected(TILE * NM);
   for (int m = 0; m < NM; ++m)
@@ -151,9 +154,9 @@ TEST(line_strength, tile_search_keeps_the_largest_product_on_every_processor) {
       expected[ii + TILE * m] = best;
     }
   const char* names[] = {"baseline", "AVX2", "AVX-512"};
-  for (int version = LS_BASE; version <= line_strength_widest(); ++version) {
+  for (int version = VECTORS_BASE; version <= widest_vector_set(); ++version) {
     std::vector<double> y(TILE * NM, -1.0);
-    line_strength_tile(a.data(), r.data(), NJ, NM, y.data(), version);
+    line_strength_tile(a.data(), r.data(), NJ, NM, y.data(), static_cast<VectorSet>(version));
     EXPECT_EQ(std::memcmp(y.data(), expected.data(), y.size() * sizeof(double)), 0)
         << names[version];
     EXPECT_TRUE(std::isinf(y[3 + TILE * 0]) && y[2 + TILE * 0] > 0 && !std::signbit(y[1]));

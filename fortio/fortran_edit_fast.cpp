@@ -298,7 +298,14 @@ inline bool tiny_f(char* field, double x, int w, int d) {
     if (room > 0) *--q = '0';
     if (neg && q == field) return stars(field, w);
   } else {
-    const int nd = n < 10 ? 1 : n < 100 ? 2 : n < 1000 ? 3 : n < 10000 ? 4 : n < 100000 ? 5 : 6;
+    // N <= 10^7 / 10^D: up to seven digits (F8.1 of 999999.95 rounds to 1000000.0).
+    const int nd = n < 10        ? 1
+                   : n < 100     ? 2
+                   : n < 1000    ? 3
+                   : n < 10000   ? 4
+                   : n < 100000  ? 5
+                   : n < 1000000 ? 6
+                                 : 7;
     if (nd > room) return stars(field, w);
     for (; n >= 100; n /= 100) {
       q -= 2;

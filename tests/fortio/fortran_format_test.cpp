@@ -754,6 +754,113 @@ TEST(FortranFormat, FastPathsAgreeWithExactConversion) {
   EXPECT_GT(taken, compared / 2) << "the fast path is hardly used";
 }
 
+// ---------------------------------------------------------------------------------------------
+// The short routes of the formatter against gfortran: Fw.d of 4 to 8 characters with 1 to 3
+// decimals, E fields of at most 16 characters and nine digits (every scale factor), and Iw of at
+// most 16 characters; with the fields just outside each route (F9.3, F8.4, E17.4, E16.10, I17),
+// which take the general route. Values: both zeros, rounding boundaries (to D decimals and to
+// 1..9 digits), the carries that add an integer digit or a decade (9.995 -> 10.00, 9.99995E+99 ->
+// 0.1000E+101), the two- to three-digit exponent change, integer parts that overflow the field to
+// asterisks, subnormals and all magnitudes.
+
+const std::vector<const char*> SHORT_REAL_FORMATS = {
+    "(F4.1)",     "(F4.2)",    "(F4.3)",    "(F5.1)",    "(F5.2)",    "(F5.3)",    "(F6.1)",
+    "(F6.2)",     "(F6.3)",    "(F7.1)",    "(F7.2)",    "(F7.3)",    "(F8.1)",    "(F8.2)",
+    "(F8.3)",     "(F9.3)",    "(F8.4)",    "(E6.1)",    "(E7.1)",    "(E8.2)",    "(E9.3)",
+    "(E10.4)",    "(E12.4)",   "(E16.8)",   "(E16.9)",   "(E16.10)",  "(E17.4)",   "(1PE7.1)",
+    "(1PE8.1)",   "(1PE9.2)",  "(1PE12.4)", "(1PE16.8)", "(2PE12.4)", "(3PE11.4)", "(-1PE12.4)",
+    "(-3PE14.6)", "(0PE12.4)", "(D12.4)"};
+
+const std::vector<const char*> SHORT_INT_FORMATS = {
+    "(I1)",  "(I2)",  "(I3)",  "(I4)",  "(I5)",  "(I6)",  "(I7)",  "(I8)",  "(I9)",
+    "(I10)", "(I11)", "(I12)", "(I13)", "(I14)", "(I15)", "(I16)", "(I17)", "(I16.3)"};
+
+std::vector<double> short_route_values() {
+  std::vector<double> v = {0.0, -0.0};
+  std::mt19937_64 rng(31337);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  for (int p = 1; p <= 3; ++p) {
+    add_f_boundaries(v, rng, p, 1000, 40);      // short integer parts
+    add_f_boundaries(v, rng, p, 10000000, 40);  // integer parts too wide for some fields
+    // N = 10^K - 1: the carry adds an integer digit (9.95 -> 10.0, 999.95 -> 1000.0).
+    for (long long n = 9; n < 100000000; n = 10 * n + 9) {
+      const double b = decimal(f_boundary(n, p));
+      for (int step : ULP_STEPS) {
+        v.push_back(ulps_away(b, step));
+        v.push_back(-ulps_away(b, step));
+      }
+    }
+  }
+  for (int nsig = 1; nsig <= 10; ++nsig) add_e_boundaries(v, rng, nsig, -120, 120, 30);
+  // Exponents around 99/100 and 999/1000, and the extremes.
+  for (const char* text : {"1e99", "9.9995e99", "9.99995e99", "1e100", "1e-99", "9.9995e-100",
+                           "1e-100", "1e-101", "1e300", "1e-300", "9.99999999e307"})
+    for (int step : ULP_STEPS) {
+      v.push_back(ulps_away(decimal(text), step));
+      v.push_back(-ulps_away(decimal(text), step));
+    }
+  // Integer parts of every width, both signs.
+  for (int j = 0; j < 600; ++j) {
+    const double x = std::pow(10.0, -4.0 + 12.0 * u(rng));
+    v.push_back(j % 2 ? -x : x);
+  }
+  for (int j = 0; j < 300; ++j) {  // all magnitudes, subnormals included
+    const std::uint64_t b = rng() & 0x7FFFFFFFFFFFFFFFULL;
+    double x;
+    std::memcpy(&x, &b, sizeof x);
+    if (std::isfinite(x)) v.push_back(j % 2 ? -x : x);
+  }
+  v.insert(v.end(), {DBL_MIN, -DBL_MIN, 4.9e-324, -4.9e-324, DBL_MAX, -DBL_MAX, 0.5, -0.5, 0.05,
+                     -0.05, 0.0005, -0.0005});
+  return v;
+}
+
+std::vector<long long> short_int_values() {
+  std::vector<long long> v = {0, LLONG_MAX, LLONG_MIN, LLONG_MIN + 1};
+  for (long long p = 1;; p *= 10) {  // 10^0 .. 10^18: every width and its overflow
+    for (long long x : {p, p - 1, p + 1}) v.insert(v.end(), {x, -x});
+    if (p > LLONG_MAX / 10) break;
+  }
+  std::mt19937_64 rng(8);
+  for (int j = 0; j < 200; ++j) {
+    const auto x = static_cast<long long>(rng() >> (rng() % 63));
+    v.push_back(j % 2 ? -x : x);
+  }
+  return v;
+}
+
+TEST(FortranFormat, ShortRoutesMatchGfortran) {
+  if (!have_gfortran()) GTEST_SKIP() << "gfortran not found";
+  const std::vector<double> xs = short_route_values();
+  const std::vector<long long> is = short_int_values();
+  const long compared = compare_with_gfortran(SHORT_REAL_FORMATS, xs, SHORT_INT_FORMATS, is, {});
+  EXPECT_EQ(compared, static_cast<long>(xs.size() * SHORT_REAL_FORMATS.size() +
+                                        is.size() * SHORT_INT_FORMATS.size()));
+}
+
+// The short fields of the comparison above: each is written by the fast conversion for most of
+// its values (so that the comparison exercises the short routes and not only the general one),
+// and as the exact conversion writes it; F8.1 holds the widest integer part of the short F route
+// (999999.95 rounds to the seven digits of 1000000.0, one more than the field has room for).
+TEST(FortranFormat, ShortRoutesTakeMostValues) {
+  const std::vector<double> xs = short_route_values();
+  const FastField fields[] = {
+      {false, 4, 1, 0, 0, 'E'}, {false, 5, 2, 0, 0, 'E'},  {false, 8, 1, 0, 0, 'E'},
+      {false, 8, 3, 0, 0, 'E'}, {true, 7, 1, 0, 0, 'E'},   {true, 12, 4, 0, 0, 'E'},
+      {true, 16, 8, 0, 1, 'E'}, {true, 12, 4, 0, -1, 'E'}, {true, 12, 4, 0, 2, 'E'},
+  };
+  for (const FastField& f : fields) {
+    long taken = 0;
+    for (double x : xs) {
+      const FastOutcome o = fast_vs_exact(f, x);
+      taken += o.taken ? 1 : 0;
+      EXPECT_TRUE(o.same) << f.name() << " of " << describe(x) << ": '" << o.fast << "' against '"
+                          << o.exact << "'";
+    }
+    EXPECT_GT(taken, static_cast<long>(xs.size()) / 2) << f.name();
+  }
+}
+
 // The fast path takes every usual listing value (the double product nearly all of them, the
 // integer route the rest).
 TEST(FortranFormat, FastPathTakesUsualListingValues) {

@@ -1,13 +1,20 @@
 // The program reading models one after another: a whole deck through atmotab_main with an edge
-// list in a temporary directory; exit statuses of the end card, a bad card and end of input.
+// list in a temporary directory; exit statuses of the end card, a bad card and end of input; the
+// listing of each model written out before the next model is read.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <sstream>
+#include <streambuf>
 #include <string>
+#include <utility>
 
 #include "driver/atmotab.h"
+#include "fortio/fd_output.h"
 #include "support/records.h"
 #include "support/tools.h"
 
@@ -114,6 +121,64 @@ TEST(model_loop, a_listing_that_cannot_be_written_is_an_io_error) {
                          cards, unwritable, errors),
             2);
   EXPECT_NE(errors.str().find("cannot write the listing"), std::string::npos) << errors.str();
+}
+
+// Cards in two parts. When the program first reads from the second, AT_SECOND runs; the first
+// part must end at a line end, so that the reader has asked for nothing beyond it before.
+class TwoPartCards : public std::streambuf {
+ public:
+  TwoPartCards(std::string first, std::string second, std::function<void()> at_second)
+      : first_(std::move(first)), second_(std::move(second)), at_second_(std::move(at_second)) {
+    setg(first_.data(), first_.data(), first_.data() + first_.size());
+  }
+
+ protected:
+  int_type underflow() override {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    if (in_second_) return traits_type::eof();
+    in_second_ = true;
+    at_second_();
+    setg(second_.data(), second_.data(), second_.data() + second_.size());
+    return second_.empty() ? traits_type::eof() : traits_type::to_int_type(*gptr());
+  }
+
+ private:
+  std::string first_, second_;
+  std::function<void()> at_second_;
+  bool in_second_ = false;
+};
+
+TEST(model_loop, the_listing_of_a_model_is_in_its_file_before_the_next_model_is_read) {
+  // The listing through the program's 64 KB buffer into a file: while the cards of the second
+  // model are read, the whole listing of the first (to its closing page line) is in the file,
+  // although it fills less than the buffer.
+  TempDir dir;
+  write_file(dir / "edges", "400.\n500.\n0\n");
+  const std::string path = (dir / "listing").string();
+  std::string at_second;
+  TwoPartCards parts(SOLAR_DECK, "TEFF 6000.\nBEGIN\nEND\n",
+                     [&] { at_second = testing::read_file(path); });
+  std::istream cards(&parts);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  std::ostringstream errors;
+  int status = -1;
+  {
+    FdOutputBuffer buffer(fd);
+    std::ostream listing(&buffer);
+    status = atmotab_main({"--edges", (dir / "edges").string(), "--table",
+                           (dir / "fort.10").string(), "--maxima", (dir / "fort.11").string()},
+                          cards, listing, errors);
+  }
+  ::close(fd);
+  EXPECT_EQ(status, 0) << errors.str();
+  const std::string whole = testing::read_file(path);
+  ASSERT_GT(at_second.size(), 1000u);
+  EXPECT_LT(at_second.size(), FdOutputBuffer::SIZE);
+  EXPECT_EQ(at_second.substr(at_second.size() - 2), "1\n");     // the model's closing page line
+  EXPECT_EQ(whole.compare(0, at_second.size(), at_second), 0);  // then the second model follows
+  EXPECT_EQ(at_second.find("TEFF  6000."), std::string::npos);
+  EXPECT_NE(whole.find("TEFF  6000.", at_second.size()), std::string::npos);
 }
 
 TEST(model_loop, file_arguments_that_cannot_work) {

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "driver/atmotab.h"
 #include "fortio/fd_output.h"
@@ -51,30 +52,40 @@ std::string edges377() {
   return e.str();
 }
 
-void BM_whole_model(benchmark::State& state, const char* extra_cards) {
-  // Every iteration maps its run state (4 MB) afresh, as a new process does. Left to itself,
-  // glibc raises its mmap threshold after the first free and then serves later iterations from
-  // the heap, sooner or later depending on what else the run allocated: that moved the result by
-  // 4 ms between builds that compute the same thing.
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-  // A directory of this process's own: runs of the benchmark side by side must not remove each
-  // other's files.
-  const std::filesystem::path dir =
+// The files of one benchmark: the edge list in a directory of this process's own (runs of the
+// benchmark side by side must not remove each other's files), and the program's arguments.
+struct BenchFiles {
+  std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("atmotab-bench-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  std::ofstream(dir / "edges") << edges377();
-  const std::string deck = deck99(extra_cards);
-  const std::vector<std::string> args = {"--edges",  (dir / "edges").string(),
-                                         "--table",  (dir / "fort.10").string(),
-                                         "--maxima", (dir / "fort.11").string()};
+  std::vector<std::string> args;
+  BenchFiles() {
+    // Every iteration maps its run state (4 MB) afresh, as a new process does. Left to itself,
+    // glibc raises its mmap threshold after the first free and then serves later iterations from
+    // the heap, sooner or later depending on what else the run allocated: that moved the result
+    // by 4 ms between builds that compute the same thing.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "edges") << edges377();
+    args = {"--edges",  (dir / "edges").string(),  "--table", (dir / "fort.10").string(),
+            "--maxima", (dir / "fort.11").string()};
+  }
+  ~BenchFiles() { std::filesystem::remove_all(dir); }
+};
+
+// Runs the program on DECK once per iteration, the listing kept in memory.
+void run_in_memory(benchmark::State& state, const BenchFiles& files, const std::string& deck) {
   for (auto _ : state) {
     std::istringstream cards(deck);
     std::ostringstream listing, errors;
-    const int status = atmotab::atmotab_main(args, cards, listing, errors);
+    const int status = atmotab::atmotab_main(files.args, cards, listing, errors);
     if (status != 0) state.SkipWithError(errors.str().c_str());
     benchmark::DoNotOptimize(listing.str().size());
   }
-  std::filesystem::remove_all(dir);
+}
+
+void BM_whole_model(benchmark::State& state, const char* extra_cards) {
+  const BenchFiles files;
+  run_in_memory(state, files, deck99(extra_cards));
 }
 BENCHMARK_CAPTURE(BM_whole_model, default_switches, "")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_whole_model, hydrogen_off, "OPACITY OFF H1 H2PLUS HMINUS\n")
@@ -83,20 +94,18 @@ BENCHMARK_CAPTURE(BM_whole_model, cool_metals_off, "OPACITY OFF COOL\n")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_whole_model, luke_hot_on, "OPACITY ON LUKE HOT\n")
     ->Unit(benchmark::kMillisecond);
+// Scattering (H I Rayleigh and electron) as the only continuum, the physics of the program before
+// its absorption sources were built.
+BENCHMARK_CAPTURE(BM_whole_model, scattering_only,
+                  "OPACITY OFF H1 H2PLUS HMINUS HE1 HE2 HEMINUS COOL LUKE HOT\n")
+    ->Unit(benchmark::kMillisecond);
 
 // The run as the program makes it: the same model, with the listing written to a file through the
 // 64 KB buffer that main() puts on standard output (instead of a growing string in memory).
 void BM_whole_model_listing_to_file(benchmark::State& state) {
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("atmotab-bench-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  std::ofstream(dir / "edges") << edges377();
+  const BenchFiles files;
   const std::string deck = deck99("");
-  const std::vector<std::string> args = {"--edges",  (dir / "edges").string(),
-                                         "--table",  (dir / "fort.10").string(),
-                                         "--maxima", (dir / "fort.11").string()};
-  const std::string listing_path = (dir / "listing").string();
+  const std::string listing_path = (files.dir / "listing").string();
   for (auto _ : state) {
     const int fd = ::open(listing_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::istringstream cards(deck);
@@ -105,34 +114,19 @@ void BM_whole_model_listing_to_file(benchmark::State& state) {
     {
       atmotab::FdOutputBuffer buffer(fd);
       std::ostream listing(&buffer);
-      status = atmotab::atmotab_main(args, cards, listing, errors);
+      status = atmotab::atmotab_main(files.args, cards, listing, errors);
     }
     ::close(fd);
     if (status != 0) state.SkipWithError(errors.str().c_str());
   }
-  std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_whole_model_listing_to_file)->Unit(benchmark::kMillisecond);
 
 // Start-up alone: the edge list of 377 edges, the frequency set and its listing, the tables, and
 // the END card (the run state is mapped afresh, as above).
 void BM_startup(benchmark::State& state) {
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("atmotab-bench-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
-  std::ofstream(dir / "edges") << edges377();
-  const std::vector<std::string> args = {"--edges",  (dir / "edges").string(),
-                                         "--table",  (dir / "fort.10").string(),
-                                         "--maxima", (dir / "fort.11").string()};
-  for (auto _ : state) {
-    std::istringstream cards("END\n");
-    std::ostringstream listing, errors;
-    const int status = atmotab::atmotab_main(args, cards, listing, errors);
-    if (status != 0) state.SkipWithError(errors.str().c_str());
-    benchmark::DoNotOptimize(listing.str().size());
-  }
-  std::filesystem::remove_all(dir);
+  const BenchFiles files;
+  run_in_memory(state, files, "END\n");
 }
 BENCHMARK(BM_startup)->Unit(benchmark::kMillisecond);
 

@@ -1,12 +1,13 @@
 // One whole model through the program: 99 depths, 377 edges (1128 frequencies), default opacity
 // switches; edge list, cards, populations, opacities, the listing (kept in memory) and both table
-// files (written to a temporary directory) included. Machine and result go in the issue notes.
+// files (written to a temporary directory) included. Machine and results: bench/README.md.
 // The same model with some sources switched: the hydrogen absorption sources off (H1, H2PLUS,
-// HMINUS), the cool metals off (COOL: the model as it was before the metal sources), and the
-// intermediate and hot metals on as well (LUKE, HOT); the differences give their cost in a whole
-// model. Run them with --benchmark_enable_random_interleaving=true and repetitions, so that a
-// changing load on the machine falls on all alike. Also: the model with the listing written to a
-// file as the program writes it, and the start-up alone (END only). Results: bench/README.md.
+// HMINUS), the cool metals off (COOL: the model as it was before the metal sources), the
+// intermediate and hot metals on as well (LUKE, HOT: every source of the program), and scattering
+// alone; the differences give the cost of the sources in a whole model. Run them with
+// --benchmark_enable_random_interleaving=true and repetitions, so that a changing load on the
+// machine falls on all alike. Also: the model with the listing written to a file as the program
+// writes it, and the start-up alone (END only).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <malloc.h>

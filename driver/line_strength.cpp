@@ -82,9 +82,10 @@ bool decided(double y, float& v) {
 }
 
 // Number of candidates whose bracket rounds to two different singles; V holds the lower one.
-// Kept out of line: inlined into the caller, the loop is no longer vectorised.
-[[gnu::noinline]] ATMOTAB_VECTOR_CLONES int bracketed(const double* __restrict a, int n,
-                                                      double recip, float* __restrict v) {
+// Out of line, as every function with clones is (called through the processor's choice; inlined
+// into the caller, the loop is no longer vectorised). Clang refuses noinline beside the clones.
+ATMOTAB_VECTOR_CLONES int bracketed(const double* __restrict a, int n, double recip,
+                                    float* __restrict v) {
   int undecided = 0;
   for (int k = 0; k < n; ++k) {
     const double y = a[k] * recip;

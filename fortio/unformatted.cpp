@@ -66,7 +66,11 @@ bool write_all(int fd, const void* p, std::size_t n) {
 
 Unformatted::~Unformatted() {
   const int fd = fd_.exchange(-1);
-  if (fd >= 0) ::close(fd);
+  if (fd < 0) return;
+  // Records not yet pushed reach the file as they would have without the buffer; an error here
+  // has no one left to report to.
+  (void)write_all(fd, pending_.data(), pending_.size());
+  ::close(fd);
 }
 
 void Unformatted::fail(const std::string& what, int err) const {
@@ -90,14 +94,21 @@ void Unformatted::write(const Record& rec) {
     throw atmo_error(EXIT_IO, "unformatted", "record too long for a 4-byte length marker");
   open();
   const auto len = static_cast<std::int32_t>(rec.size());
-  const int fd = fd_.load();
-  if (!write_all(fd, &len, sizeof len) || !write_all(fd, rec.bytes().data(), rec.size()) ||
-      !write_all(fd, &len, sizeof len))
-    fail("cannot write", errno);
+  const auto* marker = reinterpret_cast<const unsigned char*>(&len);
+  pending_.insert(pending_.end(), marker, marker + sizeof len);
+  pending_.insert(pending_.end(), rec.bytes().begin(), rec.bytes().end());
+  pending_.insert(pending_.end(), marker, marker + sizeof len);
   written_ += rec.size() + 2 * sizeof len;
+  if (pending_.size() >= BUFFER_BYTES) flush();
 }
 
-void Unformatted::flush() {}  // every record goes to the file as it is written
+void Unformatted::flush() {
+  if (pending_.empty() || !is_open()) return;
+  const bool ok = write_all(fd_.load(), pending_.data(), pending_.size());
+  const int err = errno;
+  pending_.clear();
+  if (!ok) fail("cannot write", err);
+}
 
 void Unformatted::commit() {
   flush();
@@ -105,6 +116,7 @@ void Unformatted::commit() {
 }
 
 std::string Unformatted::roll_back() {
+  pending_.clear();  // the unfinished model's records, never to reach the file
   const int fd = fd_.exchange(-1);
   if (fd < 0) return {};
   std::string trouble;

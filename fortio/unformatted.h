@@ -48,7 +48,9 @@ class Record {
 };
 
 // The file holds the records of finished models (up to the last commit), and while a model is
-// being written also its records so far; roll_back and cut_back take it back to the last commit.
+// being written some of its records so far; roll_back and cut_back take it back to the last
+// commit. Records are gathered in a buffer and reach the file in writes of about 64 KB, at a
+// commit, at flush, or when the object goes.
 class Unformatted {
  public:
   explicit Unformatted(std::string path) : path_(std::move(path)) {}
@@ -63,7 +65,7 @@ class Unformatted {
   // writes; throws atmo_error (status 2) when it cannot. Does nothing when already open.
   void open();
   // Appends one framed record (opening the file first if needed); throws atmo_error (status 2)
-  // when the file cannot be written.
+  // when the file cannot be written (reported here or at the next flush or commit).
   void write(const Record& rec);
   // Pushes everything written so far to the file.
   void flush();
@@ -82,7 +84,9 @@ class Unformatted {
 
  private:
   [[noreturn]] void fail(const std::string& what, int err) const;
+  static constexpr std::size_t BUFFER_BYTES = 64 * 1024;
   std::string path_;
+  std::vector<unsigned char> pending_;  // framed records not yet written to the file
   std::atomic<int> fd_{-1};
   bool regular_ = false;                    // a regular file (only those are cut back)
   std::uintmax_t written_ = 0;              // bytes appended so far, framing included

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "fortio/error.h"
 #include "support/tools.h"
@@ -94,6 +95,31 @@ TEST(unformatted, roll_back_keeps_the_committed_records_only) {
   }
   EXPECT_EQ(std::filesystem::file_size(dir / "b"), 0u);
   EXPECT_FALSE(std::filesystem::exists(dir / "c"));
+}
+
+TEST(unformatted, records_reach_the_file_in_large_writes_and_all_of_them_in_the_end) {
+  TempDir dir;
+  const auto size = [&](const char* name) { return std::filesystem::file_size(dir / name); };
+  {
+    Unformatted f((dir / "a").string());
+    f.write(Record().i4(1));
+    f.write(Record().r8(2.0));
+    EXPECT_EQ(size("a"), 0u);  // still in the buffer
+    f.commit();
+    EXPECT_EQ(size("a"), 28u);
+    // A record larger than the buffer goes out at once, with what was gathered before it.
+    f.write(Record().i4(3));
+    const std::vector<double> big(10000, 1.5);
+    f.write(Record().r8(big.data(), big.data() + big.size()));
+    EXPECT_EQ(size("a"), 28u + 12u + 80008u);
+    f.write(Record().i4(4));
+    EXPECT_EQ(size("a"), 28u + 12u + 80008u);
+    // The object going writes what is left, committed or not, as an unbuffered file would hold.
+  }
+  EXPECT_EQ(size("a"), 28u + 12u + 80008u + 12u);
+  const std::string bytes = testing::read_file(dir / "a");
+  const unsigned char last[12] = {4, 0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 0};
+  EXPECT_EQ(std::memcmp(bytes.data() + bytes.size() - 12, last, 12), 0);
 }
 
 TEST(unformatted, unwritable_path_is_an_io_error) {

@@ -15,11 +15,9 @@ using namespace atmotab;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::istringstream edges(fuzz::text_of(data, size));
-  // One run for all inputs: read_edge_list starts the edge record and the scanner afresh and
-  // prints only on the listing, emptied here.
-  static std::ostringstream listing;
-  static const std::unique_ptr<Run> run = make_run(listing);
-  listing.str("");
+  // A fresh run for every input, so that a finding never depends on the inputs before it.
+  std::ostringstream listing;
+  const std::unique_ptr<Run> run = make_run(listing);
   run->UNITS.edges = &edges;
   try {
     read_edge_list(*run);

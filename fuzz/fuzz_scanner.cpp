@@ -15,11 +15,9 @@ using namespace atmotab;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::istringstream in(fuzz::text_of(data, size));
-  // One run for all inputs: the scanner keeps its state in FREE, which is set below for every
-  // card, and prints only on the listing, emptied here.
-  static std::ostringstream listing;
-  static const std::unique_ptr<Run> run = make_run(listing);
-  listing.str("");
+  // A fresh run for every input, so that a finding never depends on the inputs before it.
+  std::ostringstream listing;
+  const std::unique_ptr<Run> run = make_run(listing);
   Run::FreeRec& F = run->FREE;
   Card card;
   while (read_card(in, card)) {

@@ -21,7 +21,6 @@ struct He1opRec {
   Dep EXHIGH;      // EXHIGH(J)   exp(-195262.919 HCKT(J)), at the n = 6 start of the merged levels
   Dep HCKTRY;      // HCKTRY(J)   HCKT(J) x 109722.27 [1], hc/kT times the Rydberg constant of He
   Dep SQRTT;       // SQRTT(J)    sqrt(T(J)) [K^1/2]
-  Dep GAMLOG;      // GAMLOG(J)   2 log10 gamma^2 of the free-free Gaunt factor, Z = 1
   bool EQUALB = false;  // EQUALB  every BHE1(J,K) equals BHE2(J,1), which is finite and not 0
   int ITEMP = -1;       // ITEMP   model counter of the tables (-1: none yet)
 };

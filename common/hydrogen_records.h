@@ -37,7 +37,20 @@ struct HopRec {
                                  //             fixed lower end
   Dep QCDEN;                     // QCDEN(J)    HCKT(J) x 109677.58, the quasi-continuum's divisor
   Dep FFCON;                     // FFCON(J)    3.6919e8 / sqrt(T(J)), the free-free coefficient
-  Dep GAMLOG;                    // GAMLOG(J)   2 log10 gamma^2 of the free-free Gaunt factor, Z = 1
+};
+
+// coulff: the free-free Gaunt factor of charge 1 at the current frequency, which hop (electrons on
+// protons) and he1op (electrons on He II) both take, and its frequency coordinate, which he2op
+// (charge 2) takes too: formed once per frequency instead of once per source. GAMLOG1 is rebuilt
+// when ITEMP or NRHOX changes, HVKTLG and G1 when that happens or FREQLG changes.
+struct CoulffRec {
+  int ITEMP = -1;        // ITEMP       model counter of GAMLOG1 (-1: none yet)
+  int NRHOX = -1;        // NRHOX       number of depths of the columns below
+  bool CURRENT = false;  // CURRENT     HVKTLG and G1 belong to FREQLG and this model
+  double FREQLG = 0;     // FREQLG      ln nu [Hz] of HVKTLG and G1
+  Dep GAMLOG1;           // GAMLOG1(J)  2 log10 gamma^2 at T(J), Z = 1
+  Dep HVKTLG;            // HVKTLG(J)   2 log10 (h nu / kT(J)) at FREQLG
+  Dep G1;                // G1(J)       the Gaunt factor of charge 1 at T(J) and FREQLG
 };
 
 // hminop: the free-free table in logarithmic form (once per run) and the per-model H-minus

@@ -31,13 +31,18 @@ inline const double* helium_exlow(const Run& run, double ELOW, double EHIGH, con
 
 // The free-free Gaunt factors G[J - 1], J = 1..NRHOX, at the current frequency from the per-model
 // temperature part GAMLOG, held at 0 where the table's linear extrapolation goes negative (above
-// about 40000 K / Z^2 at hard X-ray frequencies).
-inline void helium_gaunt(const Run& run, const Dep& GAMLOG, double* G) {
+// about 40000 K / Z^2 at hard X-ray frequencies). The frequency coordinate is coulff's column.
+inline void helium_gaunt(Run& run, const Dep& GAMLOG, double* G) {
   const int n = run.RHOX.NRHOX;
-  double HVKTLG[NDEPTH];
-  for (int j = 1; j <= n; ++j) HVKTLG[j - 1] = coulff_hvktlg(run.FREQ.FREQLG, run.TEMP.TLOG(j));
-  coulff_at(GAMLOG.data(), HVKTLG, G, n);
+  coulff_at(GAMLOG.data(), coulff_columns(run).HVKTLG.data(), G, n);
   for (int j = 1; j <= n; ++j) G[j - 1] = std::max(G[j - 1], 0.0);
+}
+
+// The same for charge 1, whose factors coulff keeps per frequency (hop takes them too).
+inline void helium_gaunt_z1(Run& run, double* G) {
+  const int n = run.RHOX.NRHOX;
+  const double* G1 = coulff_columns(run).G1.data();
+  for (int j = 1; j <= n; ++j) G[j - 1] = std::max(G1[j - 1], 0.0);
 }
 
 // S(J) = BNU(J) wherever A(J) is not positive, J = 1..NRHOX.

@@ -103,6 +103,25 @@ ATMOTAB_VECTOR_CLONES void coulff_at(const double* GAMLOG, const double* HVKTLG,
   }
 }
 
+ATMOTAB_VECTOR_CLONES const CoulffRec& coulff_columns(Run& run) {
+  CoulffRec& c = run.COULFF;
+  const int n = run.RHOX.NRHOX;
+  const double* TLOG = run.TEMP.TLOG.data();
+  if (c.ITEMP != run.TEMP.ITEMP || c.NRHOX != n) {
+    c.ITEMP = run.TEMP.ITEMP;
+    c.NRHOX = n;
+    c.CURRENT = false;
+    for (int j = 0; j < n; ++j) c.GAMLOG1.data()[j] = coulff_gamlog(TLOG[j], 1);
+  }
+  const double FREQLG = run.FREQ.FREQLG;
+  if (c.CURRENT && c.FREQLG == FREQLG) return c;
+  for (int j = 0; j < n; ++j) c.HVKTLG.data()[j] = coulff_hvktlg(FREQLG, TLOG[j]);
+  coulff_at(c.GAMLOG1.data(), c.HVKTLG.data(), c.G1.data(), n);
+  c.FREQLG = FREQLG;
+  c.CURRENT = true;
+  return c;
+}
+
 double coulff(const Run& run, int J, int NZ) {
   const double TLOG = run.TEMP.TLOG(J);
   return coulff_at(coulff_gamlog(TLOG, NZ), coulff_hvktlg(run.FREQ.FREQLG, TLOG));

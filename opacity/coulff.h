@@ -7,6 +7,7 @@
 namespace atmotab {
 
 struct Run;
+struct CoulffRec;
 
 // The free-free Gaunt factor at depth J (temperature T(J)) and the current frequency (FREQLG of
 // the FREQ record) for an ion of charge NZ = 1..6. Bilinear in the table; outside it the edge cell
@@ -27,5 +28,9 @@ inline double coulff_hvktlg(double FREQLG, double TLOG) {
 double coulff_at(double GAMLOG, double HVKTLG);
 // The same at N points: G[i] = coulff_at(GAMLOG[i], HVKTLG[i]), i = 0..N-1.
 void coulff_at(const double* GAMLOG, const double* HVKTLG, double* G, int N);
+
+// The COULFF record brought up to date for the current model (ITEMP, NRHOX) and frequency
+// (FREQLG): HVKTLG(J) = coulff_hvktlg(FREQLG, TLOG(J)) and G1(J) = coulff(run, J, 1), J = 1..NRHOX.
+const CoulffRec& coulff_columns(Run& run);
 
 }  // namespace atmotab

@@ -125,7 +125,6 @@ void he1op_tables(Run& run) {
     c.EXHIGH(j) = std::exp(-EHIGH * HCKT);
     c.HCKTRY(j) = HCKT * RYDHE;
     c.SQRTT(j) = std::sqrt(t.T(j));
-    c.GAMLOG(j) = coulff_gamlog(t.TLOG(j), 1);
     const double bc = he.BHE2(j, 1);
     if (!std::isfinite(bc) || bc == 0.0) c.EQUALB = false;
     for (int k = 1; k <= NLEV; ++k)
@@ -236,7 +235,7 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
   }
   // Free-free, and the totals per gram; where AHE1 is not positive SHE1 is BNU.
   double G[MAXD];
-  helium_gaunt(run, c.GAMLOG, G);
+  helium_gaunt_z1(run, G);
   for (int j = 1; j <= n; ++j) {
     const double F =
         f.STIM(j) * FFCOEF * G[j - 1] * s.XNE(j) * he.XNFHE(j, 2) / (NU3 * c.SQRTT(j) * s.RHO(j));

@@ -70,7 +70,6 @@ void hop_prepare(Run& run) {
     c.EXPQC(j) = std::exp(-QC_LOW * K);
     c.QCDEN(j) = K * QC_RYD;
     c.FFCON(j) = 3.6919e8 / std::sqrt(run.TEMP.T(j));
-    c.GAMLOG(j) = coulff_gamlog(run.TEMP.TLOG(j), 1);
   }
 }
 
@@ -204,10 +203,9 @@ ATMOTAB_VECTOR_CLONES void hop(Run& run) {
     }
   }
 
-  // Free-free, with the Gaunt factor of coulff.
-  double G[NDEPTH];
-  for (int j = 0; j < nrhox; ++j) G[j] = coulff_hvktlg(f.FREQLG, run.TEMP.TLOG.data()[j]);
-  coulff_at(c.GAMLOG.data(), G, G, nrhox);
+  // Free-free, with the Gaunt factor of coulff (kept for he1op at this frequency).
+  const double* G = coulff_columns(run).G1.data();
+  double FFA[NDEPTH];
   const double* RHO = run.STATE.RHO.data();
   const double* XNE = run.STATE.XNE.data();
   const double* XNFPH1 = &h.XNFPH(1, 1);
@@ -220,11 +218,11 @@ ATMOTAB_VECTOR_CLONES void hop(Run& run) {
         STIM[j] * ((((FFCON[j] * G[j] / FREQ * XNE[j]) / FREQ * XNFPH2[j]) / FREQ)) / RHO[j];
     const double A = SA[j] * XNFPH1[j] / RHO[j] + FF;
     AHYD[j] = A;
-    G[j] = FF;
+    FFA[j] = FF;
     DIV[j] = A > 0 ? A : 1.0;
   }
   // The source function where AHYD > 0; elsewhere it keeps the driver's 0.
-  for (int j = 0; j < nrhox; ++j) SHYD[j] = (XNFPH1[j] * SS[j] / RHO[j] + G[j] * BNU[j]) / DIV[j];
+  for (int j = 0; j < nrhox; ++j) SHYD[j] = (XNFPH1[j] * SS[j] / RHO[j] + FFA[j] * BNU[j]) / DIV[j];
   for (int j = 0; j < nrhox; ++j) SHYD[j] = AHYD[j] > 0 ? SHYD[j] : 0.0;
 }
 

@@ -12,8 +12,12 @@
 #include <vector>
 
 #include "common/state.h"
+#include "helium_model.h"
 #include "input/fortran_reference.h"
 #include "opacity/fortran_hydrogen.h"
+#include "opacity/he1op.h"
+#include "opacity/he2op.h"
+#include "opacity/hop.h"
 #include "support/tools.h"
 
 namespace atmotab {
@@ -23,7 +27,7 @@ namespace {
 // setfreq form them.
 struct Point {
   std::ostringstream listing;
-  std::unique_ptr<Run> run = make_run(listing);
+  std::unique_ptr<atmotab::Run> run = make_run(listing);
   double at(double tlog, double freqlg, int nz) {
     run->TEMP.TLOG(1) = tlog;
     run->FREQ.FREQLG = freqlg;
@@ -55,6 +59,78 @@ TEST(coulff, born_limit_at_high_temperature_and_low_frequency) {
     const double nu = c.u * T * 1.380649e-16 / 6.62607015e-27;
     const double born = std::sqrt(3.0) / M_PI * std::log(4.0 / (std::exp(0.5772156649) * c.u));
     EXPECT_NEAR(p.at(std::log(T), std::log(nu), 1) / born, 1.0, c.tol) << "u = " << c.u;
+  }
+}
+
+TEST(coulff, columns_follow_the_model_the_depths_and_the_frequency) {
+  // The per-frequency columns must equal the single-point routine after every change that can make
+  // them stale: another frequency, the same frequency again, a new model with other temperatures,
+  // more and fewer depths under the same model counter.
+  constexpr testing::HeLayer HOT[] = {{30000.0, 1e15, 1e-9, 1e10, 5e14, 1e13},
+                                      {2.0e5, 1e15, 1e-9, 0.0, 1e10, 1e14}};
+  constexpr testing::HeLayer COOL[] = {{4000.0, 1e10, 1e-8, 1e15, 0.0, 0.0},
+                                       {6000.0, 1e12, 1e-7, 1e15, 1e8, 0.0},
+                                       {9000.0, 1e14, 1e-7, 1e14, 1e12, 1e6}};
+  std::ostringstream listing;
+  std::unique_ptr<atmotab::Run> run = make_run(listing);
+  enum Step { HOTMODEL, COOLMODEL, FEWER, MORE, FREQ };
+  struct Case {
+    Step step;
+    double waveno;  // [cm^-1] for FREQ
+  };
+  constexpr Case CASES[] = {{HOTMODEL, 0},  {FREQ, 20000}, {FREQ, 3e5}, {FREQ, 20000},
+                            {COOLMODEL, 0}, {FREQ, 3e5},   {FEWER, 0},  {FREQ, 1e7},
+                            {MORE, 0},      {HOTMODEL, 0}, {FREQ, 1e7}};
+  for (const Case& c : CASES) {
+    switch (c.step) {
+      case HOTMODEL:
+        testing::fill_helium(*run, HOT);
+        break;
+      case COOLMODEL:
+        testing::fill_helium(*run, COOL);
+        break;
+      case FEWER:
+        run->RHOX.NRHOX = 2;
+        break;
+      case MORE:
+        run->RHOX.NRHOX = 3;
+        break;
+      case FREQ:
+        testing::set_waveno(*run, c.waveno);
+        break;
+    }
+    const CoulffRec& r = coulff_columns(*run);
+    for (int j = 1; j <= run->RHOX.NRHOX; ++j) {
+      ASSERT_EQ(r.G1(j), coulff(*run, j, 1)) << "step " << &c - CASES << ", J = " << j;
+      ASSERT_EQ(r.HVKTLG(j), coulff_hvktlg(run->FREQ.FREQLG, run->TEMP.TLOG(j)));
+    }
+  }
+}
+
+TEST(coulff, helium_takes_the_same_factors_with_or_without_hop_before_it) {
+  // he1op takes hop's Gaunt factors of the frequency and he2op its frequency coordinate: each
+  // must give the bits it gives on a fresh run, whichever source ran before it.
+  constexpr testing::HeLayer LAYERS[] = {{5000.0, 1e12, 1e-8, 1e15, 0.0, 0.0},
+                                         {15000.0, 1e14, 1e-9, 3e13, 4e13, 1e9},
+                                         {60000.0, 1e15, 1e-9, 1e8, 1e13, 5e14}};
+  for (double waveno : {3000.0, 25000.0, 2e5, 5e6}) {
+    std::ostringstream l1, l2;
+    std::unique_ptr<atmotab::Run> alone = make_run(l1), shared = make_run(l2);
+    for (atmotab::Run* r : {alone.get(), shared.get()}) {
+      testing::fill_helium(*r, LAYERS);
+      testing::set_waveno(*r, waveno);
+    }
+    he1op(*alone);
+    he2op(*alone);
+    hop(*shared);
+    he2op(*shared);
+    he1op(*shared);
+    for (int j = 1; j <= 3; ++j) {
+      EXPECT_EQ(shared->BHE.AHE1(j), alone->BHE.AHE1(j)) << waveno << " J = " << j;
+      EXPECT_EQ(shared->BHE.SHE1(j), alone->BHE.SHE1(j)) << waveno << " J = " << j;
+      EXPECT_EQ(shared->BHE.AHE2(j), alone->BHE.AHE2(j)) << waveno << " J = " << j;
+      EXPECT_EQ(shared->BHE.SHE2(j), alone->BHE.SHE2(j)) << waveno << " J = " << j;
+    }
   }
 }
 

@@ -166,32 +166,87 @@ double c1op_background(float t, double WAVENO) {
 // (common/vector_clones.h: the same bits in every clone). The arrays written (__restrict) never
 // overlap the ones read.
 
-// One row of a level walk: term = gsig (b - b_c EHVKT) exp(-E hc/kT), A += term,
-// S += term BNU STIM / (b/b_c - EHVKT).
-ATMOTAB_VECTOR_CLONES void walk_row(int n, double gsig, const double* b, const double* bc,
-                                    const double* E, const double* bolt, const double* BNU,
-                                    const double* STIM, const double* ratio, double* __restrict A,
-                                    double* __restrict S) {
-  for (int j = 0; j < n; ++j) {
-    const double term = gsig * (b[j] - bc[j] * E[j]) * bolt[j];
-    A[j] += term;
-    S[j] += term * BNU[j] * STIM[j] / (ratio[j] - E[j]);
-  }
-}
+// One row of a level walk: its g sigma [cm^2], departure coefficients b(J), ratios b/b_c(J) and
+// Boltzmann factors exp(-E hc/kT)(J).
+struct WalkRow {
+  double gsig;
+  const double* b;
+  const double* ratio;
+  const double* bolt;
+};
 
-// The end of a walk: absorption A XNFP / RHO and source function S / A.
-ATMOTAB_VECTOR_CLONES void walk_end(int n, const double* A, const double* S, const double* XNFP,
-                                    const double* RHO, double* __restrict ABS,
-                                    double* __restrict SRC) {
+// A level walk over the depths j < n: per depth A = 1e-30 and S = 0, then the rows ROWS[0..NROWS-1]
+// in order, each adding term = gsig (b - b_c EHVKT) exp(-E hc/kT) to A and term BNU STIM /
+// (b/b_c - EHVKT) to S; at the end absorption ABS = A XNFP / RHO and source function SRC = S / A.
+// Four rows per pass over the depths, so that A and S stay in registers from one row to the next
+// (the additions keep the row order), and b_c EHVKT, the same product for every row, is formed
+// once per depth. A and S are local, so no row's arrays can overlap them.
+ATMOTAB_VECTOR_CLONES void walk(int n, int nrows, const WalkRow* rows, const double* bc,
+                                const double* E, const double* BNU, const double* STIM,
+                                const double* XNFP, const double* RHO, double* __restrict ABS,
+                                double* __restrict SRC) {
+  double A[NDEPTH], S[NDEPTH];
+  for (int j = 0; j < n; ++j) {
+    A[j] = 1e-30;
+    S[j] = 0.0;
+  }
+  int k = 0;
+  for (; k + 4 <= nrows; k += 4) {
+    const double g0 = rows[k].gsig, g1 = rows[k + 1].gsig, g2 = rows[k + 2].gsig,
+                 g3 = rows[k + 3].gsig;
+    const double *b0 = rows[k].b, *b1 = rows[k + 1].b, *b2 = rows[k + 2].b, *b3 = rows[k + 3].b;
+    const double *q0 = rows[k].ratio, *q1 = rows[k + 1].ratio, *q2 = rows[k + 2].ratio,
+                 *q3 = rows[k + 3].ratio;
+    const double *e0 = rows[k].bolt, *e1 = rows[k + 1].bolt, *e2 = rows[k + 2].bolt,
+                 *e3 = rows[k + 3].bolt;
+    for (int j = 0; j < n; ++j) {
+      const double bcE = bc[j] * E[j];
+      double a = A[j], s = S[j];
+      auto add = [&](double gsig, const double* b, const double* ratio, const double* bolt) {
+        const double term = gsig * (b[j] - bcE) * bolt[j];
+        a += term;
+        s += term * BNU[j] * STIM[j] / (ratio[j] - E[j]);
+      };
+      add(g0, b0, q0, e0);
+      add(g1, b1, q1, e1);
+      add(g2, b2, q2, e2);
+      add(g3, b3, q3, e3);
+      A[j] = a;
+      S[j] = s;
+    }
+  }
+  for (; k < nrows; ++k) {
+    const double gsig = rows[k].gsig;
+    const double *b = rows[k].b, *ratio = rows[k].ratio, *bolt = rows[k].bolt;
+    for (int j = 0; j < n; ++j) {
+      const double term = gsig * (b[j] - bc[j] * E[j]) * bolt[j];
+      A[j] += term;
+      S[j] += term * BNU[j] * STIM[j] / (ratio[j] - E[j]);
+    }
+  }
   for (int j = 0; j < n; ++j) {
     ABS[j] = A[j] * XNFP[j] / RHO[j];
     SRC[j] = S[j] / A[j];
   }
 }
 
-// One Fe I pseudo-level: AFE += xg BOLT.
-ATMOTAB_VECTOR_CLONES void fe_level(int n, double xg, const double* bolt, double* __restrict AFE) {
-  for (int j = 0; j < n; ++j) AFE[j] += xg * bolt[j];
+// The Fe I pseudo-levels XG[0..NLEV-1] (g sigma [cm^2]) with Boltzmann factors BOLT[0..NLEV-1]:
+// AFE += xg BOLT level after level, four levels per pass over the depths (the additions in level
+// order, AFE kept in a register between them).
+ATMOTAB_VECTOR_CLONES void fe_levels(int n, int nlev, const double* xg, const double* const* bolt,
+                                     double* __restrict AFE) {
+  int k = 0;
+  for (; k + 4 <= nlev; k += 4) {
+    const double x0 = xg[k], x1 = xg[k + 1], x2 = xg[k + 2], x3 = xg[k + 3];
+    const double *b0 = bolt[k], *b1 = bolt[k + 1], *b2 = bolt[k + 2], *b3 = bolt[k + 3];
+    for (int j = 0; j < n; ++j)
+      AFE[j] = (((AFE[j] + x0 * b0[j]) + x1 * b1[j]) + x2 * b2[j]) + x3 * b3[j];
+  }
+  for (; k < nlev; ++k) {
+    const double x0 = xg[k];
+    const double* b0 = bolt[k];
+    for (int j = 0; j < n; ++j) AFE[j] += x0 * b0[j];
+  }
 }
 
 // The walk of one atom. The rows reached are those with a threshold <= WAVENO (the thresholds
@@ -207,27 +262,20 @@ void atom_walk(Run& run, const Row (&rows)[NROW], double (*sigma)(int, double),
   const int n = run.RHOX.NRHOX;
   int nrow = 0;
   while (nrow < NROW && !(sp(rows[nrow].wno) > WAVENO)) ++nrow;
-  double A[NDEPTH], S[NDEPTH];
-  for (int j = 0; j < n; ++j) {
-    A[j] = 1e-30;
-    S[j] = 0.0;
-  }
   const double* E = &f.EHVKT(1);
   const double* BNU = &f.BNU(1);
   const double* STIM = &f.STIM(1);
   const double* bc = &BION(1, 1);
   double sig = 0.0;
+  WalkRow rowlist[NROW];
+  int nwalk = 0;
   for (int i = 1; i <= nrow; ++i) {
     const Row& r = rows[i - 1];
     if (r.k == 0) continue;  // no cross-section: adds nothing
     if (r.group == 0 || i == 1 || rows[i - 2].group != r.group) sig = sigma(i, WAVENO);
-    const double gsig = r.g * sig;
-    const double* b = &B(1, r.k);
-    const double* ratio = &tab.RATIO(1, i);
-    const double* bolt = &tab.BOLT(1, i);
-    walk_row(n, gsig, b, bc, E, bolt, BNU, STIM, ratio, A, S);
+    rowlist[nwalk++] = {r.g * sig, &B(1, r.k), &tab.RATIO(1, i), &tab.BOLT(1, i)};
   }
-  walk_end(n, A, S, &XNFP(1, 1), &run.STATE.RHO(1), &ABS(1), &SRC(1));
+  walk(n, nwalk, rowlist, bc, E, BNU, STIM, &XNFP(1, 1), &run.STATE.RHO(1), &ABS(1), &SRC(1));
 }
 
 // Boltzmann factors and departure-coefficient ratios b_k / b_c of each row for the model.
@@ -365,11 +413,15 @@ void fe1op(Run& run) {
   }
   if (f.WAVENO < FE1MIN) return;
   const Arr<double, NDEPTH, NFE1LEV>& BOLT = run.COOLOP.BOLTFE1;
+  double xg[NFE1LEV];
+  const double* bolt[NFE1LEV];
+  int nlev = 0;
   for (int i = 1; i <= NFE1LEV; ++i) {
     if (FEWNO[i - 1] > f.WAVENO) continue;
-    const double xg = fe1op_xsect(i, f.WAVENO) * FEG[i - 1];
-    fe_level(n, xg, &BOLT(1, i), &AFE1(1));
+    xg[nlev] = fe1op_xsect(i, f.WAVENO) * FEG[i - 1];
+    bolt[nlev++] = &BOLT(1, i);
   }
+  fe_levels(n, nlev, xg, bolt, &AFE1(1));
   const Depth& RHO = run.STATE.RHO;
   for (int j = 1; j <= n; ++j) {
     AFE1(j) = AFE1(j) * f.STIM(j) * run.BFE.XNFPFE(j) / RHO(j);

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -78,13 +79,21 @@ void hop_prepare(Run& run) {
 float xkarsas_log(const XkarsasRec& t, float FREQLG, int N, bool& below) {
   below = FREQLG < t.FREQN(29, N);
   if (below) return 0.0f;
-  int i = 2;
-  while (i < 29 && !(t.FREQN(i, N) < FREQLG)) ++i;
+  const int i = xkarsas_cell(t, FREQLG, N);
   return t.XNK(i, N) + (FREQLG - t.FREQN(i, N)) / (t.FREQN(i - 1, N) - t.FREQN(i, N)) *
                            (t.XNK(i - 1, N) - t.XNK(i, N));
 }
 
 }  // namespace
+
+int xkarsas_cell(const XkarsasRec& t, float FREQLG, int N) {
+  // FREQN(2..28,N) does not rise (checked when the table is converted), so the grid points with
+  // !(FREQN < FREQLG) come first and a bisection finds the first of the others.
+  const float* first = &t.FREQN(2, N);
+  const float* cell =
+      std::partition_point(first, first + 27, [FREQLG](float v) { return !(v < FREQLG); });
+  return 2 + static_cast<int>(cell - first);
+}
 
 void xkarsas_load(Run& run) {
   XkarsasRec& t = run.XKARSAS;
@@ -107,6 +116,9 @@ void xkarsas_load(Run& run) {
     for (int i = 1; i <= 29; ++i) {
       const float x = (EKARSAS[i - 1] + inv) * 109677.58f;
       t.FREQN(i, lev) = static_cast<float>(std::log10(x * CLIGHT));
+      if (i > 1 && t.FREQN(i, lev) > t.FREQN(i - 1, lev))
+        r.fail("frequency grid of level " + std::to_string(lev) + " rises at point " +
+               std::to_string(i));
     }
   }
   t.LOADED = true;
@@ -139,7 +151,7 @@ ATMOTAB_VECTOR_CLONES void hop(Run& run) {
   int NLOW = NLEV + 1;
   while (NLOW > 1 && f.WAVENO >= THRESHOLD[NLOW - 2]) --NLOW;
   // Their cross-sections: xkarsas with ZEFF2 = 1, log10 nu once for all levels.
-  xkarsas_load(run);
+  if (!run.XKARSAS.LOADED) xkarsas_load(run);
   const float FREQLG10 = static_cast<float>(std::log10(FREQ));
   double X[NLEV + 1] = {};
   for (int n = NLOW; n <= NLEV; ++n) {

@@ -22,4 +22,9 @@ double xkarsas(Run& run, double FREQ, double ZEFF2, int N);
 // Converts data/xnk.txt into XKARSAS (XNK and the frequency grid FREQN), once per run.
 void xkarsas_load(Run& run);
 
+struct XkarsasRec;
+// The interval of level N's grid that holds log10 nu = FREQLG: the first I = 2..28 with FREQN(I,N)
+// < FREQLG, else 29 (FREQN falls with I).
+int xkarsas_cell(const XkarsasRec& t, float FREQLG, int N);
+
 }  // namespace atmotab

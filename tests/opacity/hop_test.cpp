@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <vector>
 
 #include "common/state.h"
 #include "opacity/coulff.h"
@@ -46,6 +47,25 @@ struct Hydrogen : ::testing::Test {
     return std::pow(10.0, double(run->XKARSAS.FREQN(29, n)));
   }
 };
+
+TEST_F(Hydrogen, xkarsas_cell_is_the_first_grid_point_below) {
+  // The bisection against the scan from I = 2 that it replaces, at every grid point of every level
+  // and one float step to either side (the ties decide the cell), and beyond both ends.
+  xkarsas_load(*run);
+  const XkarsasRec& t = run->XKARSAS;
+  for (int n = 1; n <= 15; ++n) {
+    std::vector<float> xs = {-1e30f, 1e30f};
+    for (int i = 1; i <= 29; ++i)
+      for (float x : {t.FREQN(i, n), std::nextafter(t.FREQN(i, n), 0.0f),
+                      std::nextafter(t.FREQN(i, n), 100.0f)})
+        xs.push_back(x);
+    for (float x : xs) {
+      int scan = 2;
+      while (scan < 29 && !(t.FREQN(scan, n) < x)) ++scan;
+      EXPECT_EQ(xkarsas_cell(t, x, n), scan) << "n = " << n << ", log10 nu = " << x;
+    }
+  }
+}
 
 TEST_F(Hydrogen, xkarsas_at_the_thresholds) {
   // Exact threshold cross-sections of levels 1..15 per atom in the level [cm^2] (Karzas & Latter

@@ -178,11 +178,36 @@ ATMOTAB_VECTOR_CLONES void hop(Run& run) {
       SS[j] = QC * BNU[j];
     }
   }
-  for (int n = NLEV; n >= std::max(NLOW, NBLEV + 1); --n) {
-    const double g = 2 * n * n;
-    const double* BOLT = &c.BOLT(1, n);
+  // The levels in LTE, four per pass over the depths (SA and SS held in registers between them,
+  // the additions in level order).
+  const int NLTE = std::max(NLOW, NBLEV + 1);
+  int k = NLEV;
+  for (; k - 3 >= NLTE; k -= 4) {
+    const double g0 = 2 * k * k, g1 = 2 * (k - 1) * (k - 1), g2 = 2 * (k - 2) * (k - 2),
+                 g3 = 2 * (k - 3) * (k - 3);
+    const double X0 = X[k], X1 = X[k - 1], X2 = X[k - 2], X3 = X[k - 3];
+    const double *B0 = &c.BOLT(1, k), *B1 = &c.BOLT(1, k - 1), *B2 = &c.BOLT(1, k - 2),
+                 *B3 = &c.BOLT(1, k - 3);
     for (int j = 0; j < nrhox; ++j) {
-      const double TERM = STIM[j] * g * X[n] * BOLT[j];
+      double sa = SA[j], ss = SS[j];
+      auto add = [&](double g, double Xn, const double* BOLT) {
+        const double TERM = STIM[j] * g * Xn * BOLT[j];
+        sa = sa + TERM;
+        ss = ss + TERM * BNU[j];
+      };
+      add(g0, X0, B0);
+      add(g1, X1, B1);
+      add(g2, X2, B2);
+      add(g3, X3, B3);
+      SA[j] = sa;
+      SS[j] = ss;
+    }
+  }
+  for (; k >= NLTE; --k) {
+    const double g = 2 * k * k;
+    const double* BOLT = &c.BOLT(1, k);
+    for (int j = 0; j < nrhox; ++j) {
+      const double TERM = STIM[j] * g * X[k] * BOLT[j];
       SA[j] = SA[j] + TERM;
       SS[j] = SS[j] + TERM * BNU[j];
     }

@@ -67,6 +67,7 @@ struct HminopRec {
   Dep DTHETA;                 // DTHETA(J)   THETA(J) minus theta node ITHETA(J) - 1
   int ITLO = 11;              // ITLO        smallest ITHETA(J) of the model
   int ITHI = 2;               // ITHI        largest ITHETA(J) of the model
+  bool BMIN1 = false;         // BMIN1       every BMIN(J) of the model is 1 (H-minus in LTE)
 };
 
 // h2plop and h2raop: per-model quantities of the H2+ and H2 sources.

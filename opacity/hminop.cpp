@@ -150,7 +150,9 @@ void hminop_prepare(Run& run) {
   const BhydRec& h = run.BHYD;
   m.ITLO = 11;
   m.ITHI = 2;
+  m.BMIN1 = true;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
+    m.BMIN1 = m.BMIN1 && h.BMIN(j) == 1.0;
     const double T = run.TEMP.T(j);
     m.THETA(j) = 5040 / T;
     int i = 2;
@@ -214,9 +216,16 @@ ATMOTAB_VECTOR_CLONES void hminop(Run& run) {
   const double* XHMIN = m.XHMIN.data();
   const double* RHO = run.STATE.RHO.data();
   const double* XNE = run.STATE.XNE.data();
+  // EHVKT / BMIN: EHVKT itself where every BMIN of the model is 1 (a division by 1 is exact).
+  double EBUF[NDEPTH];
+  const double* EB = EHVKT;
+  if (!m.BMIN1) {
+    for (int j = 0; j < nrhox; ++j) EBUF[j] = EHVKT[j] / BMIN[j];
+    EB = EBUF;
+  }
   double A[NDEPTH], S[NDEPTH], DIV[NDEPTH];
   for (int j = 0; j < nrhox; ++j) {
-    const double H = (1 - EHVKT[j] / BMIN[j]) * HMINBF * 1e-18 * XHMIN[j] / RHO[j];
+    const double H = (1 - EB[j]) * HMINBF * 1e-18 * XHMIN[j] / RHO[j];
     const double HMINFF = FFTHETA[j] * 2 * XNFPH1[j] * B1[j] * XNE[j] / RHO[j] * 1e-26;
     A[j] = HMINFF + H;
     DIV[j] = HMINFF + H > 0 ? HMINFF + H : 1.0;

@@ -153,5 +153,44 @@ TEST_F(Hminus, bound_free_from_the_saha_density_and_departure_coefficient) {
   EXPECT_LT(run->BHYD.SHMIN(2), run->FREQ.BNU(2));
 }
 
+TEST(hminop, lte_model_gives_the_bits_of_the_general_case) {
+  // Where every BMIN of the model is 1 the division EHVKT / BMIN is left out. The same three
+  // layers with a fourth one out of LTE (the general case) must give the same bits at the first
+  // three depths; and a run going from one model to the other, and back, as fresh runs do.
+  auto fill = [](atmotab::Run& r, bool fourth) {
+    constexpr testing::Layer L4[] = {
+        testing::SOLAR3[0], testing::SOLAR3[1], testing::SOLAR3[2], {5500.0, 1e12, 1e-7, 3e16}};
+    testing::fill_model(r, L4);
+    r.RHOX.NRHOX = fourth ? 4 : 3;
+    for (int j = 1; j <= 4; ++j) {
+      r.BHYD.BHYD(j, 1) = 1.0;
+      r.BHYD.BMIN(j) = j == 4 ? 1.7 : 1.0;
+    }
+    r.TEMP.ITEMP += 1;
+  };
+  std::ostringstream l1, l2, l3;
+  auto lte = make_run(l1), general = make_run(l2), sequence = make_run(l3);
+  fill(*lte, false);
+  fill(*general, true);
+  for (bool fourth : {false, true, false}) {
+    fill(*sequence, fourth);
+    for (double lam : {120.0, 500.0, 850.0, 1600.0, 1643.95, 5000.0, 1e5}) {
+      for (atmotab::Run* r : {lte.get(), general.get(), sequence.get()}) {
+        setfreq(*r, CNM / lam);
+        hminop(*r);
+      }
+      const atmotab::Run& same = fourth ? *general : *lte;
+      for (int j = 1; j <= 3; ++j) {
+        EXPECT_EQ(general->BHYD.AHMIN(j), lte->BHYD.AHMIN(j)) << lam << " nm, J = " << j;
+        EXPECT_EQ(general->BHYD.SHMIN(j), lte->BHYD.SHMIN(j)) << lam << " nm, J = " << j;
+      }
+      for (int j = 1; j <= sequence->RHOX.NRHOX; ++j) {
+        EXPECT_EQ(sequence->BHYD.AHMIN(j), same.BHYD.AHMIN(j)) << lam << " nm, J = " << j;
+        EXPECT_EQ(sequence->BHYD.SHMIN(j), same.BHYD.SHMIN(j)) << lam << " nm, J = " << j;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace atmotab

@@ -74,12 +74,22 @@ void hop_prepare(Run& run) {
   }
 }
 
+// The interval of level N's grid that holds FREQLG (xkarsas_cell). FREQN(2..28,N) does not rise
+// (checked when the table is converted), so the grid points with !(FREQN < FREQLG) come first and
+// a bisection finds the first of the others.
+inline int xkarsas_interval(const XkarsasRec& t, float FREQLG, int N) {
+  const float* first = &t.FREQN(2, N);
+  const float* cell =
+      std::partition_point(first, first + 27, [FREQLG](float v) { return !(v < FREQLG); });
+  return 2 + static_cast<int>(cell - first);
+}
+
 // The table of level N at FREQLG = log10(FREQ/ZEFF2) in single precision: log10 sigma, or 0 with
 // BELOW set below the threshold.
 float xkarsas_log(const XkarsasRec& t, float FREQLG, int N, bool& below) {
   below = FREQLG < t.FREQN(29, N);
   if (below) return 0.0f;
-  const int i = xkarsas_cell(t, FREQLG, N);
+  const int i = xkarsas_interval(t, FREQLG, N);
   return t.XNK(i, N) + (FREQLG - t.FREQN(i, N)) / (t.FREQN(i - 1, N) - t.FREQN(i, N)) *
                            (t.XNK(i - 1, N) - t.XNK(i, N));
 }
@@ -87,12 +97,7 @@ float xkarsas_log(const XkarsasRec& t, float FREQLG, int N, bool& below) {
 }  // namespace
 
 int xkarsas_cell(const XkarsasRec& t, float FREQLG, int N) {
-  // FREQN(2..28,N) does not rise (checked when the table is converted), so the grid points with
-  // !(FREQN < FREQLG) come first and a bisection finds the first of the others.
-  const float* first = &t.FREQN(2, N);
-  const float* cell =
-      std::partition_point(first, first + 27, [FREQLG](float v) { return !(v < FREQLG); });
-  return 2 + static_cast<int>(cell - first);
+  return xkarsas_interval(t, FREQLG, N);
 }
 
 void xkarsas_load(Run& run) {

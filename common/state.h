@@ -34,6 +34,8 @@ constexpr int MAXITER = 15;     // iterations
 
 using Depth = Arr<double, MAXD>;
 
+constexpr int SAHAC_KEYS = 7;  // state arrays that key the Saha cache (Run::SahacRec::KEY)
+
 // The file a card comes from.
 enum class CardFile {
   Control,   // the control cards (unit 5, standard input)
@@ -283,6 +285,24 @@ struct Run {
     bool LOADED = false;           // LOADED        true once the tables (and POTION) are filled
     int ITEMP1 = 0;                // ITEMP1        ITEMP of the last electron-density solution
   } PFTAB;
+
+  // SAHAC: the stage-wise values of the Saha balance of the current model, each formed once
+  // although the element records, the opacity sources and the element table ask for the same
+  // stages (populations/pfsaha.cpp, pfsaha_depths). Keyed by ITEMP (which also stands for the
+  // departure coefficients of the model), NRHOX and the state of every depth the values come
+  // from: a change of T, TK, TKEV, HCKT, TLOG, P or XNE at any depth forms them all anew.
+  struct SahacRec {
+    int ITEMP = -1;                     // ITEMP        ITEMP of the values held (-1: none)
+    int NRHOX = 0;                      // NRHOX        depths of the values held
+    Arr<double, MAXD, SAHAC_KEYS> KEY;  // KEY(J,K)  T, TK, TKEV, HCKT, TLOG, P, XNE (K = 1..7) of
+                                        //           depth J when the values were formed
+    Depth POTLOW;                       // POTLOW(J)    Debye lowering of the neutral potential [eV]
+    Depth CF;                           // CF(J)        Saha factor 4.8296e15 T^1.5 / XNE
+    Arr<int, 99> NPART;                 // NPART(Z)     stages 1..NPART of element Z held in PART
+    Arr<int, 99> NRAT;                  // NRAT(Z)      stages 2..NRAT of element Z held in RAT
+    Arr<double, MAXD, 10, 99> PART;     // PART(J,I,Z)  partition function of stage I of element Z
+    Arr<double, MAXD, 10, 99> RAT;      // RAT(J,I,Z)   Saha ratio n(I)/n(I-1) at depth J, I = 2..10
+  } SAHAC;
 
   // TTAUP: the Rosseland opacity table of the pressure integration ttaup, converted once per run
   // from data/ttaup_kappa.txt (input/ttaup.h).

@@ -21,6 +21,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -95,6 +96,61 @@ void check_partition(const Run& run, int j, int iz, const SahaWork& w) {
                         "table of the stage",
                   beyond);
     throw atmo_error(EXIT_FAILURE_REPORTED, "pfsaha", text);
+  }
+}
+
+// True where pfsaha accepts depth J (check_depth passes without a word).
+bool depth_accepted(const Run& run, int j) {
+  return run.STATE.P(j) > 0 && run.TEMP.T(j) >= run.PFTAB.TMIN && run.STATE.XNE(j) > 0;
+}
+
+// The state arrays of a depth that SAHAC's values come from, in the order of SAHAC.KEY.
+std::array<const double*, SAHAC_KEYS> sahac_state(const Run& run) {
+  const Run::TempRec& T = run.TEMP;
+  return {T.T.data(),    T.TK.data(),        T.TKEV.data(),       T.HCKT.data(),
+          T.TLOG.data(), run.STATE.P.data(), run.STATE.XNE.data()};
+}
+
+// Brings SAHAC up to the state of depths 1..NRHOX: any change of ITEMP, NRHOX or of a depth's
+// state (compared bit for bit) drops every value held and forms the lowering and the Saha factor
+// of each depth anew.
+void sahac_refresh(Run& run) {
+  Run::SahacRec& C = run.SAHAC;
+  const int nrhox = run.RHOX.NRHOX;
+  const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(std::max(nrhox, 0));
+  const std::array<const double*, SAHAC_KEYS> state = sahac_state(run);
+  bool same = C.ITEMP == run.TEMP.ITEMP && C.NRHOX == nrhox;
+  for (int k = 1; k <= SAHAC_KEYS && same; ++k)
+    same = std::memcmp(&C.KEY(1, k), state[k - 1], bytes) == 0;
+  if (same) return;
+  C.ITEMP = run.TEMP.ITEMP;
+  C.NRHOX = nrhox;
+  C.NPART.fill(0);
+  C.NRAT.fill(0);
+  for (int k = 1; k <= SAHAC_KEYS; ++k) std::memcpy(&C.KEY(1, k), state[k - 1], bytes);
+  for (int j = 1; j <= nrhox; ++j) {
+    C.POTLOW(j) = pfsaha_potlow(run, j);
+    const double t = run.TEMP.T(j);
+    C.CF(j) = SAHA_CONST * t * std::sqrt(t) / run.STATE.XNE(j);
+  }
+}
+
+// Partition function of stage ION of element IZ at depths 1..NRHOX into U(1..NRHOX), as
+// pfsaha_partition forms it at each depth.
+void stage_partitions(const Run& run, int iz, int ion, double* u) {
+  const Run::SahacRec& C = run.SAHAC;
+  const int nrhox = run.RHOX.NRHOX;
+  if (iz >= 20 && iz <= 28) {
+    for (int j = 1; j <= nrhox; ++j) u[j - 1] = pfiron(run, j, iz, ion, C.POTLOW(j) * ion);
+    return;
+  }
+  SahaWork w;  // pflight and pftable read IP and POTLO of stage ION only
+  w.IP(ion) = pfsaha_ip(run, iz, ion);
+  const int row = pf_row(iz, ion);
+  const bool light = pf_is_light(row);
+  for (int j = 1; j <= nrhox; ++j) {
+    w.POTLO(ion) = C.POTLOW(j) * ion;
+    u[j - 1] = light ? pflight(run, j, row, w) : pftable(run, j, iz, ion, row, w);
   }
 }
 
@@ -193,6 +249,75 @@ void pfsaha(Run& run, int j, int iz, int nion, int mode, double* answer) {
     else
       out = w.F(ion) / w.PART(ion);
   }
+}
+
+bool pfsaha_depths(Run& run, int iz, int nion, int mode, double* answer) {
+  const int nrhox = run.RHOX.NRHOX;
+  for (int j = 1; j <= nrhox; ++j)
+    if (!depth_accepted(run, j)) return false;
+  const int mode1 = mode > 10 ? mode - 10 : mode;
+  const int nions = iz >= 1 && iz <= 99 ? pfsaha_nions(iz) : 0;
+  if (nion < 1 || nion > nions) return false;
+  const int nused = mode1 == 3 ? nion : std::min(nions, nion + 2);
+
+  sahac_refresh(run);
+  Run::SahacRec& C = run.SAHAC;
+  auto part = [&](int j, int ion) -> double& { return C.PART(j, ion, iz); };
+  auto rat = [&](int j, int ion) -> double& { return C.RAT(j, ion, iz); };
+  // Partition functions of the stages not held yet; a value pfsaha would refuse leaves the
+  // request to it, and nothing is kept.
+  for (int ion = C.NPART(iz) + 1; ion <= nused; ++ion) {
+    stage_partitions(run, iz, ion, &part(1, ion));
+    for (int j = 1; j <= nrhox; ++j)
+      if (!(part(j, ion) > 0 && std::isfinite(part(j, ion)))) return false;
+    C.NPART(iz) = ion;
+  }
+
+  Arr<double, MAXD, PF_MAXION> f;  // F(J,ION) fraction of the element's atoms in stage ION
+  if (mode1 != 3) {
+    // Saha ratios of the stages not held yet: the exponent, the exponential and the products in
+    // separate loops over the depths, in pfsaha's order of operations.
+    for (int ion = std::max(C.NRAT(iz), 1); ion <= nused - 1; ++ion) {
+      const double ip = pfsaha_ip(run, iz, ion);
+      double* r = &rat(1, ion + 1);
+      for (int j = 1; j <= nrhox; ++j)
+        r[j - 1] = -std::min((ip - C.POTLOW(j) * ion) / run.TEMP.TKEV(j), SAHA_EXP_MAX);
+      for (int j = 1; j <= nrhox; ++j) r[j - 1] = std::exp(r[j - 1]);
+      for (int j = 1; j <= nrhox; ++j)
+        r[j - 1] = r[j - 1] * C.CF(j) * part(j, ion + 1) / part(j, ion);
+      C.NRAT(iz) = ion + 1;
+    }
+    // Normalization nested from the top stage: 1 + R2 (1 + R3 (1 + ...)).
+    Depth s;
+    for (int j = 1; j <= nrhox; ++j) s(j) = 1;
+    for (int ion = nused; ion >= 2; --ion)
+      for (int j = 1; j <= nrhox; ++j) s(j) = 1 + rat(j, ion) * s(j);
+    for (int j = 1; j <= nrhox; ++j) f(j, 1) = 1 / s(j);
+    for (int ion = 2; ion <= nused; ++ion)
+      for (int j = 1; j <= nrhox; ++j) f(j, ion) = f(j, ion - 1) * rat(j, ion);
+  }
+
+  if (mode1 == 4) {
+    for (int j = 1; j <= nrhox; ++j) {
+      double e = 0;
+      for (int ion = 2; ion <= nused; ++ion) e += (ion - 1) * f(j, ion);
+      answer[j - 1] = e;
+    }
+    return true;
+  }
+  const int lo = mode < 10 ? nion : 1;
+  for (int ion = lo; ion <= nion; ++ion) {
+    double* out = answer + (mode < 10 ? 0 : MAXD * (ion - 1));
+    for (int j = 1; j <= nrhox; ++j) {
+      if (mode1 == 2)
+        out[j - 1] = f(j, ion);
+      else if (mode1 == 3)
+        out[j - 1] = part(j, ion);
+      else
+        out[j - 1] = f(j, ion) / part(j, ion);
+    }
+  }
+  return true;
 }
 
 }  // namespace atmotab

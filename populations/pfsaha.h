@@ -30,6 +30,15 @@ struct SahaWork {
 // PFTAB.TMIN, the lowest temperature the partition functions and the Saha balance support.
 void pfsaha(Run& run, int j, int iz, int nion, int mode, double* answer);
 
+// pfsaha at every depth 1..NRHOX of the model, into ANSWER(J) or ANSWER(J,1..NION), with each
+// stage's partition function and Saha ratio formed once per model (kept in SAHAC, see
+// common/state.h) and the depths in the inner loops. The answer is pfsaha's to the bit. Returns
+// false, having written nothing, where pfsaha would stop the run at some depth (or the element
+// lacks the stage): the caller then asks pfsaha depth by depth, which stops with its message.
+// For requests after the electron density of the model is final; the iterations that change XNE
+// (nelect, nmolec) call pfsaha.
+bool pfsaha_depths(Run& run, int iz, int nion, int mode, double* answer);
+
 // Debye lowering of the ionization potential of a neutral atom at depth J [eV], at most 1 eV.
 double pfsaha_potlow(const Run& run, int j);
 

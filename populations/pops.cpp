@@ -52,8 +52,9 @@ void pops_saha(Run& run, double code, int mode, double* number) {
   const int iz = static_cast<int>(code);
   const int nion = pops_nion(code);
   const int cols = mode < 10 ? 1 : nion;
+  const bool all_depths = pfsaha_depths(run, iz, nion, mode, number);
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
-    pfsaha(run, j, iz, nion, mode, number);
+    if (!all_depths) pfsaha(run, j, iz, nion, mode, number);
     if (mode % 10 == 3) continue;
     const double xn = run.ELEM.XABUND(iz) * run.STATE.XNATOM(j);
     for (int k = 1; k <= cols; ++k) number[(j - 1) + MAXD * (k - 1)] *= xn;

@@ -302,6 +302,15 @@ struct Run {
     Arr<int, 99> NRAT;                  // NRAT(Z)      stages 2..NRAT of element Z held in RAT
     Arr<double, MAXD, 10, 99> PART;     // PART(J,I,Z)  partition function of stage I of element Z
     Arr<double, MAXD, 10, 99> RAT;      // RAT(J,I,Z)   Saha ratio n(I)/n(I-1) at depth J, I = 2..10
+    // The level sums of the thirteen light rows (pflight_levels) depend on T, HCKT, IFNLTE and
+    // the departure coefficients, not on XNE: formed once per depth for the electron iteration
+    // (dropped when it starts, pfsaha_forget_levels) and for the requests of the same model.
+    Arr<bool, MAXD> LHELD;       // LHELD(J)    true once LSUM of depth J is formed
+    Arr<int, MAXD> LITEMP;       // LITEMP(J)   ITEMP of LSUM(.,J)
+    Arr<int, MAXD> LNLTE;        // LNLTE(J)    IFNLTE of LSUM(.,J)
+    Depth LT;                    // LT(J)       T of LSUM(.,J) [K]
+    Depth LHCKT;                 // LHCKT(J)    HCKT of LSUM(.,J) [cm]
+    Arr<double, 13, MAXD> LSUM;  // LSUM(K,J)  level sum of light row K (PF_LIGHT_ROWS) at depth J
   } SAHAC;
 
   // TTAUP: the Rosseland opacity table of the pressure integration ttaup, converted once per run

@@ -49,6 +49,7 @@ void nelect(Run& run, int maxit) {
   double e[NELECT_DONORS] = {};  // electrons per atom of each donor
   Depth elec;                    // pfsaha's answer
   const int nrhox = run.RHOX.NRHOX;
+  pfsaha_forget_levels(run);
   if (nrhox >= 1) S.XNE(1) = S.P(1) / T.TK(1) / 2;
   for (int j = 1; j <= nrhox; ++j) {
     const double xntot = S.P(j) / T.TK(j);
@@ -60,7 +61,7 @@ void nelect(Run& run, int maxit) {
       double xnenew = 0;
       for (int i = 0; i < NELECT_DONORS; ++i) {
         if (!mask[i]) continue;
-        pfsaha(run, j, NELEMZ[i], NIONZ[i], 4, elec.data());
+        pfsaha_iteration(run, j, NELEMZ[i], NIONZ[i], 4, elec.data());
         e[i] = elec(j);
         x[i] = elec(j) * S.XNATOM(j) * run.ELEM.XABUND(NELEMZ[i]);
         xnenew += x[i];

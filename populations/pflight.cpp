@@ -119,39 +119,37 @@ constexpr double T_GATE_H1 = 9000.0;
 constexpr double T_GATE_HE1 = 15000.0;
 constexpr double T_GATE_HE2 = 30000.0;
 
+// High-level tails of the light rows: stage ION, first excluded level D2COEF [cm^-1] below the
+// limit, weight G, added from temperature GATE [K] on (with the excited levels of H I, He I and
+// He II). C I, C II and Si I end with lumped high levels and have none.
+struct LightTail {
+  int row, ion;
+  float d2coef;
+  int g;
+  double gate;
+};
+constexpr LightTail LIGHT_TAILS[] = {
+    {1, 1, 2595.919f, 2, T_GATE_H1},   {3, 1, 3625.7048f, 4, T_GATE_HE1},
+    {4, 2, 10387.906f, 2, T_GATE_HE2}, {14, 1, 5419.004f, 2, 0},
+    {45, 1, 5419.004f, 2, 0},          {51, 1, 5419.004f, 4, 0},
+    {52, 2, 14510.391f, 2, 0},         {57, 1, 3627.6057f, 2, 0},
+    {64, 2, 21676.016f, 2, 0},         {91, 1, 3627.5977f, 2, 0}};
+
 }  // namespace
 
-bool pf_is_light(int row) {
-  switch (row) {
-    case 1:
-    case 3:
-    case 4:
-    case 14:
-    case 45:
-    case 51:
-    case 52:
-    case 57:
-    case 63:
-    case 64:
-    case 91:
-    case 354:
-    case 355:
-      return true;
-    default:
-      return false;
-  }
+int pf_light_index(int row) {
+  for (int k = 1; k <= PF_NLIGHT; ++k)
+    if (PF_LIGHT_ROWS[k - 1] == row) return k;
+  return 0;
 }
 
-double pflight(const Run& run, int j, int row, const SahaWork& w) {
+bool pf_is_light(int row) { return pf_light_index(row) > 0; }
+
+double pflight_levels(const Run& run, int j, int row) {
   const double x = run.TEMP.HCKT(j);
   const double t = run.TEMP.T(j);
-  const double tv = run.TEMP.TKEV(j);
   const bool lte = run.IF.IFNLTE == -1;
   auto field = [&](const double& first) { return Bfield{&first, lte}; };
-  // Tail of stage ION with the first excluded level at D2COEF cm^-1 below the limit.
-  auto tail = [&](int ion, float d2coef, int g) {
-    return pf_tail(ion, g, w.IP(ion), w.POTLO(ion), tv, sp(d2coef) * x);
-  };
   double part = 0;
   switch (row) {
     case 1: {  // H I
@@ -159,27 +157,27 @@ double pflight(const Run& run, int j, int row, const SahaWork& w) {
       part = 2 * b(j, 1);
       if (t < T_GATE_H1) return part;
       part = add_levels(part, H1_EXC, b, j, x);
-      return part + tail(1, 2595.919f, 2);
+      return part;
     }
     case 3: {  // He I
       const Bfield b = field(run.BHE.BHE1(1, 1));
       part = b(j, 1);
       if (t < T_GATE_HE1) return part;
       for (int k = 2; k <= 29; ++k) part += GHE1[k - 1] * b(j, k) * std::exp(-sp(EHE1[k - 1]) * x);
-      return part + tail(1, 3625.7048f, 4);
+      return part;
     }
     case 4: {  // He II
       const Bfield b = field(run.BHE.BHE2(1, 1));
       part = 2 * b(j, 1);
       if (t < T_GATE_HE2) return part;
       part = add_levels(part, HE2_EXC, b, j, x);
-      return part + tail(2, 10387.906f, 2);
+      return part;
     }
     case 14: {  // B I: ground term 2P
       const Bfield b = field(run.BB.BB1(1, 1));
       part = (2 + 4 * std::exp(-sp(15.25f) * x)) * b(j, 1);
       part = add_levels(part, B1_LEV, b, j, x);
-      return part + tail(1, 5419.004f, 2);
+      return part;
     }
     case 354: {  // C I: ground term 3P, then 1D and the listed levels
       const Bfield b = field(run.BC.BC1(1, 1));
@@ -198,23 +196,23 @@ double pflight(const Run& run, int j, int row, const SahaWork& w) {
     case 45: {  // Na I
       const Bfield b = field(run.BNA.BNA1(1, 1));
       part = add_levels(0.0, NA1_LEV, b, j, x);
-      return part + tail(1, 5419.004f, 2);
+      return part;
     }
     case 51: {  // Mg I
       const Bfield b = field(run.BMG.BMG1(1, 1));
       part = add_levels(0.0, MG1_LEV, b, j, x);
-      return part + tail(1, 5419.004f, 4);
+      return part;
     }
     case 52: {  // Mg II
       const Bfield b = field(run.BMG.BMG2(1, 1));
       part = add_levels(0.0, MG2_LEV, b, j, x);
-      return part + tail(2, 14510.391f, 2);
+      return part;
     }
     case 57: {  // Al I: ground term 2P
       const Bfield b = field(run.BAL.BAL1(1, 1));
       part = (2 + 4 * std::exp(-sp(112.061f) * x)) * b(j, 1);
       part = add_levels(part, AL1_LEV, b, j, x);
-      return part + tail(1, 3627.6057f, 2);
+      return part;
     }
     case 63: {  // Si I: ground term 3P, then 1D and the listed levels
       const Bfield b = field(run.BSI.BSI1(1, 1));
@@ -228,7 +226,7 @@ double pflight(const Run& run, int j, int row, const SahaWork& w) {
       const Bfield b = field(run.BSI.BSI2(1, 1));
       part = (2 + 4 * std::exp(-sp(287.32f) * x)) * b(j, 1);
       part = add_levels(part, SI2_LEV, b, j, x);
-      return part + tail(2, 21676.016f, 2);
+      return part;
     }
     case 91: {  // K I
       const Bfield b = field(run.BK.BK1(1, 1));
@@ -236,11 +234,26 @@ double pflight(const Run& run, int j, int row, const SahaWork& w) {
       part += 2 * b(j, 2) * std::exp(-sp(12985.17f) * x);
       for (int k = 3; k <= 8; ++k) part += GK1[k - 1] * b(j, k) * std::exp(-sp(EK1[k - 1]) * x);
       part = add_levels(part, K1_LTE, b, j, x);
-      return part + tail(1, 3627.5977f, 2);
+      return part;
     }
     default:
       return part;
   }
+}
+
+double pflight_tail(const Run& run, int j, int row, const SahaWork& w, double levels) {
+  for (const LightTail& l : LIGHT_TAILS) {
+    if (l.row != row) continue;
+    if (run.TEMP.T(j) < l.gate) return levels;
+    const double tv = run.TEMP.TKEV(j);
+    return levels +
+           pf_tail(l.ion, l.g, w.IP(l.ion), w.POTLO(l.ion), tv, sp(l.d2coef) * run.TEMP.HCKT(j));
+  }
+  return levels;
+}
+
+double pflight(const Run& run, int j, int row, const SahaWork& w) {
+  return pflight_tail(run, j, row, w, pflight_levels(run, j, row));
 }
 
 double pf_tail(int ion, double g, double ip, double potlo, double tv, double d2) {

@@ -99,6 +99,24 @@ void check_partition(const Run& run, int j, int iz, const SahaWork& w) {
   }
 }
 
+// Level sums of the light rows at depth J (LSUM), formed anew when the depth's T, HCKT, IFNLTE
+// or the model (ITEMP) changed.
+const double* light_levels(Run& run, int j) {
+  Run::SahacRec& C = run.SAHAC;
+  const Run::TempRec& T = run.TEMP;
+  if (!(C.LHELD(j) && C.LITEMP(j) == T.ITEMP && C.LNLTE(j) == run.IF.IFNLTE && C.LT(j) == T.T(j) &&
+        C.LHCKT(j) == T.HCKT(j))) {
+    for (int k = 1; k <= PF_NLIGHT; ++k)
+      C.LSUM(k, j) = pflight_levels(run, j, PF_LIGHT_ROWS[k - 1]);
+    C.LHELD(j) = true;
+    C.LITEMP(j) = T.ITEMP;
+    C.LNLTE(j) = run.IF.IFNLTE;
+    C.LT(j) = T.T(j);
+    C.LHCKT(j) = T.HCKT(j);
+  }
+  return &C.LSUM(1, j);
+}
+
 // True where pfsaha accepts depth J (check_depth passes without a word).
 bool depth_accepted(const Run& run, int j) {
   return run.STATE.P(j) > 0 && run.TEMP.T(j) >= run.PFTAB.TMIN && run.STATE.XNE(j) > 0;
@@ -137,7 +155,7 @@ void sahac_refresh(Run& run) {
 
 // Partition function of stage ION of element IZ at depths 1..NRHOX into U(1..NRHOX), as
 // pfsaha_partition forms it at each depth.
-void stage_partitions(const Run& run, int iz, int ion, double* u) {
+void stage_partitions(Run& run, int iz, int ion, double* u) {
   const Run::SahacRec& C = run.SAHAC;
   const int nrhox = run.RHOX.NRHOX;
   if (iz >= 20 && iz <= 28) {
@@ -147,12 +165,16 @@ void stage_partitions(const Run& run, int iz, int ion, double* u) {
   SahaWork w;  // pflight and pftable read IP and POTLO of stage ION only
   w.IP(ion) = pfsaha_ip(run, iz, ion);
   const int row = pf_row(iz, ion);
-  const bool light = pf_is_light(row);
+  const int light = pf_light_index(row);
   for (int j = 1; j <= nrhox; ++j) {
     w.POTLO(ion) = C.POTLOW(j) * ion;
-    u[j - 1] = light ? pflight(run, j, row, w) : pftable(run, j, iz, ion, row, w);
+    u[j - 1] = light > 0 ? pflight_tail(run, j, row, w, light_levels(run, j)[light - 1])
+                         : pftable(run, j, iz, ion, row, w);
   }
 }
+
+// pfsaha at depth J with the level sums of the light rows from LEVELS (null: formed here).
+void saha_at(Run& run, int j, int iz, int nion, int mode, double* answer, const double* levels);
 
 }  // namespace
 
@@ -186,7 +208,7 @@ double pfsaha_potlow(const Run& run, int j) {
   return std::min(POTLOW_MAX, E2_EV_CM / debye);
 }
 
-void pfsaha_partition(const Run& run, int j, int iz, SahaWork& w) {
+void pfsaha_partition(const Run& run, int j, int iz, SahaWork& w, const double* levels) {
   const double potlow = pfsaha_potlow(run, j);
   for (int ion = 1; ion <= w.NUSED; ++ion) {
     w.IP(ion) = pfsaha_ip(run, iz, ion);
@@ -198,11 +220,29 @@ void pfsaha_partition(const Run& run, int j, int iz, SahaWork& w) {
       continue;
     }
     const int row = pf_row(iz, ion);
-    w.PART(ion) = pf_is_light(row) ? pflight(run, j, row, w) : pftable(run, j, iz, ion, row, w);
+    const int light = pf_light_index(row);
+    if (light == 0)
+      w.PART(ion) = pftable(run, j, iz, ion, row, w);
+    else
+      w.PART(ion) =
+          pflight_tail(run, j, row, w, levels ? levels[light - 1] : pflight_levels(run, j, row));
   }
 }
 
 void pfsaha(Run& run, int j, int iz, int nion, int mode, double* answer) {
+  saha_at(run, j, iz, nion, mode, answer, nullptr);
+}
+
+void pfsaha_iteration(Run& run, int j, int iz, int nion, int mode, double* answer) {
+  check_depth(run, j);
+  saha_at(run, j, iz, nion, mode, answer, light_levels(run, j));
+}
+
+void pfsaha_forget_levels(Run& run) { run.SAHAC.LHELD.fill(false); }
+
+namespace {
+
+void saha_at(Run& run, int j, int iz, int nion, int mode, double* answer, const double* levels) {
   check_depth(run, j);
   SahaWork w;
   const int mode1 = mode > 10 ? mode - 10 : mode;
@@ -214,7 +254,7 @@ void pfsaha(Run& run, int j, int iz, int nion, int mode, double* answer) {
   // Partition functions alone need no balance: only the stages asked for are computed (each
   // stage's value does not depend on the others).
   w.NUSED = mode1 == 3 ? nion : std::min(w.NIONS, nion + 2);
-  pfsaha_partition(run, j, iz, w);
+  pfsaha_partition(run, j, iz, w, levels);
   check_partition(run, j, iz, w);
 
   if (mode1 != 3) {
@@ -250,6 +290,8 @@ void pfsaha(Run& run, int j, int iz, int nion, int mode, double* answer) {
       out = w.F(ion) / w.PART(ion);
   }
 }
+
+}  // namespace
 
 bool pfsaha_depths(Run& run, int iz, int nion, int mode, double* answer) {
   const int nrhox = run.RHOX.NRHOX;

@@ -30,6 +30,13 @@ struct SahaWork {
 // PFTAB.TMIN, the lowest temperature the partition functions and the Saha balance support.
 void pfsaha(Run& run, int j, int iz, int nion, int mode, double* answer);
 
+// pfsaha for an iteration whose calls at a depth differ in the electron density only (nelect):
+// the level sums of the light rows, which do not depend on it, are formed once per depth and
+// kept in SAHAC.LSUM. Call pfsaha_forget_levels before the first call of an iteration, so that
+// they are formed with the departure coefficients in force.
+void pfsaha_iteration(Run& run, int j, int iz, int nion, int mode, double* answer);
+void pfsaha_forget_levels(Run& run);
+
 // pfsaha at every depth 1..NRHOX of the model, into ANSWER(J) or ANSWER(J,1..NION), with each
 // stage's partition function and Saha ratio formed once per model (kept in SAHAC, see
 // common/state.h) and the depths in the inner loops. The answer is pfsaha's to the bit. Returns
@@ -49,8 +56,10 @@ int pfsaha_nions(int iz);
 // where the stage's slot holds 0.
 double pfsaha_ip(const Run& run, int iz, int ion);
 
-// Fills W.IP, W.POTLO and W.PART for stages 1..NUSED (set W.NUSED first) at depth J.
-void pfsaha_partition(const Run& run, int j, int iz, SahaWork& w);
+// Fills W.IP, W.POTLO and W.PART for stages 1..NUSED (set W.NUSED first) at depth J. LEVELS,
+// where given, holds the level sums of the light rows at the depth (pflight_levels, in the order
+// of PF_LIGHT_ROWS); otherwise they are formed here.
+void pfsaha_partition(const Run& run, int j, int iz, SahaWork& w, const double* levels = nullptr);
 
 // Partition-function methods (populations/pflight.cpp, pftable.cpp, pfiron.cpp).
 
@@ -62,13 +71,28 @@ int pf_locz(int iz);
 // Packed-table row of stage ION of element IZ (not used for Z = 20..28).
 int pf_row(int iz, int ion);
 
-// True for the thirteen rows with explicit level sums (H I, He I, He II, B I, C I, C II, Na I,
-// Mg I, Mg II, Al I, Si I, Si II, K I).
+// The thirteen rows with explicit level sums: H I, He I, He II, B I, C I, C II, Na I, Mg I,
+// Mg II, Al I, Si I, Si II, K I.
+constexpr int PF_NLIGHT = 13;
+constexpr int PF_LIGHT_ROWS[PF_NLIGHT] = {1, 3, 4, 14, 354, 355, 45, 51, 52, 57, 63, 64, 91};
+
+// Position 1..13 of a row in PF_LIGHT_ROWS, 0 for a row without a level sum.
+int pf_light_index(int row);
+
+// True for the thirteen rows with explicit level sums.
 bool pf_is_light(int row);
 
 // Explicit level sum of a light row at depth J, with departure coefficients (unless IFNLTE = -1)
-// and the high-level tail where the ion has one.
+// and the high-level tail where the ion has one: pflight_tail(pflight_levels).
 double pflight(const Run& run, int j, int row, const SahaWork& w);
+
+// The level sum of a light row at depth J without the tail: it depends on T, HCKT, IFNLTE and
+// the departure coefficients of the depth, not on the electron density.
+double pflight_levels(const Run& run, int j, int row);
+
+// LEVELS (pflight_levels of the row at depth J) plus the high-level tail of the row, where the
+// ion has one and T reaches its gate; the tail depends on the lowering in W.
+double pflight_tail(const Run& run, int j, int row, const SahaWork& w, double levels);
 
 // Packed-table interpolation for stage ION of IZ (row N) at depth J, with the ground-configuration
 // floor below 2 Ts and the high-level tail above 4 Ts.

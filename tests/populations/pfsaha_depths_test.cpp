@@ -1,6 +1,7 @@
 // The all-depth Saha answer of pops (pfsaha_depths) and its per-model cache SAHAC: the answer is
 // pfsaha's to the bit whatever was asked before, a changed state is never answered from the
-// cache, and a request pfsaha would refuse is left to pfsaha.
+// cache, and a request pfsaha would refuse is left to pfsaha. The electron iteration's pfsaha
+// (pfsaha_iteration), with the level sums of the light rows kept per depth, is pfsaha's too.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -147,6 +148,53 @@ TEST(pfsaha_depths, what_pfsaha_refuses_is_left_to_it) {
     c.mend(m);
     expect_pfsaha(m.r, {c.iz, all, 11});
     expect_pfsaha(m.r, {c.iz, c.nion, c.mode});
+  }
+}
+
+TEST(pfsaha_iteration, equals_pfsaha_as_the_electron_density_and_the_model_change) {
+  // The donors of the electron iteration at every depth, with XNE stepping as the iteration
+  // steps it; then a departure coefficient of each light row changed and forgotten, as at the
+  // start of the next model's iteration; then a temperature changed without that.
+  struct Step {
+    const char* what;
+    std::function<void(Model&)> change;
+  };
+  const Step steps[] = {
+      {"first pass", [](Model&) {}},
+      {"XNE halved",
+       [](Model& m) {
+         for (int j = 1; j <= 6; ++j) m.r.STATE.XNE(j) *= 0.5;
+       }},
+      {"departure coefficients, forgotten",
+       [](Model& m) {
+         for (int j = 1; j <= 6; ++j) {
+           m.r.BHYD.BHYD(j, 1) = 0.9;
+           m.r.BHE.BHE1(j, 2) = 1.5;
+           m.r.BC.BC1(j, 1) = 2;
+           m.r.BNA.BNA1(j, 1) = 0.5;
+           m.r.BK.BK1(j, 2) = 3;
+         }
+         pfsaha_forget_levels(m.r);
+       }},
+      {"T of one depth", [](Model& m) { m.set_t(4, 17000); }},
+      {"IFNLTE -1", [](Model& m) { m.r.IF.IFNLTE = -1; }},
+  };
+  const Request donors[] = {{1, 1, 4},  {2, 2, 4},   {6, 2, 4},  {11, 1, 4}, {12, 2, 4},
+                            {13, 1, 4}, {14, 2, 4},  {19, 1, 4}, {20, 2, 4}, {26, 2, 4},
+                            {5, 2, 13}, {12, 2, 11}, {14, 1, 13}};
+  Model m;
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.what);
+    s.change(m);
+    for (const Request& q : donors)
+      for (int j = 1; j <= 6; ++j) {
+        Arr<double, MAXD, 10> got, want;
+        pfsaha_iteration(m.r, j, q.iz, q.nion, q.mode, got.data());
+        pfsaha(m.r, j, q.iz, q.nion, q.mode, want.data());
+        for (int k = 1; k <= (q.mode > 10 ? q.nion : 1); ++k)
+          EXPECT_EQ(std::memcmp(&got(j, k), &want(j, k), sizeof(double)), 0)
+              << "Z = " << q.iz << " mode " << q.mode << " stage " << k << " depth " << j;
+      }
   }
 }
 

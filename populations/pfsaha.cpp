@@ -162,14 +162,14 @@ void stage_partitions(Run& run, int iz, int ion, double* u) {
     for (int j = 1; j <= nrhox; ++j) u[j - 1] = pfiron(run, j, iz, ion, C.POTLOW(j) * ion);
     return;
   }
-  SahaWork w;  // pflight and pftable read IP and POTLO of stage ION only
+  SahaWork w;  // pflight reads IP and POTLO of stage ION only
   w.IP(ion) = pfsaha_ip(run, iz, ion);
   const int row = pf_row(iz, ion);
   const int light = pf_light_index(row);
+  if (light == 0) return pftable_depths(run, iz, ion, row, w.IP(ion), C.POTLOW.data(), u);
   for (int j = 1; j <= nrhox; ++j) {
     w.POTLO(ion) = C.POTLOW(j) * ion;
-    u[j - 1] = light > 0 ? pflight_tail(run, j, row, w, light_levels(run, j)[light - 1])
-                         : pftable(run, j, iz, ion, row, w);
+    u[j - 1] = pflight_tail(run, j, row, w, light_levels(run, j)[light - 1]);
   }
 }
 

@@ -98,6 +98,11 @@ double pflight_tail(const Run& run, int j, int row, const SahaWork& w, double le
 // floor below 2 Ts and the high-level tail above 4 Ts.
 double pftable(const Run& run, int j, int iz, int ion, int row, const SahaWork& w);
 
+// pftable at depths 1..NRHOX into U(1..NRHOX), the lowering of the stage POTLOW(J) * ION, the
+// row's words unpacked once.
+void pftable_depths(const Run& run, int iz, int ion, int row, double ip, const double* potlow,
+                    double* u);
+
 // Ground-configuration level sum of NELION = 6 (IZ - 1) + ION at temperature T [K].
 double pfground(const Run& run, int nelion, double t);
 

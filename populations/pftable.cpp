@@ -33,20 +33,56 @@ Packed unpack(int v) { return {v / 100000, (v % 100000) / 10, v % 10}; }
 
 }  // namespace
 
-double pftable(const Run& run, int j, int iz, int ion, int row, const SahaWork& w) {
-  const Arr<int, 6, 365>& tab = run.PFTAB.IPFTAB;
+namespace {
+
+// The partition function at depth J between P1 and P2, points IT and IT + 1 of the row (DT beyond
+// point IT; KS the scale digit of the word holding point IT), with the floors below and the tail
+// of weight G above. TS, IP and POTLO as in pftable.
+[[gnu::always_inline]] inline double pftable_finish(const Run& run, int j, int iz, int ion,
+                                                    double ts, int it, double dt, double p1,
+                                                    double p2, int ks, int g, double ip,
+                                                    double potlo) {
   const double t = run.TEMP.T(j);
-  // Ts = IP * 2000 / 11 [K] (IP in eV), multiplied then divided: folding 2000/11 into one
-  // constant changes the last bit of Ts for about a third of the potentials.
-  const double ts = w.IP(ion) * 2000 / 11;
+  // Below the first point the extrapolation may not fall under the ground weight, recognised as
+  // a first value that the second rounds to.
+  double pmin = 1;
+  if (it % 2 == 1 && dt < 0 && ks <= 1 && static_cast<int>(p1) == static_cast<int>(p2 + 0.5))
+    pmin = static_cast<int>(p1);
+  double part = std::max(pmin, p1 + (p2 - p1) * dt);
+  if (t < 2 * ts) return std::max(pfground(run, 6 * (iz - 1) + ion, t), part);
+
+  if (g == 0 || potlo < POTLO_MIN_TAIL || t < 4 * ts) return part;
+  const double tv = t > 11 * ts ? ts * KT_AT_11TS : run.TEMP.TKEV(j);
+  return part + pf_tail(ion, g, ip, potlo, tv, TAIL_D2 / tv);
+}
+
+// Ts = IP * 2000 / 11 [K] (IP in eV), multiplied then divided: folding 2000/11 into one constant
+// changes the last bit of Ts for about a third of the potentials.
+double pftable_ts(double ip) { return ip * 2000 / 11; }
+
+// Interval IT = 1..9 of the row at temperature T and the position DT within it (negative below
+// the first point, beyond 1 above the last).
+struct Interval {
+  int it;
+  double dt;
+};
+Interval pftable_interval(double t, double ts) {
   const double u = t / ts - 0.5;
   // Clamped before the conversion, which a temperature millions of times Ts would overflow.
   const int it = static_cast<int>(std::clamp(u, 1.0, 9.0));
-  const double dt = u - it;
-  const int i = (it + 1) / 2;
+  return {it, u - it};
+}
+
+}  // namespace
+
+double pftable(const Run& run, int j, int iz, int ion, int row, const SahaWork& w) {
+  const Arr<int, 6, 365>& tab = run.PFTAB.IPFTAB;
+  const double ts = pftable_ts(w.IP(ion));
+  const Interval x = pftable_interval(run.TEMP.T(j), ts);
+  const int i = (x.it + 1) / 2;
   const Packed wi = unpack(tab(i, row));
   double p1, p2;
-  if (it % 2 == 1) {
+  if (x.it % 2 == 1) {
     p1 = wi.k1 * SCALE[wi.ks - 1];
     p2 = wi.k2 * SCALE[wi.ks - 1];
   } else {
@@ -54,18 +90,30 @@ double pftable(const Run& run, int j, int iz, int ion, int row, const SahaWork& 
     p1 = wi.k2 * SCALE[wi.ks - 1];
     p2 = wn.k1 * SCALE[wn.ks - 1];
   }
-  // Below the first point the extrapolation may not fall under the ground weight, recognised as
-  // a first value that the second rounds to.
-  double pmin = 1;
-  if (it % 2 == 1 && dt < 0 && wi.ks <= 1 && static_cast<int>(p1) == static_cast<int>(p2 + 0.5))
-    pmin = static_cast<int>(p1);
-  double part = std::max(pmin, p1 + (p2 - p1) * dt);
-  if (t < 2 * ts) return std::max(pfground(run, 6 * (iz - 1) + ion, t), part);
+  return pftable_finish(run, j, iz, ion, ts, x.it, x.dt, p1, p2, wi.ks, tab(6, row) % 100,
+                        w.IP(ion), w.POTLO(ion));
+}
 
+void pftable_depths(const Run& run, int iz, int ion, int row, double ip, const double* potlow,
+                    double* u) {
+  const Arr<int, 6, 365>& tab = run.PFTAB.IPFTAB;
+  // The ten points of the row and the scale digit of the word holding each: point 2i - 1 is K1
+  // and point 2i is K2 of word i.
+  double point[11];
+  int ks[11];
+  for (int i = 1; i <= 5; ++i) {
+    const Packed w = unpack(tab(i, row));
+    point[2 * i - 1] = w.k1 * SCALE[w.ks - 1];
+    point[2 * i] = w.k2 * SCALE[w.ks - 1];
+    ks[2 * i - 1] = ks[2 * i] = w.ks;
+  }
   const int g = tab(6, row) % 100;
-  if (g == 0 || w.POTLO(ion) < POTLO_MIN_TAIL || t < 4 * ts) return part;
-  const double tv = t > 11 * ts ? ts * KT_AT_11TS : run.TEMP.TKEV(j);
-  return part + pf_tail(ion, g, w.IP(ion), w.POTLO(ion), tv, TAIL_D2 / tv);
+  const double ts = pftable_ts(ip);
+  for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
+    const Interval x = pftable_interval(run.TEMP.T(j), ts);
+    u[j - 1] = pftable_finish(run, j, iz, ion, ts, x.it, x.dt, point[x.it], point[x.it + 1],
+                              ks[x.it], g, ip, potlow[j - 1] * ion);
+  }
 }
 
 double pfground(const Run& run, int nelion, double t) {

@@ -198,5 +198,36 @@ TEST(pfsaha_iteration, equals_pfsaha_as_the_electron_density_and_the_model_chang
   }
 }
 
+TEST(pftable_depths, equals_pftable_on_every_row_from_far_below_to_far_beyond_the_table) {
+  // 99 depths from 700 K to 1e6 K (log spaced), two electron densities (tail off and on): every
+  // packed row of every element outside the iron group, below the first point (floors), in odd
+  // and even intervals, beyond the last point and beyond 11 Ts.
+  for (const double xne : {1e8, 1e16}) {
+    PopsRun p;
+    for (int j = 1; j <= MAXD; ++j)
+      p.set_depth(j, 700 * std::pow(1e6 / 700, (j - 1) / 98.0), 1e4, xne);
+    Depth potlow;
+    for (int j = 1; j <= MAXD; ++j) potlow(j) = pfsaha_potlow(p.r, j);
+    for (int iz = 1; iz <= 99; ++iz) {
+      if (iz >= 20 && iz <= 28) continue;
+      for (int ion = 1; ion <= pfsaha_nions(iz); ++ion) {
+        const int row = pf_row(iz, ion);
+        if (pf_is_light(row)) continue;
+        SahaWork w;
+        w.IP(ion) = pfsaha_ip(p.r, iz, ion);
+        Depth u;
+        pftable_depths(p.r, iz, ion, row, w.IP(ion), potlow.data(), u.data());
+        for (int j = 1; j <= MAXD; ++j) {
+          w.POTLO(ion) = potlow(j) * ion;
+          const double want = pftable(p.r, j, iz, ion, row, w);
+          EXPECT_EQ(std::memcmp(&u(j), &want, sizeof(double)), 0)
+              << "Z = " << iz << " stage " << ion << " T = " << p.r.TEMP.T(j) << ": " << u(j)
+              << " against " << want;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace atmotab

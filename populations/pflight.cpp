@@ -9,6 +9,7 @@
 // Valid:   any T > 0; H I, He I and He II add their excited levels and tail only above 9000 K,
 //          15000 K and 30000 K, where those levels start to matter.
 // Deviations from the source: none.
+#include <array>
 #include <cmath>
 #include <cstddef>
 
@@ -137,11 +138,19 @@ constexpr LightTail LIGHT_TAILS[] = {
 
 }  // namespace
 
-int pf_light_index(int row) {
-  for (int k = 1; k <= PF_NLIGHT; ++k)
-    if (PF_LIGHT_ROWS[k - 1] == row) return k;
-  return 0;
-}
+namespace {
+
+// LIGHT_INDEX[N]: position of packed-table row N in PF_LIGHT_ROWS, 0 for the other rows.
+constexpr int PF_ROWS = 365;
+constexpr std::array<signed char, PF_ROWS + 1> LIGHT_INDEX = [] {
+  std::array<signed char, PF_ROWS + 1> a{};
+  for (int k = 1; k <= PF_NLIGHT; ++k) a[PF_LIGHT_ROWS[k - 1]] = static_cast<signed char>(k);
+  return a;
+}();
+
+}  // namespace
+
+int pf_light_index(int row) { return row >= 1 && row <= PF_ROWS ? LIGHT_INDEX[row] : 0; }
 
 bool pf_is_light(int row) { return pf_light_index(row) > 0; }
 

@@ -316,6 +316,7 @@ bool pfsaha_depths(Run& run, int iz, int nion, int mode, double* answer) {
   }
 
   Arr<double, MAXD, PF_MAXION> f;  // F(J,ION) fraction of the element's atoms in stage ION
+  double cap = 0;                  // exp(-SAHA_EXP_MAX), once needed
   if (mode1 != 3) {
     // Saha ratios of the stages not held yet: the exponent, the exponential and the products in
     // separate loops over the depths, in pfsaha's order of operations.
@@ -324,7 +325,14 @@ bool pfsaha_depths(Run& run, int iz, int nion, int mode, double* answer) {
       double* r = &rat(1, ion + 1);
       for (int j = 1; j <= nrhox; ++j)
         r[j - 1] = -std::min((ip - C.POTLOW(j) * ion) / run.TEMP.TKEV(j), SAHA_EXP_MAX);
-      for (int j = 1; j <= nrhox; ++j) r[j - 1] = std::exp(r[j - 1]);
+      // A capped exponent is the same argument at every such depth: its exponential is formed
+      // once.
+      for (int j = 1; j <= nrhox; ++j) {
+        if (r[j - 1] != -SAHA_EXP_MAX)
+          r[j - 1] = std::exp(r[j - 1]);
+        else
+          r[j - 1] = cap != 0 ? cap : (cap = std::exp(-SAHA_EXP_MAX));
+      }
       for (int j = 1; j <= nrhox; ++j)
         r[j - 1] = r[j - 1] * C.CF(j) * part(j, ion + 1) / part(j, ion);
       C.NRAT(iz) = ion + 1;

@@ -136,10 +136,6 @@ constexpr LightTail LIGHT_TAILS[] = {
     {52, 2, 14510.391f, 2, 0},         {57, 1, 3627.6057f, 2, 0},
     {64, 2, 21676.016f, 2, 0},         {91, 1, 3627.5977f, 2, 0}};
 
-}  // namespace
-
-namespace {
-
 // LIGHT_INDEX[N]: position of packed-table row N in PF_LIGHT_ROWS, 0 for the other rows.
 constexpr int PF_ROWS = 365;
 constexpr std::array<signed char, PF_ROWS + 1> LIGHT_INDEX = [] {

@@ -43,7 +43,7 @@ void pfsaha_forget_levels(Run& run);
 // false, having written nothing, where pfsaha would stop the run at some depth (or the element
 // lacks the stage): the caller then asks pfsaha depth by depth, which stops with its message.
 // For requests after the electron density of the model is final; the iterations that change XNE
-// (nelect, nmolec) call pfsaha.
+// call pfsaha (nmolec) or pfsaha_iteration (nelect).
 bool pfsaha_depths(Run& run, int iz, int nion, int mode, double* answer);
 
 // Debye lowering of the ionization potential of a neutral atom at depth J [eV], at most 1 eV.

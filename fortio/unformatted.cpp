@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <bit>
@@ -62,6 +63,25 @@ bool write_all(int fd, const void* p, std::size_t n) {
   return true;
 }
 
+// Writes the N pieces of V to FD in order, across short writes and interruptions; false on an
+// error. V is consumed.
+bool writev_all(int fd, iovec* v, int n) {
+  while (n > 0) {
+    const ssize_t k = ::writev(fd, v, n);
+    if (k < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    auto left = static_cast<std::size_t>(k);
+    for (; n > 0 && left >= v->iov_len; ++v, --n) left -= v->iov_len;
+    if (n > 0) {
+      v->iov_base = static_cast<unsigned char*>(v->iov_base) + left;
+      v->iov_len -= left;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 Unformatted::~Unformatted() {
@@ -89,17 +109,33 @@ void Unformatted::open() {
   fd_.store(fd);
 }
 
-void Unformatted::write(const Record& rec) {
-  if (rec.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+void Unformatted::write(const Record& rec) { write(rec.bytes().data(), rec.size()); }
+
+void Unformatted::write(const void* data, std::size_t n) {
+  if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
     throw atmo_error(EXIT_IO, "unformatted", "record too long for a 4-byte length marker");
   open();
-  const auto len = static_cast<std::int32_t>(rec.size());
+  const auto len = static_cast<std::int32_t>(n);
   const auto* marker = reinterpret_cast<const unsigned char*>(&len);
+  written_ += n + 2 * sizeof len;
+  if (pending_.size() + n + 2 * sizeof len >= BUFFER_BYTES) {
+    // The buffer would be pushed at once: the record goes out with it, straight from the
+    // caller's array, without a copy through the buffer (whose pages a large record would
+    // otherwise fault in).
+    iovec v[4] = {{pending_.data(), pending_.size()},
+                  {const_cast<unsigned char*>(marker), sizeof len},
+                  {const_cast<void*>(data), n},
+                  {const_cast<unsigned char*>(marker), sizeof len}};
+    const bool ok = writev_all(fd_.load(), v, 4);
+    const int err = errno;
+    pending_.clear();
+    if (!ok) fail("cannot write", err);
+    return;
+  }
+  const auto* b = static_cast<const unsigned char*>(data);
   pending_.insert(pending_.end(), marker, marker + sizeof len);
-  pending_.insert(pending_.end(), rec.bytes().begin(), rec.bytes().end());
+  pending_.insert(pending_.end(), b, b + n);
   pending_.insert(pending_.end(), marker, marker + sizeof len);
-  written_ += rec.size() + 2 * sizeof len;
-  if (pending_.size() >= BUFFER_BYTES) flush();
 }
 
 void Unformatted::flush() {

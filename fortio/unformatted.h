@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -67,6 +68,8 @@ class Unformatted {
   // Appends one framed record (opening the file first if needed); throws atmo_error (status 2)
   // when the file cannot be written (reported here or at the next flush or commit).
   void write(const Record& rec);
+  // Appends one framed record of the N bytes at DATA (already in the file's byte order).
+  void write(const void* data, std::size_t n);
   // Pushes everything written so far to the file.
   void flush();
   // Pushes everything written so far to the file and marks it complete (the end of a model).

@@ -86,6 +86,13 @@ struct KappRec {
                            //            cleared while the switch was off, unwritten since
 };
 
+// ELECOP: the electron-scattering coefficient of the current model, which every frequency shares.
+struct ElecopRec {
+  int ITEMP = -1;  // ITEMP     model counter of SIGEL below (-1: none yet)
+  int NRHOX = 0;   // NRHOX     depths it was formed for
+  Dep SIGEL;       // SIGEL(J)  XNE(J) x 6.653e-25 / RHO(J) [cm^2 g^-1], J = 1..NRHOX
+};
+
 ATMOTAB_DEPTH_FIELD_AT(OpsRec, SIGEL, 4);
 ATMOTAB_DEPTH_FIELD_AT(OpsRec, SXCONT, 12);
 ATMOTAB_DEPTH_FIELD_AT(OptotRec, SIGMAL, 6);

@@ -239,10 +239,11 @@ struct Run {
   } EDGE;
 
   // Continuous-opacity records (common/opacity_records.h).
-  OpsRec OPS;      // OPS    per-source absorption, scattering and source-function arrays
-  OptotRec OPTOT;  // OPTOT  summed opacities and source functions of the current frequency
-  AbtotRec ABTOT;  // ABTOT  total extinction per depth
-  KappRec KAPP;    // KAPP   the source arrays known to be clear
+  OpsRec OPS;        // OPS    per-source absorption, scattering and source-function arrays
+  OptotRec OPTOT;    // OPTOT  summed opacities and source functions of the current frequency
+  AbtotRec ABTOT;    // ABTOT  total extinction per depth
+  KappRec KAPP;      // KAPP   the source arrays known to be clear
+  ElecopRec ELECOP;  // ELECOP electron scattering of the current model
 
   // Private state of the helium opacity sources (common/helium_records.h).
   He1opRec HE1OP;  // HE1OP  per-model Boltzmann factors and constants of the He I opacity

@@ -8,15 +8,33 @@
 // Deviations from the source: none.
 #include "opacity/elecop.h"
 
+#include <algorithm>
+
 #include "common/constants.h"
 #include "common/state.h"
+#include "common/vector_clones.h"
 
 namespace atmotab {
+namespace {
 
+// SIGEL = XNE SIGMA_THOMSON / RHO at the N depths (a loop of vector instructions).
+ATMOTAB_VECTOR_CLONES void elecop_sigma(const double* __restrict XNE, const double* __restrict RHO,
+                                        int n, double* __restrict SIGEL) {
+  for (int k = 0; k < n; ++k) SIGEL[k] = XNE[k] * SIGMA_THOMSON / RHO[k];
+}
+
+}  // namespace
+
+// The coefficient does not depend on frequency: formed once per model (at the first call after the
+// model counter ITEMP or the depth count changed) and copied at every other call.
 void elecop(Run& run) {
-  const Run::StateRec& s = run.STATE;
-  Dep& SIGEL = run.OPS.SIGEL;
-  for (int j = 1; j <= run.RHOX.NRHOX; ++j) SIGEL(j) = s.XNE(j) * SIGMA_THOMSON / s.RHO(j);
+  ElecopRec& c = run.ELECOP;
+  const int n = run.RHOX.NRHOX;
+  if (new_model(c.ITEMP, run.TEMP.ITEMP) || c.NRHOX != n) {
+    elecop_sigma(run.STATE.XNE.data(), run.STATE.RHO.data(), n, c.SIGEL.data());
+    c.NRHOX = n;
+  }
+  std::copy_n(c.SIGEL.data(), n, run.OPS.SIGEL.data());
 }
 
 }  // namespace atmotab

@@ -30,6 +30,7 @@
 #include "common/constants.h"
 #include "common/map1.h"
 #include "common/state.h"
+#include "common/vector_clones.h"
 
 namespace atmotab {
 namespace {
@@ -150,13 +151,25 @@ double hrayop_xsect(double nu) {
   return SIGMA_THOMSON_3D * std::max(G, 1.0);
 }
 
+namespace {
+
+// SIGH = XNFPH XSECT 2 BHYD / RHO at the N depths, left to right as written (a loop of vector
+// instructions: no library call, no branch).
+ATMOTAB_VECTOR_CLONES void hrayop_depths(const double* __restrict XNFPH,
+                                         const double* __restrict BHYD,
+                                         const double* __restrict RHO, double XSECT, int n,
+                                         double* __restrict SIGH) {
+  for (int k = 0; k < n; ++k) SIGH[k] = XNFPH[k] * XSECT * 2.0 * BHYD[k] / RHO[k];
+}
+
+}  // namespace
+
 void hrayop(Run& run) {
   const double XSECT = hrayop_xsect(run.FREQ.FREQ);
-  const BhydRec& h = run.BHYD;
-  const Depth& RHO = run.STATE.RHO;
-  Dep& SIGH = run.BHYD.SIGH;
-  for (int j = 1; j <= run.RHOX.NRHOX; ++j)
-    SIGH(j) = h.XNFPH(j, 1) * XSECT * 2.0 * h.BHYD(j, 1) / RHO(j);
+  BhydRec& h = run.BHYD;
+  // Column 1 (the ground level) of XNFPH and BHYD.
+  hrayop_depths(&h.XNFPH(1, 1), &h.BHYD(1, 1), run.STATE.RHO.data(), XSECT, run.RHOX.NRHOX,
+                h.SIGH.data());
 }
 
 }  // namespace atmotab

@@ -14,8 +14,29 @@
 namespace atmotab {
 namespace {
 
+// Whether V[0..N) keeps RULE, without an early exit: a loop the compiler turns into vector
+// instructions. |x| <= the largest finite value is false exactly for the infinities and NaN.
+template <class T>
+bool all_keep(const T* __restrict v, int n, ValueRule rule) {
+  constexpr T MAX = std::numeric_limits<T>::max();
+  int bad = 0;
+  switch (rule) {
+    case ValueRule::Finite:
+      for (int k = 0; k < n; ++k) bad |= !(std::fabs(v[k]) <= MAX);
+      break;
+    case ValueRule::NonNegative:
+      for (int k = 0; k < n; ++k) bad |= !((v[k] >= 0) & (v[k] <= MAX));
+      break;
+    case ValueRule::Positive:
+      for (int k = 0; k < n; ++k) bad |= !((v[k] > 0) & (v[k] <= MAX));
+      break;
+  }
+  return bad == 0;
+}
+
 template <class T>
 int first_break_of(const T* v, int n, ValueRule rule) {
+  if (all_keep(v, n, rule)) return -1;  // the usual case: one pass over the values
   for (int k = 0; k < n; ++k) {
     const T x = v[k];
     const bool ok = rule == ValueRule::Finite        ? std::isfinite(x)

@@ -14,23 +14,18 @@
 namespace atmotab {
 namespace {
 
-// Whether V[0..N) keeps RULE, without an early exit: a loop the compiler turns into vector
-// instructions. |x| <= the largest finite value is false exactly for the infinities and NaN.
+// Whether V[0..N) keeps RULE, in one pass without an early exit, which the compiler turns into
+// vector instructions (the flag is kept in the values' own type, as a selection, for that). Each
+// rule is the range LO <= x <= the largest finite value (false for NaN): LO = -largest for Finite,
+// 0 for NonNegative (-0 included), the smallest subnormal for Positive.
 template <class T>
 bool all_keep(const T* __restrict v, int n, ValueRule rule) {
   constexpr T MAX = std::numeric_limits<T>::max();
-  int bad = 0;
-  switch (rule) {
-    case ValueRule::Finite:
-      for (int k = 0; k < n; ++k) bad |= !(std::fabs(v[k]) <= MAX);
-      break;
-    case ValueRule::NonNegative:
-      for (int k = 0; k < n; ++k) bad |= !((v[k] >= 0) & (v[k] <= MAX));
-      break;
-    case ValueRule::Positive:
-      for (int k = 0; k < n; ++k) bad |= !((v[k] > 0) & (v[k] <= MAX));
-      break;
-  }
+  const T lo = rule == ValueRule::Finite        ? -MAX
+               : rule == ValueRule::NonNegative ? T(0)
+                                                : std::numeric_limits<T>::denorm_min();
+  T bad = 0;
+  for (int k = 0; k < n; ++k) bad = (v[k] >= lo) & (v[k] <= MAX) ? bad : T(1);
   return bad == 0;
 }
 

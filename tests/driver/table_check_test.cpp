@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <sstream>
@@ -61,6 +62,38 @@ TEST(table_check, first_break_by_rule) {
   EXPECT_EQ(break_text(-Inf), "-Inf");
   EXPECT_EQ(break_text(0.0), "zero");
   EXPECT_EQ(break_text(-2.5e-7), "negative (-2.5E-07)");
+}
+
+// The search runs one pass over the whole array (in vector instructions) before it looks for the
+// first bad value: a break at any position of the vector body or the tail, alone or behind
+// another, is found; the largest finite values and the smallest subnormal pass where the rule
+// lets them.
+TEST(table_check, first_break_at_every_position) {
+  using R = ValueRule;
+  struct Case {
+    R rule;
+    double bad;   // breaks the rule
+    double good;  // keeps it (the filler is 1)
+  };
+  const double MAXD = std::numeric_limits<double>::max();
+  const Case cases[] = {
+      {R::Finite, NaN, -MAXD},     {R::Finite, -Inf, MAXD},     {R::NonNegative, -1e-300, 0},
+      {R::NonNegative, Inf, -0.0}, {R::Positive, -0.0, 5e-324}, {R::Positive, NaN, MAXD},
+      {R::Positive, -Inf, 1e-300},
+  };
+  for (const Case& c : cases)
+    for (int n = 1; n <= 37; ++n) {
+      std::vector<double> v(static_cast<std::size_t>(n), c.good);
+      EXPECT_EQ(first_break(v.data(), n, c.rule), -1) << n;
+      for (int k = 0; k < n; ++k) {
+        std::fill(v.begin(), v.end(), 1.0);
+        v[static_cast<std::size_t>(k)] = c.bad;
+        v[static_cast<std::size_t>(n - 1)] = k < n - 1 ? c.bad : v[static_cast<std::size_t>(n - 1)];
+        EXPECT_EQ(first_break(v.data(), n, c.rule), k) << n << " " << k;
+        const std::vector<float> f(v.begin(), v.end());
+        if (c.bad != -1e-300) EXPECT_EQ(first_break(f.data(), n, c.rule), k) << n << " " << k;
+      }
+    }
 }
 
 // A finished model of two depths (5000 K and 12000 K) on the edges 400, 500, 600 nm; the checks

@@ -35,31 +35,37 @@ bool is_letter(char c) { return c >= 'A' && c <= 'Z'; }
                    on_card ? from : 0);
 }
 
-// The token of the number reader under construction.
+// The token of the number reader under construction; its mantissa digits are kept apart (see
+// Digits), so that starting a new token, which every blank column does, is cheap.
 struct Token {
-  int start = 0;                  // column of its first character
-  int state = 1;                  // 1 integer part, 2 fraction, 3 just after "E", 4 exponent digits
-  int ndigits = 0;                // digits of the mantissa
-  int nfrac = 0;                  // of them after the decimal point
-  std::array<char, 81> digits{};  // the mantissa digits as read (a card has 80 columns)
+  int start = 0;    // column of its first character
+  int state = 1;    // 1 integer part, 2 fraction, 3 just after "E", 4 exponent digits
+  int ndigits = 0;  // digits of the mantissa
+  int nfrac = 0;    // of them after the decimal point
   double sign = 1;
   int exponent = 0;
   int expsign = 1;
   bool expdigit = false;
+};
 
-  void add_digit(char c) { digits[static_cast<std::size_t>(ndigits++)] = c; }
+// The mantissa digits of a token as read (a card has 80 columns); only the first NDIGITS of the
+// token are ever read.
+struct Digits {
+  std::array<char, 81> text;
+
+  void add(Token& t, char c) { text[static_cast<std::size_t>(t.ndigits++)] = c; }
   // The nearest double to sign x digits x 10^POWER, as a decimal reader rounds it: the digits
   // and the power of ten are converted together, with one rounding (at most 80 digits and
   // |POWER| < 180, far inside the range of a double). Without digits (".E5") the value is 0.
-  double value(int power) const {
-    char text[81 + 8];
-    std::memcpy(text, digits.data(), static_cast<std::size_t>(ndigits));
-    char* end = text + ndigits;
+  double value(const Token& t, int power) const {
+    char buffer[81 + 8];
+    std::memcpy(buffer, text.data(), static_cast<std::size_t>(t.ndigits));
+    char* end = buffer + t.ndigits;
     *end++ = 'e';
-    end = std::to_chars(end, text + sizeof text, power).ptr;
+    end = std::to_chars(end, buffer + sizeof buffer, power).ptr;
     double v = 0;
-    std::from_chars(text, end, v);
-    return sign * v;
+    std::from_chars(buffer, end, v);
+    return t.sign * v;
   }
 };
 
@@ -117,20 +123,25 @@ double freeff_at(Run& run, Card& card, int& start) {
   Run::FreeRec& F = run.FREE;
   const int from = F.NCOL;
   Token t;
+  Digits d;
   for (int col = F.NCOL; col <= F.LASTCOL; ++col) {
     const char c = card(col);
-    if (t.start == 0 && !is_number_separator(c)) t.start = col;
+    if (t.start == 0 && is_number_separator(c)) {  // between tokens: nothing to reset
+      start = 0;
+      continue;
+    }
+    if (t.start == 0) t.start = col;
     start = t.start;
     bool restart = false;
     switch (t.state) {
       case 1:
         if (is_digit(c)) {
-          t.add_digit(c);
+          d.add(t, c);
         } else if (is_number_separator(c)) {
           if (t.ndigits > 0) {
             F.IFEND = 0;
             F.NCOL = col + 1;
-            return t.value(0);
+            return d.value(t, 0);
           }
           restart = true;
         } else if (c == '.') {
@@ -143,7 +154,7 @@ double freeff_at(Run& run, Card& card, int& start) {
         break;
       case 2:
         if (is_digit(c)) {
-          t.add_digit(c);
+          d.add(t, c);
           ++t.nfrac;
         } else if (c == 'E') {
           t.state = 3;
@@ -157,7 +168,7 @@ double freeff_at(Run& run, Card& card, int& start) {
         } else if (is_number_separator(c) && t.ndigits > 0) {
           F.IFEND = 0;
           F.NCOL = col + 1;
-          return t.value(-t.nfrac);
+          return d.value(t, -t.nfrac);
         } else {
           restart = true;
         }
@@ -189,7 +200,7 @@ double freeff_at(Run& run, Card& card, int& start) {
         } else if (is_number_separator(c) && t.expdigit) {
           F.IFEND = 0;
           F.NCOL = col + 1;
-          return t.value(t.expsign * t.exponent - t.nfrac);
+          return d.value(t, t.expsign * t.exponent - t.nfrac);
         } else {
           restart = true;
         }

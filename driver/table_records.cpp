@@ -60,6 +60,7 @@ void write_depth_block(Run& run) {
 void write_depth_record(Run& run) {
   const TablesRec& TB = run.TABLES;
   Record r;
+  r.reserve(sizeof(float) * (TB.XNFPEL4.size() + TB.DOPPLE4.size() + TB.CONTINALL4.size()));
   r.r4(TB.XNFPEL4.begin(), TB.XNFPEL4.end());
   r.r4(TB.DOPPLE4.begin(), TB.DOPPLE4.end());
   r.r4(TB.CONTINALL4.begin(), TB.CONTINALL4.end());

@@ -106,6 +106,7 @@ void Unformatted::open() {
   regular_ = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   written_ = 0;
   committed_.store(0);
+  pending_.reserve(BUFFER_BYTES);  // never more: a record that would fill it goes out with it
   fd_.store(fd);
 }
 

@@ -40,6 +40,11 @@ class Record {
     for (; first != last; ++first) r4(static_cast<float>(*first));
     return *this;
   }
+  // Room for N bytes in all, so that a record of known size is built without growing.
+  Record& reserve(std::size_t n) {
+    bytes_.reserve(n);
+    return *this;
+  }
   const std::vector<unsigned char>& bytes() const { return bytes_; }
   std::size_t size() const { return bytes_.size(); }
 

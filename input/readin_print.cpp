@@ -2,6 +2,7 @@
 // listing lines.
 #include "input/readin_print.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -97,6 +98,7 @@ void print_frequency_set(Run& run) {
     n4 = 1;
   }
   std::vector<FItem> items;
+  items.reserve(3 * static_cast<std::size_t>(std::max(numnu, 0)));
   for (int r = 1; r <= n4; ++r)
     for (int i = r; i <= numnu; i += nrow) append_entry(run, items, i);
   run.LISTING.print(FOUR_COLUMN_FORMAT, items);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -120,6 +121,42 @@ TEST(unformatted, records_reach_the_file_in_large_writes_and_all_of_them_in_the_
   const std::string bytes = testing::read_file(dir / "a");
   const unsigned char last[12] = {4, 0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 0};
   EXPECT_EQ(std::memcmp(bytes.data() + bytes.size() - 12, last, 12), 0);
+}
+
+// A record given as raw bytes is framed as one built item by item, and goes out with the buffer
+// exactly when the framed record would fill it (64 KB): a 12-byte record, then one of N bytes.
+TEST(unformatted, raw_record_fills_the_buffer_at_the_same_byte_as_a_built_one) {
+  struct Case {
+    std::size_t n;  // bytes of the second record, whole singles
+    bool at_once;   // the buffer goes out with it
+  };
+  constexpr Case cases[] = {{0, false}, {65512, false}, {65516, true}, {200000, true}};
+  TempDir dir;
+  for (const Case& c : cases) {
+    std::vector<float> data(c.n / 4);
+    for (std::size_t k = 0; k < data.size(); ++k) data[k] = 0.5f * static_cast<float>(k) - 3;
+    std::string files[2];
+    for (int raw = 0; raw <= 1; ++raw) {
+      const auto path = dir / ("f" + std::to_string(raw));
+      {
+        Unformatted f(path.string());
+        f.write(Record().i4(5));
+        if (raw == 1)
+          f.write(data.data(), c.n);
+        else
+          f.write(Record().r4(data.data(), data.data() + data.size()));
+        EXPECT_EQ(std::filesystem::file_size(path), c.at_once ? 12 + c.n + 8 : 0u) << c.n;
+        f.commit();
+      }
+      files[raw] = testing::read_file(path);
+    }
+    EXPECT_EQ(files[0], files[1]) << c.n;
+    ASSERT_EQ(files[1].size(), 12 + c.n + 8);
+    const auto len = static_cast<std::uint32_t>(c.n);
+    EXPECT_EQ(std::memcmp(files[1].data() + 12, &len, 4), 0);
+    if (c.n > 0) EXPECT_EQ(std::memcmp(files[1].data() + 16, data.data(), c.n), 0);
+    EXPECT_EQ(std::memcmp(files[1].data() + 16 + c.n, &len, 4), 0);
+  }
 }
 
 TEST(unformatted, unwritable_path_is_an_io_error) {

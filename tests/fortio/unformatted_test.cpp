@@ -154,7 +154,9 @@ TEST(unformatted, raw_record_fills_the_buffer_at_the_same_byte_as_a_built_one) {
     ASSERT_EQ(files[1].size(), 12 + c.n + 8);
     const auto len = static_cast<std::uint32_t>(c.n);
     EXPECT_EQ(std::memcmp(files[1].data() + 12, &len, 4), 0);
-    if (c.n > 0) EXPECT_EQ(std::memcmp(files[1].data() + 16, data.data(), c.n), 0);
+    if (c.n > 0) {
+      EXPECT_EQ(std::memcmp(files[1].data() + 16, data.data(), c.n), 0);
+    }
     EXPECT_EQ(std::memcmp(files[1].data() + 16 + c.n, &len, 4), 0);
   }
 }

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <sstream>
 
 #include "common/array.h"
@@ -150,6 +153,40 @@ TEST(hrayop, sigh_per_gram_with_ground_level_weight_and_departure) {
   }
   // At 500 nm and the middle layer: 2 x 7e16 x ~1.03e-27 / 2.8e-7 = ~5.2e-4 cm^2/g.
   EXPECT_NEAR(run->BHYD.SIGH(2), 5.16e-4, 0.02e-4);
+}
+
+// The depth loop runs in vector instructions: every depth of the vector body and of the tail
+// holds the bits of XNFPH XSECT 2 BHYD / RHO formed left to right, including a zero density
+// (+Inf), an empty level over a zero density (NaN) and subnormal products.
+TEST(hrayop, every_depth_holds_the_bits_of_the_formula) {
+  std::ostringstream listing;
+  auto run = make_run(listing);
+  const double nu = CNM / 500.0;
+  run->FREQ.FREQ = nu;
+  const double X = hrayop_xsect(nu);
+  ASSERT_GT(X, 0.0);
+  struct Layer {
+    double XNFPH, BHYD, RHO;
+  };
+  const Layer layers[] = {{7e16, 1, 2.8e-7}, {1e10, 0.5, 1e-9},  {3e18, 2, 0},     {0, 1, 0},
+                          {1e-300, 1, 1e10}, {5e14, 1e-5, 3e-8}, {9e20, 1, 1e-3},  {1, 1, 1},
+                          {2e15, 3, 7e-9},   {4e12, 1, 1e-12},   {6e17, 0.9, 5e-6}};
+  for (int n = 1; n <= static_cast<int>(std::size(layers)); ++n) {
+    run->RHOX.NRHOX = n;
+    for (int j = 1; j <= n; ++j) {
+      run->BHYD.XNFPH(j, 1) = layers[j - 1].XNFPH;
+      run->BHYD.BHYD(j, 1) = layers[j - 1].BHYD;
+      run->STATE.RHO(j) = layers[j - 1].RHO;
+    }
+    hrayop(*run);
+    for (int j = 1; j <= n; ++j) {
+      const Layer& l = layers[j - 1];
+      const double expected = l.XNFPH * X * 2.0 * l.BHYD / l.RHO;
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(run->BHYD.SIGH(j)),
+                std::bit_cast<std::uint64_t>(expected))
+          << n << " depths, depth " << j;
+    }
+  }
 }
 
 }  // namespace

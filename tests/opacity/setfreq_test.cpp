@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <sstream>
 
 #include "common/state.h"
@@ -47,6 +50,32 @@ TEST(setfreq, rayleigh_jeans_limit) {
   setfreq(*run, nu);
   const double rj = 2 * nu * nu * 1.38054e-16 * 9500.0 / (2.99792458e10 * 2.99792458e10);
   EXPECT_NEAR(run->FREQ.BNU(3) / rj, 1.0, 1e-4);
+}
+
+// STIM and BNU run in vector instructions over the depths: every depth of the vector body and of
+// the tail holds the bits of the formula evaluated one depth at a time, also where h nu / kT is
+// so small that STIM is 0 (BNU = +Inf) or so large that EHVKT underflows to 0 (BNU = 0).
+TEST(setfreq, every_depth_holds_the_bits_of_the_formula) {
+  std::ostringstream listing;
+  auto run = make_run(listing);
+  const double HKT[] = {4.8e-15, 1e-11, 2.3e-13, 1e-33, 7.7e-16, 1e-9,  3.1e-14,
+                        1e-40,   5e-12, 6.2e-15, 1e-13, 9.9e-16, 2e-31, 1.2e-14,
+                        8e-15,   4e-14, 2.5e-15, 3e-12, 1.7e-15};
+  const double nu = 6.1e14;
+  const double F15 = nu / 1e15, F3 = F15 * F15 * F15;
+  for (int n = 1; n <= static_cast<int>(std::size(HKT)); ++n) {
+    run->RHOX.NRHOX = n;
+    for (int j = 1; j <= n; ++j) run->TEMP.HKT(j) = HKT[j - 1];
+    setfreq(*run, nu);
+    for (int j = 1; j <= n; ++j) {
+      const double E = std::exp(-nu * HKT[j - 1]);
+      const double S = 1.0 - E;
+      const double B = 1.47439e-2 * F3 * E / S;
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(run->FREQ.STIM(j)), std::bit_cast<std::uint64_t>(S));
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(run->FREQ.BNU(j)), std::bit_cast<std::uint64_t>(B))
+          << n << " depths, depth " << j;
+    }
+  }
 }
 
 }  // namespace

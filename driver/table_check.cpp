@@ -25,7 +25,7 @@ bool all_keep(const T* __restrict v, int n, ValueRule rule) {
                : rule == ValueRule::NonNegative ? T(0)
                                                 : std::numeric_limits<T>::denorm_min();
   T bad = 0;
-  for (int k = 0; k < n; ++k) bad = (v[k] >= lo) & (v[k] <= MAX) ? bad : T(1);
+  for (int k = 0; k < n; ++k) bad = ((v[k] >= lo) & (v[k] <= MAX)) ? bad : T(1);
   return bad == 0;
 }
 

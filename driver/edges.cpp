@@ -38,14 +38,20 @@ void classify_edge(Run& run, int n, double v) {
 
 void sort_edges(Run& run) {
   Run::EdgeRec& E = run.EDGE;
-  for (int pass = 1; pass <= E.NEDGE - 1; ++pass)
+  // A pass without an exchange leaves the list as it is, and so would every later pass: the sort
+  // stops there (a list given in order takes one pass).
+  bool exchanged = true;
+  for (int pass = 1; pass <= E.NEDGE - 1 && exchanged; ++pass) {
+    exchanged = false;
     for (int i = 1; i <= E.NEDGE - pass; ++i)
       if (E.A(i) > E.A(i + 1)) {
         std::swap(E.A(i), E.A(i + 1));
         std::swap(E.FRQEDG(i), E.FRQEDG(i + 1));
         std::swap(E.WLEDGE(i), E.WLEDGE(i + 1));
         std::swap(E.CMEDGE(i), E.CMEDGE(i + 1));
+        exchanged = true;
       }
+  }
 }
 
 void build_frequency_set(Run& run) {

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <sstream>
+#include <vector>
 
 #include "fortio/error.h"
 #include "support/tools.h"
@@ -73,6 +76,39 @@ TEST(edges, negative_values_sort_by_absolute_wavelength_and_keep_their_sign) {
   EXPECT_LT(E.CMEDGE(2), 0);
   EXPECT_EQ(E.FREQSET(3), (2.99792458e17 / 200.0) * (1.0 + std::ldexp(1.0, -23)));
   EXPECT_EQ(E.FREQSET(5), 2 * 2.99792458e17 / 500.0);
+}
+
+// The exchange sort stops after a pass without an exchange: lists in order, in reverse order,
+// with one edge far out of place and with ties (+-200 nm, kept in input order) end sorted by
+// |wavelength| as a stable sort leaves them.
+TEST(edges, sort_is_stable_by_absolute_wavelength_whatever_the_order) {
+  const std::vector<std::vector<double>> lists = {
+      {100, 200, 300, 400},      {400, 300, 200, 100},        {200, 300, 400, 500, 100},
+      {500, 100, 200, 300, 400}, {300, -200, 200, 100, -200}, {7},
+  };
+  for (const std::vector<double>& wl : lists) {
+    std::ostringstream listing;
+    auto run = make_run(listing);
+    Run::EdgeRec& E = run->EDGE;
+    E.NEDGE = static_cast<int>(wl.size());
+    for (int i = 1; i <= E.NEDGE; ++i) {
+      E.WLEDGE(i) = wl[static_cast<std::size_t>(i - 1)];
+      E.A(i) = std::fabs(E.WLEDGE(i));
+      E.FRQEDG(i) = i;  // the input position, to see the order of ties
+    }
+    std::vector<int> expected(wl.size());
+    std::iota(expected.begin(), expected.end(), 1);
+    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+      return std::fabs(wl[static_cast<std::size_t>(a - 1)]) <
+             std::fabs(wl[static_cast<std::size_t>(b - 1)]);
+    });
+    sort_edges(*run);
+    for (int i = 1; i <= E.NEDGE; ++i) {
+      EXPECT_EQ(E.FRQEDG(i), expected[static_cast<std::size_t>(i - 1)]) << "position " << i;
+      EXPECT_EQ(E.WLEDGE(i),
+                wl[static_cast<std::size_t>(expected[static_cast<std::size_t>(i - 1)] - 1)]);
+    }
+  }
 }
 
 TEST(edges, fewer_than_two_edges_give_an_empty_set) {

@@ -2,6 +2,7 @@
 // width W to OUT, exactly as gfortran writes it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,6 +33,12 @@ void fmt_edit_a(std::string& out, std::string_view t, int w);
 constexpr int FMT_FAST_W = 48;
 bool fmt_fast_f(char* field, double x, int w, int d, int k);
 bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter);
+// The same for a run of COUNT fields of one descriptor side by side (FIELD, FIELD + W, ...) from
+// X[0], X[1], ...: the choice of route is made once per run. Returns how many fields were written
+// before the first one declined (COUNT when none).
+std::size_t fmt_fast_f_run(char* field, const double* x, std::size_t count, int w, int d, int k);
+std::size_t fmt_fast_e_run(char* field, const double* x, std::size_t count, int w, int d, int e,
+                           int k, char letter);
 // Their two ways of rounding |x| x 10^S to an integer N, ties to even (|x| zero or normal, else
 // false): in double precision, declining ties and values too near one; exactly in 128-bit
 // integers, declining only when the numbers do not fit.

@@ -4,8 +4,10 @@
 //
 // Both edits need N = |x| x 10^S rounded to an integer, ties to even: S = d+k for Fw.d under kP,
 // and for E the S that leaves nsig significant digits before the point. Here T = fl(|x| x 10^S)
-// in double, in K correctly rounded steps: multiplications (S > 0) or divisions (S < 0) by 10^22
-// while |S| > 22, then one by the rest (10^0 .. 10^22 are exact doubles); |S| <= 352, K <= 17.
+// in double, in K correctly rounded steps. For -307 <= S <= 308 one multiplication by the double
+// nearest to 10^S (fortio/pow10_table.h): K = 2, the power's own rounding and the product's.
+// Beyond, multiplications (S > 0) or divisions (S < 0) by 10^22 while |S| > 22, then one by the
+// rest (10^0 .. 10^22 are exact doubles); |S| <= 352, K <= 17.
 // With u = 2^-53 and no underflow each step has relative error at most u, so the exact V obeys
 //   |T - V| <= ((1+u)^K - 1) |V| < 1.001 K u |V| < 1.002 K u |T|.
 // We use ERR = K 2^-52 T, about twice that; the factor 2 also covers the rounding of |F - 1/2|
@@ -17,7 +19,7 @@
 // h = floor(T) + 1/2 is farther from T than V is (the others are at least 1/2 away, and
 // ERR < 1/2 when it matters), so V lies strictly on T's side of h: N = floor(T) + (F > 1/2), and V
 // is not a tie. Exact ties (V a half-integer) and near-ties fail the test, as do T >= 2^49 and
-// |S| > 352; for the listing's values (T < 10^7, K <= 15) that is below 10^-7 of them.
+// |S| > 352; for the listing's values (T < 10^7, K = 2) that is below 10^-7 of them.
 //
 // Those take a second, exact route in integers: |x| = M 2^Q with M < 2^53, so V is the fraction
 // M 10^S 2^Q with numerator and denominator in 128 bits when |S| <= 19 and Q is moderate; the
@@ -29,8 +31,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "fortio/fortran_edit.h"
+#include "fortio/pow10_table.h"
 
 namespace atmotab {
 
@@ -55,6 +59,10 @@ constexpr std::array<std::uint64_t, 20> POW10_U64 = [] {
 
 // T = |x| x 10^S in K steps (see above); -1 when |S| > 352.
 inline double scaled(double ax, int s, int* k) {
+  if (s >= FMT_POW10_MIN && s <= FMT_POW10_MAX) {
+    *k = 2;
+    return ax * FMT_POW10[static_cast<std::size_t>(s - FMT_POW10_MIN)];
+  }
   constexpr int MAX_S = 352;
   *k = 1;
   if (s >= 0) {
@@ -271,7 +279,7 @@ inline bool short_round(double ax, int s, std::uint64_t* n) {
 // Fw.d without a scale factor for 4 <= W <= 8 and 1 <= D <= 3 (F5.2 of the opacity tables, the
 // listing's most frequent field): |x| 10^D < 10^7 in one exact step (K = 1), 32-bit digits; a
 // subnormal |x| gives N = 0, which is right. Declines (false) a near-tie or a larger value.
-inline bool tiny_f(char* field, double x, int w, int d) {
+[[gnu::always_inline]] inline bool tiny_f(char* field, double x, int w, int d) {
   const double t = std::fabs(x) * POW10[static_cast<std::size_t>(d)];
   if (!(t < 1e7)) return false;  // also Inf and NaN
   const auto m = static_cast<std::uint32_t>(t);
@@ -323,23 +331,24 @@ inline bool tiny_f(char* field, double x, int w, int d) {
 }
 
 // Ew.d with the default exponent form, |x| zero or normal, NSIG <= 9.
-inline bool short_e(char* field, double x, double ax, int w, int d, int k, int nsig, char letter) {
+[[gnu::always_inline]] inline bool short_e(char* field, double x, double ax, int w, int d, int k,
+                                           int nsig, char letter) {
   std::uint64_t n64 = 0;  // the nsig digits
   int expo = 0;           // the printed exponent (0 for zero)
   if (ax != 0) {
     const auto top = static_cast<std::uint32_t>(POW10_U64[static_cast<std::size_t>(nsig)]);
     std::uint64_t bits;
     std::memcpy(&bits, &ax, sizeof bits);
+    // The decimal exponent: the estimate from the binary one, or one more when |x| reaches the
+    // double nearest to 10^(E10+1). Where that double is above the power and |x| between them,
+    // N comes out as TOP, the rounding up to the next power of ten, which gives the same field;
+    // where it is below and |x| between them, N is below TOP/10 and the general route takes |x|.
     int e10 = floor_log10_pow2(static_cast<int>(bits >> 52) - 1023);
-    const int s = nsig - 1 - e10;
-    if (!short_round(ax, s, &n64)) return false;
-    if (n64 >= top) {  // |x| >= 10^(E10+1), or rounds up to it
-      if (!short_round(ax, s - 1, &n64)) return false;
+    if (ax >= FMT_POW10[static_cast<std::size_t>(e10 + 1 - FMT_POW10_MIN)]) ++e10;
+    if (!short_round(ax, nsig - 1 - e10, &n64)) return false;
+    if (n64 == top) {  // rounds up to the next power of ten
+      n64 = top / 10;
       ++e10;
-      if (n64 == top) {  // rounds up to the next power of ten
-        n64 = top / 10;
-        ++e10;
-      }
     }
     if (n64 < top / 10 || n64 >= top) return false;
     expo = e10 + 1 - k;
@@ -415,11 +424,37 @@ namespace {
   return true;
 }
 
+// A run of fields of one descriptor, FIELD by FIELD while EDIT takes them.
+template <class Edit>
+[[gnu::always_inline]] inline std::size_t run_of(char* field, const double* x, std::size_t count,
+                                                 int w, Edit edit) {
+  std::size_t j = 0;
+  for (; j < count; ++j, field += w)
+    if (!edit(field, x[j])) break;
+  return j;
+}
+
+template <int D>
+using Digits = std::integral_constant<int, D>;
+
 }  // namespace
 
+std::size_t fmt_fast_f_run(char* field, const double* x, std::size_t count, int w, int d, int k) {
+  if (k == 0 && w >= 4 && w <= 8 && d >= 1 && d <= 3) {
+    // The short route with D a constant, and the general one for what it declines.
+    const auto run = [&](auto dc) {
+      return run_of(field, x, count, w, [w](char* f, double v) {
+        return tiny_f(f, v, w, decltype(dc)::value) || general_f(f, v, w, decltype(dc)::value, 0);
+      });
+    };
+    return d == 2 ? run(Digits<2>{}) : d == 1 ? run(Digits<1>{}) : run(Digits<3>{});
+  }
+  return run_of(field, x, count, w,
+                [w, d, k](char* f, double v) { return general_f(f, v, w, d, k); });
+}
+
 bool fmt_fast_f(char* field, double x, int w, int d, int k) {
-  if (k == 0 && w >= 4 && w <= 8 && d >= 1 && d <= 3 && tiny_f(field, x, w, d)) return true;
-  return general_f(field, x, w, d, k);
+  return fmt_fast_f_run(field, &x, 1, w, d, k) == 1;
 }
 
 namespace {
@@ -494,13 +529,29 @@ namespace {
 
 }  // namespace
 
-bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) {
+std::size_t fmt_fast_e_run(char* field, const double* x, std::size_t count, int w, int d, int e,
+                           int k, char letter) {
   const int nsig = k > 0 ? d + 1 : d + k;
   if (w <= SHORT_W && e == 0 && nsig <= SHORT_DIGITS && d < w) {
-    const double ax = std::fabs(x);
-    if (normal_or_zero(ax) && short_e(field, x, ax, w, d, k, nsig, letter)) return true;
+    // The short route, with D and K constants for 1PEw.4, the listing's field, and the general
+    // route for what it declines.
+    const auto run = [&](auto dc, auto kc) {
+      return run_of(field, x, count, w, [=](char* f, double v) {
+        const double av = std::fabs(v);
+        return (normal_or_zero(av) &&
+                short_e(f, v, av, w, dc, kc, kc > 0 ? dc + 1 : dc + kc, letter)) ||
+               general_e(f, v, w, dc, 0, kc, letter);
+      });
+    };
+    if (d == 4 && k == 1) return run(Digits<4>{}, Digits<1>{});
+    return run(d, k);
   }
-  return general_e(field, x, w, d, e, k, letter);
+  return run_of(field, x, count, w,
+                [=](char* f, double v) { return general_e(f, v, w, d, e, k, letter); });
+}
+
+bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) {
+  return fmt_fast_e_run(field, &x, 1, w, d, e, k, letter) == 1;
 }
 
 }  // namespace atmotab

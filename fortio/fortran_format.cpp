@@ -345,7 +345,7 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
       case Code::E:
       case Code::ES: {
         // A run of real fields, each exactly W characters: room for all of them at once, then
-        // each written in place (fmt_fast_*), or converted exactly into SCRATCH and copied.
+        // each written in place.
         const std::size_t avail = n - next;
         const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), avail);
         if (reps == 0) goto done;
@@ -364,18 +364,35 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
         std::memset(p, ' ', pending);
         p += pending;
         pending = 0;
-        for (std::size_t r = 0; r < reps; ++r, ++next, p += w) {
-          const FItem& it = items[next];
-          if (it.kind != FItem::Kind::Real) mismatch(op, it);
-          const bool fast = is_f ? fmt_fast_f(p, it.r, op.w, op.d, k)
-                                 : fmt_fast_e(p, it.r, op.w, op.d, op.e, k, op.exp_letter);
-          if (fast) continue;
-          scratch.clear();
-          if (is_f)
-            fmt_exact_f(scratch, it.r, op.w, op.d, k);
-          else
-            fmt_exact_e(scratch, it.r, op.w, op.d, op.e, k, op.exp_letter);
-          std::memcpy(p, scratch.data(), w);  // exactly W characters too
+        // The values gathered a chunk at a time, then edited as runs: a field the fast route
+        // declines is converted exactly into SCRATCH and copied (exactly W characters too).
+        std::array<double, 32> vals;
+        for (std::size_t r = 0; r < reps;) {
+          const std::size_t m = std::min(reps - r, vals.size());
+          for (std::size_t j = 0; j < m; ++j) {
+            const FItem& it = items[next + j];
+            if (it.kind != FItem::Kind::Real) {
+              next += j;
+              mismatch(op, it);
+            }
+            vals[j] = it.r;
+          }
+          for (std::size_t j = 0; j < m; ++j, p += w) {
+            const std::size_t fast =
+                is_f ? fmt_fast_f_run(p, &vals[j], m - j, op.w, op.d, k)
+                     : fmt_fast_e_run(p, &vals[j], m - j, op.w, op.d, op.e, k, op.exp_letter);
+            j += fast;
+            p += fast * w;
+            if (j == m) break;
+            scratch.clear();
+            if (is_f)
+              fmt_exact_f(scratch, vals[j], op.w, op.d, k);
+            else
+              fmt_exact_e(scratch, vals[j], op.w, op.d, op.e, k, op.exp_letter);
+            std::memcpy(p, scratch.data(), w);
+          }
+          r += m;
+          next += m;
         }
         if (reps < static_cast<std::size_t>(op.rep)) goto done;
         ++pc;

@@ -24,6 +24,7 @@
 #include "fortio/error.h"
 #include "fortio/fortran_edit.h"
 #include "fortio/listing.h"
+#include "fortio/pow10_table.h"
 #include "support/tools.h"
 
 namespace atmotab {
@@ -650,6 +651,13 @@ std::vector<double> listing_values() {
   add_e_boundaries(v, rng, 5, -300, 300, 300);         // 1PE12.4, far decades
   add_e_boundaries(v, rng, 16, 0, 2, 200);             // 1PE25.15 of frequencies
   add_exact_ties(v);
+  // Every decade's power of ten and its neighbours: the E fields choose the exponent by comparing
+  // with the double nearest to the power, which may lie on either side of it.
+  for (int e = FMT_POW10_MIN; e <= FMT_POW10_MAX; ++e) {
+    const double x = decimal("1e" + std::to_string(e));
+    for (int step : {0, 1, -1, 2, -2})
+      v.push_back(e % 2 ? -ulps_away(x, step) : ulps_away(x, step));
+  }
   return v;
 }
 
@@ -728,7 +736,7 @@ TEST(FortranFormat, FastPathsAgreeWithExactConversion) {
     const double x = std::ldexp(1.0, e2);
     xs.insert(xs.end(), {x, -x, std::nextafter(x, 0.0), std::nextafter(x, INFINITY)});
   }
-  for (int e = -40; e <= 40; ++e) {  // powers of ten and their neighbours
+  for (int e = -324; e <= 308; ++e) {  // powers of ten and their neighbours
     const double x = decimal("1e" + std::to_string(e));
     for (int step : ULP_STEPS) xs.push_back(ulps_away(x, step));
   }
@@ -956,6 +964,85 @@ TEST(FortranFormat, DoubleRoundingDeclinesTiesAndNearTies) {
   }
   EXPECT_GT(both, 50000);
   EXPECT_LT(declined, both / 500);
+}
+
+// The scaling table holds the double nearest to each power of ten (strtod rounds correctly).
+TEST(FortranFormat, PowerTableIsCorrectlyRounded) {
+  for (int e = FMT_POW10_MIN; e <= FMT_POW10_MAX; ++e)
+    EXPECT_EQ(FMT_POW10[static_cast<std::size_t>(e - FMT_POW10_MIN)],
+              decimal("1e" + std::to_string(e)))
+        << "10^" << e;
+}
+
+// A run of fields edited at once writes what the fields edited one by one write, and stops at the
+// first value that the single-field route declines: for every field of the fast/exact comparison,
+// runs of listing values with exact ties, Inf, NaN and subnormals among them, at every position.
+TEST(FortranFormat, RunsEqualFieldByField) {
+  const std::vector<double> pool = listing_values();
+  const double specials[] = {0.125,
+                             2.5,
+                             std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN(),
+                             4.9e-324,
+                             -0.0};
+  std::mt19937_64 rng(1717);
+  long checked = 0, stopped = 0;
+  for (const FastField& f : FAST_FIELDS) {
+    for (int trial = 0; trial < 200; ++trial) {
+      std::vector<double> xs(1 + rng() % 40);
+      for (double& x : xs) x = pool[rng() % pool.size()];
+      if (trial % 2) xs[rng() % xs.size()] = specials[rng() % std::size(specials)];
+      std::string run(xs.size() * static_cast<std::size_t>(f.w), '#');
+      const std::size_t got =
+          f.is_e ? fmt_fast_e_run(run.data(), xs.data(), xs.size(), f.w, f.d, f.e, f.k, f.letter)
+                 : fmt_fast_f_run(run.data(), xs.data(), xs.size(), f.w, f.d, f.k);
+      std::size_t want = 0;
+      std::string one_by_one;
+      for (double x : xs) {
+        std::array<char, FMT_FAST_W> field;
+        const bool taken = f.is_e ? fmt_fast_e(field.data(), x, f.w, f.d, f.e, f.k, f.letter)
+                                  : fmt_fast_f(field.data(), x, f.w, f.d, f.k);
+        if (!taken) break;
+        one_by_one.append(field.data(), static_cast<std::size_t>(f.w));
+        ++want;
+      }
+      ++checked;
+      stopped += want < xs.size() ? 1 : 0;
+      ASSERT_EQ(got, want) << f.name() << " trial " << trial;
+      EXPECT_EQ(run.substr(0, one_by_one.size()), one_by_one) << f.name() << " trial " << trial;
+    }
+  }
+  EXPECT_GT(stopped, checked / 10) << "runs stopping at a declined value";
+}
+
+// A record whose real runs mix fields the fast route takes and fields it declines (exact ties,
+// Inf, NaN, subnormals) at every position of runs longer than a chunk of gathered values.
+TEST(FortranFormat, LongRunsWithDeclinedFields) {
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const char* fmt : {"(1X,20F5.2)", "(1P,70E12.4)", "(70F5.2)"}) {
+    const FortranFormat format(fmt);
+    for (std::size_t at = 0; at < 70; at += 3) {
+      std::vector<FItem> items;
+      std::string want;
+      for (std::size_t j = 0; j < 70; ++j) {
+        const double x = j == at ? 0.125 : j == at + 1 ? inf : j == at + 2 ? 4.9e-324 : 0.01 * j;
+        items.emplace_back(x);
+      }
+      const std::string got = format.write(items);
+      // The same record from single-item writes: each value alone through the same descriptor.
+      const bool is_e = std::string(fmt).find('E') != std::string::npos;
+      const std::string single = is_e ? "(1P,E12.4)" : "(F5.2)";
+      const FortranFormat one(single);
+      for (std::size_t j = 0; j < items.size(); ++j) {
+        if (fmt[1] == '1' && fmt[2] == 'X' && j % 20 == 0) want += j == 0 ? " " : "\n ";
+        std::string field = one.write({items[j]});
+        field.pop_back();
+        want += field;
+      }
+      want += "\n";
+      EXPECT_EQ(got, want) << fmt << " at " << at;
+    }
+  }
 }
 
 }  // namespace

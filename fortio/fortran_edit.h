@@ -39,6 +39,9 @@ bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter);
 std::size_t fmt_fast_f_run(char* field, const double* x, std::size_t count, int w, int d, int k);
 std::size_t fmt_fast_e_run(char* field, const double* x, std::size_t count, int w, int d, int e,
                            int k, char letter);
+// Iw without a minimum digit count, 1 <= W <= 16: the W characters of the field at FIELD.
+constexpr int FMT_FAST_INT_W = 16;
+void fmt_fast_int(char* field, long long v, int w);
 // Their two ways of rounding |x| x 10^S to an integer N, ties to even (|x| zero or normal, else
 // false): in double precision, declining ties and values too near one; exactly in 128-bit
 // integers, declining only when the numbers do not fit.

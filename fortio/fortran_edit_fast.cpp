@@ -236,6 +236,24 @@ inline void blanks(char* field, char* q) {
 constexpr int SHORT_W = 16;
 constexpr int SHORT_DIGITS = 9;
 
+// The exponent part of a field without an exponent width, for exponents -999 .. 999: "E+dd" up to
+// 99 in magnitude, "+ddd" without the letter from 100 on.
+constexpr int EXPONENT_MAX = 999;
+constexpr std::array<std::array<char, 4>, 2 * EXPONENT_MAX + 1> EXPONENT_FIELDS = [] {
+  std::array<std::array<char, 4>, 2 * EXPONENT_MAX + 1> t{};
+  for (int expo = -EXPONENT_MAX; expo <= EXPONENT_MAX; ++expo) {
+    const int a = expo < 0 ? -expo : expo;
+    std::array<char, 4>& f = t[static_cast<std::size_t>(expo + EXPONENT_MAX)];
+    const char sign = expo < 0 ? '-' : '+';
+    if (a <= 99)
+      f = {'E', sign, static_cast<char>('0' + a / 10), static_cast<char>('0' + a % 10)};
+    else
+      f = {sign, static_cast<char>('0' + a / 100), static_cast<char>('0' + a / 10 % 10),
+           static_cast<char>('0' + a % 10)};
+  }
+  return t;
+}();
+
 // Blanks over the 1..16 characters of a short field.
 inline void short_blanks(char* field, int w) {
   constexpr char B[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
@@ -354,20 +372,16 @@ inline bool short_round(double ax, int s, std::uint64_t* n) {
     expo = e10 + 1 - k;
   }
   auto n = static_cast<std::uint32_t>(n64);
-  const int aexp = expo < 0 ? -expo : expo;
-  if (aexp > 999) return false;
+  if (expo < -EXPONENT_MAX || expo > EXPONENT_MAX) return false;
   const bool neg = std::signbit(x);
   int len = (neg ? 1 : 0) + (k > 0 ? d + 2 : d + 1) + 4;
   const bool lead_zero = k <= 0 && len < w;
   if (lead_zero) ++len;
   if (len > w) return stars(field, w);
   short_blanks(field, w);
-  // Exponent E+dd, or +ddd without the letter from 100 on.
-  char* q = field + w - 2;
-  put_pair(q, static_cast<unsigned>(aexp % 100));
-  if (aexp > 99) *--q = static_cast<char>('0' + aexp / 100);
-  *--q = expo < 0 ? '-' : '+';
-  if (aexp <= 99) *--q = letter;
+  char* q = field + w - 4;
+  std::memcpy(q, &EXPONENT_FIELDS[static_cast<std::size_t>(expo + EXPONENT_MAX)], 4);
+  if (letter != 'E' && expo >= -99 && expo <= 99) *q = letter;
   if (k > 0) {
     n = put_low_digits32(q, n, nsig - k);
     *--q = '.';
@@ -441,13 +455,15 @@ using Digits = std::integral_constant<int, D>;
 
 std::size_t fmt_fast_f_run(char* field, const double* x, std::size_t count, int w, int d, int k) {
   if (k == 0 && w >= 4 && w <= 8 && d >= 1 && d <= 3) {
-    // The short route with D a constant, and the general one for what it declines.
-    const auto run = [&](auto dc) {
-      return run_of(field, x, count, w, [w](char* f, double v) {
-        return tiny_f(f, v, w, decltype(dc)::value) || general_f(f, v, w, decltype(dc)::value, 0);
+    // The short route with D a constant (and W for F5.2, the listing's most frequent field),
+    // and the general one for what it declines.
+    const auto run = [&](auto wc, auto dc) {
+      return run_of(field, x, count, wc, [wc](char* f, double v) {
+        return tiny_f(f, v, wc, decltype(dc)::value) || general_f(f, v, wc, decltype(dc)::value, 0);
       });
     };
-    return d == 2 ? run(Digits<2>{}) : d == 1 ? run(Digits<1>{}) : run(Digits<3>{});
+    if (w == 5 && d == 2) return run(Digits<5>{}, Digits<2>{});
+    return d == 2 ? run(w, Digits<2>{}) : d == 1 ? run(w, Digits<1>{}) : run(w, Digits<3>{});
   }
   return run_of(field, x, count, w,
                 [w, d, k](char* f, double v) { return general_f(f, v, w, d, k); });
@@ -529,22 +545,45 @@ namespace {
 
 }  // namespace
 
+void fmt_fast_int(char* field, long long v, int w) {
+  const bool neg = v < 0;
+  std::uint64_t u = neg ? 0ULL - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  // At most W - 1 digits with the sign, W without (U >= 1 when negative, so W = 1 overflows).
+  if (u >= POW10_U64[static_cast<std::size_t>(w - (neg ? 1 : 0))]) {
+    stars(field, w);
+    return;
+  }
+  short_blanks(field, w);
+  char* q = field + w;
+  for (; u >= 100; u /= 100) {
+    q -= 2;
+    put_pair(q, static_cast<unsigned>(u % 100));
+  }
+  if (u >= 10) {
+    q -= 2;
+    put_pair(q, static_cast<unsigned>(u));
+  } else {
+    *--q = static_cast<char>('0' + u);
+  }
+  if (neg) *--q = '-';
+}
+
 std::size_t fmt_fast_e_run(char* field, const double* x, std::size_t count, int w, int d, int e,
                            int k, char letter) {
   const int nsig = k > 0 ? d + 1 : d + k;
   if (w <= SHORT_W && e == 0 && nsig <= SHORT_DIGITS && d < w) {
-    // The short route, with D and K constants for 1PEw.4, the listing's field, and the general
-    // route for what it declines.
-    const auto run = [&](auto dc, auto kc) {
-      return run_of(field, x, count, w, [=](char* f, double v) {
+    // The short route, with W, D and K constants for 1PE12.4, the listing's field, and the
+    // general route for what it declines.
+    const auto run = [&](auto wc, auto dc, auto kc) {
+      return run_of(field, x, count, wc, [=](char* f, double v) {
         const double av = std::fabs(v);
         return (normal_or_zero(av) &&
-                short_e(f, v, av, w, dc, kc, kc > 0 ? dc + 1 : dc + kc, letter)) ||
-               general_e(f, v, w, dc, 0, kc, letter);
+                short_e(f, v, av, wc, dc, kc, kc > 0 ? dc + 1 : dc + kc, letter)) ||
+               general_e(f, v, wc, dc, 0, kc, letter);
       });
     };
-    if (d == 4 && k == 1) return run(Digits<4>{}, Digits<1>{});
-    return run(d, k);
+    if (w == 12 && d == 4 && k == 1) return run(Digits<12>{}, Digits<4>{}, Digits<1>{});
+    return run(w, d, k);
   }
   return run_of(field, x, count, w,
                 [=](char* f, double v) { return general_e(f, v, w, d, e, k, letter); });

@@ -312,6 +312,46 @@ std::string FortranFormat::write(std::span<const FItem> items) const {
   return out;
 }
 
+namespace {
+
+// The records being written, at the end of a string: the string is sized ahead of the text (one
+// fill of its new characters per call rather than one per field or literal) and cut back to the
+// text written when the sink goes, also when an exception leaves the statement half done.
+class RecordSink {
+ public:
+  RecordSink(std::string& out, std::size_t hint) : out_(out), len_(out.size()) {
+    out_.resize(len_ + hint);
+  }
+  ~RecordSink() { out_.resize(len_); }
+  RecordSink(const RecordSink&) = delete;
+  RecordSink& operator=(const RecordSink&) = delete;
+
+  // Room for K more characters; the caller writes all of them.
+  char* room(std::size_t k) {
+    if (len_ + k > out_.size()) out_.resize(std::max(2 * out_.size(), len_ + k));
+    char* p = out_.data() + len_;
+    len_ += k;
+    return p;
+  }
+  // Room for K characters after the PENDING blanks of X, which are written (and PENDING cleared).
+  char* room_after(std::size_t& pending, std::size_t k) {
+    char* p = room(pending + k);
+    if (pending) {
+      std::memset(p, ' ', pending);
+      p += pending;
+      pending = 0;
+    }
+    return p;
+  }
+  void put(char c) { *room(1) = c; }
+
+ private:
+  std::string& out_;
+  std::size_t len_;  // characters of OUT that hold text
+};
+
+}  // namespace
+
 void FortranFormat::write_to(std::string& out, std::span<const FItem> items) const {
   const Impl& f = *impl_;
   const std::size_t n = items.size();
@@ -320,6 +360,7 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
                      std::to_string(n) + " items for format without data descriptors " + f.source);
   if (const std::size_t need = out.size() + f.record_hint + 1; need > out.capacity())
     out.reserve(std::max(need, 2 * out.capacity()));
+  RecordSink sink(out, std::min<std::size_t>(f.record_hint + 1, 1024));
   std::array<int, FMT_MAX_DEPTH> count{};  // passes left of each open group
   int top = -1;
   std::size_t next = 0;     // next item
@@ -329,7 +370,7 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
   bool reverted = false;
   const Op* ops = f.ops.data();
   int pc = 0;
-  std::string scratch;  // a real field from the exact conversion
+  std::string scratch;  // a field from the general conversions, which append to a string
 
   auto mismatch = [&](const Op& op, const FItem& it) {
     const char* d = op.code == Code::I ? "I" : op.code == Code::A ? "A" : "F/E";
@@ -358,12 +399,7 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
                                std::to_string(op.w) + "." + std::to_string(op.d) + " in format " +
                                f.source);
         const auto w = static_cast<std::size_t>(op.w);
-        std::size_t pos = out.size();
-        out.resize(pos + pending + reps * w);
-        char* p = out.data() + pos;
-        std::memset(p, ' ', pending);
-        p += pending;
-        pending = 0;
+        char* p = sink.room_after(pending, reps * w);
         // The values gathered a chunk at a time, then edited as runs: a field the fast route
         // declines is converted exactly into SCRATCH and copied (exactly W characters too).
         std::array<double, 32> vals;
@@ -399,24 +435,38 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
         break;
       }
       case Code::I:
+        if (op.d < 0 && op.w >= 1 && op.w <= FMT_FAST_INT_W) {
+          // Fields of a fixed width without a minimum digit count, written in place as above.
+          const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), n - next);
+          if (reps == 0) goto done;
+          const auto w = static_cast<std::size_t>(op.w);
+          char* p = sink.room_after(pending, reps * w);
+          for (std::size_t r = 0; r < reps; ++r, ++next, p += w) {
+            const FItem& it = items[next];
+            if (it.kind != FItem::Kind::Integer) mismatch(op, it);
+            fmt_fast_int(p, it.i, op.w);
+          }
+          if (reps < static_cast<std::size_t>(op.rep)) goto done;
+          ++pc;
+          break;
+        }
+        [[fallthrough]];
       case Code::A:
         for (int r = 0; r < op.rep; ++r) {
           if (next == n) goto done;
           const FItem& it = items[next];
-          if (pending) {
-            out.append(pending, ' ');
-            pending = 0;
-          }
+          scratch.clear();
           switch (op.code) {
             case Code::I:
               if (it.kind != FItem::Kind::Integer) mismatch(op, it);
-              fmt_edit_int(out, it.i, op.w, op.d);
+              fmt_edit_int(scratch, it.i, op.w, op.d);
               break;
             default:
               if (it.kind != FItem::Kind::Text) mismatch(op, it);
-              fmt_edit_a(out, it.text, op.w);
+              fmt_edit_a(scratch, it.text, op.w);
               break;
           }
+          std::memcpy(sink.room_after(pending, scratch.size()), scratch.data(), scratch.size());
           ++next;
         }
         ++pc;
@@ -426,15 +476,13 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
         ++pc;
         break;
       case Code::Lit:
-        if (pending) {
-          out.append(pending, ' ');
-          pending = 0;
-        }
-        out.append(f.literals, op.lit_off, op.lit_len);
+        std::memcpy(sink.room_after(pending, op.lit_len), f.literals.data() + op.lit_off,
+                    op.lit_len);
         ++pc;
         break;
       case Code::Slash:
-        out.append(static_cast<std::size_t>(op.rep), '\n');
+        std::memset(sink.room(static_cast<std::size_t>(op.rep)), '\n',
+                    static_cast<std::size_t>(op.rep));
         pending = 0;
         ++pc;
         break;
@@ -464,14 +512,14 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
           throw atmo_error(1, "format", "no data descriptor after reversion in format " + f.source);
         pass_start_item = next;
         reverted = true;
-        out.push_back('\n');
+        sink.put('\n');
         pending = 0;
         pc = f.reversion;
         break;
     }
   }
 done:
-  out.push_back('\n');
+  sink.put('\n');
 }
 
 void append_chars(std::vector<FItem>& items, const char* p, int n) {

@@ -11,7 +11,16 @@ void Listing::print(std::string_view format, std::span<const FItem> items) {
   }
   record_.clear();
   last_->second.write_to(record_, items);
-  out_->write(record_.data(), static_cast<std::streamsize>(record_.size()));
+  // Straight to the stream buffer when the stream is in its plain state (good, no tied stream to
+  // flush first, no flush after every output), as ostream::write would do after its checks.
+  const auto size = static_cast<std::streamsize>(record_.size());
+  std::streambuf* buf = out_->rdbuf();
+  if (buf == nullptr || !out_->good() || out_->tie() != nullptr ||
+      (out_->flags() & std::ios::unitbuf)) {
+    out_->write(record_.data(), size);
+  } else if (buf->sputn(record_.data(), size) != size) {
+    out_->setstate(std::ios::badbit);
+  }
 }
 
 }  // namespace atmotab

@@ -208,6 +208,57 @@ TEST(FortranFormat, ListingPrintsEachCallAtOnce) {
   print("('0   T     ',1P,E12.4,'    TK    ',E12.4,/,'0   RHOX  ',E12.4)", {5770.0, 0.4971, 1e-3});
 }
 
+// A stream buffer that keeps at most LIMIT characters and counts its flushes.
+class CountingBuf : public std::stringbuf {
+ public:
+  explicit CountingBuf(std::size_t limit) : limit_(limit) {}
+  int syncs = 0;
+
+ protected:
+  int sync() override {
+    ++syncs;
+    return 0;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    const auto room = static_cast<std::streamsize>(limit_ - std::min(limit_, str().size()));
+    return std::stringbuf::xsputn(s, std::min(n, room));
+  }
+
+ private:
+  std::size_t limit_;
+};
+
+// The listing writes as an ostream write does: a stream tied to another flushes that one first,
+// unitbuf flushes after every call, a buffer that takes only part of a record sets badbit, and a
+// stream already failed receives nothing.
+TEST(FortranFormat, ListingKeepsTheStreamRules) {
+  CountingBuf tied_buf(1000), buf(1000);
+  std::ostream tied(&tied_buf), out(&buf);
+  out.tie(&tied);
+  Listing listing(out);
+  listing.print("(I5)", {1});
+  EXPECT_EQ(buf.str(), "    1\n");
+  EXPECT_EQ(tied_buf.syncs, 1) << "the tied stream is flushed before the write";
+  out.tie(nullptr);
+  out.setf(std::ios::unitbuf);
+  listing.print("(I5)", {2});
+  EXPECT_EQ(buf.syncs, 1) << "unitbuf flushes after the write";
+  out.unsetf(std::ios::unitbuf);
+  listing.print("(I5)", {3});
+  EXPECT_EQ(buf.syncs, 1);
+  EXPECT_EQ(buf.str(), "    1\n    2\n    3\n");
+
+  CountingBuf short_buf(8);
+  std::ostream cut(&short_buf);
+  Listing partial(cut);
+  partial.print("(I5)", {4});
+  EXPECT_TRUE(cut.good());
+  partial.print("(I5)", {5});
+  EXPECT_TRUE(cut.bad()) << "a record taken only in part";
+  partial.print("(I5)", {6});
+  EXPECT_EQ(short_buf.str(), "    4\n  ") << "nothing after the failure";
+}
+
 // ---------------------------------------------------------------------------------------------
 // Comparison with gfortran.
 
@@ -694,6 +745,7 @@ const FastField FAST_FIELDS[] = {
     {true, 8, 1, 3, 0, 'E'},   {true, 10, 3, 0, 1, 'E'},   {true, 13, 6, 0, 1, 'E'},
     {true, 8, 1, 0, 1, 'E'},   {true, 7, 1, 0, 0, 'E'},    {true, 12, 4, 0, 0, 'D'},
     {true, 10, 4, 0, 0, 'E'},  {true, 12, 2, 0, 3, 'E'},   {true, 30, 13, 0, 1, 'E'},
+    {true, 12, 4, 0, 1, 'D'},  {true, 12, 3, 0, 1, 'E'},   {true, 11, 4, 0, 1, 'E'},
 };
 
 // Whether the fast path took X, and if so whether it wrote what the exact conversion writes.
@@ -777,7 +829,7 @@ const std::vector<const char*> SHORT_REAL_FORMATS = {
     "(F8.3)",     "(F9.3)",    "(F8.4)",    "(E6.1)",    "(E7.1)",    "(E8.2)",    "(E9.3)",
     "(E10.4)",    "(E12.4)",   "(E16.8)",   "(E16.9)",   "(E16.10)",  "(E17.4)",   "(1PE7.1)",
     "(1PE8.1)",   "(1PE9.2)",  "(1PE12.4)", "(1PE16.8)", "(2PE12.4)", "(3PE11.4)", "(-1PE12.4)",
-    "(-3PE14.6)", "(0PE12.4)", "(D12.4)"};
+    "(-3PE14.6)", "(0PE12.4)", "(D12.4)",   "(1PD12.4)", "(1PE11.4)", "(1PE13.4)"};
 
 const std::vector<const char*> SHORT_INT_FORMATS = {
     "(I1)",  "(I2)",  "(I3)",  "(I4)",  "(I5)",  "(I6)",  "(I7)",  "(I8)",  "(I9)",

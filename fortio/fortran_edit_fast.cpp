@@ -294,8 +294,9 @@ inline bool short_round(double ax, int s, std::uint64_t* n) {
   return true;
 }
 
-// Fw.d without a scale factor for 4 <= W <= 8 and 1 <= D <= 3 (F5.2 of the opacity tables, the
-// listing's most frequent field): |x| 10^D < 10^7 in one exact step (K = 1), 32-bit digits; a
+// Fw.d without a scale factor for 4 <= W <= 16 and 1 <= D <= 3 (F5.2 of the opacity tables, the
+// listing's most frequent field, and F10.2): |x| 10^D < 10^7 in one exact step (K = 1), 32-bit
+// digits; a
 // subnormal |x| gives N = 0, which is right. Declines (false) a near-tie or a larger value.
 [[gnu::always_inline]] inline bool tiny_f(char* field, double x, int w, int d) {
   const double t = std::fabs(x) * POW10[static_cast<std::size_t>(d)];
@@ -304,9 +305,7 @@ inline bool short_round(double ax, int s, std::uint64_t* n) {
   const double frac = t - static_cast<double>(m);  // exact
   if (std::fabs(frac - 0.5) <= t * REL_ERR) return false;
   std::uint32_t n = m + (frac > 0.5 ? 1u : 0u);
-  constexpr char B[4] = {' ', ' ', ' ', ' '};
-  std::memcpy(field, B, 4);
-  std::memcpy(field + w - 4, B, 4);
+  short_blanks(field, w);
   char* q = field + w;
   if (d >= 2) {
     q -= 2;
@@ -454,7 +453,7 @@ using Digits = std::integral_constant<int, D>;
 }  // namespace
 
 std::size_t fmt_fast_f_run(char* field, const double* x, std::size_t count, int w, int d, int k) {
-  if (k == 0 && w >= 4 && w <= 8 && d >= 1 && d <= 3) {
+  if (k == 0 && w >= 4 && w <= SHORT_W && d >= 1 && d <= 3) {
     // The short route with D a constant (and W for F5.2, the listing's most frequent field),
     // and the general one for what it declines.
     const auto run = [&](auto wc, auto dc) {

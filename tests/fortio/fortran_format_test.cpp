@@ -815,9 +815,9 @@ TEST(FortranFormat, FastPathsAgreeWithExactConversion) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// The short routes of the formatter against gfortran: Fw.d of 4 to 8 characters with 1 to 3
+// The short routes of the formatter against gfortran: Fw.d of 4 to 16 characters with 1 to 3
 // decimals, E fields of at most 16 characters and nine digits (every scale factor), and Iw of at
-// most 16 characters; with the fields just outside each route (F9.3, F8.4, E17.4, E16.10, I17),
+// most 16 characters; with the fields just outside each route (F17.3, F8.4, E17.4, E16.10, I17),
 // which take the general route. Values: both zeros, rounding boundaries (to D decimals and to
 // 1..9 digits), the carries that add an integer digit or a decade (9.995 -> 10.00, 9.99995E+99 ->
 // 0.1000E+101), the two- to three-digit exponent change, integer parts that overflow the field to
@@ -829,7 +829,8 @@ const std::vector<const char*> SHORT_REAL_FORMATS = {
     "(F8.3)",     "(F9.3)",    "(F8.4)",    "(E6.1)",    "(E7.1)",    "(E8.2)",    "(E9.3)",
     "(E10.4)",    "(E12.4)",   "(E16.8)",   "(E16.9)",   "(E16.10)",  "(E17.4)",   "(1PE7.1)",
     "(1PE8.1)",   "(1PE9.2)",  "(1PE12.4)", "(1PE16.8)", "(2PE12.4)", "(3PE11.4)", "(-1PE12.4)",
-    "(-3PE14.6)", "(0PE12.4)", "(D12.4)",   "(1PD12.4)", "(1PE11.4)", "(1PE13.4)"};
+    "(-3PE14.6)", "(0PE12.4)", "(D12.4)",   "(1PD12.4)", "(1PE11.4)", "(1PE13.4)", "(F10.2)",
+    "(F12.3)",    "(F16.1)",   "(F16.3)",   "(F17.3)"};
 
 const std::vector<const char*> SHORT_INT_FORMATS = {
     "(I1)",  "(I2)",  "(I3)",  "(I4)",  "(I5)",  "(I6)",  "(I7)",  "(I8)",  "(I9)",
@@ -905,9 +906,10 @@ TEST(FortranFormat, ShortRoutesMatchGfortran) {
 TEST(FortranFormat, ShortRoutesTakeMostValues) {
   const std::vector<double> xs = short_route_values();
   const FastField fields[] = {
-      {false, 4, 1, 0, 0, 'E'}, {false, 5, 2, 0, 0, 'E'},  {false, 8, 1, 0, 0, 'E'},
-      {false, 8, 3, 0, 0, 'E'}, {true, 7, 1, 0, 0, 'E'},   {true, 12, 4, 0, 0, 'E'},
-      {true, 16, 8, 0, 1, 'E'}, {true, 12, 4, 0, -1, 'E'}, {true, 12, 4, 0, 2, 'E'},
+      {false, 4, 1, 0, 0, 'E'},  {false, 5, 2, 0, 0, 'E'},  {false, 8, 1, 0, 0, 'E'},
+      {false, 8, 3, 0, 0, 'E'},  {false, 10, 2, 0, 0, 'E'}, {false, 16, 1, 0, 0, 'E'},
+      {true, 7, 1, 0, 0, 'E'},   {true, 12, 4, 0, 0, 'E'},  {true, 16, 8, 0, 1, 'E'},
+      {true, 12, 4, 0, -1, 'E'}, {true, 12, 4, 0, 2, 'E'},
   };
   for (const FastField& f : fields) {
     long taken = 0;
@@ -1067,21 +1069,24 @@ TEST(FortranFormat, RunsEqualFieldByField) {
   EXPECT_GT(stopped, checked / 10) << "runs stopping at a declined value";
 }
 
-// A record whose real runs mix fields the fast route takes and fields it declines (exact ties,
-// Inf, NaN, subnormals) at every position of runs longer than a chunk of gathered values.
+// Records whose real runs mix fields the fast route takes and fields it declines (exact ties, Inf,
+// subnormals) at many positions of runs longer than a chunk of gathered values; 250 items make
+// records of up to 3000 characters, past the room the formatter sets aside at first, and a dozen
+// records by reversion.
 TEST(FortranFormat, LongRunsWithDeclinedFields) {
   const double inf = std::numeric_limits<double>::infinity();
-  for (const char* fmt : {"(1X,20F5.2)", "(1P,70E12.4)", "(70F5.2)"}) {
+  constexpr std::size_t COUNT = 250;
+  for (const char* fmt : {"(1X,20F5.2)", "(1P,250E12.4)", "(250F5.2)"}) {
     const FortranFormat format(fmt);
-    for (std::size_t at = 0; at < 70; at += 3) {
+    for (std::size_t at = 0; at < COUNT; at += 7) {
       std::vector<FItem> items;
       std::string want;
-      for (std::size_t j = 0; j < 70; ++j) {
+      for (std::size_t j = 0; j < COUNT; ++j) {
         const double x = j == at ? 0.125 : j == at + 1 ? inf : j == at + 2 ? 4.9e-324 : 0.01 * j;
         items.emplace_back(x);
       }
       const std::string got = format.write(items);
-      // The same record from single-item writes: each value alone through the same descriptor.
+      // The same records from single-item writes: each value alone through the same descriptor.
       const bool is_e = std::string(fmt).find('E') != std::string::npos;
       const std::string single = is_e ? "(1P,E12.4)" : "(F5.2)";
       const FortranFormat one(single);

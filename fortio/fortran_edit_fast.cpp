@@ -296,8 +296,8 @@ inline bool short_round(double ax, int s, std::uint64_t* n) {
 
 // Fw.d without a scale factor for 4 <= W <= 16 and 1 <= D <= 3 (F5.2 of the opacity tables, the
 // listing's most frequent field, and F10.2): |x| 10^D < 10^7 in one exact step (K = 1), 32-bit
-// digits; a
-// subnormal |x| gives N = 0, which is right. Declines (false) a near-tie or a larger value.
+// digits; a subnormal |x| gives N = 0, which is right. Declines (false) a near-tie or a larger
+// value.
 [[gnu::always_inline]] inline bool tiny_f(char* field, double x, int w, int d) {
   const double t = std::fabs(x) * POW10[static_cast<std::size_t>(d)];
   if (!(t < 1e7)) return false;  // also Inf and NaN
@@ -356,10 +356,11 @@ inline bool short_round(double ax, int s, std::uint64_t* n) {
     const auto top = static_cast<std::uint32_t>(POW10_U64[static_cast<std::size_t>(nsig)]);
     std::uint64_t bits;
     std::memcpy(&bits, &ax, sizeof bits);
-    // The decimal exponent: the estimate from the binary one, or one more when |x| reaches the
-    // double nearest to 10^(E10+1). Where that double is above the power and |x| between them,
-    // N comes out as TOP, the rounding up to the next power of ten, which gives the same field;
-    // where it is below and |x| between them, N is below TOP/10 and the general route takes |x|.
+    // The decimal exponent: the estimate from the binary one (exact or one too low), or one more
+    // when |x| reaches the double nearest to 10^(E10+1). No double lies between the power and
+    // that double, so only |x| equal to it, where it is below the power, takes the higher
+    // exponent wrongly: then N is TOP/10 (|x| rounds up to the power, and the field is the same)
+    // or below TOP/10, which the general route takes.
     int e10 = floor_log10_pow2(static_cast<int>(bits >> 52) - 1023);
     if (ax >= FMT_POW10[static_cast<std::size_t>(e10 + 1 - FMT_POW10_MIN)]) ++e10;
     if (!short_round(ax, nsig - 1 - e10, &n64)) return false;

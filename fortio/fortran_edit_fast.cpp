@@ -322,6 +322,8 @@ inline bool short_round(double ax, int s, std::uint64_t* n) {
   if (n == 0) {
     if (room > 0) *--q = '0';
     if (neg && q == field) return stars(field, w);
+  } else if (n < 10 && room > 0) {  // one digit, the usual case
+    *--q = static_cast<char>('0' + n);
   } else {
     // N <= 10^7 / 10^D: up to seven digits (F8.1 of 999999.95 rounds to 1000000.0).
     const int nd = n < 10        ? 1
@@ -347,15 +349,17 @@ inline bool short_round(double ax, int s, std::uint64_t* n) {
   return true;
 }
 
-// Ew.d with the default exponent form, |x| zero or normal, NSIG <= 9.
-[[gnu::always_inline]] inline bool short_e(char* field, double x, double ax, int w, int d, int k,
-                                           int nsig, char letter) {
+// Ew.d with the default exponent form, NSIG <= 9; declines a subnormal |x|, Inf and NaN.
+[[gnu::always_inline]] inline bool short_e(char* field, double x, int w, int d, int k, int nsig,
+                                           char letter) {
+  const double ax = std::fabs(x);
+  std::uint64_t bits;
+  std::memcpy(&bits, &ax, sizeof bits);
   std::uint64_t n64 = 0;  // the nsig digits
   int expo = 0;           // the printed exponent (0 for zero)
-  if (ax != 0) {
+  if (bits != 0) {
+    if ((bits >> 52) - 1 >= 2046) return false;  // not a normal number
     const auto top = static_cast<std::uint32_t>(POW10_U64[static_cast<std::size_t>(nsig)]);
-    std::uint64_t bits;
-    std::memcpy(&bits, &ax, sizeof bits);
     // The decimal exponent: the estimate from the binary one (exact or one too low), or one more
     // when |x| reaches the double nearest to 10^(E10+1). No double lies between the power and
     // that double, so only |x| equal to it, where it is below the power, takes the higher
@@ -382,7 +386,12 @@ inline bool short_round(double ax, int s, std::uint64_t* n) {
   char* q = field + w - 4;
   std::memcpy(q, &EXPONENT_FIELDS[static_cast<std::size_t>(expo + EXPONENT_MAX)], 4);
   if (letter != 'E' && expo >= -99 && expo <= 99) *q = letter;
-  if (k > 0) {
+  if (k == 1 && nsig == 5) {  // 1PEw.4: d.dddd
+    q -= 4;
+    put_four(q, n % 10000);
+    *--q = '.';
+    *--q = static_cast<char>('0' + n / 10000);
+  } else if (k > 0) {
     n = put_low_digits32(q, n, nsig - k);
     *--q = '.';
     put_low_digits32(q, n, k);
@@ -572,18 +581,17 @@ std::size_t fmt_fast_e_run(char* field, const double* x, std::size_t count, int 
                            int k, char letter) {
   const int nsig = k > 0 ? d + 1 : d + k;
   if (w <= SHORT_W && e == 0 && nsig <= SHORT_DIGITS && d < w) {
-    // The short route, with W, D and K constants for 1PE12.4, the listing's field, and the
-    // general route for what it declines.
-    const auto run = [&](auto wc, auto dc, auto kc) {
+    // The short route, with W, D, K and the letter constants for 1PE12.4, the listing's field,
+    // and the general route for what it declines.
+    const auto run = [&](auto wc, auto dc, auto kc, auto lc) {
       return run_of(field, x, count, wc, [=](char* f, double v) {
-        const double av = std::fabs(v);
-        return (normal_or_zero(av) &&
-                short_e(f, v, av, wc, dc, kc, kc > 0 ? dc + 1 : dc + kc, letter)) ||
-               general_e(f, v, wc, dc, 0, kc, letter);
+        return short_e(f, v, wc, dc, kc, kc > 0 ? dc + 1 : dc + kc, lc) ||
+               general_e(f, v, wc, dc, 0, kc, lc);
       });
     };
-    if (w == 12 && d == 4 && k == 1) return run(Digits<12>{}, Digits<4>{}, Digits<1>{});
-    return run(w, d, k);
+    if (w == 12 && d == 4 && k == 1 && letter == 'E')
+      return run(Digits<12>{}, Digits<4>{}, Digits<1>{}, std::integral_constant<char, 'E'>{});
+    return run(w, d, k, letter);
   }
   return run_of(field, x, count, w,
                 [=](char* f, double v) { return general_e(f, v, w, d, e, k, letter); });

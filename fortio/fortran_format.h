@@ -38,13 +38,15 @@
 
 namespace atmotab {
 
-// One item of an output list: an integer, a real or a character value.
+// One item of an output list: an integer, a real or a character value (the member KIND names).
 struct FItem {
   enum class Kind { Integer, Real, Text };
   Kind kind;
-  long long i = 0;
-  double r = 0;
-  std::string_view text;
+  union {
+    long long i;
+    double r;
+    std::string_view text;
+  };
 
   FItem(int v) : kind(Kind::Integer), i(v) {}
   FItem(long long v) : kind(Kind::Integer), i(v) {}

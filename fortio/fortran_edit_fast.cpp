@@ -460,20 +460,27 @@ template <class Edit>
 template <int D>
 using Digits = std::integral_constant<int, D>;
 
+// The short F route over a run, W a constant or not, and the general one for what it declines.
+// Each route is a function of its own, so that a call for one field only sets up what its
+// route needs.
+template <int D, class WC>
+[[gnu::noinline]] std::size_t tiny_f_run(char* field, const double* x, std::size_t count, WC wc) {
+  return run_of(field, x, count, wc, [wc](char* f, double v) {
+    return tiny_f(f, v, wc, D) || general_f(f, v, wc, D, 0);
+  });
+}
+
 }  // namespace
 
 std::size_t fmt_fast_f_run(char* field, const double* x, std::size_t count, int w, int d, int k) {
   if (k == 0 && w >= 4 && w <= SHORT_W && d >= 1 && d <= 3) {
-    // The short route with D a constant (and W for F5.2, the listing's most frequent field),
-    // and the general one for what it declines.
-    const auto run = [&](auto wc, auto dc) {
-      return run_of(field, x, count, wc, [wc](char* f, double v) {
-        return tiny_f(f, v, wc, decltype(dc)::value) || general_f(f, v, wc, decltype(dc)::value, 0);
-      });
-    };
-    if (w == 5 && d == 2) return run(Digits<5>{}, Digits<2>{});
-    return d == 2 ? run(w, Digits<2>{}) : d == 1 ? run(w, Digits<1>{}) : run(w, Digits<3>{});
+    // F5.2, the listing's most frequent field, with its width a constant too.
+    if (w == 5 && d == 2) return tiny_f_run<2>(field, x, count, Digits<5>{});
+    return d == 2   ? tiny_f_run<2>(field, x, count, w)
+           : d == 1 ? tiny_f_run<1>(field, x, count, w)
+                    : tiny_f_run<3>(field, x, count, w);
   }
+  if (count == 1) return general_f(field, *x, w, d, k) ? 1 : 0;
   return run_of(field, x, count, w,
                 [w, d, k](char* f, double v) { return general_f(f, v, w, d, k); });
 }
@@ -577,22 +584,32 @@ void fmt_fast_int(char* field, long long v, int w) {
   if (neg) *--q = '-';
 }
 
+namespace {
+
+// The short E route over a run, W, D, K and LETTER constants or not, and the general route for
+// what it declines.
+template <class WC, class DC, class KC, class LC>
+[[gnu::noinline]] std::size_t short_e_run(char* field, const double* x, std::size_t count, WC wc,
+                                          DC dc, KC kc, LC lc) {
+  return run_of(field, x, count, wc, [=](char* f, double v) {
+    return short_e(f, v, wc, dc, kc, kc > 0 ? dc + 1 : dc + kc, lc) ||
+           general_e(f, v, wc, dc, 0, kc, lc);
+  });
+}
+
+}  // namespace
+
 std::size_t fmt_fast_e_run(char* field, const double* x, std::size_t count, int w, int d, int e,
                            int k, char letter) {
   const int nsig = k > 0 ? d + 1 : d + k;
   if (w <= SHORT_W && e == 0 && nsig <= SHORT_DIGITS && d < w) {
-    // The short route, with W, D, K and the letter constants for 1PE12.4, the listing's field,
-    // and the general route for what it declines.
-    const auto run = [&](auto wc, auto dc, auto kc, auto lc) {
-      return run_of(field, x, count, wc, [=](char* f, double v) {
-        return short_e(f, v, wc, dc, kc, kc > 0 ? dc + 1 : dc + kc, lc) ||
-               general_e(f, v, wc, dc, 0, kc, lc);
-      });
-    };
+    // 1PE12.4, the listing's field, with all of its parameters constants.
     if (w == 12 && d == 4 && k == 1 && letter == 'E')
-      return run(Digits<12>{}, Digits<4>{}, Digits<1>{}, std::integral_constant<char, 'E'>{});
-    return run(w, d, k, letter);
+      return short_e_run(field, x, count, Digits<12>{}, Digits<4>{}, Digits<1>{},
+                         std::integral_constant<char, 'E'>{});
+    return short_e_run(field, x, count, w, d, k, letter);
   }
+  if (count == 1) return general_e(field, *x, w, d, e, k, letter) ? 1 : 0;
   return run_of(field, x, count, w,
                 [=](char* f, double v) { return general_e(f, v, w, d, e, k, letter); });
 }

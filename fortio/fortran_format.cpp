@@ -400,35 +400,45 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
                                f.source);
         const auto w = static_cast<std::size_t>(op.w);
         char* p = sink.room_after(pending, reps * w);
-        // The values gathered a chunk at a time, then edited as runs: a field the fast route
-        // declines is converted exactly into SCRATCH and copied (exactly W characters too).
-        std::array<double, 32> vals;
-        for (std::size_t r = 0; r < reps;) {
-          const std::size_t m = std::min(reps - r, vals.size());
-          for (std::size_t j = 0; j < m; ++j) {
-            const FItem& it = items[next + j];
-            if (it.kind != FItem::Kind::Real) {
-              next += j;
-              mismatch(op, it);
+        // A field the fast route declines, converted exactly (W characters too) and copied.
+        const auto exact = [&](char* at, double v) {
+          scratch.clear();
+          if (is_f)
+            fmt_exact_f(scratch, v, op.w, op.d, k);
+          else
+            fmt_exact_e(scratch, v, op.w, op.d, op.e, k, op.exp_letter);
+          std::memcpy(at, scratch.data(), w);
+        };
+        const auto fast = [&](char* at, const double* v, std::size_t m) {
+          return is_f ? fmt_fast_f_run(at, v, m, op.w, op.d, k)
+                      : fmt_fast_e_run(at, v, m, op.w, op.d, op.e, k, op.exp_letter);
+        };
+        if (reps == 1) {  // a single field: its value read where it is (a real, checked above)
+          if (fast(p, &items[next].r, 1) == 0) exact(p, items[next].r);
+          ++next;
+        } else {
+          // The values gathered a chunk at a time, then edited as runs.
+          std::array<double, 32> vals;
+          for (std::size_t r = 0; r < reps;) {
+            const std::size_t m = std::min(reps - r, vals.size());
+            for (std::size_t j = 0; j < m; ++j) {
+              const FItem& it = items[next + j];
+              if (it.kind != FItem::Kind::Real) {
+                next += j;
+                mismatch(op, it);
+              }
+              vals[j] = it.r;
             }
-            vals[j] = it.r;
+            for (std::size_t j = 0; j < m; ++j, p += w) {
+              const std::size_t done_fast = fast(p, &vals[j], m - j);
+              j += done_fast;
+              p += done_fast * w;
+              if (j == m) break;
+              exact(p, vals[j]);
+            }
+            r += m;
+            next += m;
           }
-          for (std::size_t j = 0; j < m; ++j, p += w) {
-            const std::size_t fast =
-                is_f ? fmt_fast_f_run(p, &vals[j], m - j, op.w, op.d, k)
-                     : fmt_fast_e_run(p, &vals[j], m - j, op.w, op.d, op.e, k, op.exp_letter);
-            j += fast;
-            p += fast * w;
-            if (j == m) break;
-            scratch.clear();
-            if (is_f)
-              fmt_exact_f(scratch, vals[j], op.w, op.d, k);
-            else
-              fmt_exact_e(scratch, vals[j], op.w, op.d, op.e, k, op.exp_letter);
-            std::memcpy(p, scratch.data(), w);
-          }
-          r += m;
-          next += m;
         }
         if (reps < static_cast<std::size_t>(op.rep)) goto done;
         ++pc;

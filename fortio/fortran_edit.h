@@ -39,6 +39,16 @@ bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter);
 std::size_t fmt_fast_f_run(char* field, const double* x, std::size_t count, int w, int d, int k);
 std::size_t fmt_fast_e_run(char* field, const double* x, std::size_t count, int w, int d, int e,
                            int k, char letter);
+// The same with the route chosen once for a descriptor and kept: RUN edits COUNT fields from the
+// reals at X, X + STRIDE bytes, ... (the values of a list of items read where they are).
+struct FmtRealRoute {
+  std::size_t (*run)(char* field, const char* x, std::size_t stride, std::size_t count,
+                     const FmtRealRoute& route);
+  int w, d, e, k;
+  char letter;
+};
+FmtRealRoute fmt_fast_f_route(int w, int d, int k);
+FmtRealRoute fmt_fast_e_route(int w, int d, int e, int k, char letter);
 // Iw without a minimum digit count, 1 <= W <= 16: the W characters of the field at FIELD.
 constexpr int FMT_FAST_INT_W = 16;
 void fmt_fast_int(char* field, long long v, int w);

@@ -447,13 +447,17 @@ namespace {
   return true;
 }
 
-// A run of fields of one descriptor, FIELD by FIELD while EDIT takes them.
+// A run of fields of one descriptor, FIELD by FIELD while EDIT takes them; the values are read at
+// X, X + STRIDE bytes, ...
 template <class Edit>
-[[gnu::always_inline]] inline std::size_t run_of(char* field, const double* x, std::size_t count,
-                                                 int w, Edit edit) {
+[[gnu::always_inline]] inline std::size_t run_of(char* field, const char* x, std::size_t stride,
+                                                 std::size_t count, int w, Edit edit) {
   std::size_t j = 0;
-  for (; j < count; ++j, field += w)
-    if (!edit(field, x[j])) break;
+  for (; j < count; ++j, field += w, x += stride) {
+    double v;
+    std::memcpy(&v, x, sizeof v);
+    if (!edit(field, v)) break;
+  }
   return j;
 }
 
@@ -463,26 +467,44 @@ using Digits = std::integral_constant<int, D>;
 // The short F route over a run, W a constant or not, and the general one for what it declines.
 // Each route is a function of its own, so that a call for one field only sets up what its
 // route needs.
-template <int D, class WC>
-[[gnu::noinline]] std::size_t tiny_f_run(char* field, const double* x, std::size_t count, WC wc) {
-  return run_of(field, x, count, wc, [wc](char* f, double v) {
-    return tiny_f(f, v, wc, D) || general_f(f, v, wc, D, 0);
-  });
+template <int D, int W>
+std::size_t tiny_f_route(char* field, const char* x, std::size_t stride, std::size_t count,
+                         const FmtRealRoute& r) {
+  const int w = W > 0 ? W : r.w;
+  return run_of(field, x, stride, count, w,
+                [w](char* f, double v) { return tiny_f(f, v, w, D) || general_f(f, v, w, D, 0); });
+}
+
+std::size_t general_f_route(char* field, const char* x, std::size_t stride, std::size_t count,
+                            const FmtRealRoute& r) {
+  if (count == 1) {
+    double v;
+    std::memcpy(&v, x, sizeof v);
+    return general_f(field, v, r.w, r.d, r.k) ? 1 : 0;
+  }
+  return run_of(field, x, stride, count, r.w,
+                [&r](char* f, double v) { return general_f(f, v, r.w, r.d, r.k); });
 }
 
 }  // namespace
 
-std::size_t fmt_fast_f_run(char* field, const double* x, std::size_t count, int w, int d, int k) {
+FmtRealRoute fmt_fast_f_route(int w, int d, int k) {
+  FmtRealRoute r{nullptr, w, d, 0, k, 'E'};
   if (k == 0 && w >= 4 && w <= SHORT_W && d >= 1 && d <= 3) {
     // F5.2, the listing's most frequent field, with its width a constant too.
-    if (w == 5 && d == 2) return tiny_f_run<2>(field, x, count, Digits<5>{});
-    return d == 2   ? tiny_f_run<2>(field, x, count, w)
-           : d == 1 ? tiny_f_run<1>(field, x, count, w)
-                    : tiny_f_run<3>(field, x, count, w);
+    r.run = w == 5 && d == 2 ? tiny_f_route<2, 5>
+            : d == 2         ? tiny_f_route<2, 0>
+            : d == 1         ? tiny_f_route<1, 0>
+                             : tiny_f_route<3, 0>;
+  } else {
+    r.run = general_f_route;
   }
-  if (count == 1) return general_f(field, *x, w, d, k) ? 1 : 0;
-  return run_of(field, x, count, w,
-                [w, d, k](char* f, double v) { return general_f(f, v, w, d, k); });
+  return r;
+}
+
+std::size_t fmt_fast_f_run(char* field, const double* x, std::size_t count, int w, int d, int k) {
+  const FmtRealRoute r = fmt_fast_f_route(w, d, k);
+  return r.run(field, reinterpret_cast<const char*>(x), sizeof(double), count, r);
 }
 
 bool fmt_fast_f(char* field, double x, int w, int d, int k) {
@@ -589,29 +611,52 @@ namespace {
 // The short E route over a run, W, D, K and LETTER constants or not, and the general route for
 // what it declines.
 template <class WC, class DC, class KC, class LC>
-[[gnu::noinline]] std::size_t short_e_run(char* field, const double* x, std::size_t count, WC wc,
-                                          DC dc, KC kc, LC lc) {
-  return run_of(field, x, count, wc, [=](char* f, double v) {
+[[gnu::always_inline]] inline std::size_t short_e_run(char* field, const char* x,
+                                                      std::size_t stride, std::size_t count, WC wc,
+                                                      DC dc, KC kc, LC lc) {
+  return run_of(field, x, stride, count, wc, [=](char* f, double v) {
     return short_e(f, v, wc, dc, kc, kc > 0 ? dc + 1 : dc + kc, lc) ||
            general_e(f, v, wc, dc, 0, kc, lc);
   });
 }
 
+// 1PE12.4, the listing's field, with all of its parameters constants.
+std::size_t e12_4_route(char* field, const char* x, std::size_t stride, std::size_t count,
+                        const FmtRealRoute&) {
+  return short_e_run(field, x, stride, count, Digits<12>{}, Digits<4>{}, Digits<1>{},
+                     std::integral_constant<char, 'E'>{});
+}
+
+std::size_t short_e_route(char* field, const char* x, std::size_t stride, std::size_t count,
+                          const FmtRealRoute& r) {
+  return short_e_run(field, x, stride, count, r.w, r.d, r.k, r.letter);
+}
+
+std::size_t general_e_route(char* field, const char* x, std::size_t stride, std::size_t count,
+                            const FmtRealRoute& r) {
+  if (count == 1) {
+    double v;
+    std::memcpy(&v, x, sizeof v);
+    return general_e(field, v, r.w, r.d, r.e, r.k, r.letter) ? 1 : 0;
+  }
+  return run_of(field, x, stride, count, r.w,
+                [&r](char* f, double v) { return general_e(f, v, r.w, r.d, r.e, r.k, r.letter); });
+}
+
 }  // namespace
+
+FmtRealRoute fmt_fast_e_route(int w, int d, int e, int k, char letter) {
+  FmtRealRoute r{general_e_route, w, d, e, k, letter};
+  const int nsig = k > 0 ? d + 1 : d + k;
+  if (w <= SHORT_W && e == 0 && nsig <= SHORT_DIGITS && d < w)
+    r.run = w == 12 && d == 4 && k == 1 && letter == 'E' ? e12_4_route : short_e_route;
+  return r;
+}
 
 std::size_t fmt_fast_e_run(char* field, const double* x, std::size_t count, int w, int d, int e,
                            int k, char letter) {
-  const int nsig = k > 0 ? d + 1 : d + k;
-  if (w <= SHORT_W && e == 0 && nsig <= SHORT_DIGITS && d < w) {
-    // 1PE12.4, the listing's field, with all of its parameters constants.
-    if (w == 12 && d == 4 && k == 1 && letter == 'E')
-      return short_e_run(field, x, count, Digits<12>{}, Digits<4>{}, Digits<1>{},
-                         std::integral_constant<char, 'E'>{});
-    return short_e_run(field, x, count, w, d, k, letter);
-  }
-  if (count == 1) return general_e(field, *x, w, d, e, k, letter) ? 1 : 0;
-  return run_of(field, x, count, w,
-                [=](char* f, double v) { return general_e(f, v, w, d, e, k, letter); });
+  const FmtRealRoute r = fmt_fast_e_route(w, d, e, k, letter);
+  return r.run(field, reinterpret_cast<const char*>(x), sizeof(double), count, r);
 }
 
 bool fmt_fast_e(char* field, double x, int w, int d, int e, int k, char letter) {

@@ -73,6 +73,41 @@ struct FortranFormat::Impl {
   // Parser state.
   std::size_t pos = 0;
 
+  // What a write of a given number of items does, worked out once: the walk through the format
+  // depends on the item count alone (not on the values), so the text between fields (literals,
+  // the blanks of X that more text follows, the newlines of "/" and reversion) is gathered into
+  // constant pieces and the fields into runs of one descriptor.
+  struct Step {
+    enum Kind : std::uint8_t { Text, Real, Int, Chars };
+    Kind kind;
+    int k = 0;                // scale factor of a Real run
+    std::uint32_t count = 0;  // fields of the run; characters of Text
+    std::uint32_t off = 0;    // Text: offset in Plan::text
+    std::size_t item = 0;     // first item of the run
+    const Op* op = nullptr;   // the descriptor of a field run
+    FmtRealRoute route{};     // the fast editing of a Real run
+  };
+  struct Plan {
+    std::size_t items = 0;  // the item count it was made for
+    std::vector<Step> steps;
+    std::string text;        // the constant pieces, back to back
+    std::size_t length = 0;  // characters written
+  };
+  // Plans of the last few item counts (a listing alternates between two or three). A write whose
+  // walk has no plan (an error on the way, a field of variable width: A without a width, I0, Iw.m;
+  // or more than MAX_STEPS steps) is interpreted. The cache makes a const FortranFormat unfit for
+  // use from several threads at once.
+  static constexpr std::size_t MAX_PLANS = 4;
+  static constexpr std::size_t MAX_STEPS = 512;
+  mutable std::array<Plan, MAX_PLANS> plans;
+  mutable std::array<bool, MAX_PLANS> plan_ok{};
+  mutable std::size_t plans_used = 0, plan_next = 0;
+
+  bool make_plan(std::size_t n, Plan& plan) const;
+  const Plan* plan_for(std::size_t n) const;
+  bool run_plan(const Plan& plan, std::string& out, std::span<const FItem> items) const;
+  void interpret(std::string& out, std::span<const FItem> items) const;
+
   [[noreturn]] void fail(const std::string& what) const {
     throw atmo_error(1, "format",
                      what + " at column " + std::to_string(pos + 1) + " of format " + source);
@@ -350,10 +385,126 @@ class RecordSink {
   std::size_t len_;  // characters of OUT that hold text
 };
 
+// The field of OP under scale factor K for V, which the fast route declines, converted exactly
+// (W characters too, through SCRATCH) and copied to AT.
+void exact_field(char* at, const Op& op, int k, double v, std::string& scratch) {
+  scratch.clear();
+  if (op.code == Code::F)
+    fmt_exact_f(scratch, v, op.w, op.d, k);
+  else
+    fmt_exact_e(scratch, v, op.w, op.d, op.e, k, op.exp_letter);
+  std::memcpy(at, scratch.data(), static_cast<std::size_t>(op.w));
+}
+
+// REPS real fields of OP under scale factor K from ITEMS[NEXT], ... at P (REPS x W characters),
+// NEXT advanced past them; false at the first item that is not a real, with NEXT at it. SCRATCH
+// takes a field the fast route declines.
+bool real_run(char* p, const Op& op, int k, std::span<const FItem> items, std::size_t& next,
+              std::size_t reps, std::string& scratch) {
+  const bool is_f = op.code == Code::F;
+  const auto w = static_cast<std::size_t>(op.w);
+  const auto exact = [&](char* at, double v) { exact_field(at, op, k, v, scratch); };
+  const auto fast = [&](char* at, const double* v, std::size_t m) {
+    return is_f ? fmt_fast_f_run(at, v, m, op.w, op.d, k)
+                : fmt_fast_e_run(at, v, m, op.w, op.d, op.e, k, op.exp_letter);
+  };
+  if (reps == 1) {  // a single field: its value read where it is
+    const FItem& it = items[next];
+    if (it.kind != FItem::Kind::Real) return false;
+    if (fast(p, &it.r, 1) == 0) exact(p, it.r);
+    ++next;
+    return true;
+  }
+  // The values gathered a chunk at a time, then edited as runs.
+  std::array<double, 32> vals;
+  for (std::size_t r = 0; r < reps;) {
+    const std::size_t m = std::min(reps - r, vals.size());
+    for (std::size_t j = 0; j < m; ++j) {
+      const FItem& it = items[next + j];
+      if (it.kind != FItem::Kind::Real) {
+        next += j;
+        return false;
+      }
+      vals[j] = it.r;
+    }
+    for (std::size_t j = 0; j < m; ++j, p += w) {
+      const std::size_t done_fast = fast(p, &vals[j], m - j);
+      j += done_fast;
+      p += done_fast * w;
+      if (j == m) break;
+      exact(p, vals[j]);
+    }
+    r += m;
+    next += m;
+  }
+  return true;
+}
+
+// N characters from S to P; the short pieces of a plan (a blank, a newline, a few blanks of X) in
+// overlapping stores rather than a library call.
+inline void copy_text(char* p, const char* s, std::size_t n) {
+  if (n >= 8 && n <= 16) {
+    std::memcpy(p, s, 8);
+    std::memcpy(p + n - 8, s + n - 8, 8);
+  } else if (n >= 4 && n < 8) {
+    std::memcpy(p, s, 4);
+    std::memcpy(p + n - 4, s + n - 4, 4);
+  } else if (n > 0 && n < 4) {
+    p[0] = s[0];
+    p[n / 2] = s[n / 2];
+    p[n - 1] = s[n - 1];
+  } else {
+    std::memcpy(p, s, n);
+  }
+}
+
+// The COUNT real fields of OP under scale factor K from the items at IT by ROUTE, which reads
+// their values where they are (a Real run of a plan); false, with nothing promised about P, when
+// an item is not a real.
+bool routed_real_run(char* p, const Op& op, int k, const FmtRealRoute& route, const FItem* it,
+                     std::size_t count, std::string& scratch) {
+  for (std::size_t j = 0; j < count; ++j)
+    if (it[j].kind != FItem::Kind::Real) return false;
+  const auto w = static_cast<std::size_t>(op.w);
+  for (std::size_t j = 0;;) {
+    j += route.run(p + j * w, reinterpret_cast<const char*>(&it[j].r), sizeof(FItem), count - j,
+                   route);
+    if (j == count) return true;
+    exact_field(p + j * w, op, k, it[j].r, scratch);
+    ++j;
+  }
+}
+
+// REPS fields of the fast Iw of OP, in the same way.
+bool int_run(char* p, const Op& op, std::span<const FItem> items, std::size_t& next,
+             std::size_t reps) {
+  const auto w = static_cast<std::size_t>(op.w);
+  for (std::size_t r = 0; r < reps; ++r, ++next, p += w) {
+    const FItem& it = items[next];
+    if (it.kind != FItem::Kind::Integer) return false;
+    fmt_fast_int(p, it.i, op.w);
+  }
+  return true;
+}
+
+// REPS fields of Aw (W > 0) in the same way: the text right-justified, or its first W characters.
+bool chars_run(char* p, const Op& op, std::span<const FItem> items, std::size_t& next,
+               std::size_t reps) {
+  const auto w = static_cast<std::size_t>(op.w);
+  for (std::size_t r = 0; r < reps; ++r, ++next, p += w) {
+    const FItem& it = items[next];
+    if (it.kind != FItem::Kind::Text) return false;
+    const std::size_t len = std::min(it.text.size(), w);
+    std::memset(p, ' ', w - len);
+    std::memcpy(p + (w - len), it.text.data(), len);
+  }
+  return true;
+}
+
 }  // namespace
 
-void FortranFormat::write_to(std::string& out, std::span<const FItem> items) const {
-  const Impl& f = *impl_;
+void FortranFormat::Impl::interpret(std::string& out, std::span<const FItem> items) const {
+  const Impl& f = *this;
   const std::size_t n = items.size();
   if (n > 0 && !f.has_data)
     throw atmo_error(1, "format",
@@ -390,7 +541,6 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
         const std::size_t avail = n - next;
         const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), avail);
         if (reps == 0) goto done;
-        const bool is_f = op.code == Code::F;
         const int k = op.code == Code::ES ? 1 : scale;
         if (items[next].kind != FItem::Kind::Real) mismatch(op, items[next]);
         if (op.code == Code::E && (k <= -op.d || k >= op.d + 2))
@@ -398,48 +548,8 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
                            "scale factor " + std::to_string(k) + "P out of range for E" +
                                std::to_string(op.w) + "." + std::to_string(op.d) + " in format " +
                                f.source);
-        const auto w = static_cast<std::size_t>(op.w);
-        char* p = sink.room_after(pending, reps * w);
-        // A field the fast route declines, converted exactly (W characters too) and copied.
-        const auto exact = [&](char* at, double v) {
-          scratch.clear();
-          if (is_f)
-            fmt_exact_f(scratch, v, op.w, op.d, k);
-          else
-            fmt_exact_e(scratch, v, op.w, op.d, op.e, k, op.exp_letter);
-          std::memcpy(at, scratch.data(), w);
-        };
-        const auto fast = [&](char* at, const double* v, std::size_t m) {
-          return is_f ? fmt_fast_f_run(at, v, m, op.w, op.d, k)
-                      : fmt_fast_e_run(at, v, m, op.w, op.d, op.e, k, op.exp_letter);
-        };
-        if (reps == 1) {  // a single field: its value read where it is (a real, checked above)
-          if (fast(p, &items[next].r, 1) == 0) exact(p, items[next].r);
-          ++next;
-        } else {
-          // The values gathered a chunk at a time, then edited as runs.
-          std::array<double, 32> vals;
-          for (std::size_t r = 0; r < reps;) {
-            const std::size_t m = std::min(reps - r, vals.size());
-            for (std::size_t j = 0; j < m; ++j) {
-              const FItem& it = items[next + j];
-              if (it.kind != FItem::Kind::Real) {
-                next += j;
-                mismatch(op, it);
-              }
-              vals[j] = it.r;
-            }
-            for (std::size_t j = 0; j < m; ++j, p += w) {
-              const std::size_t done_fast = fast(p, &vals[j], m - j);
-              j += done_fast;
-              p += done_fast * w;
-              if (j == m) break;
-              exact(p, vals[j]);
-            }
-            r += m;
-            next += m;
-          }
-        }
+        char* p = sink.room_after(pending, reps * static_cast<std::size_t>(op.w));
+        if (!real_run(p, op, k, items, next, reps, scratch)) mismatch(op, items[next]);
         if (reps < static_cast<std::size_t>(op.rep)) goto done;
         ++pc;
         break;
@@ -449,13 +559,8 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
           // Fields of a fixed width without a minimum digit count, written in place as above.
           const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), n - next);
           if (reps == 0) goto done;
-          const auto w = static_cast<std::size_t>(op.w);
-          char* p = sink.room_after(pending, reps * w);
-          for (std::size_t r = 0; r < reps; ++r, ++next, p += w) {
-            const FItem& it = items[next];
-            if (it.kind != FItem::Kind::Integer) mismatch(op, it);
-            fmt_fast_int(p, it.i, op.w);
-          }
+          char* p = sink.room_after(pending, reps * static_cast<std::size_t>(op.w));
+          if (!int_run(p, op, items, next, reps)) mismatch(op, items[next]);
           if (reps < static_cast<std::size_t>(op.rep)) goto done;
           ++pc;
           break;
@@ -530,6 +635,181 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
   }
 done:
   sink.put('\n');
+}
+
+bool FortranFormat::Impl::make_plan(std::size_t n, Plan& plan) const {
+  plan.items = n;
+  plan.steps.clear();
+  plan.text.clear();
+  plan.length = 0;
+  if (n > 0 && !has_data) return false;
+  std::array<int, FMT_MAX_DEPTH> count{};
+  int top = -1;
+  std::size_t next = 0, pending = 0, pass_start_item = 0;
+  bool reverted = false;
+  int scale = 0;
+  int pc = 0;
+  // Constant text, joined to the Text step before it.
+  const auto text = [&](std::size_t len, const char* p, char fill) {
+    if (len == 0) return;
+    if (plan.steps.empty() || plan.steps.back().kind != Step::Text) {
+      Step st{Step::Text};
+      st.off = static_cast<std::uint32_t>(plan.text.size());
+      plan.steps.push_back(st);
+    }
+    if (p != nullptr)
+      plan.text.append(p, len);
+    else
+      plan.text.append(len, fill);
+    plan.steps.back().count += static_cast<std::uint32_t>(len);
+    plan.length += len;
+  };
+  // A run of REPS fields of OP, after the blanks of X before it.
+  const auto fields = [&](Step::Kind kind, const Op& op, std::size_t reps, int k) {
+    text(pending, nullptr, ' ');
+    pending = 0;
+    Step st{kind};
+    st.op = &op;
+    st.k = k;
+    st.count = static_cast<std::uint32_t>(reps);
+    st.item = next;
+    plan.steps.push_back(st);
+    plan.length += reps * static_cast<std::size_t>(op.w);
+    next += reps;
+  };
+  for (;;) {
+    if (plan.steps.size() > MAX_STEPS) return false;
+    const Op& op = ops[static_cast<std::size_t>(pc)];
+    const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), n - next);
+    switch (op.code) {
+      case Code::F:
+      case Code::E:
+      case Code::ES: {
+        if (reps == 0) goto done;
+        const int k = op.code == Code::ES ? 1 : scale;
+        if (op.code == Code::E && (k <= -op.d || k >= op.d + 2)) return false;
+        fields(Step::Real, op, reps, k);
+        plan.steps.back().route = op.code == Code::F
+                                      ? fmt_fast_f_route(op.w, op.d, k)
+                                      : fmt_fast_e_route(op.w, op.d, op.e, k, op.exp_letter);
+        if (reps < static_cast<std::size_t>(op.rep)) goto done;
+        ++pc;
+        break;
+      }
+      case Code::I:
+        // Only fields of a fixed width: I0 and Iw.m are left to the interpreter.
+        if (op.d >= 0 || op.w < 1 || op.w > FMT_FAST_INT_W) return false;
+        if (reps == 0) goto done;
+        fields(Step::Int, op, reps, 0);
+        if (reps < static_cast<std::size_t>(op.rep)) goto done;
+        ++pc;
+        break;
+      case Code::A:
+        if (op.w == 0) return false;
+        if (reps == 0) goto done;
+        fields(Step::Chars, op, reps, 0);
+        if (reps < static_cast<std::size_t>(op.rep)) goto done;
+        ++pc;
+        break;
+      case Code::X:
+        pending += static_cast<std::size_t>(op.w);
+        ++pc;
+        break;
+      case Code::Lit:
+        text(pending, nullptr, ' ');
+        pending = 0;
+        text(op.lit_len, literals.data() + op.lit_off, 0);
+        ++pc;
+        break;
+      case Code::Slash:
+        text(static_cast<std::size_t>(op.rep), nullptr, '\n');
+        pending = 0;
+        ++pc;
+        break;
+      case Code::Scale:
+        scale = op.k;
+        ++pc;
+        break;
+      case Code::Colon:
+        if (next == n) goto done;
+        ++pc;
+        break;
+      case Code::Begin:
+        count[static_cast<std::size_t>(++top)] = op.rep;
+        ++pc;
+        break;
+      case Code::End:
+        if (--count[static_cast<std::size_t>(top)] > 0) {
+          pc = op.k + 1;
+        } else {
+          --top;
+          ++pc;
+        }
+        break;
+      case Code::Finish:
+        if (next == n) goto done;
+        if (reverted && next == pass_start_item) return false;
+        pass_start_item = next;
+        reverted = true;
+        text(1, nullptr, '\n');
+        pending = 0;
+        pc = reversion;
+        break;
+    }
+  }
+done:
+  text(1, nullptr, '\n');
+  return true;
+}
+
+const FortranFormat::Impl::Plan* FortranFormat::Impl::plan_for(std::size_t n) const {
+  for (std::size_t j = 0; j < plans_used; ++j)
+    if (plans[j].items == n) return plan_ok[j] ? &plans[j] : nullptr;
+  const std::size_t slot = plans_used < MAX_PLANS ? plans_used++ : plan_next++ % MAX_PLANS;
+  plan_ok[slot] = make_plan(n, plans[slot]);
+  return plan_ok[slot] ? &plans[slot] : nullptr;
+}
+
+// The records of PLAN appended to OUT; false, with OUT as it was, at an item of the wrong kind
+// (the interpreter then writes the partial records and reports it).
+bool FortranFormat::Impl::run_plan(const Plan& plan, std::string& out,
+                                   std::span<const FItem> items) const {
+  const std::size_t len0 = out.size();
+  out.resize(len0 + plan.length);
+  char* p = out.data() + len0;
+  std::string scratch;
+  for (const Step& st : plan.steps) {
+    std::size_t next = st.item;
+    switch (st.kind) {
+      case Step::Text:
+        copy_text(p, plan.text.data() + st.off, st.count);
+        p += st.count;
+        continue;
+      case Step::Real:
+        if (!routed_real_run(p, *st.op, st.k, st.route, items.data() + st.item, st.count, scratch))
+          break;
+        p += st.count * static_cast<std::size_t>(st.op->w);
+        continue;
+      case Step::Int:
+        if (!int_run(p, *st.op, items, next, st.count)) break;
+        p += st.count * static_cast<std::size_t>(st.op->w);
+        continue;
+      case Step::Chars:
+        if (!chars_run(p, *st.op, items, next, st.count)) break;
+        p += st.count * static_cast<std::size_t>(st.op->w);
+        continue;
+    }
+    out.resize(len0);
+    return false;
+  }
+  return true;
+}
+
+void FortranFormat::write_to(std::string& out, std::span<const FItem> items) const {
+  if (const Impl::Plan* plan = impl_->plan_for(items.size());
+      plan != nullptr && impl_->run_plan(*plan, out, items))
+    return;
+  impl_->interpret(out, items);
 }
 
 void append_chars(std::vector<FItem>& items, const char* p, int n) {

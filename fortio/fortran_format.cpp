@@ -812,6 +812,10 @@ void FortranFormat::write_to(std::string& out, std::span<const FItem> items) con
   impl_->interpret(out, items);
 }
 
+void FortranFormat::write_unplanned_to(std::string& out, std::span<const FItem> items) const {
+  impl_->interpret(out, items);
+}
+
 void append_chars(std::vector<FItem>& items, const char* p, int n) {
   for (int j = 0; j < n; ++j) items.emplace_back(std::string_view(p + j, 1));
 }

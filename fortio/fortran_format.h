@@ -74,7 +74,13 @@ class FortranFormat {
   }
   // The same records appended to OUT (which the caller may reuse from call to call); after an
   // exception OUT holds part of them.
+  // A write walks the format once per item count and keeps the plan it finds (the text between
+  // the fields, the runs of fields) for the next write of as many items; a format object is
+  // therefore not to be used from two threads at once.
   void write_to(std::string& out, std::span<const FItem> items) const;
+  // The same records by walking the format descriptor by descriptor, without a plan; for the
+  // tests, which check that the two agree.
+  void write_unplanned_to(std::string& out, std::span<const FItem> items) const;
 
  private:
   struct Impl;

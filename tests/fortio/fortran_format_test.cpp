@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -416,6 +417,23 @@ std::vector<Statement> statements() {
       {"('1',/,/,/,/,/,8X,'RHOX',9X,'T',8X,'P',8X,'XNE',6X,'ABROSS',5X,'PRAD',6X,"
        "'VTURB',24X,'BHYD',25X,'BMIN',/,(I3,1P,E13.6,0P,F9.1,1P,5E10.3,1X,0P,7F8.4))",
        cat(cat({1LL}, reals(14, 2.2e-3, 2.9)), cat({2LL}, reals(10, 4.1e-3, 3.1)))});
+  // Aw fields of text shorter and longer than W, in groups and through reversion; X before "/",
+  // before ":" and at the end of a record (dropped), literals after X (kept).
+  for (const char* label : {"AB", "ABCDEFGHIJ", ""})
+    s.push_back(
+        {"('0',A6,1P,10E12.4,/,(7X,10E12.4))", cat({std::string(label)}, reals(12, 7.7e-5, 2.3))});
+  for (int n = 0; n <= 9; ++n) {
+    std::vector<Item> v;
+    for (int j = 0; j < n; ++j) {
+      if (j % 3 == 0) v.emplace_back(std::string("TXT").substr(0, static_cast<std::size_t>(j % 4)));
+      if (j % 3 == 1) v.emplace_back(2.5e-3 * (j + 1) * (j % 2 ? -1 : 1));
+      if (j % 3 == 2) v.emplace_back(static_cast<long long>(j * 37 - 100));
+    }
+    s.push_back({"(1X,2(A2,1X,1PE11.3E3,2X,I4,3X),4X)", v});
+    s.push_back({"('[',A5,F7.2,I3,2X,:,'|',3X,/)", v});
+  }
+  s.push_back({"(2X,ES12.4,D12.4,3X,/,(1P,2E10.3,5X))", reals(9, 3.3e11, 1e-7)});
+  s.push_back({"(-1P,2F9.3,2P,E12.4,0P,(F8.2,4X,'x'))", reals(7, 12.5, -0.3)});
   s.push_back({"('0FREQID ',6A1,'   NUMNU',I4,'   NULO',I4,'   NUHI',I4)",
                cat(chars("ABCDEF"), {1128LL, 1LL, 1128LL})});
   s.push_back(
@@ -582,10 +600,15 @@ long compare_with_gfortran(const std::vector<const char*>& rfmts, const std::vec
     const FortranFormat ff(fmt);
     for (long long i : is) take(ff.write({i}), std::string(fmt) + " of " + std::to_string(i));
   }
+  // Each statement through a format of its own and through one kept per format text, whose plans
+  // of earlier item counts are reused or replaced.
+  std::map<std::string, FortranFormat> kept;
   for (const Statement& st : stmts) {
     const std::vector<FItem> items = to_items(st.items);
-    take(FortranFormat(st.fmt).write(items),
-         st.fmt + " with " + std::to_string(items.size()) + " items");
+    const std::string fresh = FortranFormat(st.fmt).write(items);
+    const FortranFormat& shared = kept.try_emplace(st.fmt, st.fmt).first->second;
+    EXPECT_EQ(shared.write(items), fresh) << st.fmt << " with " << items.size() << " items";
+    take(fresh, st.fmt + " with " + std::to_string(items.size()) + " items");
     if (line >= ref.size()) {
       ADD_FAILURE() << "gfortran output ends early at " << st.fmt;
       return compared;
@@ -1099,6 +1122,87 @@ TEST(FortranFormat, LongRunsWithDeclinedFields) {
       want += "\n";
       EXPECT_EQ(got, want) << fmt << " at " << at;
     }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Plans: a write reuses what it found for the same item count (fortran_format.cpp). Every prefix
+// of a matching item list, in rising and then falling order through one format object (so plans
+// are kept, reused and replaced), against the walk without a plan; values that the fast routes
+// decline sit inside the runs.
+
+// The records of WRITE, or the message of the error it throws.
+template <class Write>
+std::string records_or_error(Write write) {
+  std::string out = "kept|";  // what was there before must stay in front
+  try {
+    write(out);
+  } catch (const atmo_error& e) {
+    return out + "|throws: " + e.what();
+  }
+  return out;
+}
+
+TEST(FortranFormat, PlansEqualTheWalkWithoutOne) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double tiny = std::numeric_limits<double>::denorm_min();
+  struct Case {
+    const char* fmt;
+    std::vector<FItem> items;
+  };
+  std::vector<FItem> depth_line = {41,      3.3e-7, -2.5e+300, inf,      1.5e-310, 0.000125,
+                                   9.99995, nan,    -0.0,      5770.125, 246};
+  std::vector<FItem> many_f = {};
+  for (int j = 0; j < 45; ++j)
+    many_f.emplace_back(j % 7 == 3 ? 0.125 * (2 * j + 1) : j % 11 == 5 ? 1e300 : -4.61 + j);
+  std::vector<FItem> words = {"ABROSS", -1.0, 2.5e-5, nan, 0.0, 1e100, 7.0, -tiny, 3.0};
+  std::vector<FItem> mixed;
+  for (int j = 0; j < 14; ++j) {
+    mixed.emplace_back(j);
+    mixed.emplace_back(j % 2 ? "LONGER THAN W" : "X");
+    mixed.emplace_back(1.0 / (j + 0.5));
+  }
+  const std::vector<Case> cases = {
+      {"(I5,1P,6E12.4,5X,2E12.4,0P,F10.2,I5)", depth_line},
+      {"(1X,20F5.2)", many_f},
+      {"('0',A6,1P,10E12.4,/,(7X,10E12.4))", words},
+      {"(1X,2(I3,A4,3X,1PE10.3E3,:,'|'),2X)", mixed},
+      {"(I3,'a',3X,/,2X,(A2,F6.1))", {5, "Q", 2.25, "RS", -0.05, "T", 1e9}},
+      {"(2X,I0,I4.3,A,F4.1)", {-7, 8, "abc", 2.25, 0, 9, "", -0.04}},  // no plan: I0, Iw.m, A
+      {"(1P,ES12.4,-1PE12.4,D12.4,(2P,E12.4))", {1.5, 2.5, 3.5e-3, 4.5e30, -0.0, 6.5}},
+      {"(I5,('x'))", {1, 2}},      // no data descriptor after the reversion
+      {"(4PE12.2,I3)", {1.0, 2}},  // a scale factor out of range for E
+  };
+  for (const Case& c : cases) {
+    const FortranFormat f(c.fmt);
+    const std::size_t n = c.items.size();
+    std::vector<std::size_t> counts;
+    for (std::size_t j = 0; j <= n; ++j) counts.push_back(j);
+    for (std::size_t j = n + 1; j-- > 0;) counts.push_back(j);
+    for (std::size_t m : counts) {
+      const std::span<const FItem> items(c.items.data(), m);
+      EXPECT_EQ(records_or_error([&](std::string& out) { f.write_to(out, items); }),
+                records_or_error([&](std::string& out) { f.write_unplanned_to(out, items); }))
+          << c.fmt << " with " << m << " items";
+    }
+  }
+}
+
+// A plan kept for an item count meets items of another kind: the write reports the same item and
+// leaves the same partial records as the walk without a plan.
+TEST(FortranFormat, PlansMeetItemsOfTheWrongKind) {
+  const FortranFormat f("(I5,1P,3E12.4,/,A4,0P,F5.2)");
+  const std::vector<FItem> good = {1, 2.0, 3.0, 4.0, "ab", 0.5};
+  EXPECT_EQ(f.write(good), "    1  2.0000E+00  3.0000E+00  4.0000E+00\n  ab 0.50\n");
+  for (std::size_t bad = 0; bad < good.size(); ++bad) {
+    std::vector<FItem> items = good;
+    items[bad] = items[bad].kind == FItem::Kind::Integer ? FItem(1.5) : FItem(7);
+    const std::string planned = records_or_error([&](std::string& out) { f.write_to(out, items); });
+    EXPECT_EQ(planned,
+              records_or_error([&](std::string& out) { f.write_unplanned_to(out, items); }));
+    EXPECT_NE(planned.find("item " + std::to_string(bad + 1) + " ("), std::string::npos) << planned;
+    EXPECT_EQ(f.write(good), "    1  2.0000E+00  3.0000E+00  4.0000E+00\n  ab 0.50\n");
   }
 }
 

@@ -396,50 +396,6 @@ void exact_field(char* at, const Op& op, int k, double v, std::string& scratch) 
   std::memcpy(at, scratch.data(), static_cast<std::size_t>(op.w));
 }
 
-// REPS real fields of OP under scale factor K from ITEMS[NEXT], ... at P (REPS x W characters),
-// NEXT advanced past them; false at the first item that is not a real, with NEXT at it. SCRATCH
-// takes a field the fast route declines.
-bool real_run(char* p, const Op& op, int k, std::span<const FItem> items, std::size_t& next,
-              std::size_t reps, std::string& scratch) {
-  const bool is_f = op.code == Code::F;
-  const auto w = static_cast<std::size_t>(op.w);
-  const auto exact = [&](char* at, double v) { exact_field(at, op, k, v, scratch); };
-  const auto fast = [&](char* at, const double* v, std::size_t m) {
-    return is_f ? fmt_fast_f_run(at, v, m, op.w, op.d, k)
-                : fmt_fast_e_run(at, v, m, op.w, op.d, op.e, k, op.exp_letter);
-  };
-  if (reps == 1) {  // a single field: its value read where it is
-    const FItem& it = items[next];
-    if (it.kind != FItem::Kind::Real) return false;
-    if (fast(p, &it.r, 1) == 0) exact(p, it.r);
-    ++next;
-    return true;
-  }
-  // The values gathered a chunk at a time, then edited as runs.
-  std::array<double, 32> vals;
-  for (std::size_t r = 0; r < reps;) {
-    const std::size_t m = std::min(reps - r, vals.size());
-    for (std::size_t j = 0; j < m; ++j) {
-      const FItem& it = items[next + j];
-      if (it.kind != FItem::Kind::Real) {
-        next += j;
-        return false;
-      }
-      vals[j] = it.r;
-    }
-    for (std::size_t j = 0; j < m; ++j, p += w) {
-      const std::size_t done_fast = fast(p, &vals[j], m - j);
-      j += done_fast;
-      p += done_fast * w;
-      if (j == m) break;
-      exact(p, vals[j]);
-    }
-    r += m;
-    next += m;
-  }
-  return true;
-}
-
 // N characters from S to P; the short pieces of a plan (a blank, a newline, a few blanks of X) in
 // overlapping stores rather than a library call.
 inline void copy_text(char* p, const char* s, std::size_t n) {
@@ -459,20 +415,29 @@ inline void copy_text(char* p, const char* s, std::size_t n) {
 }
 
 // The COUNT real fields of OP under scale factor K from the items at IT by ROUTE, which reads
-// their values where they are (a Real run of a plan); false, with nothing promised about P, when
-// an item is not a real.
-bool routed_real_run(char* p, const Op& op, int k, const FmtRealRoute& route, const FItem* it,
-                     std::size_t count, std::string& scratch) {
+// their values where they are, at P (COUNT x W characters); a field the route declines is
+// converted exactly through SCRATCH. Returns COUNT, or the index of the first item that is not a
+// real (and writes nothing).
+[[gnu::always_inline]] inline std::size_t routed_real_run(char* p, const Op& op, int k,
+                                                          const FmtRealRoute& route,
+                                                          const FItem* it, std::size_t count,
+                                                          std::string& scratch) {
   for (std::size_t j = 0; j < count; ++j)
-    if (it[j].kind != FItem::Kind::Real) return false;
+    if (it[j].kind != FItem::Kind::Real) return j;
   const auto w = static_cast<std::size_t>(op.w);
   for (std::size_t j = 0;;) {
     j += route.run(p + j * w, reinterpret_cast<const char*>(&it[j].r), sizeof(FItem), count - j,
                    route);
-    if (j == count) return true;
+    if (j == count) return count;
     exact_field(p + j * w, op, k, it[j].r, scratch);
     ++j;
   }
+}
+
+// The route of the fast editing of OP under scale factor K.
+FmtRealRoute route_of(const Op& op, int k) {
+  return op.code == Code::F ? fmt_fast_f_route(op.w, op.d, k)
+                            : fmt_fast_e_route(op.w, op.d, op.e, k, op.exp_letter);
 }
 
 // REPS fields of the fast Iw of OP, in the same way.
@@ -549,7 +514,13 @@ void FortranFormat::Impl::interpret(std::string& out, std::span<const FItem> ite
                                std::to_string(op.w) + "." + std::to_string(op.d) + " in format " +
                                f.source);
         char* p = sink.room_after(pending, reps * static_cast<std::size_t>(op.w));
-        if (!real_run(p, op, k, items, next, reps, scratch)) mismatch(op, items[next]);
+        const std::size_t taken =
+            routed_real_run(p, op, k, route_of(op, k), items.data() + next, reps, scratch);
+        if (taken < reps) {
+          next += taken;
+          mismatch(op, items[next]);
+        }
+        next += reps;
         if (reps < static_cast<std::size_t>(op.rep)) goto done;
         ++pc;
         break;
@@ -689,9 +660,7 @@ bool FortranFormat::Impl::make_plan(std::size_t n, Plan& plan) const {
         const int k = op.code == Code::ES ? 1 : scale;
         if (op.code == Code::E && (k <= -op.d || k >= op.d + 2)) return false;
         fields(Step::Real, op, reps, k);
-        plan.steps.back().route = op.code == Code::F
-                                      ? fmt_fast_f_route(op.w, op.d, k)
-                                      : fmt_fast_e_route(op.w, op.d, op.e, k, op.exp_letter);
+        plan.steps.back().route = route_of(op, k);
         if (reps < static_cast<std::size_t>(op.rep)) goto done;
         ++pc;
         break;
@@ -786,7 +755,8 @@ bool FortranFormat::Impl::run_plan(const Plan& plan, std::string& out,
         p += st.count;
         continue;
       case Step::Real:
-        if (!routed_real_run(p, *st.op, st.k, st.route, items.data() + st.item, st.count, scratch))
+        if (routed_real_run(p, *st.op, st.k, st.route, items.data() + st.item, st.count, scratch) <
+            st.count)
           break;
         p += st.count * static_cast<std::size_t>(st.op->w);
         continue;

@@ -1,8 +1,11 @@
 // Fortran formatted output (see the header for the rules gfortran follows).
 //
 // The constructor compiles the format into a flat list of operations; nested groups become
-// Begin/End pairs with their repeat counts, so that write() is a loop over that list with
-// a small fixed stack of group counters. The fields themselves are edited in fortran_edit.cpp.
+// Begin/End pairs with their repeat counts, so that a write is a loop over that list with a small
+// fixed stack of group counters. That walk depends on the item count alone, so a write keeps what
+// it found as a plan for that count (constant text and runs of fields) and the next write of as
+// many items only follows the plan. The fields themselves are edited in fortran_edit.cpp and
+// fortran_edit_fast.cpp.
 #include "fortio/fortran_format.h"
 
 #include <algorithm>
@@ -95,10 +98,11 @@ struct FortranFormat::Impl {
   };
   // Plans of the last few item counts (a listing alternates between two or three). A write whose
   // walk has no plan (an error on the way, a field of variable width: A without a width, I0, Iw.m;
-  // or more than MAX_STEPS steps) is interpreted. The cache makes a const FortranFormat unfit for
-  // use from several threads at once.
+  // more than MAX_STEPS steps or MAX_TEXT characters of text) is interpreted. The cache makes a
+  // const FortranFormat unfit for use from several threads at once.
   static constexpr std::size_t MAX_PLANS = 4;
   static constexpr std::size_t MAX_STEPS = 512;
+  static constexpr std::size_t MAX_TEXT = 65536;  // characters of constant text
   mutable std::array<Plan, MAX_PLANS> plans;
   mutable std::array<bool, MAX_PLANS> plan_ok{};
   mutable std::size_t plans_used = 0, plan_next = 0;
@@ -649,7 +653,7 @@ bool FortranFormat::Impl::make_plan(std::size_t n, Plan& plan) const {
     next += reps;
   };
   for (;;) {
-    if (plan.steps.size() > MAX_STEPS) return false;
+    if (plan.steps.size() > MAX_STEPS || plan.text.size() > MAX_TEXT) return false;
     const Op& op = ops[static_cast<std::size_t>(pc)];
     const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), n - next);
     switch (op.code) {

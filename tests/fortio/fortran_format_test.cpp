@@ -1171,8 +1171,9 @@ TEST(FortranFormat, PlansEqualTheWalkWithoutOne) {
       {"(I3,'a',3X,/,2X,(A2,F6.1))", {5, "Q", 2.25, "RS", -0.05, "T", 1e9}},
       {"(2X,I0,I4.3,A,F4.1)", {-7, 8, "abc", 2.25, 0, 9, "", -0.04}},  // no plan: I0, Iw.m, A
       {"(1P,ES12.4,-1PE12.4,D12.4,(2P,E12.4))", {1.5, 2.5, 3.5e-3, 4.5e30, -0.0, 6.5}},
-      {"(I5,('x'))", {1, 2}},      // no data descriptor after the reversion
-      {"(4PE12.2,I3)", {1.0, 2}},  // a scale factor out of range for E
+      {"(I5,('x'))", {1, 2}},                 // no data descriptor after the reversion
+      {"(4PE12.2,I3)", {1.0, 2}},             // a scale factor out of range for E
+      {"(I2,3(20000('ab')),I2)", {1, 2, 3}},  // too much text for a plan
   };
   for (const Case& c : cases) {
     const FortranFormat f(c.fmt);

@@ -24,11 +24,22 @@
 
 namespace atmotab {
 
+// Tag of the arrays that the run state does not clear when it is made: their storage is zero
+// because Run::operator new takes it fresh from the system (common/state.cpp), so the pages they
+// occupy are faulted in only when a model first writes them. Only members of records that live
+// inside a Run (or objects made with value-initialisation, `new T()`) may carry it.
+struct ZeroStorage {};
+inline constexpr ZeroStorage ZERO_STORAGE{};
+
 template <class T, int N1, int N2 = 1, int N3 = 1>
 class Arr {
  public:
   static constexpr int SIZE = N1 * N2 * N3;
   static constexpr int DIM1 = N1, DIM2 = N2, DIM3 = N3;
+
+  constexpr Arr() : v_{} {}  // all elements zero
+  // Elements as the storage holds them: zero for a member of the run state (see ZeroStorage).
+  explicit Arr(ZeroStorage) {}
 
   T& operator()(int i) {
     ATMOTAB_CHECK_INDEX(i, SIZE);
@@ -71,7 +82,7 @@ class Arr {
   auto end() const { return v_.end(); }
 
  private:
-  std::array<T, static_cast<std::size_t>(SIZE)> v_{};
+  std::array<T, static_cast<std::size_t>(SIZE)> v_;
 };
 
 // Single-precision constant widened to double: sp(0.911f) is the value a single-precision constant

@@ -293,25 +293,29 @@ struct Run {
   // departure coefficients of the model), NRHOX and the state of every depth the values come
   // from: a change of T, TK, TKEV, HCKT, TLOG, P or XNE at any depth forms them all anew.
   struct SahacRec {
-    int ITEMP = -1;                     // ITEMP        ITEMP of the values held (-1: none)
-    int NRHOX = 0;                      // NRHOX        depths of the values held
-    Arr<double, MAXD, SAHAC_KEYS> KEY;  // KEY(J,K)  T, TK, TKEV, HCKT, TLOG, P, XNE (K = 1..7) of
-                                        //           depth J when the values were formed
-    Depth POTLOW;                       // POTLOW(J)    Debye lowering of the neutral potential [eV]
-    Depth CF;                           // CF(J)        Saha factor 4.8296e15 T^1.5 / XNE
-    Arr<int, 99> NPART;                 // NPART(Z)     stages 1..NPART of element Z held in PART
-    Arr<int, 99> NRAT;                  // NRAT(Z)      stages 2..NRAT of element Z held in RAT
-    Arr<double, MAXD, 10, 99> PART;     // PART(J,I,Z)  partition function of stage I of element Z
-    Arr<double, MAXD, 10, 99> RAT;      // RAT(J,I,Z)   Saha ratio n(I)/n(I-1) at depth J, I = 2..10
+    int ITEMP = -1;  // ITEMP        ITEMP of the values held (-1: none)
+    int NRHOX = 0;   // NRHOX        depths of the values held
+    Arr<double, MAXD, SAHAC_KEYS> KEY{
+        ZERO_STORAGE};   // KEY(J,K)  T, TK, TKEV, HCKT, TLOG, P, XNE (K = 1..7) of
+                         //           depth J when the values were formed
+    Depth POTLOW;        // POTLOW(J)    Debye lowering of the neutral potential [eV]
+    Depth CF;            // CF(J)        Saha factor 4.8296e15 T^1.5 / XNE
+    Arr<int, 99> NPART;  // NPART(Z)     stages 1..NPART of element Z held in PART
+    Arr<int, 99> NRAT;   // NRAT(Z)      stages 2..NRAT of element Z held in RAT
+    Arr<double, MAXD, 10, 99> PART{
+        ZERO_STORAGE};  // PART(J,I,Z)  partition function of stage I of element Z
+    Arr<double, MAXD, 10, 99> RAT{
+        ZERO_STORAGE};  // RAT(J,I,Z)   Saha ratio n(I)/n(I-1) at depth J, I = 2..10
     // The level sums of the thirteen light rows (pflight_levels) depend on T, HCKT, IFNLTE and
     // the departure coefficients, not on XNE: formed once per depth for the electron iteration
     // (dropped when it starts, pfsaha_forget_levels) and for the requests of the same model.
-    Arr<bool, MAXD> LHELD;       // LHELD(J)    true once LSUM of depth J is formed
-    Arr<int, MAXD> LITEMP;       // LITEMP(J)   ITEMP of LSUM(.,J)
-    Arr<int, MAXD> LNLTE;        // LNLTE(J)    IFNLTE of LSUM(.,J)
-    Depth LT;                    // LT(J)       T of LSUM(.,J) [K]
-    Depth LHCKT;                 // LHCKT(J)    HCKT of LSUM(.,J) [cm]
-    Arr<double, 13, MAXD> LSUM;  // LSUM(K,J)  level sum of light row K (PF_LIGHT_ROWS) at depth J
+    Arr<bool, MAXD> LHELD;  // LHELD(J)    true once LSUM of depth J is formed
+    Arr<int, MAXD> LITEMP;  // LITEMP(J)   ITEMP of LSUM(.,J)
+    Arr<int, MAXD> LNLTE;   // LNLTE(J)    IFNLTE of LSUM(.,J)
+    Depth LT;               // LT(J)       T of LSUM(.,J) [K]
+    Depth LHCKT;            // LHCKT(J)    HCKT of LSUM(.,J) [cm]
+    Arr<double, 13, MAXD> LSUM{
+        ZERO_STORAGE};  // LSUM(K,J)  level sum of light row K (PF_LIGHT_ROWS) at depth J
   } SAHAC;
 
   // TTAUP: the Rosseland opacity table of the pressure integration ttaup, converted once per run
@@ -339,18 +343,21 @@ struct Run {
   // The listing (unit 6).
   Listing LISTING;
 
-  explicit Run(std::ostream& listing) : LISTING(listing) {}
-
-  // The records take about 4 MB, all of it cleared when the run is made: allocated in whole 2 MB
-  // pages where the system offers them (common/state.cpp), which costs one page fault per 2 MB
-  // instead of one per 4 KB.
+  // The records take about 6 MB. They are allocated as a fresh mapping of the system, zero by
+  // construction (common/state.cpp), so the large arrays marked ZERO_STORAGE are not cleared
+  // again: their pages are faulted in only when a model writes them. A run is therefore made
+  // only by make_run, never on the stack or inside other storage.
   static void* operator new(std::size_t size);
-  static void operator delete(void* p) noexcept;
+  static void operator delete(void* p, std::size_t size) noexcept;
+
+ private:
+  explicit Run(std::ostream& listing) : LISTING(listing) {}
+  friend std::unique_ptr<Run> make_run(std::ostream& listing);
 };
 
-// A fresh run on the heap (the records are too large for a stack).
+// A fresh run on the heap, every record in its initial state (the large arrays zero).
 inline std::unique_ptr<Run> make_run(std::ostream& listing) {
-  return std::make_unique<Run>(listing);
+  return std::unique_ptr<Run>(new Run(listing));
 }
 
 }  // namespace atmotab

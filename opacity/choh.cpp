@@ -26,13 +26,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
-#include <vector>
 
 #include "common/constants.h"
-#include "common/embedded_data.h"
 #include "common/state.h"
-#include "common/table_reader.h"
 
 namespace atmotab {
 namespace {
@@ -75,8 +71,7 @@ double part(const float* P, double T) {
 
 void load_tables(CoolopRec& c) {
   if (c.IFTAB == 1) return;
-  choh_load(embedded_data("tabch.txt"), "tabch", NCHROW, c.TABCH.data());
-  choh_load(embedded_data("taboh.txt"), "taboh", NOHROW, c.TABOH.data());
+  choh_builtin(c.TABCH, c.TABOH);
   c.IFTAB = 1;
 }
 
@@ -134,30 +129,5 @@ double ohop(Run& run, int J) {
 
 double chop_part(double T) { return part(PARTCH, T); }
 double ohop_part(double T) { return part(PARTOH, T); }
-
-void choh_load(std::string_view text, std::string_view name, int nrow, double* tab) {
-  const std::string table(name);
-  TableReader r(text, table + ".txt", "choh");
-  r.expect_format("atmotab-" + table);
-  std::vector<std::string_view> f = r.next();
-  if (f.size() != 4 || f[0] != "rows" || f[1] != std::to_string(nrow) || f[2] != "columns" ||
-      f[3] != std::to_string(NCHOHT))
-    r.fail("count line is not 'rows " + std::to_string(nrow) + " columns 15'");
-  for (int n = 1; n <= nrow; ++n) {
-    f = r.next();
-    if (f.empty()) r.fail("table ends before row " + std::to_string(n));
-    if (f.size() != 3 + NCHOHT)
-      r.fail("expected " + std::to_string(3 + NCHOHT) + " fields, found " +
-             std::to_string(f.size()));
-    r.expect(r.integer(f[0]), n, "row");
-    for (int it = 1; it <= NCHOHT; ++it) {
-      const float v = r.real(f[2 + it]);
-      if (!(v <= 0.0f && v >= -99.0f))
-        r.fail("'" + std::string(f[2 + it]) + "' is not a log10 cross-section");
-      tab[(it - 1) + NCHOHT * (n - 1)] = sp(v);
-    }
-  }
-  r.expect_end();
-}
 
 }  // namespace atmotab

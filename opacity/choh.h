@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/array.h"
+#include "opacity/molecule_tables.h"
 
 namespace atmotab {
 
@@ -15,8 +16,8 @@ struct Run;
 // 2.1 eV and from 15.0 eV on (OH), and at T(J) >= 9000 K. Multiplied by the molecule's n/U it
 // gives absorption per cm^3. The column of the table at the current frequency is kept in COOLOP
 // and formed again only when FREQ changes; then WAVENO of the FREQ record is rewritten as
-// FREQ / 2.99792458e10. The tables are loaded from data/tabch.txt and data/taboh.txt on the
-// first call of the run.
+// FREQ / 2.99792458e10. The tables (data/tabch.txt and data/taboh.txt, read when atmotab was
+// built: choh_builtin) are copied into COOLOP on the first call of the run.
 double chop(Run& run, int J);
 double ohop(Run& run, int J);
 
@@ -24,12 +25,6 @@ double ohop(Run& run, int J);
 // as their first calls at that frequency do; the cool block calls it once per frequency, so that
 // a depth without CH or OH need not evaluate them.
 void choh_frequency(Run& run);
-
-// Parses a table in the layout of data/tabch.txt (NAME "tabch", NROW 105) or data/taboh.txt
-// ("taboh", 130) into TAB(IT,N), IT = 1..15 fastest: log10 cross-section [cm^2], single-precision
-// values widened to double. Throws atmo_error (status 2) naming the file and line when the format
-// line, the counts or a row do not match.
-void choh_load(std::string_view text, std::string_view name, int nrow, double* tab);
 
 // The partition functions of CH and OH [dimensionless] at T [K], linear in T between the
 // 200 K nodes from 1000 to 9000 K, extrapolated from the first interval below 1000 K and held

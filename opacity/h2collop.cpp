@@ -17,34 +17,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string_view>
-#include <vector>
 
 #include "common/array.h"
 #include "common/constants.h"
-#include "common/embedded_data.h"
 #include "common/state.h"
-#include "common/table_reader.h"
 #include "opacity/h2op.h"
+#include "opacity/molecule_tables.h"
 
 namespace atmotab {
 namespace {
-
-// Reads one table: rows "k wavenumber tag v(1) .. v(7)" after the format and count lines.
-void h2collop_read(const char* name, const char* format, Arr<double, 7, 81>& tab) {
-  TableReader r(embedded_data(name), name, "h2collop");
-  r.expect_format(format);
-  const std::vector<std::string_view> c = r.row(4);
-  if (c[0] != "temperatures" || c[1] != "7" || c[2] != "wavenumbers" || c[3] != "81")
-    r.fail("count line is not 'temperatures 7 wavenumbers 81'");
-  for (int k = 1; k <= 81; ++k) {
-    const std::vector<std::string_view> f = r.row(10);
-    r.expect(r.integer(f[0]), k, "row");
-    r.expect(r.integer(f[1]), 250 * (k - 1), "wavenumber");
-    for (int t = 1; t <= 7; ++t) tab(t, k) = r.real(f[2 + t]);
-  }
-  r.expect_end();
-}
 
 // Per model: the H2 density and the temperature cell of every depth, and the column that a depth
 // clamped to the table's edge (or at a node temperature) takes unchanged.
@@ -71,8 +52,7 @@ void h2collop_prepare(Run& run) {
 void h2collop_load(Run& run) {
   H2collopRec& c = run.H2COLLOP;
   if (c.LOADED) return;
-  h2collop_read("tabh2h2.txt", "atmotab-tabh2h2", c.TABH2H2);
-  h2collop_read("tabh2he.txt", "atmotab-tabh2he", c.TABH2HE);
+  h2collop_builtin(c.TABH2H2, c.TABH2HE);
   c.LOADED = true;
 }
 

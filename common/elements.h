@@ -80,10 +80,10 @@ struct IfequaRec {
 // XNMOL: molecule codes and molecular populations.
 struct XnmolRec {
   Arr<double, MAXMOL> CODEMOL;  // CODEMOL(JMOL)    species code of list entry JMOL; 0 beyond
-  Arr<double, NDEPTH, MAXMOL> XNMOL{ZERO_STORAGE};  // XNMOL(J,JMOL)    number density [cm^-3]
-  Arr<double, NDEPTH, MAXMOL> XNFPMOL{
-      ZERO_STORAGE};  // XNFPMOL(J,JMOL)  number density / partition fn [cm^-3]
-  int NUMMOL = 0;     // NUMMOL           entries of the molecule list
+  FreshArr<double, NDEPTH, MAXMOL> XNMOL;  // XNMOL(J,JMOL)    number density [cm^-3]
+  // XNFPMOL(J,JMOL)  number density / partition fn [cm^-3]
+  FreshArr<double, NDEPTH, MAXMOL> XNFPMOL;
+  int NUMMOL = 0;  // NUMMOL           entries of the molecule list
 };
 
 // CHOH: CH and OH populations of the cool-metal opacity; 0 while molecules are off.

@@ -1,5 +1,5 @@
 // Allocation of the run state as a fresh anonymous mapping in whole 2 MB pages. The system hands
-// such memory out zero, so the large arrays of the state (ZERO_STORAGE) need no clearing when a run
+// such memory out zero, so the large arrays of the state (FreshArr) need no clearing when a run
 // is made. The huge-page advice makes a model's first touch of the state cost one page fault per
 // 2 MB instead of one per 4 KB (a 99-depth model writes most of the 6 MB, and a thousand 4 KB
 // faults cost more than the whole start-up on virtual machines); it is only a request, and where
@@ -54,5 +54,9 @@ void* Run::operator new(std::size_t size) {
 
 void Run::operator delete(void* p, std::size_t) noexcept { std::free(p); }
 #endif
+
+std::unique_ptr<Run> make_run(std::ostream& listing) {
+  return std::unique_ptr<Run>(new Run(listing));
+}
 
 }  // namespace atmotab

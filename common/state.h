@@ -295,17 +295,15 @@ struct Run {
   struct SahacRec {
     int ITEMP = -1;  // ITEMP        ITEMP of the values held (-1: none)
     int NRHOX = 0;   // NRHOX        depths of the values held
-    Arr<double, MAXD, SAHAC_KEYS> KEY{
-        ZERO_STORAGE};   // KEY(J,K)  T, TK, TKEV, HCKT, TLOG, P, XNE (K = 1..7) of
-                         //           depth J when the values were formed
+    // KEY(J,K)  T, TK, TKEV, HCKT, TLOG, P, XNE (K = 1..7) of depth J when the values were formed
+    FreshArr<double, MAXD, SAHAC_KEYS> KEY;
     Depth POTLOW;        // POTLOW(J)    Debye lowering of the neutral potential [eV]
     Depth CF;            // CF(J)        Saha factor 4.8296e15 T^1.5 / XNE
     Arr<int, 99> NPART;  // NPART(Z)     stages 1..NPART of element Z held in PART
     Arr<int, 99> NRAT;   // NRAT(Z)      stages 2..NRAT of element Z held in RAT
-    Arr<double, MAXD, 10, 99> PART{
-        ZERO_STORAGE};  // PART(J,I,Z)  partition function of stage I of element Z
-    Arr<double, MAXD, 10, 99> RAT{
-        ZERO_STORAGE};  // RAT(J,I,Z)   Saha ratio n(I)/n(I-1) at depth J, I = 2..10
+    FreshArr<double, MAXD, 10, 99> PART;  // PART(J,I,Z)  partition function of stage I of element Z
+    // RAT(J,I,Z)   Saha ratio n(I)/n(I-1) at depth J, I = 2..10
+    FreshArr<double, MAXD, 10, 99> RAT;
     // The level sums of the thirteen light rows (pflight_levels) depend on T, HCKT, IFNLTE and
     // the departure coefficients, not on XNE: formed once per depth for the electron iteration
     // (dropped when it starts, pfsaha_forget_levels) and for the requests of the same model.
@@ -314,8 +312,8 @@ struct Run {
     Arr<int, MAXD> LNLTE;   // LNLTE(J)    IFNLTE of LSUM(.,J)
     Depth LT;               // LT(J)       T of LSUM(.,J) [K]
     Depth LHCKT;            // LHCKT(J)    HCKT of LSUM(.,J) [cm]
-    Arr<double, 13, MAXD> LSUM{
-        ZERO_STORAGE};  // LSUM(K,J)  level sum of light row K (PF_LIGHT_ROWS) at depth J
+    // LSUM(K,J)  level sum of light row K (PF_LIGHT_ROWS) at depth J
+    FreshArr<double, 13, MAXD> LSUM;
   } SAHAC;
 
   // TTAUP: the Rosseland opacity table of the pressure integration ttaup, converted once per run
@@ -344,7 +342,7 @@ struct Run {
   Listing LISTING;
 
   // The records take about 6 MB. They are allocated as a fresh mapping of the system, zero by
-  // construction (common/state.cpp), so the large arrays marked ZERO_STORAGE are not cleared
+  // construction (common/state.cpp), so the large arrays (FreshArr, common/array.h) are not cleared
   // again: their pages are faulted in only when a model writes them. A run is therefore made
   // only by make_run, never on the stack or inside other storage.
   static void* operator new(std::size_t size);
@@ -355,9 +353,9 @@ struct Run {
   friend std::unique_ptr<Run> make_run(std::ostream& listing);
 };
 
-// A fresh run on the heap, every record in its initial state (the large arrays zero).
-inline std::unique_ptr<Run> make_run(std::ostream& listing) {
-  return std::unique_ptr<Run>(new Run(listing));
-}
+// A fresh run on the heap, every record in its initial state (the large arrays zero). Defined
+// out of line (common/state.cpp): the compiler regards the storage of an object as undefined when
+// its constructor starts, and the zero of a FreshArr is then read only behind this call.
+std::unique_ptr<Run> make_run(std::ostream& listing);
 
 }  // namespace atmotab

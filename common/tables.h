@@ -15,19 +15,17 @@ constexpr int NTAB_HEAD = 25;    // depths of the single-precision block of reco
 constexpr int NMOLTAB = 60;      // molecules of IDMOL and MOMASS
 
 struct TablesRec {
-  Arr<double, NMOLTAB> IDMOL;   // IDMOL(K)     molecule codes, K = 1..60 (.01 codes single);
-                                //              set by fill_molecule_table (driver/)
-  Arr<double, NMOLTAB> MOMASS;  // MOMASS(K)    molecular masses [amu]
-  Arr<double, 99, 10, 99> XNFP{
-      ZERO_STORAGE};          // XNFP(J,S,Z)  n/U [cm^-3] of stage slot S = 1..10, element Z
-  Arr<double, 6, 99> XNFPEL;  // XNFPEL(S,Z)  XNFP of the current depth, S = 1..6
-  Arr<double, 6, 99> DOPPLE;  // DOPPLE(S,Z)  Doppler width / frequency of the current depth
-  Arr<double, NTAB_FREQ, 99> CONTINALL{
-      ZERO_STORAGE};      // CONTINALL(I,J)  log10 total continuum opacity [cm^2 g^-1]
+  Arr<double, NMOLTAB> IDMOL;         // IDMOL(K)     molecule codes, K = 1..60 (.01 codes single);
+                                      //              set by fill_molecule_table (driver/)
+  Arr<double, NMOLTAB> MOMASS;        // MOMASS(K)    molecular masses [amu]
+  FreshArr<double, 99, 10, 99> XNFP;  // XNFP(J,S,Z)  n/U [cm^-3] of stage slot S = 1..10, element Z
+  Arr<double, 6, 99> XNFPEL;          // XNFPEL(S,Z)  XNFP of the current depth, S = 1..6
+  Arr<double, 6, 99> DOPPLE;          // DOPPLE(S,Z)  Doppler width / frequency of the current depth
+  FreshArr<double, NTAB_FREQ, 99>
+      CONTINALL;          // CONTINALL(I,J)  log10 total continuum opacity [cm^2 g^-1]
   Arr<double, 99> ABLOG;  // ABLOG(J)     log10 total opacity at the current frequency
   Arr<double, 99> XNFH2;  // XNFH2(J)     H2 number density estimate [cm^-3]
-  Arr<float, NTAB_EDGE, 6, 99> XNFDOPMAX{
-      ZERO_STORAGE};  // XNFDOPMAX(M,S,Z)  largest line-strength indicator
+  FreshArr<float, NTAB_EDGE, 6, 99> XNFDOPMAX;  // XNFDOPMAX(M,S,Z)  largest line-strength indicator
   // Single-precision copies for record 4 of unit 10 (depths 1..25; later models overwrite only
   // their own depths).
   Arr<float, NTAB_HEAD> T4, TKEV4, TK4, HKT4, TLOG4, HCKT4, P4, XNE4, XNATOM4, RHO4, RHOX4, VTURB4,
@@ -43,13 +41,11 @@ struct TablesRec {
   static constexpr int LS_INTERVALS = 384;  // rows of LSR: the intervals rounded up to whole tiles
   Arr<int, 6 * 99> LSACTIVE;
   int NLSACTIVE = 0;
-  Arr<double, LS_SLOTS, NTAB_DEPTH> LSA{
-      ZERO_STORAGE};  // LSA(I,J)  XNFPEL/DOPPLE of slot LSACTIVE(I) [cm^-3]
-  Arr<double, LS_INTERVALS, NTAB_DEPTH> LSR{
-      ZERO_STORAGE};  // LSR(M,J)  1/(nu_M RHO CMIN 0.001) of interval M,
-                      //           or 0 where the divisions are needed
-  Arr<double, LS_TILE, LS_INTERVALS> LSTILE{
-      ZERO_STORAGE};  // LSTILE(II,M)  largest product of one tile
+  // LSA(I,J)  XNFPEL/DOPPLE of slot LSACTIVE(I) [cm^-3]
+  FreshArr<double, LS_SLOTS, NTAB_DEPTH> LSA;
+  // LSR(M,J)  1/(nu_M RHO CMIN 0.001) of interval M, or 0 where the divisions are needed
+  FreshArr<double, LS_INTERVALS, NTAB_DEPTH> LSR;
+  FreshArr<double, LS_TILE, LS_INTERVALS> LSTILE;  // LSTILE(II,M)  largest product of one tile
 };
 
 }  // namespace atmotab

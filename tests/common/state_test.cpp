@@ -1,5 +1,5 @@
 // The run state starts in its initial state however often runs are made and dropped: the large
-// arrays that are not cleared when a run is made (ZERO_STORAGE) are zero because every run takes
+// arrays that are not cleared when a run is made (FreshArr) are zero because every run takes
 // fresh storage, and the ordinary arrays are cleared by their constructor.
 #include "common/state.h"
 
@@ -26,7 +26,7 @@ Block block(const char* name, A& a) {
   return {name, {reinterpret_cast<unsigned char*>(a.data()), sizeof(*a.data()) * A::SIZE}};
 }
 
-// Every array of the run state that carries ZERO_STORAGE.
+// Every FreshArr of the run state.
 std::vector<Block> uncleared(Run& r) {
   return {block("TABLES.XNFP", r.TABLES.XNFP),
           block("TABLES.CONTINALL", r.TABLES.CONTINALL),

@@ -10,6 +10,7 @@
 
 #include "common/array.h"
 #include "common/elements.h"
+#include "common/per_frequency.h"
 
 namespace atmotab {
 
@@ -37,6 +38,8 @@ struct HopRec {
                                  //             fixed lower end
   Dep QCDEN;                     // QCDEN(J)    HCKT(J) x 109677.58, the quasi-continuum's divisor
   Dep FFCON;                     // FFCON(J)    3.6919e8 / sqrt(T(J)), the free-free coefficient
+  PerFrequency<15> XN;  // XN          per frequency of the set: VAL(N) the cross-section of
+                        //             level N per atom in it [cm^2], 0 for N below NLOW
 };
 
 // coulff: the free-free Gaunt factor of charge 1 at the current frequency, which hop (electrons on

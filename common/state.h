@@ -19,6 +19,7 @@
 #include "common/hydrogen_records.h"
 #include "common/metal_records.h"
 #include "common/opacity_records.h"
+#include "common/per_frequency.h"
 #include "common/tables.h"
 #include "fortio/listing.h"
 #include "fortio/unformatted.h"
@@ -27,7 +28,6 @@ namespace atmotab {
 
 constexpr int MAXD = 99;        // depth points
 constexpr int MAXEDGE = 377;    // edges of the edge list
-constexpr int MAXFREQ = 1131;   // frequencies of the driver's set (3 per edge interval)
 constexpr int MAXFRESET = 500;  // frequency slots of the frequency-set card
 constexpr int MAXMU = 40;       // surface angles
 constexpr int MAXITER = 15;     // iterations
@@ -104,6 +104,7 @@ struct Run {
     Depth STIM;         // STIM(J)   1 - EHVKT(J), stimulated-emission factor
     Depth BNU;          // BNU(J)    Planck function [erg s^-1 cm^-2 Hz^-1 sr^-1]
     double WAVENO = 0;  // WAVENO    wavenumber [cm^-1]
+    int IFREQ = 0;      // IFREQ     index of FREQ in the frequency set FREQSET; 0: set otherwise
   } FREQ;
 
   // FRESET: the frequency set as described by the control cards.

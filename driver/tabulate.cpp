@@ -80,7 +80,7 @@ void frequency_loop(Run& run) {
   ablog.reserve(static_cast<std::size_t>(nrhox));
   for (int i = 1; i <= run.FRESET.NUMNU; ++i) {
     const double nu = run.EDGE.FREQSET(i);
-    setfreq(run, nu);
+    setfreq(run, nu, i);
     int nsteps = 0;
     double stepwt = 0;
     kapp(run, 1, nsteps, stepwt);

@@ -156,13 +156,22 @@ ATMOTAB_VECTOR_CLONES void hop(Run& run) {
   int NLOW = NLEV + 1;
   while (NLOW > 1 && f.WAVENO >= THRESHOLD[NLOW - 2]) --NLOW;
   // Their cross-sections: xkarsas with ZEFF2 = 1, log10 nu once for all levels.
-  if (!run.XKARSAS.LOADED) xkarsas_load(run);
-  const float FREQLG10 = static_cast<float>(std::log10(FREQ));
+  // They depend on the frequency alone: formed at a frequency's first call of the run.
   double X[NLEV + 1] = {};
-  for (int n = NLOW; n <= NLEV; ++n) {
-    bool below = false;
-    const float V = xkarsas_log(run.XKARSAS, FREQLG10, n, below);
-    X[n] = below ? 0.0 : std::exp(V * 2.30258509299405);
+  bool formed = false;
+  double* XN = run.HOP.XN.slot(f.IFREQ, FREQ, formed);
+  if (formed) {
+    for (int n = 1; n <= NLEV; ++n) X[n] = XN[n - 1];
+  } else {
+    if (!run.XKARSAS.LOADED) xkarsas_load(run);
+    const float FREQLG10 = static_cast<float>(std::log10(FREQ));
+    for (int n = NLOW; n <= NLEV; ++n) {
+      bool below = false;
+      const float V = xkarsas_log(run.XKARSAS, FREQLG10, n, below);
+      X[n] = below ? 0.0 : std::exp(V * 2.30258509299405);
+    }
+    if (XN != nullptr)
+      for (int n = 1; n <= NLEV; ++n) XN[n - 1] = X[n];
   }
 
   // SA: absorption per H I n/U [cm^2], SS: its emission in units of BNU.

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "common/elements.h"
+#include "common/per_frequency.h"
 
 namespace atmotab {
 
@@ -23,6 +24,8 @@ struct He1opRec {
   Dep SQRTT;       // SQRTT(J)    sqrt(T(J)) [K^1/2]
   bool EQUALB = false;  // EQUALB  every BHE1(J,K) equals BHE2(J,1), which is finite and not 0
   int ITEMP = -1;       // ITEMP   model counter of the tables (-1: none yet)
+  PerFrequency<29> W;   // W       per frequency of the set: VAL(K) the cross-section factor of
+                        //         level K = KMIN..29 (he1op_w), 0 below KMIN
 };
 
 // he2op: He II.

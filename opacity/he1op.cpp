@@ -206,8 +206,17 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
   // Levels KMIN..29 are ionized: the threshold chain stops at the first level the photon cannot
   // ionize (thresholds rise from level 29 to level 1).
   const int kmin = helium_lowest_open(f.WAVENO, LEVELS);
-  double W[NLEV + 1];
-  he1op_w(kmin, f.FREQLG, FREQ3, W);
+  // The cross-section factors depend on the frequency alone: formed at its first call of the run.
+  double W[NLEV + 1] = {};
+  bool formed = false;
+  double* WF = run.HE1OP.W.slot(f.IFREQ, FREQ, formed);
+  if (formed) {
+    for (int k = 1; k <= NLEV; ++k) W[k] = WF[k - 1];
+  } else {
+    he1op_w(kmin, f.FREQLG, FREQ3, W);
+    if (WF != nullptr)
+      for (int k = 1; k <= NLEV; ++k) WF[k - 1] = W[k];
+  }
   // The merged levels start at n = 6 or at the lowest level the photon can ionize.
   const double ELOW = std::max(EHIGH, ELIMIT - f.WAVENO);
 

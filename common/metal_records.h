@@ -10,6 +10,7 @@
 #pragma once
 
 #include "common/elements.h"
+#include "common/per_frequency.h"
 
 namespace atmotab {
 
@@ -30,6 +31,8 @@ struct CoolAtomTables {
   Arr<double, NDEPTH, NROW> BOLT;   // BOLT(J,I)   exp(-E hc/kT) of the row's level (1 where E = 0)
   Arr<double, NDEPTH, NROW> RATIO;  // RATIO(J,I)  b/b_c: the level's departure coefficient over
                                     //             the ion ground level's (0 for empty rows)
+  PerFrequency<NROW> SIG;           // SIG         per frequency of the set: VAL(I) the cross-
+                                    //             section [cm^2] of row I, for the rows reached
 };
 
 // The per-frequency column of chop or ohop.

@@ -255,7 +255,7 @@ ATMOTAB_VECTOR_CLONES void fe_levels(int n, int nlev, const double* xg, const do
 // input and stay fixed while a model is processed.
 template <int NROW, int NLEV, int NION, int NSTAGE>
 void atom_walk(Run& run, const Row (&rows)[NROW], double (*sigma)(int, double),
-               const CoolAtomTables<NROW>& tab, const DepK<NLEV>& B, const DepK<NION>& BION,
+               CoolAtomTables<NROW>& tab, const DepK<NLEV>& B, const DepK<NION>& BION,
                const DepK<NSTAGE>& XNFP, Dep& ABS, Dep& SRC) {
   const Run::FreqRec& f = run.FREQ;
   const double WAVENO = f.WAVENO;
@@ -266,13 +266,21 @@ void atom_walk(Run& run, const Row (&rows)[NROW], double (*sigma)(int, double),
   const double* BNU = &f.BNU(1);
   const double* STIM = &f.STIM(1);
   const double* bc = &BION(1, 1);
+  // The cross-sections depend on the frequency alone: formed at its first call of the run.
+  bool formed = false;
+  double* SIG = tab.SIG.slot(f.IFREQ, f.FREQ, formed);
   double sig = 0.0;
   WalkRow rowlist[NROW];
   int nwalk = 0;
   for (int i = 1; i <= nrow; ++i) {
     const Row& r = rows[i - 1];
     if (r.k == 0) continue;  // no cross-section: adds nothing
-    if (r.group == 0 || i == 1 || rows[i - 2].group != r.group) sig = sigma(i, WAVENO);
+    if (formed) {
+      sig = SIG[i - 1];
+    } else {
+      if (r.group == 0 || i == 1 || rows[i - 2].group != r.group) sig = sigma(i, WAVENO);
+      if (SIG != nullptr) SIG[i - 1] = sig;
+    }
     rowlist[nwalk++] = {r.g * sig, &B(1, r.k), &tab.RATIO(1, i), &tab.BOLT(1, i)};
   }
   walk(n, nwalk, rowlist, bc, E, BNU, STIM, &XNFP(1, 1), &run.STATE.RHO(1), &ABS(1), &SRC(1));

@@ -195,6 +195,25 @@ float chain_maximum(const Run& run, int i, int m) {
   return best;
 }
 
+// XNFDOPMAX 0 but for intervals 1..NINT of the slots listed in LSACTIVE, which the caller
+// writes: only what the last model left there is cleared (everything at the first call).
+void clear_maxima(TablesRec& TB, int nint) {
+  if (!TB.DOPMAXKNOWN) {
+    TB.XNFDOPMAX.fill(0);
+    TB.NDOPMAX.fill(0);
+    TB.DOPMAXKNOWN = true;
+  }
+  std::array<bool, 6 * 99 + 1> listed{};
+  if (nint > 0)
+    for (int i = 1; i <= TB.NLSACTIVE; ++i) listed[static_cast<std::size_t>(TB.LSACTIVE(i))] = true;
+  for (int k = 1; k <= 6 * 99; ++k) {
+    const int kept = listed[static_cast<std::size_t>(k)] ? nint : 0;
+    float* max = &TB.XNFDOPMAX(1, k);
+    for (int m = kept + 1; m <= TB.NDOPMAX(k); ++m) max[m - 1] = 0;
+    TB.NDOPMAX(k) = kept;
+  }
+}
+
 }  // namespace
 
 void line_strengths(const double* a, int n, double nu, double rho, double cmin, double norm,
@@ -248,7 +267,7 @@ void end_line_strength_maxima(Run& run) {
   const int nint = (run.FRESET.NUMNU + 2) / 3;
   const int nrhox = run.RHOX.NRHOX;
   const int nact = TB.NLSACTIVE;
-  TB.XNFDOPMAX.fill(0);
+  clear_maxima(TB, nint);
   if (nint == 0) return;
   const VectorSet version = widest_vector_set();
   const int nm = (nint + LS_BLOCK - 1) / LS_BLOCK * LS_BLOCK;

@@ -270,5 +270,57 @@ TEST(line_strength, smallest_continuum_opacity_passes_over_nan) {
   }
 }
 
+// The maxima table of a model is whole whatever the model before it wrote: a run that has tabulated
+// a model with other populated slots and more intervals gives the table of a fresh run.
+TEST(line_strength, maxima_of_a_model_keep_nothing_of_the_one_before) {
+  struct Model {
+    int nint;
+    std::vector<int> slots;  // populated slots K = S + 6 (Z - 1)
+  };
+  const Model first{7, {1, 5, 150, 593}}, second{3, {5, 200}}, third{7, {1, 5, 150, 593}};
+  auto tabulate = [](atmotab::Run& r, const Model& m, int seed) {
+    TablesRec& TB = r.TABLES;
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(0, 1);
+    r.RHOX.NRHOX = 4;
+    r.FRESET.NUMNU = 3 * m.nint;
+    for (int z = 1; z <= 99; ++z)
+      for (int s = 1; s <= 10; ++s)
+        for (int j = 1; j <= 4; ++j) TB.XNFP(j, s, z) = 0;
+    for (int k : m.slots) TB.XNFP(2, (k - 1) % 6 + 1, (k - 1) / 6 + 1) = 1;
+    for (int i = 1; i <= 3 * m.nint; ++i) r.EDGE.FREQSET(i) = 3e15 / (1 + 0.1 * i);
+    begin_line_strength_maxima(r);
+    for (int j = 1; j <= 4; ++j) {
+      r.STATE.RHO(j) = 1e-8 * (1 + u(rng));
+      for (int i = 1; i <= 3 * m.nint; ++i) TB.CONTINALL(i, j) = -3 + 5 * u(rng);
+      TB.XNFPEL.fill(0);
+      TB.DOPPLE.fill(1e-5);
+      for (int k : m.slots) TB.XNFPEL(k) = 1e10 * (1 + u(rng));
+      update_line_strength_maxima(r, j);
+    }
+    end_line_strength_maxima(r);
+  };
+  std::ostringstream l1, l2, l3;
+  auto run = make_run(l1);
+  tabulate(*run, first, 1);
+  tabulate(*run, second, 2);
+  auto fresh = make_run(l2);
+  tabulate(*fresh, second, 2);
+  EXPECT_EQ(std::memcmp(run->TABLES.XNFDOPMAX.data(), fresh->TABLES.XNFDOPMAX.data(),
+                        sizeof(float) * run->TABLES.XNFDOPMAX.size()),
+            0);
+  EXPECT_GT(run->TABLES.XNFDOPMAX(3, 200), 0.0f);
+  EXPECT_EQ(run->TABLES.XNFDOPMAX(4, 5), 0.0f);
+  EXPECT_EQ(run->TABLES.XNFDOPMAX(1, 593), 0.0f);
+  // More intervals and slots again.
+  tabulate(*run, third, 3);
+  auto fresh3 = make_run(l3);
+  tabulate(*fresh3, third, 3);
+  EXPECT_EQ(std::memcmp(run->TABLES.XNFDOPMAX.data(), fresh3->TABLES.XNFDOPMAX.data(),
+                        sizeof(float) * run->TABLES.XNFDOPMAX.size()),
+            0);
+  EXPECT_EQ(run->TABLES.XNFDOPMAX(1, 200), 0.0f);
+}
+
 }  // namespace
 }  // namespace atmotab

@@ -29,8 +29,8 @@ struct TablesRec {
   // Written by end_line_strength_maxima alone, which clears only what the last model wrote and
   // this one does not: past interval NDOPMAX(K) slot K = S + 6 (Z - 1) holds 0 (all of it may
   // hold values until DOPMAXKNOWN).
-  Arr<int, 6 * 99> NDOPMAX;
-  bool DOPMAXKNOWN = false;
+  Arr<int, 6 * 99> NDOPMAX;  // NDOPMAX(K)   intervals of slot K the last model wrote
+  bool DOPMAXKNOWN = false;  // DOPMAXKNOWN  NDOPMAX holds for XNFDOPMAX (false: nothing known)
   // Single-precision copies for record 4 of unit 10 (depths 1..25; later models overwrite only
   // their own depths).
   Arr<float, NTAB_HEAD> T4, TKEV4, TK4, HKT4, TLOG4, HCKT4, P4, XNE4, XNATOM4, RHO4, RHOX4, VTURB4,

@@ -3,9 +3,10 @@
 //          2h/c^2 x 1e45 x (nu/1e15)^3 x EHVKT / STIM with EHVKT = exp(-h nu/kT); the coefficient
 //          1.47439e-2 = 2 x 6.6256e-27 / 2.99792458e10^2 x 1e45 uses the same h as HKT.
 // Inputs:  nu [Hz]; HKT(J) = h/kT [s] of the TEMP record, J = 1..NRHOX.
-// Output:  FREQ, IFREQ, FREQLG, EHVKT(J), STIM(J), BNU(J) [erg s^-1 cm^-2 Hz^-1 sr^-1], WAVENO
-// [cm^-1]. Valid:   any nu > 0 (STIM underflows to 0 only for h nu / kT below ~1e-16, far outside
-// use). Deviations from the source: none.
+// Output:  FREQ, IFREQ, FREQLG, EHVKT(J), STIM(J), BNU(J) [erg s^-1 cm^-2 Hz^-1 sr^-1],
+//          WAVENO [cm^-1].
+// Valid:   any nu > 0 (STIM underflows to 0 only for h nu / kT below ~1e-16, far outside use).
+// Deviations from the source: none.
 #include "opacity/setfreq.h"
 
 #include <cmath>

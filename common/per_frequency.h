@@ -14,8 +14,10 @@ constexpr int MAXFREQ = 1131;  // frequencies of the driver's set (3 per edge in
 // N values per frequency I = 1..MAXFREQ of the set.
 template <int N>
 struct PerFrequency {
-  Arr<double, MAXFREQ> KEY;     // KEY(I)    frequency [Hz] whose values slot I holds; 0: none
-  Arr<double, N, MAXFREQ> VAL;  // VAL(K,I)  value K of frequency KEY(I)
+  Arr<double, MAXFREQ> KEY;  // KEY(I)    frequency [Hz] whose values slot I holds; 0: none
+  // Not cleared when the run is made (its pages are touched only as slots fill): a slot is read
+  // only after it has been filled for its key.
+  FreshArr<double, N, MAXFREQ> VAL;  // VAL(K,I)  value K of frequency KEY(I)
 
   // The N values of frequency FREQ, index I of the set (0: not one of the set's): the slot to read
   // (HIT true) or to fill at once (HIT false); nullptr, HIT false, when there is no slot.

@@ -27,10 +27,9 @@ struct TablesRec {
   Arr<double, 99> XNFH2;  // XNFH2(J)     H2 number density estimate [cm^-3]
   FreshArr<float, NTAB_EDGE, 6, 99> XNFDOPMAX;  // XNFDOPMAX(M,S,Z)  largest line-strength indicator
   // Written by end_line_strength_maxima alone, which clears only what the last model wrote and
-  // this one does not: past interval NDOPMAX(K) slot K = S + 6 (Z - 1) holds 0 (all of it may
-  // hold values until DOPMAXKNOWN).
+  // this one does not: past interval NDOPMAX(K) slot K = S + 6 (Z - 1) holds 0. A new run's table
+  // is all 0 (zero storage of the run state, or value-initialisation), with NDOPMAX 0.
   Arr<int, 6 * 99> NDOPMAX;  // NDOPMAX(K)   intervals of slot K the last model wrote
-  bool DOPMAXKNOWN = false;  // DOPMAXKNOWN  NDOPMAX holds for XNFDOPMAX (false: nothing known)
   // Single-precision copies for record 4 of unit 10 (depths 1..25; later models overwrite only
   // their own depths).
   Arr<float, NTAB_HEAD> T4, TKEV4, TK4, HKT4, TLOG4, HCKT4, P4, XNE4, XNATOM4, RHO4, RHOX4, VTURB4,

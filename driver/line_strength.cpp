@@ -196,13 +196,8 @@ float chain_maximum(const Run& run, int i, int m) {
 }
 
 // XNFDOPMAX 0 but for intervals 1..NINT of the slots listed in LSACTIVE, which the caller
-// writes: only what the last model left there is cleared (everything at the first call).
+// writes: only what the last model left there is cleared (a new run's table is all 0).
 void clear_maxima(TablesRec& TB, int nint) {
-  if (!TB.DOPMAXKNOWN) {
-    TB.XNFDOPMAX.fill(0);
-    TB.NDOPMAX.fill(0);
-    TB.DOPMAXKNOWN = true;
-  }
   std::array<bool, 6 * 99 + 1> listed{};
   if (nint > 0)
     for (int i = 1; i <= TB.NLSACTIVE; ++i) listed[static_cast<std::size_t>(TB.LSACTIVE(i))] = true;

@@ -470,6 +470,31 @@ bool chars_run(char* p, const Op& op, std::span<const FItem> items, std::size_t&
   return true;
 }
 
+// The scale factor and the repeat groups, alike for the interpreter and the plan builder: sets
+// the scale, opens a group with its pass count, or at its end goes back for the next pass (OP.K
+// is the position of the group's Begin) or leaves it.
+void control_step(const Op& op, int& pc, std::array<int, FMT_MAX_DEPTH>& count, int& top,
+                  int& scale) {
+  switch (op.code) {
+    case Code::Scale:
+      scale = op.k;
+      ++pc;
+      break;
+    case Code::Begin:
+      count[static_cast<std::size_t>(++top)] = op.rep;
+      ++pc;
+      break;
+    default:  // Code::End
+      if (--count[static_cast<std::size_t>(top)] > 0) {
+        pc = op.k + 1;
+      } else {
+        --top;
+        ++pc;
+      }
+      break;
+  }
+}
+
 }  // namespace
 
 void FortranFormat::Impl::interpret(std::string& out, std::span<const FItem> items) const {
@@ -577,24 +602,13 @@ void FortranFormat::Impl::interpret(std::string& out, std::span<const FItem> ite
         ++pc;
         break;
       case Code::Scale:
-        scale = op.k;
-        ++pc;
+      case Code::Begin:
+      case Code::End:
+        control_step(op, pc, count, top, scale);
         break;
       case Code::Colon:
         if (next == n) goto done;
         ++pc;
-        break;
-      case Code::Begin:
-        count[static_cast<std::size_t>(++top)] = op.rep;
-        ++pc;
-        break;
-      case Code::End:
-        if (--count[static_cast<std::size_t>(top)] > 0) {
-          pc = op.k + 1;
-        } else {
-          --top;
-          ++pc;
-        }
         break;
       case Code::Finish:
         if (next == n) goto done;
@@ -700,24 +714,13 @@ bool FortranFormat::Impl::make_plan(std::size_t n, Plan& plan) const {
         ++pc;
         break;
       case Code::Scale:
-        scale = op.k;
-        ++pc;
+      case Code::Begin:
+      case Code::End:
+        control_step(op, pc, count, top, scale);
         break;
       case Code::Colon:
         if (next == n) goto done;
         ++pc;
-        break;
-      case Code::Begin:
-        count[static_cast<std::size_t>(++top)] = op.rep;
-        ++pc;
-        break;
-      case Code::End:
-        if (--count[static_cast<std::size_t>(top)] > 0) {
-          pc = op.k + 1;
-        } else {
-          --top;
-          ++pc;
-        }
         break;
       case Code::Finish:
         if (next == n) goto done;

@@ -102,6 +102,20 @@ BENCHMARK_CAPTURE(BM_whole_model, scattering_only,
                   "OPACITY OFF H1 H2PLUS HMINUS HE1 HE2 HEMINUS COOL LUKE HOT\n")
     ->Unit(benchmark::kMillisecond);
 
+// Runs the program once on DECK with the listing going to FD through the 64 KB buffer that main()
+// puts on standard output.
+void run_to_fd(benchmark::State& state, const BenchFiles& files, const std::string& deck, int fd) {
+  std::istringstream cards(deck);
+  std::ostringstream errors;
+  int status = 0;
+  {
+    atmotab::FdOutputBuffer buffer(fd);
+    std::ostream listing(&buffer);
+    status = atmotab::atmotab_main(files.args, cards, listing, errors);
+  }
+  if (status != 0) state.SkipWithError(errors.str().c_str());
+}
+
 // The run as the program makes it: the same model, with the listing written to a file through the
 // 64 KB buffer that main() puts on standard output (instead of a growing string in memory).
 void BM_whole_model_listing_to_file(benchmark::State& state) {
@@ -110,16 +124,8 @@ void BM_whole_model_listing_to_file(benchmark::State& state) {
   const std::string listing_path = (files.dir / "listing").string();
   for (auto _ : state) {
     const int fd = ::open(listing_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::istringstream cards(deck);
-    std::ostringstream errors;
-    int status = 0;
-    {
-      atmotab::FdOutputBuffer buffer(fd);
-      std::ostream listing(&buffer);
-      status = atmotab::atmotab_main(files.args, cards, listing, errors);
-    }
+    run_to_fd(state, files, deck, fd);
     ::close(fd);
-    if (status != 0) state.SkipWithError(errors.str().c_str());
   }
 }
 BENCHMARK(BM_whole_model_listing_to_file)->Unit(benchmark::kMillisecond);
@@ -143,22 +149,18 @@ void BM_models_in_one_run(benchmark::State& state, const char* extra_cards) {
   const BenchFiles files;
   const std::string deck = deck_of_models(extra_cards);
   const int fd = ::open("/dev/null", O_WRONLY);
-  for (auto _ : state) {
-    std::istringstream cards(deck);
-    std::ostringstream errors;
-    int status = 0;
-    {
-      atmotab::FdOutputBuffer buffer(fd);
-      std::ostream listing(&buffer);
-      status = atmotab::atmotab_main(files.args, cards, listing, errors);
-    }
-    if (status != 0) state.SkipWithError(errors.str().c_str());
-  }
+  for (auto _ : state) run_to_fd(state, files, deck, fd);
   ::close(fd);
   state.counters["per_model"] = benchmark::Counter(
       NMODELS, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK_CAPTURE(BM_models_in_one_run, default_switches, "")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_models_in_one_run, hydrogen_off, "OPACITY OFF H1 H2PLUS HMINUS\n")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_models_in_one_run, helium_off, "OPACITY OFF HE1 HE2 HEMINUS\n")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_models_in_one_run, cool_metals_off, "OPACITY OFF COOL\n")
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_models_in_one_run, luke_hot_on, "OPACITY ON LUKE HOT\n")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_models_in_one_run, scattering_only,

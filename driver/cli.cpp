@@ -88,6 +88,10 @@ Options parse_options(const std::vector<std::string>& args) {
     }
     if (!matched) throw atmo_error(EXIT_IO, "atmotab", "unknown argument '" + a + "' (try --help)");
   }
+  if (!o.hdf5.empty() && !hdf5_built())
+    throw atmo_error(EXIT_IO, "atmotab",
+                     "--hdf5: this atmotab was built without HDF5 (install the HDF5 C library, "
+                     "Debian's libhdf5-dev, and configure the build again)");
   return o;
 }
 

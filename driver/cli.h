@@ -16,8 +16,8 @@ struct Options {
   bool version = false;
 };
 
-// Parses ARGS (without the program name). Throws atmo_error (status 2) on an unknown option or a
-// missing file name.
+// Parses ARGS (without the program name). Throws atmo_error (status 2) on an unknown option, a
+// missing file name, or --hdf5 in a program built without HDF5.
 Options parse_options(const std::vector<std::string>& args);
 
 // The text of --help.

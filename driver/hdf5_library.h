@@ -63,6 +63,10 @@ struct Hdf5Library {
 // atmo_error (status 2) naming the library and the loader's message.
 std::unique_ptr<Hdf5Library> load_hdf5_library();
 
+#else
+
+struct Hdf5Library {};  // nothing to load: the program was built without HDF5
+
 #endif
 
 }  // namespace atmotab

@@ -201,6 +201,22 @@ TEST(model_loop, file_arguments_that_cannot_work) {
     EXPECT_EQ(atmotab_main(c.args, cards, listing, errors), 2);
     EXPECT_NE(errors.str().find(c.error_part), std::string::npos) << errors.str();
   }
+  // A run that cannot open an input file leaves the tables of an earlier run as they were.
+  const std::string t11 = (dir / "t11").string();
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--edges", (dir / "missing").string()},
+        std::vector<std::string>{"--edges", edges, "--molecules", (dir / "missing").string()}}) {
+    write_file(dir / "t10", "earlier tables");
+    write_file(dir / "t11", "earlier maxima");
+    std::vector<std::string> all = args;
+    all.insert(all.end(), {"--table", t10, "--maxima", t11});
+    std::istringstream cards("END\n");
+    std::ostringstream listing, errors;
+    EXPECT_EQ(atmotab_main(all, cards, listing, errors), 2);
+    EXPECT_NE(errors.str().find("(unit"), std::string::npos) << errors.str();
+    EXPECT_EQ(testing::read_file(dir / "t10"), "earlier tables") << args.back();
+    EXPECT_EQ(testing::read_file(dir / "t11"), "earlier maxima") << args.back();
+  }
   // A device may take both tables.
   std::istringstream cards("END\n");
   std::ostringstream listing, errors;

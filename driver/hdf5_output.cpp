@@ -288,28 +288,25 @@ void Hdf5Output::write_model(Run& run) {
       const char* name;
       std::function<double(int)> at;
       const char* units;
-      const char* what;
     };
     const Run& R = run;
     const Quantity depth[] = {
-        {"RHOX", [&](int j) { return R.RHOX.RHOX(j); }, "g cm-2", "mass column above the point"},
-        {"T", [&](int j) { return R.TEMP.T(j); }, "K", "temperature"},
-        {"TKEV", [&](int j) { return R.TEMP.TKEV(j); }, "eV", "kT"},
-        {"TK", [&](int j) { return R.TEMP.TK(j); }, "erg", "kT"},
-        {"HKT", [&](int j) { return R.TEMP.HKT(j); }, "s", "h/kT"},
-        {"TLOG", [&](int j) { return R.TEMP.TLOG(j); }, "ln K", "natural logarithm of T"},
-        {"HCKT", [&](int j) { return R.TEMP.HCKT(j); }, "cm", "hc/kT"},
-        {"P", [&](int j) { return R.STATE.P(j); }, "dyn cm-2", "gas pressure"},
-        {"XNE", [&](int j) { return R.STATE.XNE(j); }, "cm-3", "electron number density"},
-        {"XNATOM", [&](int j) { return R.STATE.XNATOM(j); }, "cm-3",
-         "heavy-particle number density"},
-        {"RHO", [&](int j) { return R.STATE.RHO(j); }, "g cm-3", "mass density"},
-        {"VTURB", [&](int j) { return R.TURBPR.VTURB(j); }, "cm s-1", "microturbulent velocity"},
-        {"XNFH", [&](int j) { return R.BHYD.XNFH(j); }, "cm-3", "H I number density"},
-        {"XNFHE1", [&](int j) { return R.BHE.XNFHE(j, 1); }, "cm-3", "He I number density"},
-        {"XNFHE2", [&](int j) { return R.BHE.XNFHE(j, 2); }, "cm-3", "He II number density"},
-        {"XNFH2", [&](int j) { return R.TABLES.XNFH2(j); }, "cm-3",
-         "H2 number density estimate of the tables"},
+        {"RHOX", [&](int j) { return R.RHOX.RHOX(j); }, "g cm-2"},
+        {"T", [&](int j) { return R.TEMP.T(j); }, "K"},
+        {"TKEV", [&](int j) { return R.TEMP.TKEV(j); }, "eV"},
+        {"TK", [&](int j) { return R.TEMP.TK(j); }, "erg"},
+        {"HKT", [&](int j) { return R.TEMP.HKT(j); }, "s"},
+        {"TLOG", [&](int j) { return R.TEMP.TLOG(j); }, "ln K"},
+        {"HCKT", [&](int j) { return R.TEMP.HCKT(j); }, "cm"},
+        {"P", [&](int j) { return R.STATE.P(j); }, "dyn cm-2"},
+        {"XNE", [&](int j) { return R.STATE.XNE(j); }, "cm-3"},
+        {"XNATOM", [&](int j) { return R.STATE.XNATOM(j); }, "cm-3"},
+        {"RHO", [&](int j) { return R.STATE.RHO(j); }, "g cm-3"},
+        {"VTURB", [&](int j) { return R.TURBPR.VTURB(j); }, "cm s-1"},
+        {"XNFH", [&](int j) { return R.BHYD.XNFH(j); }, "cm-3"},
+        {"XNFHE1", [&](int j) { return R.BHE.XNFHE(j, 1); }, "cm-3"},
+        {"XNFHE2", [&](int j) { return R.BHE.XNFHE(j, 2); }, "cm-3"},
+        {"XNFH2", [&](int j) { return R.TABLES.XNFH2(j); }, "cm-3"},
     };
     std::vector<double>& v = values_;
     v.resize(nh);

@@ -31,7 +31,7 @@ class Listing {
   FormatMap formats_;
   // The format of the previous call: loops print the same format many times in a row, and one
   // string comparison is cheaper than the map search.
-  const FormatMap::value_type* last_ = nullptr;
+  FormatMap::value_type* last_ = nullptr;
   std::string record_;  // the records of one call, reused from call to call
 };
 

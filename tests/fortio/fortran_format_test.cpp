@@ -593,11 +593,11 @@ long compare_with_gfortran(const std::vector<const char*>& rfmts, const std::vec
     }
   };
   for (const char* fmt : rfmts) {
-    const FortranFormat ff(fmt);
+    FortranFormat ff(fmt);
     for (double x : xs) take(ff.write({x}), std::string(fmt) + " of " + describe(x));
   }
   for (const char* fmt : ifmts) {
-    const FortranFormat ff(fmt);
+    FortranFormat ff(fmt);
     for (long long i : is) take(ff.write({i}), std::string(fmt) + " of " + std::to_string(i));
   }
   // Each statement through a format of its own and through one kept per format text, whose plans
@@ -606,7 +606,7 @@ long compare_with_gfortran(const std::vector<const char*>& rfmts, const std::vec
   for (const Statement& st : stmts) {
     const std::vector<FItem> items = to_items(st.items);
     const std::string fresh = FortranFormat(st.fmt).write(items);
-    const FortranFormat& shared = kept.try_emplace(st.fmt, st.fmt).first->second;
+    FortranFormat& shared = kept.try_emplace(st.fmt, st.fmt).first->second;
     EXPECT_EQ(shared.write(items), fresh) << st.fmt << " with " << items.size() << " items";
     take(fresh, st.fmt + " with " + std::to_string(items.size()) + " items");
     if (line >= ref.size()) {
@@ -1100,7 +1100,7 @@ TEST(FortranFormat, LongRunsWithDeclinedFields) {
   const double inf = std::numeric_limits<double>::infinity();
   constexpr std::size_t COUNT = 250;
   for (const char* fmt : {"(1X,20F5.2)", "(1P,250E12.4)", "(250F5.2)"}) {
-    const FortranFormat format(fmt);
+    FortranFormat format(fmt);
     for (std::size_t at = 0; at < COUNT; at += 7) {
       std::vector<FItem> items;
       std::string want;
@@ -1112,7 +1112,7 @@ TEST(FortranFormat, LongRunsWithDeclinedFields) {
       // The same records from single-item writes: each value alone through the same descriptor.
       const bool is_e = std::string(fmt).find('E') != std::string::npos;
       const std::string single = is_e ? "(1P,E12.4)" : "(F5.2)";
-      const FortranFormat one(single);
+      FortranFormat one(single);
       for (std::size_t j = 0; j < items.size(); ++j) {
         if (fmt[1] == '1' && fmt[2] == 'X' && j % 20 == 0) want += j == 0 ? " " : "\n ";
         std::string field = one.write({items[j]});
@@ -1176,7 +1176,7 @@ TEST(FortranFormat, PlansEqualTheWalkWithoutOne) {
       {"(I2,3(20000('ab')),I2)", {1, 2, 3}},  // too much text for a plan
   };
   for (const Case& c : cases) {
-    const FortranFormat f(c.fmt);
+    FortranFormat f(c.fmt);
     const std::size_t n = c.items.size();
     std::vector<std::size_t> counts;
     for (std::size_t j = 0; j <= n; ++j) counts.push_back(j);
@@ -1193,7 +1193,7 @@ TEST(FortranFormat, PlansEqualTheWalkWithoutOne) {
 // A plan kept for an item count meets items of another kind: the write reports the same item and
 // leaves the same partial records as the walk without a plan.
 TEST(FortranFormat, PlansMeetItemsOfTheWrongKind) {
-  const FortranFormat f("(I5,1P,3E12.4,/,A4,0P,F5.2)");
+  FortranFormat f("(I5,1P,3E12.4,/,A4,0P,F5.2)");
   const std::vector<FItem> good = {1, 2.0, 3.0, 4.0, "ab", 0.5};
   EXPECT_EQ(f.write(good), "    1  2.0000E+00  3.0000E+00  4.0000E+00\n  ab 0.50\n");
   for (std::size_t bad = 0; bad < good.size(); ++bad) {

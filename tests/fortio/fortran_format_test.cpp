@@ -467,6 +467,21 @@ std::vector<Statement> statements() {
       {"(A,A3,A5,A1)",
        {std::string("hello"), std::string("hello"), std::string("hi"), std::string("xyz")}});
   s.push_back({"(2(1X,F6.2),(I3,1X,2PF8.2))", {1.0, 2.0, 3LL, 4.0, 5LL, 6.0}});
+  // Every prefix of the items, so that the statement ends at each descriptor: nested groups with
+  // repeat counts, reversion to a repeated group (which takes its count again) under the scale
+  // factor in effect, ":" inside a group, X before I0, Iw.m and "/" and at the end of a record.
+  {
+    const std::vector<Item> nested = {-5LL, 12LL,   3LL,    4LL, -9LL, 0LL,   7LL,
+                                      1.5,  -0.033, 12.345, 0.5, 2.0,  -7.25, 99.0};
+    for (std::size_t n = 0; n <= nested.size(); ++n)
+      s.push_back({"(I3,2(1X,I2,2('.',I1)),/,2P,2(F7.2,:,'|'),3X)",
+                   {nested.begin(), nested.begin() + static_cast<std::ptrdiff_t>(n)}});
+    const std::vector<Item> widths = {
+        0LL, -7LL, std::string("ab"), 123456LL, 5LL, std::string("c"), -40LL};
+    for (std::size_t n = 0; n <= widths.size(); ++n)
+      s.push_back({"(I0,3X,I3.2,2X,/,4X,'z',A,:,2X)",
+                   {widths.begin(), widths.begin() + static_cast<std::ptrdiff_t>(n)}});
+  }
   s.push_back({"(F8.3,-1P,F8.3,E12.4,0P,E12.4)", {123.456, 123.456, 123.456, 123.456}});
   return s;
 }
@@ -1174,6 +1189,9 @@ TEST(FortranFormat, PlansEqualTheWalkWithoutOne) {
       {"(I5,('x'))", {1, 2}},                 // no data descriptor after the reversion
       {"(4PE12.2,I3)", {1.0, 2}},             // a scale factor out of range for E
       {"(I2,3(20000('ab')),I2)", {1, 2, 3}},  // too much text for a plan
+      {"(I5,I0)", {4, 5}},                    // a plan up to I0, none past it
+      {"(2X,2(I2,2(A1,3X)),:,'|',4X)", {1, "a", "b", 2, "c", "d", 3}},
+      {"(3X,2(F6.1,:,2X),/,1X,'z',3X,/)", {1.25, -2.5, 3.75, 4.0, 5.5}},
   };
   for (const Case& c : cases) {
     FortranFormat f(c.fmt);

@@ -1,57 +1,27 @@
 // Fortran formatted output (see the header for the rules gfortran follows).
 //
-// The constructor compiles the format into a flat list of operations; nested groups become
-// Begin/End pairs with their repeat counts, so that a write is a loop over that list with a small
-// fixed stack of group counters (Impl::walk). That walk depends on the item count alone, so a
-// write keeps what it found as a plan for that count (constant text and runs of fields) and the
-// next write of as many items only follows the plan. The one walk serves both: the interpreter
-// writes the fields as the walk meets them, the plan builder notes them. The fields themselves
-// are edited in fortran_edit.cpp and fortran_edit_fast.cpp.
+// The constructor compiles the format into a flat list of operations (format_program.cpp); nested
+// groups become Begin/End pairs with their repeat counts, so that a write is a loop over that list
+// with a small fixed stack of group counters (Impl::walk). That walk depends on the item count
+// alone, so a write keeps what it found as a plan for that count (constant text and runs of fields)
+// and the next write of as many items only follows the plan. The one walk serves both: the
+// interpreter writes the fields as the walk meets them, the plan builder notes them. The fields
+// themselves are edited in fortran_edit.cpp and fortran_edit_fast.cpp.
 #include "fortio/fortran_format.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <utility>
 
 #include "fortio/error.h"
+#include "fortio/format_program.h"
 #include "fortio/fortran_edit.h"
 
 namespace atmotab {
 
 namespace {
-
-// Deepest nesting of parenthesised groups inside the outer parentheses.
-constexpr int FMT_MAX_DEPTH = 16;
-
-enum class Code : std::uint8_t {
-  I,       // Iw, Iw.m
-  F,       // Fw.d
-  E,       // Ew.d, Ew.dEe, Dw.d
-  ES,      // ESw.d, ESw.dEe
-  A,       // A, Aw
-  X,       // nX
-  Slash,   // r/
-  Lit,     // '...', "...", nH...
-  Scale,   // kP
-  Colon,   // :
-  Begin,   // r( ...
-  End,     // ) of a group
-  Finish,  // the outer closing parenthesis
-};
-
-struct Op {
-  Code code;
-  char exp_letter = 'E';  // E or D
-  int rep = 1;            // repeat count (data descriptors, slash, group)
-  int w = 0;              // field width (A: 0 = the item's length; I: 0 = minimal)
-  int d = 0;              // digits after the point; m of Iw.m (-1 when absent)
-  int e = 0;              // exponent digits of Ew.dEe (0: the default form)
-  int k = 0;              // scale factor (Scale); index of the group's Begin (End)
-  std::uint32_t lit_off = 0, lit_len = 0;
-};
 
 // What stops a walk before the end of the statement.
 enum class Stop : std::uint8_t {
@@ -73,16 +43,8 @@ const char* kind_name(FItem::Kind k) {
 
 }  // namespace
 
-struct FortranFormat::Impl {
-  std::string source;    // the format as written, for messages
-  std::string literals;  // text of all literals, back to back
-  std::vector<Op> ops;
-  int reversion = 0;  // where format control reverts: the last top-level group, or the start
-  bool has_data = false;
-  std::size_t record_hint = 0;  // characters of one pass, to size the output once
-
-  // Parser state.
-  std::size_t pos = 0;
+struct FortranFormat::Impl : FormatProgram {
+  explicit Impl(FormatProgram program) : FormatProgram(std::move(program)) {}
 
   // What a write of a given number of items does, worked out once: the walk through the format
   // depends on the item count alone (not on the values), so the text between fields (literals,
@@ -91,12 +53,12 @@ struct FortranFormat::Impl {
   struct Step {
     enum Kind : std::uint8_t { Text, Real, Int, Chars };
     Kind kind;
-    int k = 0;                // scale factor of a Real run
-    std::uint32_t count = 0;  // fields of the run; characters of Text
-    std::uint32_t off = 0;    // Text: offset in Plan::text
-    std::size_t item = 0;     // first item of the run
-    const Op* op = nullptr;   // the descriptor of a field run
-    FmtRealRoute route{};     // the fast editing of a Real run
+    int k = 0;                  // scale factor of a Real run
+    std::uint32_t count = 0;    // fields of the run; characters of Text
+    std::uint32_t off = 0;      // Text: offset in Plan::text
+    std::size_t item = 0;       // first item of the run
+    const FmtOp* op = nullptr;  // the descriptor of a field run
+    FmtRealRoute route{};       // the fast editing of a Real run
   };
   struct Plan {
     std::size_t items = 0;  // the item count it was made for
@@ -126,234 +88,10 @@ struct FortranFormat::Impl {
   const Plan* plan_for(std::size_t n);
   bool run_plan(const Plan& plan, std::string& out, std::span<const FItem> items) const;
   void interpret(std::string& out, std::span<const FItem> items) const;
-
-  [[noreturn]] void fail(const std::string& what) const {
-    throw atmo_error(1, "format",
-                     what + " at column " + std::to_string(pos + 1) + " of format " + source);
-  }
-  void skip_blanks() {
-    while (pos < source.size() && (source[pos] == ' ' || source[pos] == '\t')) ++pos;
-  }
-  int peek() {
-    skip_blanks();
-    return pos < source.size() ? std::toupper(static_cast<unsigned char>(source[pos])) : -1;
-  }
-  bool peek_digit() {
-    const int c = peek();
-    return c >= '0' && c <= '9';
-  }
-  // An unsigned integer; blanks inside it are ignored, as Fortran does in formats.
-  int number() {
-    if (!peek_digit()) fail("number expected");
-    long v = 0;
-    while (peek_digit()) {
-      v = v * 10 + (source[pos++] - '0');
-      if (v > 100000000) fail("number too large");
-    }
-    return static_cast<int>(v);
-  }
-  void literal(char quote) {
-    ++pos;  // opening quote
-    const auto off = static_cast<std::uint32_t>(literals.size());
-    for (;;) {
-      if (pos >= source.size()) fail("unterminated character literal");
-      const char c = source[pos++];
-      if (c == quote) {
-        if (pos < source.size() && source[pos] == quote) {
-          literals.push_back(quote);
-          ++pos;
-          continue;
-        }
-        break;
-      }
-      literals.push_back(c);
-    }
-    Op op{Code::Lit};
-    op.lit_off = off;
-    op.lit_len = static_cast<std::uint32_t>(literals.size() - off);
-    record_hint += op.lit_len;
-    ops.push_back(op);
-  }
-
-  // Data descriptor letter(s) at POS, with repeat count REP already read.
-  void data_descriptor(int rep) {
-    const int c = peek();
-    Op op{Code::I};
-    op.rep = rep;
-    ++pos;
-    switch (c) {
-      case 'I':
-        op.code = Code::I;
-        op.w = number();
-        op.d = -1;
-        if (peek() == '.') {
-          ++pos;
-          op.d = number();
-        }
-        break;
-      case 'F':
-        op.code = Code::F;
-        op.w = number();
-        if (peek() != '.') fail("F needs w.d");
-        ++pos;
-        op.d = number();
-        break;
-      case 'E':
-      case 'D':
-        op.code = Code::E;
-        op.exp_letter = static_cast<char>(c);
-        if (c == 'E' && peek() == 'S') {
-          ++pos;
-          op.code = Code::ES;
-        }
-        op.w = number();
-        if (peek() != '.') fail("E needs w.d");
-        ++pos;
-        op.d = number();
-        if (c == 'E' && peek() == 'E') {
-          ++pos;
-          op.e = number();
-          if (op.e < 1 || op.e > FMT_MAX_EXP_DIGITS) fail("exponent width out of range");
-        }
-        if (op.w < 1) fail("zero width E");
-        break;
-      case 'A':
-        op.code = Code::A;
-        op.w = peek_digit() ? number() : 0;
-        break;
-      default:
-        --pos;
-        fail("unsupported edit descriptor");
-    }
-    if (op.code != Code::A && op.code != Code::I && op.w == 0) fail("zero width");
-    if (op.d > FMT_MAX_DIGITS) fail("too many digits");
-    has_data = true;
-    record_hint += static_cast<std::size_t>(rep) * static_cast<std::size_t>(op.w);
-    ops.push_back(op);
-  }
-
-  // Items of a parenthesised list up to and including its closing parenthesis.
-  void list(int depth) {
-    bool need_item = true;  // at the start, or after a comma
-    for (;;) {
-      const int c = peek();
-      if (c < 0) fail("missing closing parenthesis");
-      if (c == ')') {
-        ++pos;
-        return;
-      }
-      if (c == ',') {
-        if (need_item) fail("empty item");
-        ++pos;
-        need_item = true;
-        continue;
-      }
-      need_item = false;
-      if (c == '\'' || c == '"') {
-        skip_blanks();
-        literal(source[pos]);
-        continue;
-      }
-      if (c == '/' || c == ':') {
-        ++pos;
-        Op op{c == '/' ? Code::Slash : Code::Colon};
-        ops.push_back(op);
-        continue;
-      }
-      if (c == '(') {
-        group(1, depth);
-        continue;
-      }
-      // A signed number: scale factor; an unsigned one: repeat count, nX, nH.
-      bool sign = false, minus = false;
-      if (c == '+' || c == '-') {
-        sign = true;
-        minus = c == '-';
-        ++pos;
-      }
-      if (peek_digit()) {
-        const int n = number();
-        const int next = peek();
-        if (next == 'P') {
-          ++pos;
-          if (n > FMT_MAX_SCALE) fail("scale factor too large");
-          Op op{Code::Scale};
-          op.k = minus ? -n : n;
-          ops.push_back(op);
-          continue;  // a descriptor may follow directly: 1PE12.4, 1P6E12.4
-        }
-        if (sign) fail("sign without P");
-        if (n == 0) fail("zero repeat count");
-        if (next == 'X') {
-          ++pos;
-          Op op{Code::X};
-          op.w = n;
-          record_hint += static_cast<std::size_t>(n);
-          ops.push_back(op);
-        } else if (next == 'H') {
-          ++pos;
-          if (pos + static_cast<std::size_t>(n) > source.size())
-            fail("Hollerith runs past the end");
-          Op op{Code::Lit};
-          op.lit_off = static_cast<std::uint32_t>(literals.size());
-          op.lit_len = static_cast<std::uint32_t>(n);
-          literals.append(source, pos, static_cast<std::size_t>(n));
-          pos += static_cast<std::size_t>(n);
-          record_hint += static_cast<std::size_t>(n);
-          ops.push_back(op);
-        } else if (next == '/') {
-          ++pos;
-          Op op{Code::Slash};
-          op.rep = n;
-          ops.push_back(op);
-        } else if (next == '(') {
-          group(n, depth);
-        } else {
-          data_descriptor(n);
-        }
-        continue;
-      }
-      if (sign) fail("sign without P");
-      if (c == 'X') {  // a bare X: one blank, as gfortran accepts
-        ++pos;
-        Op op{Code::X};
-        op.w = 1;
-        ops.push_back(op);
-        continue;
-      }
-      data_descriptor(1);
-    }
-  }
-
-  void group(int rep, int depth) {
-    if (depth + 1 > FMT_MAX_DEPTH) fail("groups nested too deeply");
-    ++pos;  // '('
-    const int begin = static_cast<int>(ops.size());
-    if (depth == 0) reversion = begin;
-    Op op{Code::Begin};
-    op.rep = rep;
-    ops.push_back(op);
-    const std::size_t hint0 = record_hint;
-    list(depth + 1);
-    Op end{Code::End};
-    end.k = begin;
-    ops.push_back(end);
-    record_hint = hint0 + (record_hint - hint0) * static_cast<std::size_t>(rep);
-  }
-
-  void parse() {
-    if (peek() != '(') fail("format must start with '('");
-    ++pos;
-    list(0);
-    if (peek() >= 0) fail("text after the closing parenthesis");
-    ops.push_back(Op{Code::Finish});
-  }
 };
 
-FortranFormat::FortranFormat(std::string_view format) : impl_(std::make_unique<Impl>()) {
-  impl_->source = std::string(format);
-  impl_->parse();
-}
+FortranFormat::FortranFormat(std::string_view format)
+    : impl_(std::make_unique<Impl>(compile_format(format))) {}
 
 FortranFormat::~FortranFormat() = default;
 FortranFormat::FortranFormat(FortranFormat&&) noexcept = default;
@@ -404,9 +142,9 @@ class RecordSink {
 
 // The field of OP under scale factor K for V, which the fast route declines, converted exactly
 // (W characters too, through SCRATCH) and copied to AT.
-void exact_field(char* at, const Op& op, int k, double v, std::string& scratch) {
+void exact_field(char* at, const FmtOp& op, int k, double v, std::string& scratch) {
   scratch.clear();
-  if (op.code == Code::F)
+  if (op.code == FmtCode::F)
     fmt_exact_f(scratch, v, op.w, op.d, k);
   else
     fmt_exact_e(scratch, v, op.w, op.d, op.e, k, op.exp_letter);
@@ -435,7 +173,7 @@ inline void copy_text(char* p, const char* s, std::size_t n) {
 // their values where they are, at P (COUNT x W characters); a field the route declines is
 // converted exactly through SCRATCH. Returns COUNT, or the index of the first item that is not a
 // real (and writes nothing).
-[[gnu::always_inline]] inline std::size_t routed_real_run(char* p, const Op& op, int k,
+[[gnu::always_inline]] inline std::size_t routed_real_run(char* p, const FmtOp& op, int k,
                                                           const FmtRealRoute& route,
                                                           const FItem* it, std::size_t count,
                                                           std::string& scratch) {
@@ -452,13 +190,13 @@ inline void copy_text(char* p, const char* s, std::size_t n) {
 }
 
 // The route of the fast editing of OP under scale factor K.
-FmtRealRoute route_of(const Op& op, int k) {
-  return op.code == Code::F ? fmt_fast_f_route(op.w, op.d, k)
-                            : fmt_fast_e_route(op.w, op.d, op.e, k, op.exp_letter);
+FmtRealRoute route_of(const FmtOp& op, int k) {
+  return op.code == FmtCode::F ? fmt_fast_f_route(op.w, op.d, k)
+                               : fmt_fast_e_route(op.w, op.d, op.e, k, op.exp_letter);
 }
 
 // REPS fields of the fast Iw of OP, in the same way.
-bool int_run(char* p, const Op& op, std::span<const FItem> items, std::size_t& next,
+bool int_run(char* p, const FmtOp& op, std::span<const FItem> items, std::size_t& next,
              std::size_t reps) {
   const auto w = static_cast<std::size_t>(op.w);
   for (std::size_t r = 0; r < reps; ++r, ++next, p += w) {
@@ -470,7 +208,7 @@ bool int_run(char* p, const Op& op, std::span<const FItem> items, std::size_t& n
 }
 
 // REPS fields of Aw (W > 0) in the same way: the text right-justified, or its first W characters.
-bool chars_run(char* p, const Op& op, std::span<const FItem> items, std::size_t& next,
+bool chars_run(char* p, const FmtOp& op, std::span<const FItem> items, std::size_t& next,
                std::size_t reps) {
   const auto w = static_cast<std::size_t>(op.w);
   for (std::size_t r = 0; r < reps; ++r, ++next, p += w) {
@@ -485,10 +223,12 @@ bool chars_run(char* p, const Op& op, std::span<const FItem> items, std::size_t&
 
 // Iw without a minimum digit count, of a width the fast integer editing takes: fields of a fixed
 // width, written in place.
-bool fixed_width_int(const Op& op) { return op.d < 0 && op.w >= 1 && op.w <= FMT_FAST_INT_W; }
+bool fixed_width_int(const FmtOp& op) { return op.d < 0 && op.w >= 1 && op.w <= FMT_FAST_INT_W; }
 
 // Whether scale factor K suits OP: Ew.d takes -d < k < d + 2; the other descriptors any k.
-bool scale_fits(const Op& op, int k) { return op.code != Code::E || (k > -op.d && k < op.d + 2); }
+bool scale_fits(const FmtOp& op, int k) {
+  return op.code != FmtCode::E || (k > -op.d && k < op.d + 2);
+}
 
 }  // namespace
 
@@ -514,49 +254,49 @@ bool FortranFormat::Impl::walk(std::size_t n, Visitor& v) const {
   bool reverted = false;
   std::size_t pc = 0;
   for (bool more = true; more;) {
-    const Op& op = ops[pc++];
+    const FmtOp& op = ops[pc++];
     switch (op.code) {
-      case Code::I:
-      case Code::F:
-      case Code::E:
-      case Code::ES:
-      case Code::A: {
+      case FmtCode::I:
+      case FmtCode::F:
+      case FmtCode::E:
+      case FmtCode::ES:
+      case FmtCode::A: {
         const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), n - next);
         if (reps > 0) {
-          const int k = op.code == Code::ES ? 1 : scale;
+          const int k = op.code == FmtCode::ES ? 1 : scale;
           if (!v.fields(std::exchange(pending, 0), op, k, next, reps)) return false;
           next += reps;
         }
         more = reps == static_cast<std::size_t>(op.rep);  // else the items ran out
         break;
       }
-      case Code::X:
+      case FmtCode::X:
         pending += static_cast<std::size_t>(op.w);
         break;
-      case Code::Lit:
+      case FmtCode::Lit:
         if (!v.text(std::exchange(pending, 0), literals.data() + op.lit_off, op.lit_len))
           return false;
         break;
-      case Code::Slash:
+      case FmtCode::Slash:
         pending = 0;
         if (!v.newlines(static_cast<std::size_t>(op.rep))) return false;
         break;
-      case Code::Scale:
+      case FmtCode::Scale:
         scale = op.k;
         break;
-      case Code::Begin:
+      case FmtCode::Begin:
         count[static_cast<std::size_t>(++top)] = op.rep;
         break;
-      case Code::End:  // back for the next pass (OP.K is the group's Begin), or out of the group
+      case FmtCode::End:  // back for the next pass (OP.K is the group's Begin), or out of the group
         if (--count[static_cast<std::size_t>(top)] > 0)
           pc = static_cast<std::size_t>(op.k) + 1;
         else
           --top;
         break;
-      case Code::Colon:
+      case FmtCode::Colon:
         more = next < n;
         break;
-      case Code::Finish:
+      case FmtCode::Finish:
         more = next < n;
         if (more) {
           if (reverted && next == pass_start) return v.refuse(Stop::NoDataAfterReversion);
@@ -588,9 +328,9 @@ class FortranFormat::Impl::Interpreter {
     std::memset(sink_.room(count), '\n', count);
     return true;
   }
-  bool fields(std::size_t blanks, const Op& op, int k, std::size_t first, std::size_t reps) {
+  bool fields(std::size_t blanks, const FmtOp& op, int k, std::size_t first, std::size_t reps) {
     const auto w = static_cast<std::size_t>(op.w);
-    if (op.code == Code::F || op.code == Code::E || op.code == Code::ES) {
+    if (op.code == FmtCode::F || op.code == FmtCode::E || op.code == FmtCode::ES) {
       // A run of real fields, each exactly W characters: room for all of them at once, then
       // each written in place.
       if (items_[first].kind != FItem::Kind::Real) mismatch(op, first);
@@ -605,7 +345,7 @@ class FortranFormat::Impl::Interpreter {
       if (taken < reps) mismatch(op, first + taken);
       return true;
     }
-    if (op.code == Code::I && fixed_width_int(op)) {
+    if (op.code == FmtCode::I && fixed_width_int(op)) {
       std::size_t next = first;
       if (!int_run(sink_.room_after(blanks, reps * w), op, items_, next, reps)) mismatch(op, next);
       return true;
@@ -614,7 +354,7 @@ class FortranFormat::Impl::Interpreter {
     for (std::size_t j = first; j < first + reps; ++j) {
       const FItem& it = items_[j];
       scratch_.clear();
-      if (op.code == Code::I) {
+      if (op.code == FmtCode::I) {
         if (it.kind != FItem::Kind::Integer) mismatch(op, j);
         fmt_edit_int(scratch_, it.i, op.w, op.d);
       } else {
@@ -635,8 +375,8 @@ class FortranFormat::Impl::Interpreter {
   }
 
  private:
-  [[noreturn]] void mismatch(const Op& op, std::size_t item) const {
-    const char* d = op.code == Code::I ? "I" : op.code == Code::A ? "A" : "F/E";
+  [[noreturn]] void mismatch(const FmtOp& op, std::size_t item) const {
+    const char* d = op.code == FmtCode::I ? "I" : op.code == FmtCode::A ? "A" : "F/E";
     throw atmo_error(1, "format",
                      "item " + std::to_string(item + 1) + " (" + kind_name(items_[item].kind) +
                          ") does not match descriptor " + d + " in format " + source_);
@@ -664,12 +404,12 @@ class FortranFormat::Impl::PlanBuilder {
     append(count, nullptr, '\n');
     return within_limits();
   }
-  bool fields(std::size_t blanks, const Op& op, int k, std::size_t first, std::size_t reps) {
+  bool fields(std::size_t blanks, const FmtOp& op, int k, std::size_t first, std::size_t reps) {
     Step st{Step::Real};
-    if (op.code == Code::I) {
+    if (op.code == FmtCode::I) {
       if (!fixed_width_int(op)) return false;
       st.kind = Step::Int;
-    } else if (op.code == Code::A) {
+    } else if (op.code == FmtCode::A) {
       if (op.w == 0) return false;
       st.kind = Step::Chars;
     } else {

@@ -1,5 +1,6 @@
 // The printed listing (unit 6): every line goes through the Fortran formatter. Parsed formats are
-// kept per listing, so a format used on every depth is parsed once per run.
+// kept per listing, with the plans their writes find, so a format used on every depth is parsed
+// and walked once per run.
 #pragma once
 
 #include <initializer_list>

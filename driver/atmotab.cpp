@@ -35,7 +35,8 @@ std::string progress_line(int model, int nrhox, int numnu, double seconds) {
 // Everything after the command line: the table files, unit 17 and the edges, the models; with
 // PROGRESS, a line per finished model on it.
 void run_program(Run& run, const Options& opt, const ProcessHooks& hooks, std::ostream* progress) {
-  check_distinct_files(opt, hooks.cards_descriptor, hooks.listing_descriptor);
+  check_distinct_files(opt, hooks.cards_descriptor, hooks.listing_descriptor,
+                       hooks.errors_descriptor);
   open_tables(run, opt);
   check_cards_descriptor(hooks.cards_descriptor);
   std::error_code ec;
@@ -62,6 +63,7 @@ void run_program(Run& run, const Options& opt, const ProcessHooks& hooks, std::o
     apply_model_overrides(run);
     const int numnu = run.FRESET.NUMNU;  // the tabulation leaves 1 there for the next model
     tabulate_model(run);
+    run.UNITS.regrid_note.clear();  // a re-grid is the likely cause only within its model
     if (progress) {
       const auto now = clock::now();
       *progress << progress_line(model, run.RHOX.NRHOX, numnu,
@@ -83,6 +85,13 @@ int report(Run& run, std::ostream& errors, const std::string& message, int statu
     from = to + 1;
   }
   return status;
+}
+
+// For a failure of the model after a re-grid beyond it: a line naming the re-grid as the likely
+// cause (file and I/O errors have causes of their own).
+std::string regrid_cause(const Run& run) {
+  if (run.UNITS.regrid_note.empty()) return "";
+  return "\natmotab: the likely cause: " + run.UNITS.regrid_note;
 }
 
 }  // namespace
@@ -117,7 +126,8 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
     run_program(*run, opt, hooks, hooks.progress ? &errors : nullptr);
   } catch (const atmo_error& e) {
     status = report(*run, errors,
-                    "atmotab: " + (e.where() == "atmotab" ? "" : e.where() + ": ") + e.what(),
+                    "atmotab: " + (e.where() == "atmotab" ? "" : e.where() + ": ") + e.what() +
+                        (e.status() == EXIT_IO ? "" : regrid_cause(*run)),
                     e.status());
   } catch (const std::exception& e) {
     status = report(*run, errors, std::string("atmotab: internal error: ") + e.what(), EXIT_IO);

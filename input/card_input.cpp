@@ -86,8 +86,18 @@ void card_warning(Run& run, const Card& card, int column, const std::string& wha
 bool next_card(Run& run, Card& card, CardFile file) {
   std::istream* in = file == CardFile::EdgeList ? run.UNITS.edges : run.UNITS.cards;
   std::string beyond;
-  if (in == nullptr || !read_card(*in, card, &beyond)) return false;
   int& count = file == CardFile::EdgeList ? run.UNITS.edge_cards_read : run.UNITS.cards_read;
+  try {
+    if (in == nullptr || !read_card(*in, card, &beyond)) return false;
+  } catch (const atmo_error& e) {
+    // Named here, where the card's number is known: a card of the control cards stops the run
+    // as a card error (status 1), one of the edge list as a file error (status 2).
+    Card numbered;
+    numbered.file = file;
+    numbered.number = count + 1;
+    throw atmo_error(file == CardFile::EdgeList ? EXIT_IO : EXIT_FAILURE_REPORTED, "readin",
+                     card_label(numbered) + ": " + e.what());
+  }
   card.file = file;
   card.number = ++count;
   card.warned = 0;

@@ -16,6 +16,7 @@
 #include "input/readmol.h"
 #include "model_fixture.h"
 #include "molecules_fixture.h"
+#include "populations/nmolec_setup.h"
 #include "populations/pfsaha.h"
 #include "populations/pops.h"
 
@@ -259,6 +260,50 @@ TEST(nmolec, neutral_atoms_only_share_the_particles_by_abundance) {
   EXPECT_EQ(m.r.STATE.XNE(2), x0 * (m.r.STATE.P(2) / m.r.STATE.P(1)));
 }
 
+TEST(nmolec, species_that_name_no_atom_or_stage_are_refused_naming_the_card) {
+  // D0 = 0 marks an atom or atomic ion: a molecule's code there, or more charges than the
+  // element's stages, named with card and species instead of a partition-function failure.
+  struct Case {
+    std::string list;
+    const char* message_part;
+  };
+  const Case cases[] = {
+      {list_card(1.0) + list_card(1.01) + list_card(608.0),
+       "card 3 (species 608.00): D0 = 0 marks an atom or atomic ion, but the code names a "
+       "molecule"},
+      {list_card(1.0) + list_card(1.05),
+       "card 2 (species 1.05): 5 positive charges, but element 1 has 2 stages"},
+      {list_card(1.0) + list_card(1.01) + list_card(26.0) + list_card(26.99),
+       "card 4 (species 26.99): 99 positive charges, but element 26 has"},
+  };
+  for (const Case& c : cases) {
+    SmallRun m(c.list, {{4000, 1e5}});
+    try {
+      nmolec(m.r);
+      ADD_FAILURE() << c.message_part;
+    } catch (const atmo_error& e) {
+      EXPECT_EQ(e.status(), EXIT_FAILURE_REPORTED);
+      EXPECT_NE(std::string(e.what()).find(c.message_part), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(nmolec, codes_of_eight_pairs_are_split_without_overflow) {
+  // Codes reach 1e16, far beyond a 32-bit integer: the charges come from the decimals, and a
+  // molecule has no element of its own.
+  SmallRun m(list_card(1.0) + list_card(1.01) + list_card(8.0) + list_card(6.0) +
+                 list_card(10108060801.01, 9.0) + list_card(801080108.0, 8.0),
+             {{4000, 1e5}});
+  const MolSetup s = nmolec_unpack(m.r);
+  ASSERT_EQ(s.species.size(), 6u);
+  EXPECT_EQ(s.species[4].ion, 1);
+  EXPECT_EQ(s.species[4].z, 0);
+  EXPECT_EQ(s.species[4].kind, MolKind::Molecule);
+  EXPECT_EQ(s.species[5].ion, 0);
+  EXPECT_EQ(s.species[1].ion, 1);
+  EXPECT_EQ(s.species[1].z, 1);
+}
+
 TEST(nmolec, implied_molecular_partition_functions_are_barklem_collets) {
   // XNMOL / XNFPMOL is the partition function that the formation constant and D0 imply: for the
   // list's fits to Barklem & Collet 2016 it must give back their table 6 at 4000 K (CO 2759.95,
@@ -332,6 +377,11 @@ TEST(nmolec, failures_name_the_depth) {
           << e.what();
       EXPECT_NE(m.listing.str().find("\n MOLECULAR EQUILIBRIUM DOES NOT CONVERGE AT DEPTH  1\n"),
                 std::string::npos);
+      // The species most likely at fault: the one of the largest equilibrium constant.
+      EXPECT_NE(
+          std::string(e.what()).find("that of molecule list 'fort.2' card 3 (species 101.00)"),
+          std::string::npos)
+          << e.what();
     }
   }
 }

@@ -147,9 +147,8 @@ void card_warning(Run& run, const Card& card, int column, const std::string& wha
 
 namespace {
 
-// read_card on IN, the card to be card NUMBER of FILE: a line too long for a card is named here,
-// where the card's number is known, as a card error (status 1) of the control cards or a file
-// error (status 2) of the edge list.
+// read_card on IN, the card to be card NUMBER of FILE: a line too long for a card (the input is no
+// text file) is named here, where the card's number is known; a file error (status 2).
 bool read_card_of(std::istream& in, Card& card, std::string* beyond, CardFile file, int number) {
   try {
     return read_card(in, card, beyond);
@@ -157,8 +156,7 @@ bool read_card_of(std::istream& in, Card& card, std::string* beyond, CardFile fi
     Card numbered;
     numbered.file = file;
     numbered.number = number;
-    throw atmo_error(file == CardFile::EdgeList ? EXIT_IO : EXIT_FAILURE_REPORTED, "readin",
-                     card_label(numbered) + ": " + e.what());
+    throw atmo_error(EXIT_IO, "readin", card_label(numbered) + ": " + e.what());
   }
 }
 

@@ -204,8 +204,9 @@ def report_problems(path, found, most=10):
 
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
-                                 epilog="Exit status 0, 1 after a truncated file or values the program never "
-                                 "writes, 2 on errors (damaged file, unknown quantity).")
+                                 epilog="Exit status 0, 1 after a truncated file or values the "
+                                 "program never writes, 2 on errors (damaged file, unknown "
+                                 "quantity).")
     ap.add_argument("files", nargs="+", metavar="FILE",
                     help="a --table (unit 10) or --maxima (unit 11) file of atmotab")
     ap.add_argument("--full", action="store_true", help="print every value")

@@ -1,7 +1,8 @@
 // The molecule list reader and the molecular equilibrium on an arbitrary list: readmol, then
-// nmolec over three depths (3000 K, 5000 K, 9000 K) when the list is accepted. Invariants: a
-// failure is an atmo_error with status 1 or 2; an accepted list gives finite, non-negative number
-// densities of every species and a positive, finite electron density at every depth.
+// nmolec over three depths (3000 K, 5000 K, 9000 K) when the list is accepted, and populations
+// answered from it. Invariants: a failure is an atmo_error with status 1 or 2; an accepted list
+// gives finite, non-negative number densities of every species and of the populations asked for,
+// and a positive, finite electron density at every depth.
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -12,6 +13,7 @@
 #include "input/readmol.h"
 #include "populations/model_fixture.h"
 #include "populations/nmolec.h"
+#include "populations/pops.h"
 
 using namespace atmotab;
 
@@ -46,6 +48,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   run.ITER.NUMITS = 2;  // no tables on the listing
   run.ITER.ITER = 1;
   if (!survives("nmolec", [&] { nmolec(run); })) return 0;
+  // Populations answered from the equilibrium (the molecule codes compared with each request).
+  run.IF.IFMOL = 1;
+  run.PFTAB.ITEMP1 = run.TEMP.ITEMP;
+  Arr<double, MAXD, 1> u;
+  for (double code : {1.0, 6.0, 26.0, 101.0, 608.0}) {
+    if (!survives("pops", [&] { pops(run, code, 1, u.data()); })) return 0;
+    for (int j = 1; j <= 3; ++j)
+      if (!(u(j, 1) >= 0) || !std::isfinite(u(j, 1)))
+        fuzz::broken("population " + std::to_string(u(j, 1)) + " of " + std::to_string(code));
+  }
   for (int j = 1; j <= 3; ++j) {
     const double xne = run.STATE.XNE(j);
     if (!(xne > 0) || !std::isfinite(xne))

@@ -103,6 +103,7 @@ void regrid_rhox(Run& run, Card& card) {
   const int nnew = card_int(freeff(run, card));
   card_check("RHOX", "number of depths NRHOX", nnew, 1, MAXD);
   double* xnew = scratch(run, 8);
+  const Card rhox_card = card;  // the values may go on over further cards: warnings name this one
   for (int j = 1; j <= nnew; ++j) xnew[j - 1] = freefr(run, card);
   const int nold = run.RHOX.NRHOX;
   if (nold < 2)
@@ -113,7 +114,7 @@ void regrid_rhox(Run& run, Card& card) {
     regrid_refuse("RHOX", "the model's RHOX does not increase at depth " + std::to_string(j));
   if (int j = regrid_not_increasing(xnew, nnew))
     regrid_refuse("RHOX", "the new RHOX values do not increase at value " + std::to_string(j));
-  regrid_warn(run, card, "RHOX", "RHOX", regrid_reach(xold, nold, xnew, nnew));
+  regrid_warn(run, rhox_card, "RHOX", "RHOX", regrid_reach(xold, nold, xnew, nnew));
 
   Depth* const fields[6] = {&run.TEMP.T,        &run.STATE.P,      &run.STATE.XNE,
                             &run.ABROSS.ABROSS, &run.TURBPR.VTURB, &run.RAD.PRAD};

@@ -57,11 +57,17 @@ StopSignalGuard::StopSignalGuard(Run::Units& units) {
   std::memset(&sa, 0, sizeof sa);
   sa.sa_handler = on_stop_signal;
   sa.sa_mask = stop_set();  // one handler at a time
-  for (int k = 0; k < NSTOP; ++k) ::sigaction(STOP_SIGNALS[k], &sa, &previous[k]);
+  for (int k = 0; k < NSTOP; ++k) {
+    // A signal ignored when the program started (nohup, SIGINT of a background job of a shell
+    // without job control) stays ignored: whoever started the run asked for that.
+    ::sigaction(STOP_SIGNALS[k], nullptr, &previous[k]);
+    if (previous[k].sa_handler != SIG_IGN) ::sigaction(STOP_SIGNALS[k], &sa, nullptr);
+  }
 }
 
 StopSignalGuard::~StopSignalGuard() {
-  for (int k = 0; k < NSTOP; ++k) ::sigaction(STOP_SIGNALS[k], &previous[k], nullptr);
+  for (int k = 0; k < NSTOP; ++k)
+    if (previous[k].sa_handler != SIG_IGN) ::sigaction(STOP_SIGNALS[k], &previous[k], nullptr);
   stop_units.store(nullptr);
 }
 

@@ -12,7 +12,8 @@ namespace atmotab {
 // While it lives, the four signals cut the table files of UNITS back to their length at the last
 // commit (commit_tables) and end the process with status 128 + signal, after one line on standard
 // error. The handler uses async-signal-safe calls only (ftruncate, write, _exit). One guard at a
-// time; the previous handlers come back when it goes.
+// time; the previous handlers come back when it goes. A signal that is ignored when the guard is
+// made (nohup) is left ignored.
 class StopSignalGuard {
  public:
   explicit StopSignalGuard(Run::Units& units);

@@ -144,6 +144,15 @@ void fill_depth_block(Run& run) {
     TB.XNFHE4(j, 2) = static_cast<float>(run.BHE.XNFHE(j, 2));
     TB.XNFH24(j) = static_cast<float>(TB.XNFH2(j));
   }
+  // A model of fewer than 25 depths: the rest of the block is 0, not what a deeper model before
+  // it left there.
+  for (int j = run.RHOX.NRHOX + 1; j <= NTAB_HEAD; ++j) {
+    for (auto* a : {&TB.T4, &TB.TKEV4, &TB.TK4, &TB.HKT4, &TB.TLOG4, &TB.HCKT4, &TB.P4, &TB.XNE4,
+                    &TB.XNATOM4, &TB.RHO4, &TB.RHOX4, &TB.VTURB4, &TB.XNFH4, &TB.XNFH24})
+      (*a)(j) = 0;
+    TB.XNFHE4(j, 1) = 0;
+    TB.XNFHE4(j, 2) = 0;
+  }
 }
 
 // The element table: all stages of every element, the molecules, and stages VII..X of Ca..Ni moved
@@ -231,8 +240,6 @@ void apply_model_overrides(Run& run) {
   run.IF.IFPRES = 1;
   run.ITER.ITER = 1;
   run.ITER.NUMITS = 1;
-  run.TEFF.TEFF = run.TEMP.T(1);
-  run.TEFF.GLOG = 0.0;
 }
 
 void tabulate_model(Run& run, Hdf5Output* hdf5) {

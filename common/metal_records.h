@@ -118,4 +118,19 @@ struct HotopRec {
   Arr<double, NDEPTH, NHOTROW> BOLTHOT;  // BOLTHOT(J,I)  exp(-E(I)/kT) of level I
 };
 
+// XCONT: the metal photoionization of the OP/IP tables (opacity/xcont.cpp, opacity/metal_bf_op.cpp).
+constexpr int NPHOT_SPECIES = 14;  // species of the photoionization tables
+constexpr int NPHOT_TEMP = 36;     // temperatures of every photoionization table
+// Per frequency: the cross-section column of each species at the table temperatures, then one
+// flag per species, 1 where the frequency lies inside its table.
+constexpr int NPHOT_COLUMN = NPHOT_SPECIES * NPHOT_TEMP + NPHOT_SPECIES;
+struct XcontRec {
+  int ITEMP1 = -1;  // ITEMP1   ITEMP of the per-model values below
+  int NRHOX1 = 0;   // NRHOX1   NRHOX of the per-model values below
+  Arr<double, NDEPTH, NPHOT_SPECIES> XNFP;  // XNFP(J,S)  n/U of species S [cm^-3]
+  Arr<int, NDEPTH> MT;  // MT(J)  first of the three temperatures of depth J, 0..NPHOT_TEMP-3
+  Arr<double, NDEPTH, NPHOT_SPECIES> W0, W1, W2;  // WK(J,S)  XNFP x weight of temperature MT(J)+K
+  PerFrequency<NPHOT_COLUMN> COLUMNS;       // COLUMNS    per frequency of the set
+};
+
 }  // namespace atmotab

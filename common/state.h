@@ -253,6 +253,7 @@ struct Run {
   CoolopRec COOLOP;  // COOLOP  cool metals: Boltzmann factors, CH and OH tables and columns
   LukeopRec LUKEOP;  // LUKEOP  intermediate metals: populations and per-routine caches
   HotopRec HOTOP;    // HOTOP   hot metals: populations and Boltzmann factors
+  XcontRec XCONT;    // XCONT   metal photoionization: populations, weights, columns
 
   // Private tables of the hydrogen opacity sources (common/hydrogen_records.h).
   XkarsasRec XKARSAS;    // XKARSAS   level photoionization tables of xkarsas, once per run

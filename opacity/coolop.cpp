@@ -14,15 +14,19 @@
 #include "opacity/choh.h"
 #include "opacity/cool_atoms.h"
 #include "opacity/h2collop.h"
+#include "opacity/xcont.h"
 
 namespace atmotab {
 
 void coolop(Run& run) {
-  c1op(run);
-  mg1op(run);
-  al1op(run);
-  si1op(run);
-  fe1op(run);
+  // With XCONT on, its tables carry these five atoms: their arrays keep kapp's 0.
+  if (!xcont_covers_metals(run)) {
+    c1op(run);
+    mg1op(run);
+    al1op(run);
+    si1op(run);
+    fe1op(run);
+  }
   const int n = run.RHOX.NRHOX;
   if (n < 1) return;
   h2collop(run, run.COOLOP.AH2COLL);

@@ -1,0 +1,179 @@
+// The metal photoionization kernel (opacity/metal_bf_op.cpp) and its compiled-in tables: the
+// interpolation in 1/T against Boltzmann factors, the threshold steps, the held ends, the
+// ground-term cross-sections of the cold limit against the raw OP values, and the kernel as the
+// sum of its two halves.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "common/embedded_data.h"
+#include "common/state.h"
+#include "fortio/error.h"
+#include "opacity/metal_bf_op.h"
+
+namespace atmotab {
+namespace {
+
+constexpr double K_EV = 8.617333262e-5;  // Boltzmann constant [eV K^-1] (CODATA 2018)
+constexpr double H_EV = 4.135667696e-15;  // Planck constant [eV s]
+
+int species_index(std::string_view name) {
+  for (int s = 0; s < NPHOT_SPECIES; ++s)
+    if (PHOT_SPECIES[s].name == name) return s;
+  return -1;
+}
+
+// sigma_eff of species S at NU and T through the kernel with n/U = 1.
+double sigma_eff(int s, double nu, double T) {
+  const double one = 1.0, zero = 0.0;
+  PhotDensities d;
+  for (int k = 0; k < NPHOT_SPECIES; ++k) d[k] = std::span<const double>(k == s ? &one : &zero, 1);
+  double out = -1;
+  metal_bf_op(photoionization_builtin(), nu, std::span<const double>(&T, 1), d,
+              std::span<double>(&out, 1));
+  return out;
+}
+
+TEST(metal_bf_op, builtin_tables_equal_the_parsed_texts) {
+  const PhotTables b = photoionization_builtin();
+  for (int s = 0; s < NPHOT_SPECIES; ++s) {
+    const PhotSpecies& sp = PHOT_SPECIES[s];
+    const PhotTable t = photoionization_read(
+        embedded_data("photoionization_" + std::string(sp.name) + ".txt"), sp);
+    ASSERT_EQ(b.nfreq[s], static_cast<int>(t.nu.size())) << sp.name;
+    EXPECT_EQ(std::memcmp(b.T, t.T.data(), NPHOT_TEMP * sizeof(double)), 0) << sp.name;
+    EXPECT_EQ(std::memcmp(b.nu + b.first[s], t.nu.data(), t.nu.size() * sizeof(double)), 0);
+    EXPECT_EQ(std::memcmp(b.sigma + b.first[s] * NPHOT_TEMP, t.sigma.data(),
+                          t.sigma.size() * sizeof(double)),
+              0)
+        << sp.name;
+  }
+}
+
+TEST(metal_bf_op, damaged_tables_stop_with_file_and_line) {
+  const std::string good(embedded_data("photoionization_Na_I.txt"));
+  struct Case {
+    std::string from, to, message;
+  };
+  const Case cases[] = {
+      {"format atmotab-photoionization 1", "format atmotab-photoionization 2", "format line"},
+      {"species Na_I Z 11", "species Na_I Z 12", "Z 12, expected 11"},
+      {"temperatures 36", "temperatures 35", "temperatures 35"},
+      {"T 2000.00 2054.79", "T 2054.79 2000.00", "not rising"},
+  };
+  for (const Case& c : cases) {
+    std::string bad = good;
+    bad.replace(bad.find(c.from), c.from.size(), c.to);
+    try {
+      photoionization_read(bad, PHOT_SPECIES[species_index("Na_I")]);
+      ADD_FAILURE() << "accepted: " << c.to;
+    } catch (const atmo_error& e) {
+      EXPECT_NE(std::string(e.what()).find("photoionization_Na_I.txt line"), std::string::npos);
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+}
+
+// Between the table temperatures the weights reproduce a Boltzmann factor exp(-E/kT), the form of
+// every term of the sum: within 2 % for E up to 5 eV (a linear law in 1/T would miss by up to 6 %).
+TEST(metal_bf_op, temperature_weights_reproduce_boltzmann_factors) {
+  const PhotTables t = photoionization_builtin();
+  struct Case {
+    double T, E_eV, tol;
+  };
+  constexpr Case cases[] = {{2100, 1.0, 1e-3}, {4321, 3.0, 5e-3}, {5850, 4.0, 0.01},
+                            {6235.2, 5.0, 0.02}, {11111, 5.0, 0.02}, {27000, 8.0, 0.02}};
+  for (const Case& c : cases) {
+    int m;
+    double w[3];
+    metal_bf_temperature(t, c.T, m, w);
+    ASSERT_GE(m, 0);
+    ASSERT_LE(m, NPHOT_TEMP - 3);
+    EXPECT_LE(t.T[m], c.T);
+    EXPECT_NEAR(w[0] + w[1] + w[2], 1.0, 1e-12);
+    double v = 0;
+    for (int k = 0; k < 3; ++k) v += w[k] * std::exp(-c.E_eV / (K_EV * t.T[m + k]));
+    EXPECT_NEAR(v / std::exp(-c.E_eV / (K_EV * c.T)), 1.0, c.tol) << c.T << " K, " << c.E_eV;
+  }
+}
+
+// Outside 2000..30000 K the end values are held; outside a species' frequencies it adds nothing.
+TEST(metal_bf_op, ends_are_held_in_temperature_and_zero_in_frequency) {
+  const int fe = species_index("Fe_I");
+  const double nu = 2.99792458e17 / 300.0;
+  EXPECT_EQ(sigma_eff(fe, nu, 1000.0), sigma_eff(fe, nu, 2000.0));
+  EXPECT_EQ(sigma_eff(fe, nu, 80000.0), sigma_eff(fe, nu, 30000.0));
+  EXPECT_GT(sigma_eff(fe, nu, 2000.0), 0.0);
+  const PhotTables t = photoionization_builtin();
+  for (int s = 0; s < NPHOT_SPECIES; ++s) {
+    const double lo = t.nu[t.first[s]], hi = t.nu[t.first[s] + t.nfreq[s] - 1];
+    EXPECT_EQ(sigma_eff(s, lo * (1 - 1e-9), 6000.0), 0.0) << PHOT_SPECIES[s].name;
+    EXPECT_GT(sigma_eff(s, lo, 6000.0), 0.0) << PHOT_SPECIES[s].name;
+    EXPECT_EQ(sigma_eff(s, hi, 6000.0), 0.0) << PHOT_SPECIES[s].name;
+    EXPECT_EQ(sigma_eff(s, 1e21, 6000.0), 0.0);
+  }
+}
+
+// Each threshold is a step up: just below it the value of the row below, at it the row above.
+TEST(metal_bf_op, thresholds_are_sharp_steps) {
+  const PhotTables t = photoionization_builtin();
+  int pairs = 0;
+  for (int s = 0; s < NPHOT_SPECIES; ++s)
+    for (int k = t.first[s] + 1; k < t.first[s] + t.nfreq[s] - 1; ++k) {
+      if (t.nu[k] != t.nu[k - 1]) continue;
+      ++pairs;
+      const double below = sigma_eff(s, t.nu[k] * (1 - 1e-12), 3000.0);
+      const double at = sigma_eff(s, t.nu[k], 3000.0);
+      EXPECT_GE(at, below) << PHOT_SPECIES[s].name << " " << t.nu[k];
+    }
+  EXPECT_GT(pairs, 500);
+}
+
+// Cold limit: at 2000 K only the ground term counts, g0 exp(-E0/kT) <sigma0>, <sigma0> the raw
+// cross-section averaged over the first 2 % above threshold (TOPbase values at threshold, Mb:
+// Mg I 2.93, Ca I 7.42, Ca II 0.389 and Mg II 0.197 (Cunto et al. 1993), Fe I a5D 0.83 falling to
+// 0.07 within 0.03 eV (Bautista 1997): the averages stay within a factor 2 of them).
+TEST(metal_bf_op, cold_limit_is_the_ground_term_near_its_threshold) {
+  struct Case {
+    const char* species;
+    double ip_eV, g0, e0_eV, sigma_mb, factor;
+  };
+  constexpr Case cases[] = {
+      {"Mg_I", 7.646236, 1, 0.0, 2.93, 2.0},     {"Ca_I", 6.11315547, 1, 0.0, 7.42, 2.0},
+      {"Ca_II", 11.871719, 2, 0.0, 0.389, 2.0},  {"Mg_II", 15.035271, 2, 0.0, 0.197, 2.0},
+      {"Fe_I", 7.9024681, 25, 0.0499614, 0.3, 3.0},
+  };
+  for (const Case& c : cases) {
+    const double nu = (c.ip_eV - c.e0_eV) / H_EV * 1.005;
+    const double boltz = c.g0 * std::exp(-c.e0_eV / (K_EV * 2000.0));
+    const double sigma = sigma_eff(species_index(c.species), nu, 2000.0) / boltz / 1e-18;
+    EXPECT_GT(sigma, c.sigma_mb / c.factor) << c.species;
+    EXPECT_LT(sigma, c.sigma_mb * c.factor) << c.species;
+  }
+}
+
+// The kernel over many depths is the per-species sum of single-species calls.
+TEST(metal_bf_op, kernel_is_additive_over_species_and_depths) {
+  const double nu = 2.99792458e17 / 320.0;
+  std::vector<double> T, x[NPHOT_SPECIES];
+  for (int j = 0; j < 150; ++j) T.push_back(1500.0 + 200.0 * j);
+  PhotDensities d;
+  for (int s = 0; s < NPHOT_SPECIES; ++s) {
+    for (int j = 0; j < 150; ++j) x[s].push_back(1e8 * (s + 1) * (1 + j % 7));
+    d[s] = x[s];
+  }
+  std::vector<double> out(150);
+  metal_bf_op(photoionization_builtin(), nu, T, d, out);
+  for (int j = 0; j < 150; j += 13) {
+    double sum = 0;
+    for (int s = 0; s < NPHOT_SPECIES; ++s) sum += sigma_eff(s, nu, T[j]) * x[s][j];
+    EXPECT_NEAR(out[j], sum, 1e-12 * sum) << T[j];
+    EXPECT_TRUE(std::isfinite(out[j]) && out[j] >= 0);
+  }
+}
+
+}  // namespace
+}  // namespace atmotab

@@ -7,8 +7,8 @@
 //     atmotab_bake_tables OUT.cpp
 #include <cstdio>
 #include <exception>
-#include <stdexcept>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
       const atmotab::PhotTable p = atmotab::photoionization_read(
           atmotab::embedded_data("photoionization_" + std::string(sp.name) + ".txt"), sp);
       if (s == 0) t->PHOT_T = p.T;
-      if (p.T != t->PHOT_T) throw std::runtime_error("photoionization tables of other temperatures");
+      if (p.T != t->PHOT_T)
+        throw std::runtime_error("photoionization tables of other temperatures");
       t->PHOT_FIRST[s] = static_cast<int>(t->PHOT_NU.size());
       t->PHOT_NFREQ[s] = static_cast<int>(p.nu.size());
       t->PHOT_NU.insert(t->PHOT_NU.end(), p.nu.begin(), p.nu.end());

@@ -3,8 +3,8 @@
 // Two tables drive it. ROUTINES gives, for each of the twenty positions of IFOP, the source routine
 // that runs when the switch is 1 (any other value is off); positions 14..18 and 20 (hydrogen
 // lines, lines, line scattering and three of the four extra-opacity hooks) run nothing in this
-// program, so their arrays keep the 0 of the clearing step; position 19 (XCONT) runs xcont. kapp_rows lists the arrays each routine fills and the totals
-// they enter.
+// program, so their arrays keep the 0 of the clearing step; position 19 (XCONT) runs xcont.
+// kapp_rows lists the arrays each routine fills and the totals they enter.
 //
 // The totals, for each of the continuum and the lines:
 //   absorption      A = G + A1 + A2 + ...             (left to right)
@@ -31,6 +31,7 @@
 #include "opacity/hop.h"
 #include "opacity/hotop.h"
 #include "opacity/hrayop.h"
+#include "opacity/kapp_cache.h"
 #include "opacity/lukeop.h"
 #include "opacity/xcont.h"
 
@@ -38,10 +39,12 @@ namespace atmotab {
 namespace {
 
 // The source routine of each switch, indexed by switch position - 1; nullptr runs nothing.
+// clang-format off
 constexpr void (*ROUTINES[NIFOP])(Run&) = {
     hop,   h2plop, hminop, hrayop,  he1op,   he2op,   hemiop,  heraop,  coolop,  lukeop,
     hotop, elecop, h2raop, nullptr, nullptr, nullptr, nullptr, nullptr, xcont,   nullptr,
 };
+// clang-format on
 
 void clear(Dep* a, int n) {
   if (a != nullptr)
@@ -227,7 +230,7 @@ void kapp(Run& run, int N, int& NSTEPS, double& STEPWT) {
   // The arrays of a switch that is on are cleared at every call (its routine may leave depths or
   // frequencies unwritten); those of a switch that is off once, at the first call after it went off
   // (or the model grew deeper), since only its routine writes them and the totals leave them out.
-  Arr<int, NIFOP>& cleared = run.KAPP.NCLEAR;
+  Arr<int, NIFOP>& cleared = kapp_cache(run).NCLEAR;
   for (const OpacityRow& r : rows) {
     if (!on.on[r.ifop] && cleared(r.ifop) >= n) continue;
     clear(r.absorption, n);

@@ -9,9 +9,9 @@
 //          division by RHO are the caller's (opacity/xcont.cpp).
 // Valid:   2000 K <= T <= 30000 K (outside, the value at the nearer end temperature is held);
 //          from each species' lowest threshold to its last tabulated frequency (at most
-//          2.5e16 Hz), 0 outside. Quadratic in 1/T through three of 36 temperatures (a
-//          Boltzmann factor of 4 eV excitation is met within 2 %) and linear in nu between
-//          frequencies 2 % apart, every threshold a sharp step.
+//          2.5e16 Hz), 0 outside. Cubic in 1/T through four of 36 temperatures (a Boltzmann
+//          factor of 5 eV excitation is met within 1 %) and linear in nu between frequencies 2 %
+//          apart, every threshold a sharp step.
 // Deviations from the source: none beyond the averaging and the energy scale the tables record.
 #include "opacity/metal_bf_op.h"
 
@@ -23,21 +23,28 @@ namespace atmotab {
 
 void metal_bf_temperature(const PhotTables& tables, double T, int& m, double* w) {
   const double* t = tables.T;
+  std::fill(w, w + 4, 0.0);
   if (!(T > t[0])) {
     m = 0;
-    w[0] = 1.0, w[1] = 0.0, w[2] = 0.0;
+    w[0] = 1.0;
     return;
   }
   if (!(T < t[NPHOT_TEMP - 1])) {
-    m = NPHOT_TEMP - 3;
-    w[0] = 0.0, w[1] = 0.0, w[2] = 1.0;
+    m = NPHOT_TEMP - 4;
+    w[3] = 1.0;
     return;
   }
-  m = std::min(static_cast<int>(std::upper_bound(t, t + NPHOT_TEMP, T) - t) - 1, NPHOT_TEMP - 3);
-  const double x = 1.0 / T, x0 = 1.0 / t[m], x1 = 1.0 / t[m + 1], x2 = 1.0 / t[m + 2];
-  w[0] = (x - x1) * (x - x2) / ((x0 - x1) * (x0 - x2));
-  w[1] = (x - x0) * (x - x2) / ((x1 - x0) * (x1 - x2));
-  w[2] = (x - x0) * (x - x1) / ((x2 - x0) * (x2 - x1));
+  const int i = static_cast<int>(std::upper_bound(t, t + NPHOT_TEMP, T) - t) - 1;
+  m = std::clamp(i - 1, 0, NPHOT_TEMP - 4);
+  double x[4];
+  for (int k = 0; k < 4; ++k) x[k] = 1.0 / t[m + k];
+  const double y = 1.0 / T;
+  for (int k = 0; k < 4; ++k) {
+    double p = 1.0;
+    for (int l = 0; l < 4; ++l)
+      if (l != k) p *= (y - x[l]) / (x[k] - x[l]);
+    w[k] = p;
+  }
 }
 
 void metal_bf_column(const PhotTables& tables, double nu, double* column) {
@@ -60,7 +67,7 @@ void metal_bf_column(const PhotTables& tables, double nu, double* column) {
   }
 }
 
-void metal_bf_sum(const double* column, const int* mt, const double* const w[3], int stride, int n,
+void metal_bf_sum(const double* column, const int* mt, const double* const w[4], int stride, int n,
                   double* out) {
   std::fill(out, out + n, 0.0);
   for (int s = 0; s < NPHOT_SPECIES; ++s) {
@@ -69,9 +76,10 @@ void metal_bf_sum(const double* column, const int* mt, const double* const w[3],
     const double* w0 = w[0] + s * stride;
     const double* w1 = w[1] + s * stride;
     const double* w2 = w[2] + s * stride;
+    const double* w3 = w[3] + s * stride;
     for (int j = 0; j < n; ++j) {
       const double* c = col + mt[j];
-      out[j] += w0[j] * c[0] + w1[j] * c[1] + w2[j] * c[2];
+      out[j] += w0[j] * c[0] + w1[j] * c[1] + w2[j] * c[2] + w3[j] * c[3];
     }
   }
   for (int j = 0; j < n; ++j) out[j] = std::max(out[j], 0.0);
@@ -83,15 +91,15 @@ void metal_bf_op(const PhotTables& tables, double nu, std::span<const double> T,
   double column[NPHOT_COLUMN];
   metal_bf_column(tables, nu, column);
   int mt[MAXD];
-  double wk[3][NPHOT_SPECIES * MAXD];
-  const double* const w[3] = {wk[0], wk[1], wk[2]};
+  double wk[4][NPHOT_SPECIES * MAXD];
+  const double* const w[4] = {wk[0], wk[1], wk[2], wk[3]};
   for (int j0 = 0; j0 < n; j0 += MAXD) {
     const int nb = std::min(MAXD, n - j0);
     for (int j = 0; j < nb; ++j) {
-      double wt[3];
+      double wt[4];
       metal_bf_temperature(tables, T[j0 + j], mt[j], wt);
       for (int s = 0; s < NPHOT_SPECIES; ++s)
-        for (int k = 0; k < 3; ++k) wk[k][s * MAXD + j] = xnfp[s][j0 + j] * wt[k];
+        for (int k = 0; k < 4; ++k) wk[k][s * MAXD + j] = xnfp[s][j0 + j] * wt[k];
     }
     metal_bf_sum(column, mt, w, MAXD, nb, out.data() + j0);
   }

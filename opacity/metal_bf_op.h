@@ -18,10 +18,10 @@ using PhotDensities = std::array<std::span<const double>, NPHOT_SPECIES>;
 void metal_bf_op(const PhotTables& tables, double nu, std::span<const double> T,
                  const PhotDensities& xnfp, std::span<double> out);
 
-// The temperature half: the first M (0..NPHOT_TEMP-3) of the three table temperatures
-// T_M < T_M+1 < T_M+2 that bracket T (T in the first of their two intervals, or in the last
-// interval of the table), and the weights W[0..2] of the quadratic through them in 1/T (Lagrange);
-// outside the tabulated temperatures the end value is held (weights 1, 0, 0 or 0, 0, 1).
+// The temperature half: the first M (0..NPHOT_TEMP-4) of the four table temperatures
+// T_M < .. < T_M+3 around T (T between the middle two, or in an end interval of the table), and the
+// weights W[0..3] of the cubic through them in 1/T (Lagrange); outside the tabulated temperatures
+// the end value is held (weights 1, 0, 0, 0 or 0, 0, 0, 1).
 void metal_bf_temperature(const PhotTables& tables, double T, int& m, double* w);
 
 // The frequency half: COLUMN[S * NPHOT_TEMP + M] = sigma_eff_S(NU, T_M) [cm^2] and
@@ -32,11 +32,11 @@ void metal_bf_temperature(const PhotTables& tables, double T, int& m, double* w)
 void metal_bf_column(const PhotTables& tables, double nu, double* column);
 
 // The depth sum of the two halves: OUT[J] = max(0, sum over S flagged in COLUMN of
-// sum over K = 0..2 of W[K][S][J] COLUMN[S][MT[J] + K]), J = 0..N-1, with
-// W[K][S][J] = XNFP_S(J) x (weight K of depth J) held at W[K] + S * STRIDE + J. (The quadratic
-// in 1/T of three positive values can dip below 0 only where they grow by more than a factor 6.5
-// from one temperature to the next, which a Boltzmann factor does only above 12 eV of excitation.)
-void metal_bf_sum(const double* column, const int* mt, const double* const w[3], int stride, int n,
+// sum over K = 0..3 of W[K][S][J] COLUMN[S][MT[J] + K]), J = 0..N-1, with
+// W[K][S][J] = XNFP_S(J) x (weight K of depth J) held at W[K] + S * STRIDE + J. (The cubic in
+// 1/T of four positive values can dip below 0 only where they grow by more than a factor 9 from
+// one temperature to the next, which a Boltzmann factor does only above 14 eV of excitation.)
+void metal_bf_sum(const double* column, const int* mt, const double* const w[4], int stride, int n,
                   double* out);
 
 }  // namespace atmotab

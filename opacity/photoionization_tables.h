@@ -9,11 +9,14 @@
 #include <string_view>
 #include <vector>
 
-#include "common/metal_records.h"
-
 namespace atmotab {
 
+constexpr int NPHOT_SPECIES = 14;  // species of the photoionization tables
+constexpr int NPHOT_TEMP = 36;     // temperatures of every table
 constexpr int NPHOT_FREQ = 600;    // frequencies of a table, at most
+// Values at one frequency: the cross-section column of each species at the table temperatures,
+// then one flag per species, 1 where the frequency lies inside its table (metal_bf_column).
+constexpr int NPHOT_COLUMN = NPHOT_SPECIES * NPHOT_TEMP + NPHOT_SPECIES;
 
 // The species, in table order: file name part, element Z and stage (1 = neutral).
 struct PhotSpecies {
@@ -22,8 +25,8 @@ struct PhotSpecies {
   int stage;
 };
 constexpr PhotSpecies PHOT_SPECIES[NPHOT_SPECIES] = {
-    {"C_I", 6, 1},   {"C_II", 6, 2},   {"N_I", 7, 1},   {"O_I", 8, 1},   {"Na_I", 11, 1},
-    {"Mg_I", 12, 1}, {"Mg_II", 12, 2}, {"Al_I", 13, 1}, {"Si_I", 14, 1}, {"Si_II", 14, 2},
+    {"C_I", 6, 1},   {"C_II", 6, 2},   {"N_I", 7, 1},   {"O_I", 8, 1},    {"Na_I", 11, 1},
+    {"Mg_I", 12, 1}, {"Mg_II", 12, 2}, {"Al_I", 13, 1}, {"Si_I", 14, 1},  {"Si_II", 14, 2},
     {"Ca_I", 20, 1}, {"Ca_II", 20, 2}, {"Fe_I", 26, 1}, {"Fe_II", 26, 2},
 };
 

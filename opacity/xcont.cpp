@@ -11,32 +11,32 @@
 
 #include "common/state.h"
 #include "opacity/metal_bf_op.h"
+#include "opacity/xcont_cache.h"
 #include "populations/pops.h"
 
 namespace atmotab {
 namespace {
 
-// The per-model values: n/U of every species and its temperature weights, formed when the model
-// (ITEMP) or its depth count changed.
-void xcont_model(Run& run, const PhotTables& tables) {
-  XcontRec& x = run.XCONT;
+// The per-model values: n/U of every species and its temperature weights, formed at the first call
+// of a model.
+void xcont_model(Run& run, XcontRec& x, const PhotTables& tables) {
+  if (x.MODEL == model_key(run)) return;
   const int n = run.RHOX.NRHOX;
-  if (x.ITEMP1 == run.TEMP.ITEMP && x.NRHOX1 == n) return;
   for (int s = 0; s < NPHOT_SPECIES; ++s) {
     const PhotSpecies& sp = PHOT_SPECIES[s];
     pops(run, sp.z + (sp.stage - 1) / 100.0, 1, &x.XNFP(1, s + 1));
   }
   for (int j = 1; j <= n; ++j) {
-    double w[3];
+    double w[4];
     metal_bf_temperature(tables, run.TEMP.T(j), x.MT(j), w);
     for (int s = 1; s <= NPHOT_SPECIES; ++s) {
       x.W0(j, s) = x.XNFP(j, s) * w[0];
       x.W1(j, s) = x.XNFP(j, s) * w[1];
       x.W2(j, s) = x.XNFP(j, s) * w[2];
+      x.W3(j, s) = x.XNFP(j, s) * w[3];
     }
   }
-  x.ITEMP1 = run.TEMP.ITEMP;
-  x.NRHOX1 = n;
+  x.MODEL = model_key(run);
 }
 
 }  // namespace
@@ -47,17 +47,16 @@ void xcont(Run& run) {
   const int n = run.RHOX.NRHOX;
   if (n < 1) return;
   const PhotTables tables = photoionization_builtin();
-  xcont_model(run, tables);
-  XcontRec& x = run.XCONT;
-  bool hit = false;
-  double local[NPHOT_COLUMN];
-  double* column = x.COLUMNS.slot(run.FREQ.IFREQ, run.FREQ.FREQ, hit);
-  if (column == nullptr) column = local;
-  if (!hit) metal_bf_column(tables, run.FREQ.FREQ, column);
+  XcontRec& x = xcont_cache(run);
+  xcont_model(run, x, tables);
+  double scratch[NPHOT_COLUMN];
+  const double* column = x.COLUMNS.values(run.FREQ.IFREQ, run.FREQ.FREQ, scratch, [&](double* v) {
+    metal_bf_column(tables, run.FREQ.FREQ, v);
+  });
   // The absorption per cm^3 before stimulated emission. Every further XCONT absorber in LTE adds
   // its share to A here, and only here.
   double a[MAXD];
-  const double* const w[3] = {&x.W0(1, 1), &x.W1(1, 1), &x.W2(1, 1)};
+  const double* const w[4] = {&x.W0(1, 1), &x.W1(1, 1), &x.W2(1, 1), &x.W3(1, 1)};
   metal_bf_sum(column, &x.MT(1), w, NDEPTH, n, a);
   const Run::FreqRec& f = run.FREQ;
   const Depth& RHO = run.STATE.RHO;

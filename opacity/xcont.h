@@ -9,8 +9,8 @@ struct Run;
 
 // AXCONT(J) = sum over species of sigma_eff(FREQ, T(J)) x n/U(J) x STIM(J) / RHO(J) [cm^2 g^-1]
 // and SXCONT(J) = BNU(J), J = 1..NRHOX. The n/U and the temperature weights are formed once per
-// model (key ITEMP and NRHOX), the cross-section columns once per frequency of the set and kept
-// across models (XCONT.COLUMNS).
+// model, the cross-section columns once per frequency of the set and kept across models
+// (opacity/xcont_cache.h).
 void xcont(Run& run);
 
 // True when XCONT is on: the cool-metal atoms (C I, Mg I, Al I, Si I, Fe I) and the intermediate

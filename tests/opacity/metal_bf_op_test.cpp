@@ -2,6 +2,8 @@
 // interpolation in 1/T against Boltzmann factors, the threshold steps, the held ends, the
 // ground-term cross-sections of the cold limit against the raw OP values, and the kernel as the
 // sum of its two halves.
+#include "opacity/metal_bf_op.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,12 +14,11 @@
 #include "common/embedded_data.h"
 #include "common/state.h"
 #include "fortio/error.h"
-#include "opacity/metal_bf_op.h"
 
 namespace atmotab {
 namespace {
 
-constexpr double K_EV = 8.617333262e-5;  // Boltzmann constant [eV K^-1] (CODATA 2018)
+constexpr double K_EV = 8.617333262e-5;   // Boltzmann constant [eV K^-1] (CODATA 2018)
 constexpr double H_EV = 4.135667696e-15;  // Planck constant [eV s]
 
 int species_index(std::string_view name) {
@@ -41,8 +42,8 @@ TEST(metal_bf_op, builtin_tables_equal_the_parsed_texts) {
   const PhotTables b = photoionization_builtin();
   for (int s = 0; s < NPHOT_SPECIES; ++s) {
     const PhotSpecies& sp = PHOT_SPECIES[s];
-    const PhotTable t = photoionization_read(
-        embedded_data("photoionization_" + std::string(sp.name) + ".txt"), sp);
+    const PhotTable t =
+        photoionization_read(embedded_data("photoionization_" + std::string(sp.name) + ".txt"), sp);
     ASSERT_EQ(b.nfreq[s], static_cast<int>(t.nu.size())) << sp.name;
     EXPECT_EQ(std::memcmp(b.T, t.T.data(), NPHOT_TEMP * sizeof(double)), 0) << sp.name;
     EXPECT_EQ(std::memcmp(b.nu + b.first[s], t.nu.data(), t.nu.size() * sizeof(double)), 0);
@@ -78,24 +79,27 @@ TEST(metal_bf_op, damaged_tables_stop_with_file_and_line) {
 }
 
 // Between the table temperatures the weights reproduce a Boltzmann factor exp(-E/kT), the form of
-// every term of the sum: within 2 % for E up to 5 eV (a linear law in 1/T would miss by up to 6 %).
+// every term of the sum: within 1 % for E up to 5 eV (a linear law in 1/T would miss by up to 8 %).
 TEST(metal_bf_op, temperature_weights_reproduce_boltzmann_factors) {
   const PhotTables t = photoionization_builtin();
   struct Case {
     double T, E_eV, tol;
   };
-  constexpr Case cases[] = {{2100, 1.0, 1e-3}, {4321, 3.0, 5e-3}, {5850, 4.0, 0.01},
-                            {6235.2, 5.0, 0.02}, {11111, 5.0, 0.02}, {27000, 8.0, 0.02}};
+  // (In the end intervals of the table the cubic is one-sided: 2020 K and 27000 K.)
+  constexpr Case cases[] = {{2100, 1.0, 1e-4},  {2020, 3.0, 5e-3},   {4321, 3.0, 2e-3},
+                            {5850, 4.0, 5e-3},  {6235.2, 5.0, 0.01}, {11111, 5.0, 0.01},
+                            {29000, 5.0, 0.01}, {27000, 8.0, 0.04}};
   for (const Case& c : cases) {
     int m;
-    double w[3];
+    double w[4];
     metal_bf_temperature(t, c.T, m, w);
     ASSERT_GE(m, 0);
-    ASSERT_LE(m, NPHOT_TEMP - 3);
+    ASSERT_LE(m, NPHOT_TEMP - 4);
     EXPECT_LE(t.T[m], c.T);
-    EXPECT_NEAR(w[0] + w[1] + w[2], 1.0, 1e-12);
+    EXPECT_GE(t.T[m + 3], c.T);
+    EXPECT_NEAR(w[0] + w[1] + w[2] + w[3], 1.0, 1e-12);
     double v = 0;
-    for (int k = 0; k < 3; ++k) v += w[k] * std::exp(-c.E_eV / (K_EV * t.T[m + k]));
+    for (int k = 0; k < 4; ++k) v += w[k] * std::exp(-c.E_eV / (K_EV * t.T[m + k]));
     EXPECT_NEAR(v / std::exp(-c.E_eV / (K_EV * c.T)), 1.0, c.tol) << c.T << " K, " << c.E_eV;
   }
 }
@@ -127,24 +131,25 @@ TEST(metal_bf_op, thresholds_are_sharp_steps) {
       ++pairs;
       const double below = sigma_eff(s, t.nu[k] * (1 - 1e-12), 3000.0);
       const double at = sigma_eff(s, t.nu[k], 3000.0);
-      EXPECT_GE(at, below) << PHOT_SPECIES[s].name << " " << t.nu[k];
+      EXPECT_GE(at, below * (1 - 1e-4)) << PHOT_SPECIES[s].name << " " << t.nu[k];
     }
   EXPECT_GT(pairs, 500);
 }
 
 // Cold limit: at 2000 K only the ground term counts, g0 exp(-E0/kT) <sigma0>, <sigma0> the raw
-// cross-section averaged over the first 2 % above threshold (TOPbase values at threshold, Mb:
-// Mg I 2.93, Ca I 7.42, Ca II 0.389 and Mg II 0.197 (Cunto et al. 1993), Fe I a5D 0.83 falling to
-// 0.07 within 0.03 eV (Bautista 1997): the averages stay within a factor 2 of them).
+// cross-section averaged over the first 2 % above threshold, against TOPbase values at threshold
+// (Mb: Mg I 2.93, Ca I 7.42, Ca II 0.389, Mg II 0.197; Cunto et al. 1993) and, for Fe I a5D, whose
+// raw edge (0.83 Mb) falls to 0.07 Mb within 0.03 eV before its resonances, the independent
+// resonance average of the CMFGEN carrier at threshold (4.37 Mb, 3000 km/s Gaussian).
 TEST(metal_bf_op, cold_limit_is_the_ground_term_near_its_threshold) {
   struct Case {
     const char* species;
     double ip_eV, g0, e0_eV, sigma_mb, factor;
   };
   constexpr Case cases[] = {
-      {"Mg_I", 7.646236, 1, 0.0, 2.93, 2.0},     {"Ca_I", 6.11315547, 1, 0.0, 7.42, 2.0},
-      {"Ca_II", 11.871719, 2, 0.0, 0.389, 2.0},  {"Mg_II", 15.035271, 2, 0.0, 0.197, 2.0},
-      {"Fe_I", 7.9024681, 25, 0.0499614, 0.3, 3.0},
+      {"Mg_I", 7.646236, 1, 0.0, 2.93, 2.0},         {"Ca_I", 6.11315547, 1, 0.0, 7.42, 2.0},
+      {"Ca_II", 11.871719, 2, 0.0, 0.389, 2.0},      {"Mg_II", 15.035271, 2, 0.0, 0.197, 2.0},
+      {"Fe_I", 7.9024681, 25, 0.0499614, 4.37, 2.0},
   };
   for (const Case& c : cases) {
     const double nu = (c.ip_eV - c.e0_eV) / H_EV * 1.005;
@@ -155,7 +160,9 @@ TEST(metal_bf_op, cold_limit_is_the_ground_term_near_its_threshold) {
   }
 }
 
-// The kernel over many depths is the per-species sum of single-species calls.
+// The kernel over many depths is the per-species sum of single-species calls (to 1e-6: the
+// weights of the cubic change sign, and ions whose absorption there needs 10-20 eV of excitation
+// vary by factors of 20 between neighbouring temperatures, so the order of the sums shows).
 TEST(metal_bf_op, kernel_is_additive_over_species_and_depths) {
   const double nu = 2.99792458e17 / 320.0;
   std::vector<double> T, x[NPHOT_SPECIES];
@@ -170,7 +177,7 @@ TEST(metal_bf_op, kernel_is_additive_over_species_and_depths) {
   for (int j = 0; j < 150; j += 13) {
     double sum = 0;
     for (int s = 0; s < NPHOT_SPECIES; ++s) sum += sigma_eff(s, nu, T[j]) * x[s][j];
-    EXPECT_NEAR(out[j], sum, 1e-12 * sum) << T[j];
+    EXPECT_NEAR(out[j], sum, 1e-6 * sum) << T[j];
     EXPECT_TRUE(std::isfinite(out[j]) && out[j] >= 0);
   }
 }

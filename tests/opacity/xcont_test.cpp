@@ -1,6 +1,8 @@
 // Switch XCONT (opacity/xcont.cpp) on the bundled models: the metal bound-free opacity in the near
 // ultraviolet against the OP/IP values for the program's own populations, the visible and near
 // infrared left nearly as they were, the adapter against its kernel, and the caches.
+#include "opacity/xcont.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,7 +20,6 @@
 #include "opacity/kapp.h"
 #include "opacity/metal_bf_op.h"
 #include "opacity/setfreq.h"
-#include "opacity/xcont.h"
 #include "populations/pftables.h"
 #include "populations/pops.h"
 
@@ -43,7 +44,7 @@ struct Model {
     load_pf_tables(r);
     if (!readin(r)) ADD_FAILURE() << "no model in " << deck_name;
     apply_model_overrides(r);
-    r.TEMP.ITEMP += 1;
+    start_model(r);
     fill_element_records(r);
   }
   // kapp at wavelength LAMBDA [nm] with XCONT on or off.
@@ -63,8 +64,8 @@ struct Model {
 // Metal bound-free opacity [cm^2 g^-1] at the layer where tau_Ross is about 1 (depth 41), with
 // XCONT on, against orientation values from OP/IP cross-sections for the same populations
 // (EXPECTED; Fe I data sets alone differ by up to 2x). These tables (Fe I: Bautista 1997 on 118
-// terms; every species averaged over +-2 % in frequency) give 0.42..0.56 of them, 9..15 times the
-// cool-metal block they replace (OLD_BLOCK, the default's C I ... Fe I at the same layer, which
+// terms; every species averaged over +-2 % in frequency) give 0.43..0.59 of them (GOT), 6..9 times
+// the cool-metal block they replace (OLD_BLOCK, the default's C I ... Fe I at the same layer, which
 // must stay as it was). Fe I and Mg I carry most of it at 300 nm, Ca I and Si I lead at 400 nm.
 TEST(Xcont, near_ultraviolet_metal_opacity_at_tau_1) {
   struct Case {
@@ -72,10 +73,10 @@ TEST(Xcont, near_ultraviolet_metal_opacity_at_tau_1) {
     double lambda, expected, old_block, got;
   };
   constexpr Case cases[] = {
-      {"sun.deck", 300, 0.104, 0.0056, 0.0510},
-      {"sun.deck", 340, 0.054, 0.0034, 0.0282},
-      {"sun.deck", 400, 0.018, 0.0017, 0.0101},
-      {"cool4000.deck", 300, 0.135, 0.0071, 0.0573},
+      {"sun.deck", 300, 0.104, 0.0056, 0.0527},
+      {"sun.deck", 340, 0.054, 0.0034, 0.0292},
+      {"sun.deck", 400, 0.018, 0.0017, 0.0106},
+      {"cool4000.deck", 300, 0.135, 0.0071, 0.0587},
   };
   for (const Case& c : cases) {
     Model m(c.deck);
@@ -123,8 +124,8 @@ TEST(Xcont, leading_species_in_the_solar_near_ultraviolet) {
     int order[NPHOT_SPECIES];
     for (int s = 0; s < NPHOT_SPECIES; ++s) order[s] = s;
     std::sort(order, order + NPHOT_SPECIES, [&](int a, int b) { return share[a] > share[b]; });
-    const std::string top2 = std::string(PHOT_SPECIES[order[0]].name) + " " +
-                             std::string(PHOT_SPECIES[order[1]].name);
+    const std::string top2 =
+        std::string(PHOT_SPECIES[order[0]].name) + " " + std::string(PHOT_SPECIES[order[1]].name);
     EXPECT_TRUE(top2 == std::string(c.first) + " " + c.second ||
                 top2 == std::string(c.second) + " " + c.first)
         << c.lambda << " nm: " << top2;
@@ -149,7 +150,7 @@ TEST(Xcont, adapter_is_the_kernel_and_its_caches_are_invisible) {
   r.UNITS.cards = &deck;
   ASSERT_TRUE(readin(r));
   apply_model_overrides(r);
-  r.TEMP.ITEMP += 1;
+  start_model(r);
   fill_element_records(r);
   const int n = r.RHOX.NRHOX;
   for (int i = 1; i <= 5; ++i) {

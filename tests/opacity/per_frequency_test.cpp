@@ -94,8 +94,8 @@ TEST(per_frequency, kept_values_give_the_fresh_run_for_a_new_model_and_a_new_set
       const char* what;
       const double* set;
     };
-    for (const Case& c :
-         {Case{"same set, next model", setA}, Case{"new set", setB}, Case{"first set again", setA}}) {
+    for (const Case& c : {Case{"same set, next model", setA}, Case{"new set", setB},
+                          Case{"first set again", setA}}) {
       int differ = 0;
       for (int i = 1; i <= NF; ++i)
         if (!same_bits(kept.opacity(c.set[i], i), fresh.opacity(c.set[i], 0)) && ++differ <= 3)

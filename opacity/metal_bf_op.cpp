@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "common/state.h"
+#include "common/vector_clones.h"
 
 namespace atmotab {
 
@@ -67,8 +68,10 @@ void metal_bf_column(const PhotTables& tables, double nu, double* column) {
   }
 }
 
-void metal_bf_sum(const double* column, const int* mt, const double* const w[4], int stride, int n,
-                  double* out) {
+// Vectorised over the depths (the four values of a depth gathered from its temperatures): the
+// same operations on every depth, so every clone gives the same bits.
+ATMOTAB_VECTOR_CLONES void metal_bf_sum(const double* column, const int* mt,
+                                        const double* const w[4], int stride, int n, double* out) {
   std::fill(out, out + n, 0.0);
   for (int s = 0; s < NPHOT_SPECIES; ++s) {
     if (column[NPHOT_SPECIES * NPHOT_TEMP + s] == 0.0) continue;

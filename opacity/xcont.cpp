@@ -49,8 +49,9 @@ void xcont(Run& run) {
   const PhotTables tables = photoionization_builtin();
   XcontRec& x = xcont_cache(run);
   xcont_model(run, x, tables);
+  if (!x.COLUMNS) x.COLUMNS = std::make_unique<PerFrequency<NPHOT_COLUMN>>();
   double scratch[NPHOT_COLUMN];
-  const double* column = x.COLUMNS.values(run.FREQ.IFREQ, run.FREQ.FREQ, scratch, [&](double* v) {
+  const double* column = x.COLUMNS->values(run.FREQ.IFREQ, run.FREQ.FREQ, scratch, [&](double* v) {
     metal_bf_column(tables, run.FREQ.FREQ, v);
   });
   // The absorption per cm^3 before stimulated emission. Every further XCONT absorber in LTE adds

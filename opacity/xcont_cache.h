@@ -6,6 +6,8 @@
 // S = 1..NPHOT_SPECIES in the order of PHOT_SPECIES (opacity/photoionization_tables.h).
 #pragma once
 
+#include <memory>
+
 #include "common/elements.h"
 #include "common/model_key.h"
 #include "common/per_frequency.h"
@@ -21,7 +23,9 @@ struct XcontRec {
   Arr<int, NDEPTH> MT;  // MT(J)  first of the four temperatures of depth J, 0..NPHOT_TEMP-4
   Arr<double, NDEPTH, NPHOT_SPECIES> W0, W1, W2, W3;  // WK(J,S)  XNFP x weight of temperature
                                                       //          MT(J)+K
-  PerFrequency<NPHOT_COLUMN> COLUMNS;                 // COLUMNS    per frequency of the set
+  // COLUMNS  per frequency of the set (4.7 MB), made at the first call of xcont: a run that never
+  // turns XCONT on neither clears nor maps it
+  std::unique_ptr<PerFrequency<NPHOT_COLUMN>> COLUMNS;
 };
 
 XcontRec& xcont_cache(Run& run);

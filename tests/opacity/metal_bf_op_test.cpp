@@ -6,14 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <vector>
 
-#include "common/embedded_data.h"
 #include "common/state.h"
-#include "fortio/error.h"
 
 namespace atmotab {
 namespace {
@@ -36,46 +31,6 @@ double sigma_eff(int s, double nu, double T) {
   metal_bf_op(photoionization_builtin(), nu, std::span<const double>(&T, 1), d,
               std::span<double>(&out, 1));
   return out;
-}
-
-TEST(metal_bf_op, builtin_tables_equal_the_parsed_texts) {
-  const PhotTables b = photoionization_builtin();
-  for (int s = 0; s < NPHOT_SPECIES; ++s) {
-    const PhotSpecies& sp = PHOT_SPECIES[s];
-    const PhotTable t =
-        photoionization_read(embedded_data("photoionization_" + std::string(sp.name) + ".txt"), sp);
-    ASSERT_EQ(b.nfreq[s], static_cast<int>(t.nu.size())) << sp.name;
-    EXPECT_EQ(std::memcmp(b.T, t.T.data(), NPHOT_TEMP * sizeof(double)), 0) << sp.name;
-    EXPECT_EQ(std::memcmp(b.nu + b.first[s], t.nu.data(), t.nu.size() * sizeof(double)), 0);
-    EXPECT_EQ(std::memcmp(b.sigma + b.first[s] * NPHOT_TEMP, t.sigma.data(),
-                          t.sigma.size() * sizeof(double)),
-              0)
-        << sp.name;
-  }
-}
-
-TEST(metal_bf_op, damaged_tables_stop_with_file_and_line) {
-  const std::string good(embedded_data("photoionization_Na_I.txt"));
-  struct Case {
-    std::string from, to, message;
-  };
-  const Case cases[] = {
-      {"format atmotab-photoionization 1", "format atmotab-photoionization 2", "format line"},
-      {"species Na_I Z 11", "species Na_I Z 12", "Z 12, expected 11"},
-      {"temperatures 36", "temperatures 35", "temperatures 35"},
-      {"T 2000.00 2054.79", "T 2054.79 2000.00", "not rising"},
-  };
-  for (const Case& c : cases) {
-    std::string bad = good;
-    bad.replace(bad.find(c.from), c.from.size(), c.to);
-    try {
-      photoionization_read(bad, PHOT_SPECIES[species_index("Na_I")]);
-      ADD_FAILURE() << "accepted: " << c.to;
-    } catch (const atmo_error& e) {
-      EXPECT_NE(std::string(e.what()).find("photoionization_Na_I.txt line"), std::string::npos);
-      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
-    }
-  }
 }
 
 // Between the table temperatures the weights reproduce a Boltzmann factor exp(-E/kT), the form of
@@ -157,28 +112,6 @@ TEST(metal_bf_op, cold_limit_is_the_ground_term_near_its_threshold) {
     const double sigma = sigma_eff(species_index(c.species), nu, 2000.0) / boltz / 1e-18;
     EXPECT_GT(sigma, c.sigma_mb / c.factor) << c.species;
     EXPECT_LT(sigma, c.sigma_mb * c.factor) << c.species;
-  }
-}
-
-// The kernel over many depths is the per-species sum of single-species calls (to 1e-6: the
-// weights of the cubic change sign, and ions whose absorption there needs 10-20 eV of excitation
-// vary by factors of 20 between neighbouring temperatures, so the order of the sums shows).
-TEST(metal_bf_op, kernel_is_additive_over_species_and_depths) {
-  const double nu = 2.99792458e17 / 320.0;
-  std::vector<double> T, x[NPHOT_SPECIES];
-  for (int j = 0; j < 150; ++j) T.push_back(1500.0 + 200.0 * j);
-  PhotDensities d;
-  for (int s = 0; s < NPHOT_SPECIES; ++s) {
-    for (int j = 0; j < 150; ++j) x[s].push_back(1e8 * (s + 1) * (1 + j % 7));
-    d[s] = x[s];
-  }
-  std::vector<double> out(150);
-  metal_bf_op(photoionization_builtin(), nu, T, d, out);
-  for (int j = 0; j < 150; j += 13) {
-    double sum = 0;
-    for (int s = 0; s < NPHOT_SPECIES; ++s) sum += sigma_eff(s, nu, T[j]) * x[s][j];
-    EXPECT_NEAR(out[j], sum, 1e-6 * sum) << T[j];
-    EXPECT_TRUE(std::isfinite(out[j]) && out[j] >= 0);
   }
 }
 

@@ -94,44 +94,6 @@ TEST(Xcont, near_ultraviolet_metal_opacity_at_tau_1) {
   }
 }
 
-// The species that carry the near-ultraviolet metal opacity of the Sun at tau_Ross = 1.
-TEST(Xcont, leading_species_in_the_solar_near_ultraviolet) {
-  struct Case {
-    double lambda;
-    const char *first, *second;
-  };
-  constexpr Case cases[] = {{300, "Mg_I", "Fe_I"}, {340, "Mg_I", "Fe_I"}, {400, "Ca_I", "Si_I"}};
-  Model m("sun.deck");
-  atmotab::Run& r = *m.run;
-  const int j = 41;
-  double xnfp[NPHOT_SPECIES];
-  for (int s = 0; s < NPHOT_SPECIES; ++s) {
-    double col[MAXD];
-    pops(r, PHOT_SPECIES[s].z + (PHOT_SPECIES[s].stage - 1) / 100.0, 1, col);
-    xnfp[s] = col[j - 1];
-  }
-  for (const Case& c : cases) {
-    double share[NPHOT_SPECIES];
-    const double T = r.TEMP.T(j);
-    for (int s = 0; s < NPHOT_SPECIES; ++s) {
-      const double zero = 0;
-      PhotDensities d;
-      for (int k = 0; k < NPHOT_SPECIES; ++k)
-        d[k] = std::span<const double>(k == s ? &xnfp[s] : &zero, 1);
-      metal_bf_op(photoionization_builtin(), CLIGHT_NM / c.lambda, std::span<const double>(&T, 1),
-                  d, std::span<double>(&share[s], 1));
-    }
-    int order[NPHOT_SPECIES];
-    for (int s = 0; s < NPHOT_SPECIES; ++s) order[s] = s;
-    std::sort(order, order + NPHOT_SPECIES, [&](int a, int b) { return share[a] > share[b]; });
-    const std::string top2 =
-        std::string(PHOT_SPECIES[order[0]].name) + " " + std::string(PHOT_SPECIES[order[1]].name);
-    EXPECT_TRUE(top2 == std::string(c.first) + " " + c.second ||
-                top2 == std::string(c.second) + " " + c.first)
-        << c.lambda << " nm: " << top2;
-  }
-}
-
 // The adapter is the kernel times STIM / RHO, bit for bit, for the model's n/U; and a run that kept
 // its per-model values and per-frequency columns through another model gives a fresh run's values.
 TEST(Xcont, adapter_is_the_kernel_and_its_caches_are_invisible) {

@@ -76,21 +76,6 @@ TEST(metal_bf_op, ends_are_held_in_temperature_and_zero_in_frequency) {
   }
 }
 
-// Each threshold is a step up: just below it the value of the row below, at it the row above.
-TEST(metal_bf_op, thresholds_are_sharp_steps) {
-  const PhotTables t = photoionization_builtin();
-  int pairs = 0;
-  for (int s = 0; s < NPHOT_SPECIES; ++s)
-    for (int k = t.first[s] + 1; k < t.first[s] + t.nfreq[s] - 1; ++k) {
-      if (t.nu[k] != t.nu[k - 1]) continue;
-      ++pairs;
-      const double below = sigma_eff(s, t.nu[k] * (1 - 1e-12), 3000.0);
-      const double at = sigma_eff(s, t.nu[k], 3000.0);
-      EXPECT_GE(at, below * (1 - 1e-4)) << PHOT_SPECIES[s].name << " " << t.nu[k];
-    }
-  EXPECT_GT(pairs, 500);
-}
-
 // Cold limit: at 2000 K only the ground term counts, g0 exp(-E0/kT) <sigma0>, <sigma0> the raw
 // cross-section averaged over the first 2 % above threshold, against TOPbase values at threshold
 // (Mb: Mg I 2.93, Ca I 7.42, Ca II 0.389, Mg II 0.197; Cunto et al. 1993) and, for Fe I a5D, whose

@@ -1,6 +1,6 @@
 // Switch XCONT (opacity/xcont.cpp) on the bundled models: the metal bound-free opacity in the near
-// ultraviolet against the OP/IP values for the program's own populations, the visible and near
-// infrared left nearly as they were, the adapter against its kernel, and the caches.
+// ultraviolet against the OP/IP values for the program's own populations, and the visible and near
+// infrared left nearly as they were. (Its kept columns: tests/opacity/per_frequency_test.cpp.)
 #include "opacity/xcont.h"
 
 #include <gtest/gtest.h>
@@ -11,17 +11,14 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "common/state.h"
 #include "driver/edges.h"
 #include "driver/tabulate.h"
 #include "input/readin.h"
 #include "opacity/kapp.h"
-#include "opacity/metal_bf_op.h"
 #include "opacity/setfreq.h"
 #include "populations/pftables.h"
-#include "populations/pops.h"
 
 namespace atmotab {
 namespace {
@@ -91,52 +88,6 @@ TEST(Xcont, near_ultraviolet_metal_opacity_at_tau_1) {
     EXPECT_GT(metals, 5 * block) << c.deck << " " << c.lambda << " nm";
     EXPECT_EQ(m.cool_metals(41), 0.0) << "the cool-metal atoms counted twice";
     EXPECT_EQ(m.run->OPS.SXCONT(41), m.run->FREQ.BNU(41));
-  }
-}
-
-// The adapter is the kernel times STIM / RHO, bit for bit, for the model's n/U; and a run that kept
-// its per-model values and per-frequency columns through another model gives a fresh run's values.
-TEST(Xcont, adapter_is_the_kernel_and_its_caches_are_invisible) {
-  Model kept("sun.deck");
-  for (int i = 1; i <= 5; ++i) {
-    setfreq(*kept.run, CLIGHT_NM / (250.0 + 50 * i), i);
-    kept.run->IF.IFOP(IFOP_XCONT) = 1;
-    int ns = 0;
-    double sw = 0;
-    kapp(*kept.run, 1, ns, sw);
-  }
-  Model next("cool4000.deck");  // the cool model's state moved into the kept run
-  atmotab::Run& r = *kept.run;
-  const std::string examples = std::string(ATMOTAB_SOURCE_DIR) + "/examples/";
-  std::ifstream deck(examples + "cool4000.deck");
-  r.UNITS.cards = &deck;
-  ASSERT_TRUE(readin(r));
-  apply_model_overrides(r);
-  start_model(r);
-  fill_element_records(r);
-  const int n = r.RHOX.NRHOX;
-  for (int i = 1; i <= 5; ++i) {
-    const double nu = CLIGHT_NM / (250.0 + 50 * i);
-    for (atmotab::Run* run : {&r, next.run.get()}) {
-      setfreq(*run, nu, run == &r ? i : 0);
-      run->IF.IFOP(IFOP_XCONT) = 1;
-      int ns = 0;
-      double sw = 0;
-      kapp(*run, 1, ns, sw);
-    }
-    std::vector<double> xn[NPHOT_SPECIES];
-    PhotDensities d;
-    for (int s = 0; s < NPHOT_SPECIES; ++s) {
-      xn[s].resize(MAXD);
-      pops(r, PHOT_SPECIES[s].z + (PHOT_SPECIES[s].stage - 1) / 100.0, 1, xn[s].data());
-      d[s] = std::span<const double>(xn[s].data(), n);
-    }
-    std::vector<double> out(n);
-    metal_bf_op(photoionization_builtin(), nu, std::span<const double>(&r.TEMP.T(1), n), d, out);
-    for (int j = 1; j <= n; ++j) {
-      EXPECT_EQ(r.OPS.AXCONT(j), out[j - 1] * r.FREQ.STIM(j) / r.STATE.RHO(j)) << nu << " " << j;
-      EXPECT_EQ(r.OPS.AXCONT(j), next.run->OPS.AXCONT(j)) << nu << " " << j;
-    }
   }
 }
 

@@ -1,6 +1,7 @@
 // Every opacity source at every frequency an edge list can produce: the three bundled MARCS models
 // with all twenty switches on, and again with XCONT off (on, it takes the place of the cool-metal
-// atoms and the intermediate metals), 2000 log-spaced frequencies from 1e10 to 1e21 Hz (3 cm to 3e-4 nm).
+// atoms and the intermediate metals), 2000 log-spaced frequencies from 1e10 to 1e21 Hz (3 cm to
+// 3e-4 nm).
 // Every array that kapp's source table names (so every source built later is covered too) must be
 // finite, absorption and scattering non-negative, and the table entry log10(ACONT + SIGMAC) finite.
 // The cool-metal block's parts are checked one by one as well: its collision-induced absorption,

@@ -96,6 +96,8 @@ BENCHMARK_CAPTURE(BM_whole_model, cool_metals_off, "OPACITY OFF COOL\n")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_whole_model, luke_hot_on, "OPACITY ON LUKE HOT\n")
     ->Unit(benchmark::kMillisecond);
+// The metal photoionization of the OP/IP tables in place of the cool-metal atoms.
+BENCHMARK_CAPTURE(BM_whole_model, xcont_on, "OPACITY ON XCONT\n")->Unit(benchmark::kMillisecond);
 // Scattering (H I Rayleigh and electron) as the only continuum, the physics of the program before
 // its absorption sources were built.
 BENCHMARK_CAPTURE(BM_whole_model, scattering_only,
@@ -162,6 +164,8 @@ BENCHMARK_CAPTURE(BM_models_in_one_run, helium_off, "OPACITY OFF HE1 HE2 HEMINUS
 BENCHMARK_CAPTURE(BM_models_in_one_run, cool_metals_off, "OPACITY OFF COOL\n")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_models_in_one_run, luke_hot_on, "OPACITY ON LUKE HOT\n")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_models_in_one_run, xcont_on, "OPACITY ON XCONT\n")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_models_in_one_run, scattering_only,
                   "OPACITY OFF H1 H2PLUS HMINUS HE1 HE2 HEMINUS COOL LUKE HOT\n")

@@ -15,15 +15,19 @@
 #include "opacity/cool_atoms.h"
 #include "opacity/coolop_cache.h"
 #include "opacity/h2collop.h"
+#include "opacity/xcont.h"
 
 namespace atmotab {
 
 void coolop(Run& run) {
-  c1op(run);
-  mg1op(run);
-  al1op(run);
-  si1op(run);
-  fe1op(run);
+  // With XCONT on, its tables carry these five atoms: their arrays keep kapp's 0.
+  if (!xcont_covers_metals(run)) {
+    c1op(run);
+    mg1op(run);
+    al1op(run);
+    si1op(run);
+    fe1op(run);
+  }
   const int n = run.RHOX.NRHOX;
   if (n < 1) return;
   Dep& AH2COLL = coolop_cache(run).AH2COLL;

@@ -1,10 +1,10 @@
 // kapp — the opacity driver. No physics here: the sources compute, kapp clears, calls and sums.
 //
 // Two tables drive it. ROUTINES gives, for each of the twenty positions of IFOP, the source routine
-// that runs when the switch is 1 (any other value is off); positions 14..20 (hydrogen lines, lines,
-// line scattering and the four extra-opacity hooks) run nothing in this program, so their arrays
-// keep the 0 of the clearing step. kapp_rows lists the arrays each routine fills and the totals
-// they enter.
+// that runs when the switch is 1 (any other value is off); positions 14..18 and 20 (hydrogen
+// lines, lines, line scattering and three of the four extra-opacity hooks) run nothing in this
+// program, so their arrays keep the 0 of the clearing step; position 19 (XCONT) runs xcont.
+// kapp_rows lists the arrays each routine fills and the totals they enter.
 //
 // The totals, for each of the continuum and the lines:
 //   absorption      A = G + A1 + A2 + ...             (left to right)
@@ -33,15 +33,18 @@
 #include "opacity/hrayop.h"
 #include "opacity/kapp_cache.h"
 #include "opacity/lukeop.h"
+#include "opacity/xcont.h"
 
 namespace atmotab {
 namespace {
 
 // The source routine of each switch, indexed by switch position - 1; nullptr runs nothing.
+// clang-format off
 constexpr void (*ROUTINES[NIFOP])(Run&) = {
     hop,   h2plop, hminop, hrayop,  he1op,   he2op,   hemiop,  heraop,  coolop,  lukeop,
-    hotop, elecop, h2raop, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    hotop, elecop, h2raop, nullptr, nullptr, nullptr, nullptr, nullptr, xcont,   nullptr,
 };
+// clang-format on
 
 void clear(Dep* a, int n) {
   if (a != nullptr)

@@ -25,6 +25,7 @@
 #include "common/state.h"
 #include "opacity/common_powers.h"
 #include "opacity/lukeop_cache.h"
+#include "opacity/xcont.h"
 #include "populations/pops.h"
 
 namespace atmotab {
@@ -200,6 +201,8 @@ double ca2op(Run& run, int J) {
 }
 
 void lukeop(Run& run) {
+  // With XCONT on, its tables carry these five species: ALUKE keeps kapp's 0.
+  if (xcont_covers_metals(run)) return;
   LukeopRec& l = lukeop_cache(run);
   if (l.MODEL != model_key(run)) {
     pops(run, 7.00, 1, l.XNFN1.data());

@@ -16,6 +16,7 @@ He2opRec& he2op_cache(Run& run) { return opacity_workspace(run).HE2OP; }
 CoolopRec& coolop_cache(Run& run) { return opacity_workspace(run).COOLOP; }
 LukeopRec& lukeop_cache(Run& run) { return opacity_workspace(run).LUKEOP; }
 HotopRec& hotop_cache(Run& run) { return opacity_workspace(run).HOTOP; }
+XcontRec& xcont_cache(Run& run) { return opacity_workspace(run).XCONT; }
 KappRec& kapp_cache(Run& run) { return opacity_workspace(run).KAPP; }
 ElecopRec& elecop_cache(Run& run) { return opacity_workspace(run).ELECOP; }
 

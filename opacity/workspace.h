@@ -18,6 +18,7 @@
 #include "opacity/hotop_cache.h"
 #include "opacity/kapp_cache.h"
 #include "opacity/lukeop_cache.h"
+#include "opacity/xcont_cache.h"
 
 namespace atmotab {
 
@@ -33,6 +34,7 @@ struct OpacityWorkspace : PagedStorage {
   CoolopRec COOLOP;      // cool metals: Boltzmann factors, CH and OH tables and columns
   LukeopRec LUKEOP;      // intermediate metals: populations and per-routine caches
   HotopRec HOTOP;        // hot metals: populations and Boltzmann factors
+  XcontRec XCONT;        // xcont    metal photoionization: n/U, weights (per model), columns
   KappRec KAPP;          // kapp     the source arrays known to be clear
   ElecopRec ELECOP;      // elecop   electron scattering of the current model
 };

@@ -11,6 +11,9 @@
       MARCS's kappa(500 nm) = d tau500 / d RHOX from the model's lgTau5 and RHOX columns
   plot_tables.py overview  TABLE [--listing LISTING] [--marcs MODEL.mod] -o out.png
       the opacity and structure panels (and the MARCS comparison) in one picture
+  plot_tables.py compare   TABLE OTHER [--labels A B] [--depths 1,28,56] -o out.png
+      the continuum opacity of the same model from two runs (e.g. without and with
+      OPACITY ON XCONT) at chosen depths, and their ratio OTHER / TABLE
 
 --model K picks model K of a multi-model file (default 1).
 """
@@ -90,6 +93,35 @@ def draw_opacity(ax, m, depths, listing=None):
     ax.grid(True, which="major", alpha=0.3)
 
 
+def draw_compare(axes, m, other, depths, labels, listing=None):
+    """The opacity of model m (solid) and of the same model from another run (dashed), and the ratio."""
+    if other.NRHOX != m.NRHOX or len(other.WAVELENGTH) != len(m.WAVELENGTH) or \
+            not np.allclose(other.WAVELENGTH, m.WAVELENGTH):
+        raise ValueError("the two tables are not of the same model and frequencies")
+    op_ax, ratio_ax = axes
+    k1, k2 = m.kappa(), other.kappa()
+    _, _, q = depth_scale(m, listing)
+    for j in depths:
+        if not 1 <= j <= m.NRHOX:
+            raise ValueError(f"depth {j} is outside 1..{m.NRHOX}")
+        line, = op_ax.plot(m.WAVELENGTH, k1[j - 1], lw=1.0, label=f"{depth_label(j, q['RHOX'])}, {labels[0]}")
+        op_ax.plot(m.WAVELENGTH, k2[j - 1], lw=1.0, ls="--", color=line.get_color(), label=labels[1])
+        ratio_ax.plot(m.WAVELENGTH, k2[j - 1] / k1[j - 1], lw=1.0, color=line.get_color(),
+                      label=depth_label(j, q["RHOX"]))
+    for ax in axes:
+        ax.set_xscale("log")
+        ax.grid(True, which="major", alpha=0.3)
+    op_ax.set_yscale("log")
+    op_ax.set_ylabel("continuum opacity [cm2 g-1]")
+    op_ax.set_title(f"continuum opacity: {labels[0]} (solid), {labels[1]} (dashed)")
+    op_ax.legend(fontsize="x-small", ncol=2)
+    ratio_ax.set_xlabel("wavelength [nm]")
+    ratio_ax.set_ylabel(f"{labels[1]} / {labels[0]}")
+    ratio_ax.axhline(1.0, color="0.4", lw=0.6)
+    edges = np.abs(m.WLEDGE)
+    ratio_ax.set_xlim(edges.min(), edges.max())
+
+
 def draw_structure(axes, m, listing, species):
     x, xlabel, q = depth_scale(m, listing)
     t_ax, p_ax, pop_ax = axes
@@ -166,10 +198,14 @@ def save(fig, path):
     plt.close(fig)
 
 
-def plot(kind, m, out, depths=None, listing=None, species=DEFAULT_SPECIES, marcs=None):
-    """Draws one kind of plot of model m into the PNG file `out`."""
+def plot(kind, m, out, depths=None, listing=None, species=DEFAULT_SPECIES, marcs=None, other=None,
+         labels=("first run", "second run")):
+    """Draws one kind of plot of model m into the PNG file `out` (kind compare: against model `other`)."""
     depths = depths or default_depths(m.NRHOX)
-    if kind == "opacity":
+    if kind == "compare":
+        fig, axes = plt.subplots(2, 1, figsize=(9, 7), sharex=True, gridspec_kw={"height_ratios": [2, 1]})
+        draw_compare(axes, m, other, depths, labels, listing)
+    elif kind == "opacity":
         fig, ax = plt.subplots(figsize=(8, 5))
         draw_opacity(ax, m, depths, listing)
     elif kind == "structure":
@@ -196,9 +232,10 @@ def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
                                  formatter_class=argparse.RawDescriptionHelpFormatter,
                                  epilog=__doc__.split("\n\n", 1)[1])
-    ap.add_argument("kind", choices=["opacity", "structure", "marcs", "overview"])
+    ap.add_argument("kind", choices=["opacity", "structure", "marcs", "overview", "compare"])
     ap.add_argument("table", help="the --table file (unit 10) of a run")
-    ap.add_argument("mod", nargs="?", help="the MARCS .mod file of the model (kind marcs)")
+    ap.add_argument("mod", nargs="?", help="the MARCS .mod file of the model (kind marcs), or the other "
+                    "run's --table file (kind compare)")
     ap.add_argument("-o", "--output", required=True, help="PNG file to write")
     ap.add_argument("--model", type=int, default=1, help="model K of the file (default 1)")
     ap.add_argument("--depths", help="depth indices for the opacity curves, e.g. 1,28,56")
@@ -206,9 +243,13 @@ def main(argv=None):
     ap.add_argument("--species", nargs="+", default=list(DEFAULT_SPECIES),
                     help="populations to plot, e.g. 'Fe I' 'Fe II' CO")
     ap.add_argument("--marcs", help="MARCS .mod file of the model (kind overview)")
+    ap.add_argument("--labels", nargs=2, default=["without XCONT", "with XCONT"], metavar=("A", "B"),
+                    help="names of the two runs (kind compare; default: without XCONT, with XCONT)")
     args = ap.parse_args(argv)
     if args.kind == "marcs" and not args.mod:
         ap.error("kind marcs needs the MARCS .mod file after the table")
+    if args.kind == "compare" and not args.mod:
+        ap.error("kind compare needs the other run's table file after the table")
     try:
         f = at.read_file(args.table)
         if f.unit != 10:
@@ -226,8 +267,15 @@ def main(argv=None):
                 raise at.TableError(f"{args.listing} has {len(listings)} model(s)")
             listing = listings[args.model - 1]
         depths = [int(d) for d in args.depths.split(",")] if args.depths else None
-        plot(args.kind, m, args.output, depths=depths, listing=listing, species=args.species,
-             marcs=args.mod or args.marcs)
+        if args.kind == "compare":
+            g = at.read_file(args.mod)
+            if g.unit != 10 or not 1 <= args.model <= len(g.models):
+                raise at.TableError(f"{args.mod} is not a --table file with model {args.model}")
+            plot("compare", m, args.output, depths=depths, listing=listing, other=g.models[args.model - 1],
+                 labels=args.labels)
+        else:
+            plot(args.kind, m, args.output, depths=depths, listing=listing, species=args.species,
+                 marcs=args.mod or args.marcs)
     except (OSError, at.TableError, ValueError, KeyError, marcs2deck.ModelError) as e:
         print(f"plot_tables: {e.args[0] if isinstance(e, KeyError) else e}", file=sys.stderr)
         return 2

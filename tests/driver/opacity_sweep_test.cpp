@@ -1,5 +1,7 @@
 // Every opacity source at every frequency an edge list can produce: the three bundled MARCS models
-// with all twenty switches on, 2000 log-spaced frequencies from 1e10 to 1e21 Hz (3 cm to 3e-4 nm).
+// with all twenty switches on, and again with XCONT off (on, it takes the place of the cool-metal
+// atoms and the intermediate metals), 2000 log-spaced frequencies from 1e10 to 1e21 Hz (3 cm to
+// 3e-4 nm).
 // Every array that kapp's source table names (so every source built later is covered too) must be
 // finite, absorption and scattering non-negative, and the table entry log10(ACONT + SIGMAC) finite.
 // The cool-metal block's parts are checked one by one as well: its collision-induced absorption,
@@ -43,7 +45,6 @@ TEST_P(OpacitySweep, finite_non_negative_coefficients_from_1e10_to_1e21_hz) {
   apply_model_overrides(r);
   start_model(r);
   fill_element_records(r);
-  for (int i = 1; i <= NIFOP; ++i) r.IF.IFOP(i) = 1;
   const int n = r.RHOX.NRHOX;
   ASSERT_GT(n, 0);
 
@@ -56,8 +57,10 @@ TEST_P(OpacitySweep, finite_non_negative_coefficients_from_1e10_to_1e21_hz) {
   };
   int NSTEPS = 0;
   double STEPWT = 0;
-  for (int k = 0; k < 2000; ++k) {
-    const double nu = 1e10 * std::pow(1e11, k / 1999.0);
+  for (int i = 1; i <= NIFOP; ++i) r.IF.IFOP(i) = 1;
+  for (int k = 0; k < 4000; ++k) {
+    if (k == 2000) r.IF.IFOP(IFOP_XCONT) = 0;
+    const double nu = 1e10 * std::pow(1e11, (k % 2000) / 1999.0);
     setfreq(r, nu);
     kapp(r, 1, NSTEPS, STEPWT);
     for (const OpacityRow& row : kapp_rows(r)) {

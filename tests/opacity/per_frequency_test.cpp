@@ -35,8 +35,9 @@ struct Session {
     run->UNITS.edges = nullptr;
     load_pf_tables(*run);
   }
-  // The model of DECK, the next model counter, every switch on.
-  void model(const char* deck) {
+  // The model of DECK, the next model counter, every switch on (XCONT as XCONT_ON says: on, it
+  // takes the place of the cool-metal atoms and the intermediate metals).
+  void model(const char* deck, bool xcont_on) {
     std::ifstream cards(EXAMPLES + deck);
     run->UNITS.cards = &cards;
     ASSERT_TRUE(readin(*run)) << deck;
@@ -45,6 +46,7 @@ struct Session {
     start_model(*run);
     fill_element_records(*run);
     for (int i = 1; i <= NIFOP; ++i) run->IF.IFOP(i) = 1;
+    run->IF.IFOP(IFOP_XCONT) = xcont_on ? 1 : 0;
   }
   // Every array of kapp's rows and the totals at NU, index I of the set (0: none), depth by depth.
   std::vector<double> opacity(double nu, int i) {
@@ -81,23 +83,26 @@ TEST(per_frequency, kept_values_give_the_fresh_run_for_a_new_model_and_a_new_set
     setA[i] = 3e13 * std::pow(1e3, (i - 1) / (NF - 1.0));
     setB[i] = setA[i] * 1.07;  // another set: the same indices, other frequencies
   }
-  Session kept;
-  kept.model("sun.deck");
-  for (int i = 1; i <= NF; ++i) kept.opacity(setA[i], i);
-  kept.model("cool4000.deck");
-  Session fresh;
-  fresh.model("cool4000.deck");
-  struct Case {
-    const char* what;
-    const double* set;
-  };
-  for (const Case& c :
-       {Case{"same set, next model", setA}, Case{"new set", setB}, Case{"first set again", setA}}) {
-    int differ = 0;
-    for (int i = 1; i <= NF; ++i)
-      if (!same_bits(kept.opacity(c.set[i], i), fresh.opacity(c.set[i], 0)) && ++differ <= 3)
-        ADD_FAILURE() << c.what << ": " << c.set[i] << " Hz, index " << i;
-    EXPECT_EQ(differ, 0) << c.what;
+  for (bool xcont_on : {false, true}) {
+    Session kept;
+    kept.model("sun.deck", xcont_on);
+    for (int i = 1; i <= NF; ++i) kept.opacity(setA[i], i);
+    kept.model("cool4000.deck", xcont_on);
+    Session fresh;
+    fresh.model("cool4000.deck", xcont_on);
+    struct Case {
+      const char* what;
+      const double* set;
+    };
+    for (const Case& c : {Case{"same set, next model", setA}, Case{"new set", setB},
+                          Case{"first set again", setA}}) {
+      int differ = 0;
+      for (int i = 1; i <= NF; ++i)
+        if (!same_bits(kept.opacity(c.set[i], i), fresh.opacity(c.set[i], 0)) && ++differ <= 3)
+          ADD_FAILURE() << c.what << ": " << c.set[i] << " Hz, index " << i << ", XCONT "
+                        << xcont_on;
+      EXPECT_EQ(differ, 0) << c.what << ", XCONT " << xcont_on;
+    }
   }
 }
 

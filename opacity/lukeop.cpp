@@ -201,11 +201,11 @@ double ca2op(Run& run, int J) {
 void lukeop(Run& run) {
   LukeopRec& l = run.LUKEOP;
   if (l.ITEMP1 != run.TEMP.ITEMP) {
-    pops(run, 7.00, 1, l.XNFN1.data());
-    pops(run, 8.00, 1, l.XNFO1.data());
-    pops(run, 12.01, 1, l.XNFMG2.data());
-    pops(run, 14.01, 1, l.XNFSI2.data());
-    pops(run, 20.01, 1, l.XNFCA2.data());
+    pops_stage(run, 7, 1, Wanted::NumberOverU, l.XNFN1.data());
+    pops_stage(run, 8, 1, Wanted::NumberOverU, l.XNFO1.data());
+    pops_stage(run, 12, 2, Wanted::NumberOverU, l.XNFMG2.data());
+    pops_stage(run, 14, 2, Wanted::NumberOverU, l.XNFSI2.data());
+    pops_stage(run, 20, 2, Wanted::NumberOverU, l.XNFCA2.data());
     l.ITEMP1 = run.TEMP.ITEMP;
   }
   n1op_current(run);

@@ -54,9 +54,8 @@ constexpr auto OPS = &Run::OPS;
 // A row of the table from its arrays (at most MAX_SOURCE_ARRAYS).
 constexpr OpacitySource row(int ifop, void (*routine)(Run&),
                             std::initializer_list<SourceArray> arrays) {
-  OpacitySource s{ifop, routine, {}};
-  std::size_t k = 0;
-  for (const SourceArray& a : arrays) s.arrays.at(k++) = a;
+  OpacitySource s{ifop, routine, {}, 0};
+  for (const SourceArray& a : arrays) s.arrays.at(s.count++) = a;
   return s;
 }
 
@@ -126,29 +125,28 @@ struct Terms {
   bool absorber_left_out = false, scatterer_left_out = false;  // rows of switches that are off
 };
 
-// The terms of TOTAL; with ON given, only the rows whose switch is on (ON[I] for switch I).
-Terms terms_of(Run& run, OpacityTotal total, const bool* on) {
-  Terms t;
+// The terms of the continuum (C) and line (L) totals; with ON given, only of the rows whose switch
+// is on (ON[I] for switch I).
+void terms_of(Run& run, const bool* on, Terms& c, Terms& l) {
   for (const OpacitySource& s : SOURCES) {
+    const bool left_out = on != nullptr && !on[s.ifop];
     for (const SourceArray& a : s.written()) {
-      if (total_of(a.term) != total) continue;
-      if (on != nullptr && !on[s.ifop]) {
+      const OpacityTotal total = total_of(a.term);
+      if (total == OpacityTotal::None) continue;
+      Terms& t = total == OpacityTotal::Continuum ? c : l;
+      if (left_out) {
         t.absorber_left_out |= !is_scatterer(a.term);
         t.scatterer_left_out |= is_scatterer(a.term);
-        continue;
-      }
-      const double* x = a.array(run).data();
-      if (is_scatterer(a.term)) {
-        t.scatterer[t.nscat++] = x;
+      } else if (is_scatterer(a.term)) {
+        t.scatterer[t.nscat++] = a.array(run).data();
       } else if (a.source == nullptr) {
-        t.lte[t.nlte++] = x;
+        t.lte[t.nlte++] = a.array(run).data();
       } else {
-        t.absorber[t.nabs] = x;
+        t.absorber[t.nabs] = a.array(run).data();
         t.source[t.nabs++] = a.source(run).data();
       }
     }
   }
-  return t;
 }
 
 // The totals of the terms T at the depths of one block: V holds the values of W consecutive depths
@@ -229,8 +227,10 @@ void totals(Run& run, const bool* on) {
   const int n = run.RHOX.NRHOX;
   const Dep& BNU = run.FREQ.BNU;
   OptotRec& t = run.OPTOT;
-  sum_terms(terms_of(run, OpacityTotal::Continuum, on), BNU, n, t.ACONT, t.SCONT, t.SIGMAC);
-  sum_terms(terms_of(run, OpacityTotal::Line, on), BNU, n, t.ALINE, t.SLINE, t.SIGMAL);
+  Terms continuum, line;
+  terms_of(run, on, continuum, line);
+  sum_terms(continuum, BNU, n, t.ACONT, t.SCONT, t.SIGMAC);
+  sum_terms(line, BNU, n, t.ALINE, t.SLINE, t.SIGMAL);
 }
 
 // ON[I]: switch I = 1..NIFOP is on.

@@ -64,13 +64,10 @@ constexpr int MAX_SOURCE_ARRAYS = 8;
 struct OpacitySource {
   int ifop = 0;                                         // switch position (IfopSwitch)
   void (*routine)(Run&) = nullptr;                      // the source routine
-  std::array<SourceArray, MAX_SOURCE_ARRAYS> arrays{};  // the first with array == nullptr ends
+  std::array<SourceArray, MAX_SOURCE_ARRAYS> arrays{};  // arrays[0..count-1]
+  std::size_t count = 0;
 
-  constexpr std::span<const SourceArray> written() const {
-    std::size_t n = 0;
-    while (n < arrays.size() && arrays[n].array != nullptr) ++n;
-    return {arrays.data(), n};
-  }
+  constexpr std::span<const SourceArray> written() const { return {arrays.data(), count}; }
 };
 
 // The source table: one row per switch, in the order in which the sources run and their arrays

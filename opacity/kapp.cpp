@@ -215,8 +215,7 @@ using V4 = double __attribute__((vector_size(32)));
 
 // The absorption A, source function S and scattering SIG of the terms T at depths 1..N: four
 // depths at a time, the rest one by one (the same operations on every element).
-ATMOTAB_VECTOR_CLONES void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S,
-                                     Dep& SIG) {
+ATMOTAB_KERNEL void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S, Dep& SIG) {
   int j = 0;
   for (; j + 4 <= n; j += 4) sum_block<V4>(t, BNU.data(), j, A.data(), S.data(), SIG.data());
   for (; j < n; ++j) sum_block<double>(t, BNU.data(), j, A.data(), S.data(), SIG.data());
@@ -229,8 +228,8 @@ void totals(Run& run, const bool* on) {
   OptotRec& t = run.OPTOT;
   Terms continuum, line;
   terms_of(run, on, continuum, line);
-  sum_terms(continuum, BNU, n, t.ACONT, t.SCONT, t.SIGMAC);
-  sum_terms(line, BNU, n, t.ALINE, t.SLINE, t.SIGMAL);
+  vectorised<sum_terms>(run.VECTORS, continuum, BNU, n, t.ACONT, t.SCONT, t.SIGMAC);
+  vectorised<sum_terms>(run.VECTORS, line, BNU, n, t.ALINE, t.SLINE, t.SIGMAL);
 }
 
 // ON[I]: switch I = 1..NIFOP is on.

@@ -13,8 +13,8 @@ enum class Wanted : int {
   PartitionFunction = 3,  // partition function
 };
 
-// The typed requests. Each fills depths 1..NRHOX; the first request after ITEMP changed (with
-// IFPRES = 1) first runs the electron-density iteration (with molecules on, IFMOL = 1, the
+// The typed requests. Each fills depths 1..NRHOX; the first request of a model (with IFPRES = 1)
+// first runs the electron-density iteration (with molecules on, IFMOL = 1, the
 // molecular equilibrium nmolec instead).
 // Stage STAGE (1 = neutral) of element Z = 1..99 into OUT(J).
 void pops_stage(Run& run, int z, int stage, Wanted what, double* out);

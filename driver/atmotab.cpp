@@ -17,6 +17,7 @@
 #include "driver/cli.h"
 #include "driver/edges.h"
 #include "driver/files.h"
+#include "driver/hdf5_output.h"
 #include "driver/signals.h"
 #include "driver/tabulate.h"
 #include "fortio/error.h"
@@ -72,14 +73,17 @@ void run_program(Run& run, const Options& opt, const ProcessHooks& hooks, std::o
   read_edge_list(run);
   run.UNITS.edges = nullptr;
   load_pf_tables(run);
+  std::optional<Hdf5Output> hdf5;
+  if (!opt.hdf5.empty()) hdf5.emplace(opt, cards_name(hooks.cards_descriptor));
 
   // One pass per model until the END card.
   using clock = std::chrono::steady_clock;
   auto start = clock::now();
   for (int model = 1; readin(run); ++model) {
+    if (hdf5) hdf5->begin_model(run);
     apply_model_overrides(run);
     const int numnu = run.FRESET.NUMNU;  // the tabulation leaves 1 there for the next model
-    tabulate_model(run);
+    tabulate_model(run, hdf5 ? &*hdf5 : nullptr);
     if (progress) {
       const auto now = clock::now();
       *progress << progress_line(model, run.RHOX.NRHOX, numnu,

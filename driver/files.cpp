@@ -83,6 +83,22 @@ void check_distinct_files(const Options& opt, int cards_fd, int listing_fd) {
                          std::string(t.option) + " '" + t.path + "' is " + s.what +
                              "; the table would overwrite it");
   }
+  if (!opt.hdf5.empty()) {
+    const Table others[] = {{"--edges", opt.edges},
+                            {"--molecules", opt.molecules},
+                            {"--table", opt.table},
+                            {"--maxima", opt.maxima}};
+    for (const Table& t : others)
+      if (same_file(opt.hdf5, t.path))
+        clash("--hdf5", opt.hdf5, t.option, t.path, "the HDF5 output needs a file of its own");
+    const FileId id = id_of_path(opt.hdf5);
+    for (const Stream& s : streams)
+      if (same_id(id, id_of_descriptor(s.fd)))
+        throw atmo_error(EXIT_IO, "atmotab",
+                         "--hdf5 '" + opt.hdf5 + "' is " + s.what +
+                             "; the HDF5 output would "
+                             "overwrite it");
+  }
   const FileId table = id_of_path(opt.table);
   if (table.device && same_id(table, id_of_path(opt.maxima))) return;
   if (same_file(opt.table, opt.maxima))

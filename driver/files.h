@@ -12,7 +12,8 @@ namespace atmotab {
 // (standard output; -1: not checked), or when both table files are one file (a character device
 // such as /dev/null may take both). Existing files are compared by identity (device and inode:
 // another spelling of the path, a hard link or a symbolic link is the same file); a file that does
-// not exist yet, by its path with the symbolic links of the directories resolved.
+// not exist yet, by its path with the symbolic links of the directories resolved. The HDF5 output
+// (--hdf5) may be none of the other files either.
 void check_distinct_files(const Options& opt, int cards_fd, int listing_fd);
 
 // Creates both table files, or cuts existing ones to length 0, so that after the run they hold the

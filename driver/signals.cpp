@@ -65,15 +65,19 @@ StopSignalGuard::~StopSignalGuard() {
   stop_units.store(nullptr);
 }
 
+StopSignalHold::StopSignalHold() {
+  const sigset_t set = stop_set();
+  ::pthread_sigmask(SIG_BLOCK, &set, &old_);
+}
+
+StopSignalHold::~StopSignalHold() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+
 void commit_tables(Run& run) {
   run.UNITS.table.flush();
   run.UNITS.maxima.flush();
-  const sigset_t set = stop_set();
-  sigset_t old;
-  ::pthread_sigmask(SIG_BLOCK, &set, &old);
+  const StopSignalHold hold;
   run.UNITS.table.commit();
   run.UNITS.maxima.commit();
-  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 }  // namespace atmotab

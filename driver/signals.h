@@ -3,6 +3,8 @@
 // signal, so that a run stopped while it writes never leaves a half-written record behind.
 #pragma once
 
+#include <signal.h>
+
 #include "common/state.h"
 
 namespace atmotab {
@@ -17,6 +19,19 @@ class StopSignalGuard {
   ~StopSignalGuard();
   StopSignalGuard(const StopSignalGuard&) = delete;
   StopSignalGuard& operator=(const StopSignalGuard&) = delete;
+};
+
+// While it lives, the four signals are held back (blocked in this thread); one that came meanwhile
+// is handled when it goes.
+class StopSignalHold {
+ public:
+  StopSignalHold();
+  ~StopSignalHold();
+  StopSignalHold(const StopSignalHold&) = delete;
+  StopSignalHold& operator=(const StopSignalHold&) = delete;
+
+ private:
+  sigset_t old_;
 };
 
 // Commits both table files at the end of a model as one step: with the four signals held back

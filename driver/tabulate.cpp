@@ -10,6 +10,7 @@
 
 #include "common/constants.h"
 #include "driver/edges.h"
+#include "driver/hdf5_output.h"
 #include "driver/molecule_table.h"
 #include "driver/signals.h"
 #include "driver/table_check.h"
@@ -43,6 +44,28 @@ void fill_element_records(Run& run) {
     pops_molecule(run, 106, NU, run.CHOH.XNFPCH.data());  // CH
     pops_molecule(run, 108, NU, run.CHOH.XNFPOH.data());  // OH
   }
+}
+
+// Two stages for H, three for He, four for Li..B, six for C..S, five for Cl..K, ten for Ca..Ni,
+// three from Cu on.
+int element_stages(int z) {
+  struct Range {
+    int zmax;
+    int stages;
+  };
+  constexpr Range RANGES[] = {{1, 2}, {2, 3}, {5, 4}, {16, 6}, {19, 5}, {28, 10}, {99, 3}};
+  for (const Range& r : RANGES)
+    if (z <= r.zmax) return r.stages;
+  return 3;
+}
+
+double element_doppler(const Run& run, int j, int z) {
+  const double vturb = run.TURBPR.VTURB(j);
+  return std::sqrt(2 * run.TEMP.TK(j) / (run.ELEM.ATMASS(z) * AMU) + vturb * vturb) / CLIGHT;
+}
+
+double molecule_doppler(const Run& run, int j, int k) {
+  return std::sqrt(2 * run.TEMP.TK(j) / (run.TABLES.MOMASS(k) * AMU)) / CLIGHT;
 }
 
 namespace {
@@ -125,19 +148,6 @@ void fill_depth_block(Run& run) {
   }
 }
 
-// The number of stages of element Z in the element table: two for H, three for He, four for
-// Li..B, six for C..S, five for Cl..K, ten for Ca..Ni, three from Cu on.
-int element_stages(int z) {
-  struct Range {
-    int zmax;
-    int stages;
-  };
-  constexpr Range RANGES[] = {{1, 2}, {2, 3}, {5, 4}, {16, 6}, {19, 5}, {28, 10}, {99, 3}};
-  for (const Range& r : RANGES)
-    if (z <= r.zmax) return r.stages;
-  return 3;
-}
-
 // The element table: all stages of every element, the molecules, and stages VII..X of Ca..Ni moved
 // into slot 5 of elements 50+k, 60+k, 70+k, 80+k.
 void fill_element_table(Run& run) {
@@ -179,17 +189,14 @@ void h2_co_estimates(Run& run) {
 // The population and Doppler tables of depth J and their single copies.
 void depth_tables(Run& run, int j) {
   TablesRec& TB = run.TABLES;
-  const double tk = run.TEMP.TK(j);
-  const double vturb2 = run.TURBPR.VTURB(j) * run.TURBPR.VTURB(j);
   for (int z = 1; z <= 99; ++z) {
     for (int s = 1; s <= 6; ++s) TB.XNFPEL(s, z) = TB.XNFP(j, s, z);
-    const double dop = std::sqrt(2 * tk / (run.ELEM.ATMASS(z) * AMU) + vturb2) / CLIGHT;
+    const double dop = element_doppler(run, j, z);
     for (int s = 1; s <= 6; ++s) TB.DOPPLE(s, z) = dop;
   }
   for (int k = 0; k <= 8; ++k)
     for (int z = 50 + k; z <= 80 + k; z += 10) TB.DOPPLE(5, z) = TB.DOPPLE(1, 20 + k);
-  for (int k = 1; k <= NMOLTAB; ++k)
-    TB.DOPPLE(6, 39 + k) = std::sqrt(2 * tk / (TB.MOMASS(k) * AMU)) / CLIGHT;
+  for (int k = 1; k <= NMOLTAB; ++k) TB.DOPPLE(6, 39 + k) = molecule_doppler(run, j, k);
   for (int i = 1; i <= 6 * 99; ++i) {
     TB.XNFPEL4(i) = static_cast<float>(TB.XNFPEL(i));
     TB.DOPPLE4(i) = static_cast<float>(TB.DOPPLE(i));
@@ -232,7 +239,7 @@ void apply_model_overrides(Run& run) {
   run.TEFF.GLOG = 0.0;
 }
 
-void tabulate_model(Run& run) {
+void tabulate_model(Run& run, Hdf5Output* hdf5) {
   TablesRec& TB = run.TABLES;
   const int nrhox = run.RHOX.NRHOX;
   fill_molecule_table(TB);
@@ -260,7 +267,13 @@ void tabulate_model(Run& run) {
   check_maxima(run);
   write_maxima(run);
   run.LISTING.print("('1')", {});
-  commit_tables(run);
+  {
+    // A stop signal that comes while the HDF5 file takes the model waits for the tables' commit:
+    // the model is then in both or, after a failure, in neither.
+    const StopSignalHold hold;
+    if (hdf5 != nullptr) hdf5->write_model(run);
+    commit_tables(run);
+  }
   run.LISTING.flush();
   run.FRESET.NUMNU = 1;
   run.FRESET.NULO = 1;

@@ -18,9 +18,19 @@ void apply_model_overrides(Run& run);
 // and metal fields of the element records and, with molecules on, CH and OH.
 void fill_element_records(Run& run);
 
+class Hdf5Output;
+
 // Everything after the overrides for one model, ending with the new-page line and the counters
-// NUMNU = NULO = NUHI = 1.
-void tabulate_model(Run& run);
+// NUMNU = NULO = NUHI = 1. With HDF5, the finished model is also written there, in one step with
+// the commit of the table files.
+void tabulate_model(Run& run, Hdf5Output* hdf5 = nullptr);
+
+// The number of stages of element Z in the element table (stages 1..element_stages(Z)).
+int element_stages(int z);
+// Doppler width over frequency of element Z at depth J: thermal and microturbulent.
+double element_doppler(const Run& run, int j, int z);
+// Thermal Doppler width over frequency of molecule slot K (1..60) at depth J.
+double molecule_doppler(const Run& run, int j, int k);
 
 // Records 1..3 of units 10 and 11, interleaved unit 10 record 1, unit 11 record 1, ...
 void write_table_headers(Run& run);

@@ -152,6 +152,17 @@ def unpack_slots(slots):
     return stages, molecules
 
 
+def pack_slots(stages, molecules):
+    """The inverse of unpack_slots: stages (..., 99, 10) and molecules (..., 60) -> the stage
+    slots (..., 99, 6) as the table and maxima files hold them."""
+    slots = stages[..., :NSLOT].copy()
+    for z, stage, host in PACKED:
+        slots[..., host - 1, 4] = stages[..., z - 1, stage - 1]
+    first = FIRST_MOLECULE_ELEMENT - 1
+    slots[..., first:first + NMOL, 5] = molecules
+    return slots
+
+
 class Model:
     """One model of a table file, or of a pair of them (`read`). Arrays are numpy arrays; single
     values are Python numbers. Attributes of the other unit are None."""
@@ -171,6 +182,7 @@ class Model:
         self.XNFDOPMAX_SLOTS = None  # (NEDGE-1, 99, 6) single, as stored, unit 11
         self.XNFDOPMAX = None  # (NEDGE-1, 99, 10)
         self.XNFDOPMAXMOL = None  # name -> (NEDGE-1,)
+        self.XNF = self.XNFMOL = None  # number densities: HDF5 output only (atmotab.hdf5)
 
     @property
     def NEDGE(self):
@@ -205,6 +217,12 @@ class Model:
     def doppler(self, text):
         """Doppler width over frequency per depth of 'Fe II', 'CO', ..."""
         return self._species(text, self.DOPPLE, self.DOPPLEMOL, "DOPPLE")
+
+    def number_density(self, text):
+        """Number density [cm-3] per depth of 'Fe II', 'CO', ... (models of the HDF5 output)."""
+        if self.XNF is None:
+            raise KeyError("number densities are in the HDF5 output only (atmotab.hdf5)")
+        return self._species(text, self.XNF, self.XNFMOL or {}, "XNF")
 
     def maximum(self, text):
         """Line-strength maximum per edge interval of 'Fe II', 'CO', ..."""

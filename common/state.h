@@ -19,6 +19,7 @@
 #include "common/opacity_records.h"
 #include "common/per_frequency.h"
 #include "common/tables.h"
+#include "common/vector_clones.h"
 #include "fortio/listing.h"
 #include "fortio/unformatted.h"
 
@@ -89,6 +90,9 @@ W& layer_workspace(LayerWorkspace<W>& held) {
 }
 
 struct Run {
+  // The instruction set in which the depth-loop kernels run (common/vector_clones.h).
+  VectorSet VECTORS = widest_vector_set();  // VECTORS  AVX-512, AVX2 or the baseline set
+
   // STATE: thermodynamic state per depth.
   struct StateRec {
     Depth P;       // P(J)       gas pressure [dyn cm^-2]

@@ -141,6 +141,15 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
               "given as atmotab --edges EDGES < DECK > LISTING (end typed cards with Ctrl-D)\n"
            << std::flush;
   auto run = make_run(listing);
+  if (!hooks.vectors.empty()) {
+    VectorSet set = VECTORS_BASE;
+    if (!vector_set_named(hooks.vectors, set) || set > widest_vector_set()) {
+      errors << "atmotab: ATMOTAB_VECTORS=" << hooks.vectors
+             << ": not an instruction set of this processor (base, avx2 or avx512)\n";
+      return EXIT_IO;
+    }
+    run->VECTORS = set;
+  }
   run->UNITS.cards = &cards;
   run->UNITS.errors = &errors;
   run->UNITS.molecules_name = opt.molecules;

@@ -19,6 +19,9 @@ struct ProcessHooks {
                                 // finished model, exit 128 + signal (driver/signals.h)
   bool progress = false;        // one line per finished model on ERRORS (main: when standard
                                 // error is a terminal)
+  std::string vectors = {};     // instruction set of the vectorised depth loops: "base", "avx2"
+                                // or "avx512" (main: the environment variable ATMOTAB_VECTORS);
+                                // empty: the widest the processor runs
 };
 
 // Runs atmotab with ARGS (without the program name), the control cards on CARDS, the listing on

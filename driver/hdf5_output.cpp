@@ -234,8 +234,7 @@ Hdf5Output::~Hdf5Output() {
 void Hdf5Output::begin_model(const Run& run) {
   if (species_code_.empty())
     for (int z = 1; z <= NELEM; ++z) {
-      const double code = element_code(z);
-      for (int s = 1; s <= pops_nion(code); ++s) {
+      for (int s = 1; s <= element_stages(z); ++s) {
         species_z_.push_back(z);
         species_stage_.push_back(s);
         species_code_.push_back(z + (s - 1) / 100.0);
@@ -345,9 +344,8 @@ void Hdf5Output::write_model(Run& run) {
     column_.resize(static_cast<std::size_t>(MAXD) * NSTAGE);
     std::size_t k = 0;
     for (int z = 1; z <= NELEM; ++z) {
-      const double code = element_code(z);
-      const int nstage = pops_nion(code);
-      pops(run, code, 12, column_.data());
+      const int nstage = element_stages(z);
+      pops_stages(run, z, nstage, Wanted::Number, column_.data());
       for (int s = 1; s <= nstage; ++s, ++k)
         for (int j = 1; j <= n; ++j) {
           xnf_[(j - 1) * nsp + k] = column_[(s - 1) * MAXD + (j - 1)];
@@ -375,7 +373,7 @@ void Hdf5Output::write_model(Run& run) {
     w.dataset(g, "DOPPLEMOL", {nh, NM}, v.data(), "1");
     if (run.IF.IFMOL != 0) {
       for (int m = 1; m <= NMOLTAB; ++m) {
-        pops(run, TB.IDMOL(m), 2, column_.data());
+        pops_molecule(run, TB.IDMOL(m), Wanted::Number, column_.data());
         for (int j = 1; j <= n; ++j) v[(j - 1) * NM + (m - 1)] = column_[j - 1];
       }
       w.dataset(g, "XNFMOL", {nh, NM}, v.data(), "cm-3");

@@ -68,8 +68,8 @@ inline bool reciprocal(double nu, double rho, double cmin, double norm, double& 
 
 // R(M) = 1/(((NU(M) RHO) CMIN) NORM) with CMIN = R(M) on entry, or 0 where the product y is not
 // within the error bound, M < N.
-ATMOTAB_VECTOR_CLONES void reciprocals(const double* __restrict nu, double* __restrict r, int n,
-                                       double rho, double norm) {
+ATMOTAB_KERNEL void reciprocals(const double* __restrict nu, double* __restrict r, int n,
+                                double rho, double norm) {
   for (int m = 0; m < n; ++m) {
     double recip = 0;
     const bool ok = reciprocal(nu[m], rho, r[m], norm, recip);
@@ -84,10 +84,7 @@ bool decided(double y, float& v) {
 }
 
 // Number of candidates whose bracket rounds to two different singles; V holds the lower one.
-// Out of line, as every function with clones is (called through the processor's choice; inlined
-// into the caller, the loop is no longer vectorised). Clang refuses noinline beside the clones.
-ATMOTAB_VECTOR_CLONES int bracketed(const double* __restrict a, int n, double recip,
-                                    float* __restrict v) {
+ATMOTAB_KERNEL int bracketed(const double* __restrict a, int n, double recip, float* __restrict v) {
   int undecided = 0;
   for (int k = 0; k < n; ++k) {
     const double y = a[k] * recip;
@@ -260,7 +257,7 @@ void update_line_strength_maxima(Run& run, int j) {
     nu[m - 1] = run.EDGE.FREQSET(3 * m - 1);
     L.LSR(m, j) = smallest_opacity(TB, m, j);
   }
-  reciprocals(nu, &L.LSR(1, j), nint, rho, norm());
+  vectorised<reciprocals>(run.VECTORS, nu, &L.LSR(1, j), nint, rho, norm());
   for (int m = nint + 1; m <= LineStrengthRec::LS_INTERVALS; ++m) L.LSR(m, j) = 0;
 }
 
@@ -272,14 +269,15 @@ void end_line_strength_maxima(Run& run) {
   const int nact = L.NLSACTIVE;
   clear_maxima(TB, L, nint);
   if (nint == 0) return;
-  const VectorSet version = widest_vector_set();
+  const VectorSet version = run.VECTORS;
   const int nm = (nint + LS_BLOCK - 1) / LS_BLOCK * LS_BLOCK;
   std::array<float, LineStrengthRec::LS_TILE * LineStrengthRec::LS_INTERVALS> lower;
   for (int i0 = 0; i0 < nact; i0 += LineStrengthRec::LS_TILE) {
     line_strength_tile(&L.LSA(i0 + 1, 1), L.LSR.data(), nrhox, nm, L.LSTILE.data(), version);
     // The brackets of the whole tile at once (Y = Y x 1 exactly); the chain where one straddles.
     const bool straddles =
-        bracketed(L.LSTILE.data(), LineStrengthRec::LS_TILE * nint, 1.0, lower.data()) > 0;
+        vectorised<bracketed>(version, L.LSTILE.data(), LineStrengthRec::LS_TILE * nint, 1.0,
+                              lower.data()) > 0;
     const int nii = std::min(LineStrengthRec::LS_TILE, nact - i0);
     for (int ii = 0; ii < nii; ++ii) {
       float* max = &TB.XNFDOPMAX(1, L.LSACTIVE(i0 + ii + 1));  // intervals 1..nint

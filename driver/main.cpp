@@ -1,6 +1,7 @@
 // atmotab: entry point. Control cards on standard input, the listing on standard output.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -21,10 +22,13 @@ int main(int argc, char** argv) {
   // The listing goes to standard output in 64 KB writes.
   atmotab::FdOutputBuffer listing_buffer(STDOUT_FILENO);
   std::ostream listing(&listing_buffer);
+  // The vectorised loops in an instruction set other than the widest, to compare the versions.
+  const char* vectors = std::getenv("ATMOTAB_VECTORS");
   return atmotab::atmotab_main(args, std::cin, listing, std::cerr,
                                {.cards_descriptor = STDIN_FILENO,
                                 .listing_descriptor = STDOUT_FILENO,
                                 .errors_descriptor = STDERR_FILENO,
                                 .stop_signals = true,
-                                .progress = progress});
+                                .progress = progress,
+                                .vectors = vectors != nullptr ? vectors : ""});
 }

@@ -97,18 +97,21 @@ std::string slot_text(const Run& run, const char* array, int s, int z) {
 std::string continuum_cause(Run& run, int j) {
   std::string on;
   bool unusual = false;
-  for (const OpacityRow& r : kapp_rows(run)) {
-    if (r.total != OpacityTotal::Continuum) continue;
+  for (const OpacitySource& r : kapp_sources()) {
+    auto continuum = [](const SourceArray& a) {
+      return total_of(a.term) == OpacityTotal::Continuum;
+    };
+    if (std::none_of(r.written().begin(), r.written().end(), continuum)) continue;
     const int sw = run.IF.IFOP(r.ifop);
     unusual = unusual || (sw != 0 && sw != 1);
     if (sw != 1) continue;
     const std::string name(kapp_switch_name(r.ifop));
-    for (const Dep* a : {r.absorption, r.scattering}) {
-      if (a == nullptr) continue;
-      const double v = (*a)(j);
+    for (const SourceArray& a : r.written()) {
+      if (!continuum(a)) continue;
+      const double v = a.array(run)(j);
       if (!std::isfinite(v) || v < 0)
         return "the source " + name + " gives " +
-               (a == r.absorption ? "absorption " : "scattering ") + break_text(v) + " there";
+               (is_scatterer(a.term) ? "scattering " : "absorption ") + break_text(v) + " there";
     }
     if ((" " + on + " ").find(" " + name + " ") == std::string::npos)
       on += (on.empty() ? "" : " ") + name;

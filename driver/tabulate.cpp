@@ -21,40 +21,42 @@
 
 namespace atmotab {
 
-// The population calls, in this order.
+// The population requests, in this order.
 void fill_element_records(Run& run) {
   struct Call {
-    double code;
-    int mode;
+    int z;       // element
+    int stages;  // stages 1..STAGES
+    Wanted what;
     double* target;
   };
+  constexpr Wanted N = Wanted::Number, NU = Wanted::NumberOverU;
   const Call calls[] = {
-      {1.00, 12, run.BHYD.XNFH.data()},   {2.01, 12, run.BHE.XNFHE.data()},
-      {1.01, 11, run.BHYD.XNFPH.data()},  {2.02, 11, run.BHE.XNFPHE.data()},
-      {5.00, 11, run.BB.XNFPB.data()},    {6.01, 11, run.BC.XNFPC.data()},
-      {8.00, 11, run.BO.XNFPO.data()},    {11.00, 11, run.BNA.XNFPNA.data()},
-      {12.01, 11, run.BMG.XNFPMG.data()}, {13.01, 11, run.BAL.XNFPAL.data()},
-      {14.01, 11, run.BSI.XNFPSI.data()}, {19.00, 11, run.BK.XNFPK.data()},
-      {20.01, 11, run.BCA.XNFPCA.data()}, {26.00, 11, run.BFE.XNFPFE.data()},
+      {1, 1, N, run.BHYD.XNFH.data()},    {2, 2, N, run.BHE.XNFHE.data()},
+      {1, 2, NU, run.BHYD.XNFPH.data()},  {2, 3, NU, run.BHE.XNFPHE.data()},
+      {5, 1, NU, run.BB.XNFPB.data()},    {6, 2, NU, run.BC.XNFPC.data()},
+      {8, 1, NU, run.BO.XNFPO.data()},    {11, 1, NU, run.BNA.XNFPNA.data()},
+      {12, 2, NU, run.BMG.XNFPMG.data()}, {13, 2, NU, run.BAL.XNFPAL.data()},
+      {14, 2, NU, run.BSI.XNFPSI.data()}, {19, 1, NU, run.BK.XNFPK.data()},
+      {20, 2, NU, run.BCA.XNFPCA.data()}, {26, 1, NU, run.BFE.XNFPFE.data()},
   };
-  for (const Call& c : calls) pops(run, c.code, c.mode, c.target);
+  for (const Call& c : calls) pops_stages(run, c.z, c.stages, c.what, c.target);
   if (run.IF.IFMOL == 1) {
-    pops(run, 106, 11, run.CHOH.XNFPCH.data());
-    pops(run, 108, 11, run.CHOH.XNFPOH.data());
+    pops_molecule(run, 106, NU, run.CHOH.XNFPCH.data());  // CH
+    pops_molecule(run, 108, NU, run.CHOH.XNFPOH.data());  // OH
   }
 }
 
 // Two stages for H, three for He, four for Li..B, six for C..S, five for Cl..K, ten for Ca..Ni,
 // three from Cu on.
-double element_code(int z) {
+int element_stages(int z) {
   struct Range {
     int zmax;
-    double stages;
+    int stages;
   };
   constexpr Range RANGES[] = {{1, 2}, {2, 3}, {5, 4}, {16, 6}, {19, 5}, {28, 10}, {99, 3}};
   for (const Range& r : RANGES)
-    if (z <= r.zmax) return z + (r.stages - 1) / 100;
-  return z + 0.02;
+    if (z <= r.zmax) return r.stages;
+  return 3;
 }
 
 double element_doppler(const Run& run, int j, int z) {
@@ -163,9 +165,11 @@ void fill_element_table(Run& run) {
   for (int z = 1; z <= 99; ++z)
     for (int s = 1; s <= 10; ++s)
       for (int j = 1; j <= nrhox; ++j) TB.XNFP(j, s, z) = 0;
-  for (int z = 1; z <= 99; ++z) pops(run, element_code(z), 11, &TB.XNFP(1, 1, z));
+  for (int z = 1; z <= 99; ++z)
+    pops_stages(run, z, element_stages(z), Wanted::NumberOverU, &TB.XNFP(1, 1, z));
   if (run.IF.IFMOL != 0)
-    for (int k = 1; k <= NMOLTAB; ++k) pops(run, TB.IDMOL(k), 1, &TB.XNFP(1, 6, 39 + k));
+    for (int k = 1; k <= NMOLTAB; ++k)
+      pops_molecule(run, TB.IDMOL(k), Wanted::NumberOverU, &TB.XNFP(1, 6, 39 + k));
   for (int k = 0; k <= 8; ++k)
     for (int j = 1; j <= nrhox; ++j)
       for (int stage = 7; stage <= 10; ++stage)

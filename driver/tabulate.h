@@ -26,8 +26,8 @@ class Hdf5Output;
 // the commit of the table files.
 void tabulate_model(Run& run, Hdf5Output* hdf5 = nullptr);
 
-// Stage count code of element Z in the element table: Z + (stages - 1) / 100, as pops takes it.
-double element_code(int z);
+// The number of stages of element Z in the element table (stages 1..element_stages(Z)).
+int element_stages(int z);
 // Doppler width over frequency of element Z at depth J: thermal and microturbulent.
 double element_doppler(const Run& run, int j, int z);
 // Thermal Doppler width over frequency of molecule slot K (1..60) at depth J.

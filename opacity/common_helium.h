@@ -35,7 +35,7 @@ inline const double* helium_exlow(const Run& run, double ELOW, double EHIGH, con
 // about 40000 K / Z^2 at hard X-ray frequencies). The frequency coordinate is coulff's column.
 inline void helium_gaunt(Run& run, const Dep& GAMLOG, double* G) {
   const int n = run.RHOX.NRHOX;
-  coulff_at(GAMLOG.data(), coulff_columns(run).HVKTLG.data(), G, n);
+  coulff_at(GAMLOG.data(), coulff_columns(run).HVKTLG.data(), G, n, run.VECTORS);
   for (int j = 1; j <= n; ++j) G[j - 1] = std::max(G[j - 1], 0.0);
 }
 

@@ -164,7 +164,7 @@ double c1op_background(float t, double WAVENO) {
 }
 
 // The hot loops of the cool block, over the depths j < n, compiled for each instruction set
-// (common/vector_clones.h: the same bits in every clone). The arrays written (__restrict) never
+// (common/vector_clones.h: the same bits in every version). The arrays written (__restrict) never
 // overlap the ones read.
 
 // One row of a level walk: its g sigma [cm^2], departure coefficients b(J), ratios b/b_c(J) and
@@ -182,10 +182,9 @@ struct WalkRow {
 // Four rows per pass over the depths, so that A and S stay in registers from one row to the next
 // (the additions keep the row order), and b_c EHVKT, the same product for every row, is formed
 // once per depth. A and S are local, so no row's arrays can overlap them.
-ATMOTAB_VECTOR_CLONES void walk(int n, int nrows, const WalkRow* rows, const double* bc,
-                                const double* E, const double* BNU, const double* STIM,
-                                const double* XNFP, const double* RHO, double* __restrict ABS,
-                                double* __restrict SRC) {
+ATMOTAB_KERNEL void walk(int n, int nrows, const WalkRow* rows, const double* bc, const double* E,
+                         const double* BNU, const double* STIM, const double* XNFP,
+                         const double* RHO, double* __restrict ABS, double* __restrict SRC) {
   double A[NDEPTH], S[NDEPTH];
   for (int j = 0; j < n; ++j) {
     A[j] = 1e-30;
@@ -234,8 +233,8 @@ ATMOTAB_VECTOR_CLONES void walk(int n, int nrows, const WalkRow* rows, const dou
 // The Fe I pseudo-levels XG[0..NLEV-1] (g sigma [cm^2]) with Boltzmann factors BOLT[0..NLEV-1]:
 // AFE += xg BOLT level after level, four levels per pass over the depths (the additions in level
 // order, AFE kept in a register between them).
-ATMOTAB_VECTOR_CLONES void fe_levels(int n, int nlev, const double* xg, const double* const* bolt,
-                                     double* __restrict AFE) {
+ATMOTAB_KERNEL void fe_levels(int n, int nlev, const double* xg, const double* const* bolt,
+                              double* __restrict AFE) {
   int k = 0;
   for (; k + 4 <= nlev; k += 4) {
     const double x0 = xg[k], x1 = xg[k + 1], x2 = xg[k + 2], x3 = xg[k + 3];
@@ -286,7 +285,8 @@ void atom_walk(Run& run, const Row (&rows)[NROW], double (*sigma)(int, double),
     if (r.k == 0) continue;  // no cross-section: adds nothing
     rowlist[nwalk++] = {r.g * SIG[i - 1], &B(1, r.k), &tab.RATIO(1, i), &tab.BOLT(1, i)};
   }
-  walk(n, nwalk, rowlist, bc, E, BNU, STIM, &XNFP(1, 1), &run.STATE.RHO(1), &ABS(1), &SRC(1));
+  vectorised<walk>(run.VECTORS, n, nwalk, rowlist, bc, E, BNU, STIM, &XNFP(1, 1), &run.STATE.RHO(1),
+                   &ABS(1), &SRC(1));
 }
 
 // Boltzmann factors and departure-coefficient ratios b_k / b_c of each row for the model.
@@ -435,7 +435,7 @@ void fe1op(Run& run) {
     xg[nlev] = fe1op_xsect(i, f.WAVENO) * FEG[i - 1];
     bolt[nlev++] = &BOLT(1, i);
   }
-  fe_levels(n, nlev, xg, bolt, &AFE1(1));
+  vectorised<fe_levels>(run.VECTORS, n, nlev, xg, bolt, &AFE1(1));
   const Depth& RHO = run.STATE.RHO;
   for (int j = 1; j <= n; ++j) {
     AFE1(j) = AFE1(j) * f.STIM(j) * run.BFE.XNFPFE(j) / RHO(j);

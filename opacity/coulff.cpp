@@ -78,7 +78,7 @@ double coulff_at(double GAMLOG, double HVKTLG) {
 
 // Three passes over the points: cells and fractions (vectorised), the four table values of each
 // cell, the interpolation (vectorised); the same arithmetic as the single point.
-ATMOTAB_VECTOR_CLONES void coulff_at(const double* GAMLOG, const double* HVKTLG, double* G, int N) {
+ATMOTAB_KERNEL void coulff_points(const double* GAMLOG, const double* HVKTLG, double* G, int N) {
   const double* a = &A[0][0];  // A(I,K) = a[(I - 1) + 11 (K - 1)]
   int CELL[NDEPTH];            // offset of A(IGAM,IHVKT) in a
   double P[NDEPTH], Q[NDEPTH], A11[NDEPTH], A12[NDEPTH], A21[NDEPTH], A22[NDEPTH];
@@ -104,7 +104,11 @@ ATMOTAB_VECTOR_CLONES void coulff_at(const double* GAMLOG, const double* HVKTLG,
   }
 }
 
-ATMOTAB_VECTOR_CLONES const CoulffRec& coulff_columns(Run& run) {
+void coulff_at(const double* GAMLOG, const double* HVKTLG, double* G, int N, VectorSet set) {
+  vectorised<coulff_points>(set, GAMLOG, HVKTLG, G, N);
+}
+
+const CoulffRec& coulff_columns(Run& run) {
   CoulffRec& c = coulff_cache(run);
   const int n = run.RHOX.NRHOX;
   const double* TLOG = run.TEMP.TLOG.data();
@@ -116,7 +120,7 @@ ATMOTAB_VECTOR_CLONES const CoulffRec& coulff_columns(Run& run) {
   const double FREQLG = run.FREQ.FREQLG;
   if (c.CURRENT && c.FREQLG == FREQLG) return c;
   for (int j = 0; j < n; ++j) c.HVKTLG.data()[j] = coulff_hvktlg(FREQLG, TLOG[j]);
-  coulff_at(c.GAMLOG1.data(), c.HVKTLG.data(), c.G1.data(), n);
+  coulff_at(c.GAMLOG1.data(), c.HVKTLG.data(), c.G1.data(), n, run.VECTORS);
   c.FREQLG = FREQLG;
   c.CURRENT = true;
   return c;

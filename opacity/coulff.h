@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/array.h"
+#include "common/vector_clones.h"
 
 namespace atmotab {
 
@@ -26,8 +27,9 @@ inline double coulff_hvktlg(double FREQLG, double TLOG) {
   return (FREQLG - TLOG) / sp(1.15129f) - sp(20.63764f);
 }
 double coulff_at(double GAMLOG, double HVKTLG);
-// The same at N points: G[i] = coulff_at(GAMLOG[i], HVKTLG[i]), i = 0..N-1.
-void coulff_at(const double* GAMLOG, const double* HVKTLG, double* G, int N);
+// The same at N points: G[i] = coulff_at(GAMLOG[i], HVKTLG[i]), i = 0..N-1, in the version of
+// instruction set SET (every version gives the same bits).
+void coulff_at(const double* GAMLOG, const double* HVKTLG, double* G, int N, VectorSet set);
 
 // The COULFF cache (opacity/coulff_cache.h) brought up to date for the current model and frequency
 // (FREQLG): HVKTLG(J) = coulff_hvktlg(FREQLG, TLOG(J)) and G1(J) = coulff(run, J, 1), J = 1..NRHOX.

@@ -12,15 +12,14 @@
 
 #include "common/constants.h"
 #include "common/state.h"
-#include "common/vector_clones.h"
 #include "opacity/elecop_cache.h"
 
 namespace atmotab {
 namespace {
 
-// SIGEL = XNE SIGMA_THOMSON / RHO at the N depths (a loop of vector instructions).
-ATMOTAB_VECTOR_CLONES void elecop_sigma(const double* __restrict XNE, const double* __restrict RHO,
-                                        int n, double* __restrict SIGEL) {
+// SIGEL = XNE SIGMA_THOMSON / RHO at the N depths, once per model.
+void elecop_sigma(const double* __restrict XNE, const double* __restrict RHO, int n,
+                  double* __restrict SIGEL) {
   for (int k = 0; k < n; ++k) SIGEL[k] = XNE[k] * SIGMA_THOMSON / RHO[k];
 }
 

@@ -53,7 +53,9 @@ double nh2(const Run& run, int J) {
   return x * x * eqh2(run, J);
 }
 
-ATMOTAB_VECTOR_CLONES void h2plop(Run& run) {
+// The whole routine in the version of the run's instruction set (the depth loops are spread
+// through it).
+ATMOTAB_KERNEL void h2plop_vectorised(Run& run) {
   const Run::FreqRec& f = run.FREQ;
   if (f.FREQ > H2PLUS_MAX) return;
   H2opRec& c = h2op_cache(run);
@@ -82,6 +84,8 @@ ATMOTAB_VECTOR_CLONES void h2plop(Run& run) {
   double* AH2P = h.AH2P.data();
   for (int j = 0; j < nrhox; ++j) AH2P[j] = E[j] * 2 * B1[j] * XNFPH2[j] / RHO[j] * STIM[j];
 }
+
+void h2plop(Run& run) { vectorised<h2plop_vectorised>(run.VECTORS, run); }
 
 void h2raop(Run& run) {
   H2opRec& c = h2op_cache(run);

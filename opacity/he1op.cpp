@@ -138,9 +138,9 @@ void he1op_tables(Run& run) {
 // then (b_k - b_c EHVKT) is D(J) = b_c - b_c EHVKT and b_k / b_c = 1 exactly, so every level has
 // the source function R(J) = BNU STIM / (1 - EHVKT), and each term is W_k D(J) BOLTZ(J,k). Four
 // levels per pass over the depths, added in the order of the chain.
-ATMOTAB_VECTOR_CLONES void he1op_equal_levels(const Run& run, const He1opRec& c, int khi, int klo,
-                                              const double* W, const double* D, const double* R,
-                                              double* A, double* S) {
+ATMOTAB_KERNEL void he1op_equal_levels(const Run& run, const He1opRec& c, int khi, int klo,
+                                       const double* W, const double* D, const double* R, double* A,
+                                       double* S) {
   const DepK<NLEV>& B = c.BOLTZ;
   const int n = run.RHOX.NRHOX;
   int k = khi;
@@ -193,7 +193,9 @@ double he1op_level_energy(int k) { return LEVELS[k - 1].E; }
 double he1op_level_threshold(int k) { return LEVELS[k - 1].threshold; }
 double he1op_level_weight(int k) { return LEVELS[k - 1].g; }
 
-ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
+// The whole routine in the version of the run's instruction set (the depth loops are spread
+// through it).
+ATMOTAB_KERNEL void he1op_vectorised(Run& run) {
   He1opRec& c = he1op_cache(run);
   if (c.MODEL != model_key(run)) he1op_tables(run);
   const Run::FreqRec& f = run.FREQ;
@@ -237,7 +239,7 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
       D[j - 1] = bc - bc * f.EHVKT(j);
       R[j - 1] = f.BNU(j) * f.STIM(j) / (1.0 - f.EHVKT(j));
     }
-    he1op_equal_levels(run, c, NLEV, kmin, W, D, R, A, S);
+    vectorised<he1op_equal_levels>(run.VECTORS, run, c, NLEV, kmin, W, D, R, A, S);
   } else {
     he1op_levels(run, c, NLEV, kmin, W, A, S);
   }
@@ -253,5 +255,7 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
   }
   helium_planck_where_no_absorption(run, he.AHE1, he.SHE1);
 }
+
+void he1op(Run& run) { vectorised<he1op_vectorised>(run.VECTORS, run); }
 
 }  // namespace atmotab

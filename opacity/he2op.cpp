@@ -103,7 +103,9 @@ double he2op_gaunt(int n, double nu) {
   return g.a + g.b / NUH + g.c / (NUH * NUH);
 }
 
-ATMOTAB_VECTOR_CLONES void he2op(Run& run) {
+// The whole routine in the version of the run's instruction set (the depth loops are spread
+// through it).
+ATMOTAB_KERNEL void he2op_vectorised(Run& run) {
   He2opRec& c = he2op_cache(run);
   if (c.MODEL != model_key(run)) he2op_tables(run);
   const Run::FreqRec& f = run.FREQ;
@@ -180,5 +182,7 @@ ATMOTAB_VECTOR_CLONES void he2op(Run& run) {
   }
   helium_planck_where_no_absorption(run, he.AHE2, he.SHE2);
 }
+
+void he2op(Run& run) { vectorised<he2op_vectorised>(run.VECTORS, run); }
 
 }  // namespace atmotab

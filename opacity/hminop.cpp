@@ -178,7 +178,9 @@ double hminop_bf(double FREQ) {
   return std::max(0.0, HMINBF);
 }
 
-ATMOTAB_VECTOR_CLONES void hminop(Run& run) {
+// The whole routine in the version of the run's instruction set (the depth loops are spread
+// through it).
+ATMOTAB_KERNEL void hminop_vectorised(Run& run) {
   HminopRec& m = hminop_cache(run);
   hminop_fftable(m);
   hminop_prepare(run);
@@ -240,5 +242,7 @@ ATMOTAB_VECTOR_CLONES void hminop(Run& run) {
     h.SHMIN.data()[j] = A[j] > 0 ? S[j] : 0.0;
   }
 }
+
+void hminop(Run& run) { vectorised<hminop_vectorised>(run.VECTORS, run); }
 
 }  // namespace atmotab

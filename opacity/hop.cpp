@@ -143,7 +143,9 @@ double xkarsas(Run& run, double FREQ, double ZEFF2, int N) {
 // The sums run level by level over all depths (each depth's sum keeps its order: quasi-continuum,
 // n = 15, 14, ..., 1), with the temperature-only factors of hop_prepare; the loops have no branches
 // so that they vectorize, and give the numbers of the depth-by-depth evaluation to the bit.
-ATMOTAB_VECTOR_CLONES void hop(Run& run) {
+// The whole routine in the version of the run's instruction set (the depth loops are spread
+// through it).
+ATMOTAB_KERNEL void hop_vectorised(Run& run) {
   hop_prepare(run);
   const Run::FreqRec& f = run.FREQ;
   HopRec& c = hop_cache(run);
@@ -275,5 +277,7 @@ ATMOTAB_VECTOR_CLONES void hop(Run& run) {
   for (int j = 0; j < nrhox; ++j) SHYD[j] = (XNFPH1[j] * SS[j] / RHO[j] + FFA[j] * BNU[j]) / DIV[j];
   for (int j = 0; j < nrhox; ++j) SHYD[j] = AHYD[j] > 0 ? SHYD[j] : 0.0;
 }
+
+void hop(Run& run) { vectorised<hop_vectorised>(run.VECTORS, run); }
 
 }  // namespace atmotab

@@ -116,10 +116,10 @@ void hotop(Run& run) {
   HotopRec& h = hotop_cache(run);
   const int n = run.RHOX.NRHOX;
   if (h.MODEL != model_key(run)) {
-    pops(run, 6.03, 11, &h.XNFPHOT(1, 1));
-    pops(run, 7.04, 11, &h.XNFPHOT(1, 5));
-    pops(run, 8.05, 11, &h.XNFPHOT(1, 10));
-    pops(run, 10.05, 11, &h.XNFPHOT(1, 16));
+    pops_stages(run, 6, 4, Wanted::NumberOverU, &h.XNFPHOT(1, 1));    // C I..IV
+    pops_stages(run, 7, 5, Wanted::NumberOverU, &h.XNFPHOT(1, 5));    // N I..V
+    pops_stages(run, 8, 6, Wanted::NumberOverU, &h.XNFPHOT(1, 10));   // O I..VI
+    pops_stages(run, 10, 6, Wanted::NumberOverU, &h.XNFPHOT(1, 16));  // Ne I..VI
     for (int i = 1; i <= NHOTROW; ++i)
       for (int j = 1; j <= n; ++j)
         h.BOLTHOT(j, i) = std::exp(-sp(LEVELS[i - 1].E) / run.TEMP.TKEV(j));

@@ -155,10 +155,9 @@ namespace {
 
 // SIGH = XNFPH XSECT 2 BHYD / RHO at the N depths, left to right as written (a loop of vector
 // instructions: no library call, no branch).
-ATMOTAB_VECTOR_CLONES void hrayop_depths(const double* __restrict XNFPH,
-                                         const double* __restrict BHYD,
-                                         const double* __restrict RHO, double XSECT, int n,
-                                         double* __restrict SIGH) {
+ATMOTAB_KERNEL void hrayop_depths(const double* __restrict XNFPH, const double* __restrict BHYD,
+                                  const double* __restrict RHO, double XSECT, int n,
+                                  double* __restrict SIGH) {
   for (int k = 0; k < n; ++k) SIGH[k] = XNFPH[k] * XSECT * 2.0 * BHYD[k] / RHO[k];
 }
 
@@ -168,8 +167,8 @@ void hrayop(Run& run) {
   const double XSECT = hrayop_xsect(run.FREQ.FREQ);
   BhydRec& h = run.BHYD;
   // Column 1 (the ground level) of XNFPH and BHYD.
-  hrayop_depths(&h.XNFPH(1, 1), &h.BHYD(1, 1), run.STATE.RHO.data(), XSECT, run.RHOX.NRHOX,
-                h.SIGH.data());
+  vectorised<hrayop_depths>(run.VECTORS, &h.XNFPH(1, 1), &h.BHYD(1, 1), run.STATE.RHO.data(), XSECT,
+                            run.RHOX.NRHOX, h.SIGH.data());
 }
 
 }  // namespace atmotab

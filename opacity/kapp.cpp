@@ -1,22 +1,24 @@
 // kapp — the opacity driver. No physics here: the sources compute, kapp clears, calls and sums.
 //
-// Two tables drive it. ROUTINES gives, for each of the twenty positions of IFOP, the source routine
-// that runs when the switch is 1 (any other value is off); positions 14..18 and 20 (hydrogen
-// lines, lines, line scattering and three of the four extra-opacity hooks) run nothing in this
-// program, so their arrays keep the 0 of the clearing step; position 19 (XCONT) runs xcont.
-// kapp_rows lists the arrays each routine fills and the totals they enter.
+// One table drives it (SOURCES): for each of the twenty switches of IFOP, the source routine that
+// runs when the switch is 1 (any other value is off) and the arrays it writes, each with the way
+// the totals take it. The switches of the lines, line scattering and the extra-opacity hooks other
+// than XCONT run nothing in this program, so their arrays keep the 0 of the clearing step; XCONT
+// runs xcont (the modern metal photoionization).
 //
 // The totals, for each of the continuum and the lines:
 //   absorption      A = G + A1 + A2 + ...             (left to right)
 //   source function S = (G BNU + A1 S1 + A2 S2 + ...) / A   where A > 0, else BNU
 //   scattering      SIG = SIG1 + SIG2 + ...
-// where G = sum of the LTE absorbers (source function BNU), formed first in row order, and A1,
-// A2, ... are the other absorbers in row order. Only the grouping fixes the rounding: the first
+// where G = sum of the LTE absorbers (source function BNU), formed first in table order, and A1,
+// A2, ... are the other absorbers in table order. Only the grouping fixes the rounding: the first
 // sum G + A1 is the same number as A1 + G.
 #include "opacity/kapp.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <initializer_list>
 
 #include "common/state.h"
 #include "common/vector_clones.h"
@@ -38,49 +40,116 @@
 namespace atmotab {
 namespace {
 
-// The source routine of each switch, indexed by switch position - 1; nullptr runs nothing.
+void clear(Dep& a, int n) {
+  for (int j = 1; j <= n; ++j) a(j) = 0.0;
+}
+
+// The field ARRAY of the record RECORD of a run.
+template <auto RECORD, auto ARRAY>
+Dep& at(Run& run) {
+  return (run.*RECORD).*ARRAY;
+}
+
+constexpr auto BHYD = &Run::BHYD;
+constexpr auto BHE = &Run::BHE;
+constexpr auto OPS = &Run::OPS;
+
+// A row of the table from its arrays (at most MAX_SOURCE_ARRAYS).
+constexpr OpacitySource row(int ifop, void (*routine)(Run&),
+                            std::initializer_list<SourceArray> arrays) {
+  OpacitySource s{ifop, routine, {}, 0};
+  for (const SourceArray& a : arrays) s.arrays.at(s.count++) = a;
+  return s;
+}
+
+constexpr OpacityTerm LTE = OpacityTerm::ContinuumLte, ABS = OpacityTerm::ContinuumAbsorber,
+                      SCAT = OpacityTerm::ContinuumScatterer, LINE_LTE = OpacityTerm::LineLte,
+                      LINE_ABS = OpacityTerm::LineAbsorber, LINE_SCAT = OpacityTerm::LineScatterer,
+                      NO_TOTAL = OpacityTerm::NoTotal;
+
+// The sources in switch order, except that the extra continuum absorption (XCONT) takes its place
+// in the continuum sums right after H-minus. Each array: how the totals take it, the array, and
+// for an absorber with a source function of its own, that source function.
 // clang-format off
-constexpr void (*ROUTINES[NIFOP])(Run&) = {
-    hop,   h2plop, hminop, hrayop,  he1op,   he2op,   hemiop,  heraop,  coolop,  lukeop,
-    hotop, elecop, h2raop, nullptr, nullptr, nullptr, nullptr, nullptr, xcont,   nullptr,
+constexpr std::array<OpacitySource, NIFOP> SOURCES = {
+  row(IFOP_H1,       hop,     {{ABS, at<BHYD, &BhydRec::AHYD>, at<BHYD, &BhydRec::SHYD>}}),
+  row(IFOP_H2PLUS,   h2plop,  {{LTE, at<BHYD, &BhydRec::AH2P>}}),
+  row(IFOP_HMINUS,   hminop,  {{ABS, at<BHYD, &BhydRec::AHMIN>, at<BHYD, &BhydRec::SHMIN>}}),
+  row(IFOP_XCONT,    xcont,   {{ABS, at<OPS, &OpsRec::AXCONT>, at<OPS, &OpsRec::SXCONT>}}),
+  row(IFOP_HRAY,     hrayop,  {{SCAT, at<BHYD, &BhydRec::SIGH>}}),
+  row(IFOP_HE1,      he1op,   {{ABS, at<BHE, &BheRec::AHE1>, at<BHE, &BheRec::SHE1>}}),
+  row(IFOP_HE2,      he2op,   {{ABS, at<BHE, &BheRec::AHE2>, at<BHE, &BheRec::SHE2>}}),
+  row(IFOP_HEMINUS,  hemiop,  {{LTE, at<BHE, &BheRec::AHEMIN>}}),
+  row(IFOP_HERAY,    heraop,  {{SCAT, at<BHE, &BheRec::SIGHE>}}),
+  row(IFOP_COOL,     coolop,  {{ABS, at<&Run::BC, &BcRec::AC1>, at<&Run::BC, &BcRec::SC1>},
+                               {ABS, at<&Run::BMG, &BmgRec::AMG1>, at<&Run::BMG, &BmgRec::SMG1>},
+                               {ABS, at<&Run::BAL, &BalRec::AAL1>, at<&Run::BAL, &BalRec::SAL1>},
+                               {ABS, at<&Run::BSI, &BsiRec::ASI1>, at<&Run::BSI, &BsiRec::SSI1>},
+                               {ABS, at<&Run::BFE, &BfeRec::AFE1>, at<&Run::BFE, &BfeRec::SFE1>},
+                               {NO_TOTAL, at<OPS, &OpsRec::ACOOL>}}),
+  row(IFOP_LUKE,     lukeop,  {{LTE, at<OPS, &OpsRec::ALUKE>}}),
+  row(IFOP_HOT,      hotop,   {{LTE, at<OPS, &OpsRec::AHOT>}}),
+  row(IFOP_ELECTRON, elecop,  {{SCAT, at<OPS, &OpsRec::SIGEL>}}),
+  row(IFOP_H2RAY,    h2raop,  {{SCAT, at<BHYD, &BhydRec::SIGH2>}}),
+  row(IFOP_HLINES,   nullptr, {{LINE_ABS, at<BHYD, &BhydRec::AHLINE>, at<BHYD, &BhydRec::SHLINE>}}),
+  row(IFOP_LINES,    nullptr, {{LINE_LTE, at<OPS, &OpsRec::ALINES>}}),
+  row(IFOP_LINESCAT, nullptr, {{LINE_SCAT, at<OPS, &OpsRec::SIGLIN>}}),
+  row(IFOP_XLINES,   nullptr, {{LINE_ABS, at<OPS, &OpsRec::AXLINE>, at<OPS, &OpsRec::SXLINE>}}),
+  row(IFOP_XLSCAT,   nullptr, {{LINE_SCAT, at<OPS, &OpsRec::SIGXL>}}),
+  row(IFOP_XSCAT,    nullptr, {{SCAT, at<OPS, &OpsRec::SIGX>}}),
 };
 // clang-format on
 
-void clear(Dep* a, int n) {
-  if (a != nullptr)
-    for (int j = 1; j <= n; ++j) (*a)(j) = 0.0;
+// Every switch has exactly one row, and an absorber names its source function exactly when it
+// has one of its own.
+constexpr bool well_formed(const std::array<OpacitySource, NIFOP>& sources) {
+  std::array<int, NIFOP + 1> rows{};
+  for (const OpacitySource& s : sources) {
+    if (s.ifop < 1 || s.ifop > NIFOP || ++rows.at(s.ifop) > 1) return false;
+    for (const SourceArray& a : s.written()) {
+      const bool own = a.term == ABS || a.term == LINE_ABS;
+      if (own != (a.source != nullptr)) return false;
+    }
+  }
+  return true;
 }
+static_assert(well_formed(SOURCES));
 
-// The arrays of the rows that enter one total, in row order.
+// The largest number of terms that one total can have.
+constexpr int MAX_TERMS = NIFOP * MAX_SOURCE_ARRAYS;
+
+// The arrays of the rows that enter one total, in table order.
 struct Terms {
-  const double* lte[NOPACITY_ROWS];        // LTE absorbers (source function BNU)
-  const double* absorber[NOPACITY_ROWS];   // the other absorbers ...
-  const double* source[NOPACITY_ROWS];     // ... and their source functions
-  const double* scatterer[NOPACITY_ROWS];  // scatterers
+  const double* lte[MAX_TERMS];        // LTE absorbers (source function BNU)
+  const double* absorber[MAX_TERMS];   // the other absorbers ...
+  const double* source[MAX_TERMS];     // ... and their source functions
+  const double* scatterer[MAX_TERMS];  // scatterers
   int nlte = 0, nabs = 0, nscat = 0;
   bool absorber_left_out = false, scatterer_left_out = false;  // rows of switches that are off
 };
 
-// The terms of TOTAL; with ON given, only the rows whose switch is on (ON[I] for switch I).
-Terms terms_of(const std::array<OpacityRow, NOPACITY_ROWS>& rows, OpacityTotal total,
-               const Dep* BNU, const bool* on) {
-  Terms t;
-  for (const OpacityRow& r : rows) {
-    if (r.total != total) continue;
-    if (on != nullptr && !on[r.ifop]) {
-      t.absorber_left_out |= r.absorption != nullptr;
-      t.scatterer_left_out |= r.scattering != nullptr;
-      continue;
+// The terms of the continuum (C) and line (L) totals; with ON given, only of the rows whose switch
+// is on (ON[I] for switch I).
+void terms_of(Run& run, const bool* on, Terms& c, Terms& l) {
+  for (const OpacitySource& s : SOURCES) {
+    const bool left_out = on != nullptr && !on[s.ifop];
+    for (const SourceArray& a : s.written()) {
+      const OpacityTotal total = total_of(a.term);
+      if (total == OpacityTotal::None) continue;
+      Terms& t = total == OpacityTotal::Continuum ? c : l;
+      if (left_out) {
+        t.absorber_left_out |= !is_scatterer(a.term);
+        t.scatterer_left_out |= is_scatterer(a.term);
+      } else if (is_scatterer(a.term)) {
+        t.scatterer[t.nscat++] = a.array(run).data();
+      } else if (a.source == nullptr) {
+        t.lte[t.nlte++] = a.array(run).data();
+      } else {
+        t.absorber[t.nabs] = a.array(run).data();
+        t.source[t.nabs++] = a.source(run).data();
+      }
     }
-    if (r.absorption != nullptr && r.source == BNU) {
-      t.lte[t.nlte++] = r.absorption->data();
-    } else if (r.absorption != nullptr) {
-      t.absorber[t.nabs] = r.absorption->data();
-      t.source[t.nabs++] = r.source->data();
-    }
-    if (r.scattering != nullptr) t.scatterer[t.nscat++] = r.scattering->data();
   }
-  return t;
 }
 
 // The totals of the terms T at the depths of one block: V holds the values of W consecutive depths
@@ -149,20 +218,21 @@ using V4 = double __attribute__((vector_size(32)));
 
 // The absorption A, source function S and scattering SIG of the terms T at depths 1..N: four
 // depths at a time, the rest one by one (the same operations on every element).
-ATMOTAB_VECTOR_CLONES void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S,
-                                     Dep& SIG) {
+ATMOTAB_KERNEL void sum_terms(const Terms& t, const Dep& BNU, int n, Dep& A, Dep& S, Dep& SIG) {
   int j = 0;
   for (; j + 4 <= n; j += 4) sum_block<V4>(t, BNU.data(), j, A.data(), S.data(), SIG.data());
   for (; j < n; ++j) sum_block<double>(t, BNU.data(), j, A.data(), S.data(), SIG.data());
 }
 
-// The totals of OPTOT from the source arrays named by ROWS (with ON: of the switches that are on).
-void totals(Run& run, const std::array<OpacityRow, NOPACITY_ROWS>& rows, const bool* on) {
+// The totals of OPTOT from the arrays of the table (with ON: of the switches that are on).
+void totals(Run& run, const bool* on) {
   const int n = run.RHOX.NRHOX;
   const Dep& BNU = run.FREQ.BNU;
   OptotRec& t = run.OPTOT;
-  sum_terms(terms_of(rows, OpacityTotal::Continuum, &BNU, on), BNU, n, t.ACONT, t.SCONT, t.SIGMAC);
-  sum_terms(terms_of(rows, OpacityTotal::Line, &BNU, on), BNU, n, t.ALINE, t.SLINE, t.SIGMAL);
+  Terms continuum, line;
+  terms_of(run, on, continuum, line);
+  vectorised<sum_terms>(run.VECTORS, continuum, BNU, n, t.ACONT, t.SCONT, t.SIGMAC);
+  vectorised<sum_terms>(run.VECTORS, line, BNU, n, t.ALINE, t.SLINE, t.SIGMAL);
 }
 
 // ON[I]: switch I = 1..NIFOP is on.
@@ -177,46 +247,7 @@ SwitchesOn switches_on(const Run& run) {
 
 }  // namespace
 
-std::array<OpacityRow, NOPACITY_ROWS> kapp_rows(Run& run) {
-  constexpr OpacityTotal C = OpacityTotal::Continuum, L = OpacityTotal::Line,
-                         NONE = OpacityTotal::None;
-  BhydRec& h = run.BHYD;
-  BheRec& he = run.BHE;
-  OpsRec& o = run.OPS;
-  Dep* const BNU = &run.FREQ.BNU;
-  // In switch order, except that the extra continuum absorption (XCONT) takes its place in the
-  // continuum sums right after H-minus.
-  // clang-format off
-  return {{
-      // switch       totals  absorption      source function  scattering
-      {IFOP_H1,       C,      &h.AHYD,        &h.SHYD,         nullptr},
-      {IFOP_H2PLUS,   C,      &h.AH2P,        BNU,             nullptr},
-      {IFOP_HMINUS,   C,      &h.AHMIN,       &h.SHMIN,        nullptr},
-      {IFOP_XCONT,    C,      &o.AXCONT,      &o.SXCONT,       nullptr},
-      {IFOP_HRAY,     C,      nullptr,        nullptr,         &h.SIGH},
-      {IFOP_HE1,      C,      &he.AHE1,       &he.SHE1,        nullptr},
-      {IFOP_HE2,      C,      &he.AHE2,       &he.SHE2,        nullptr},
-      {IFOP_HEMINUS,  C,      &he.AHEMIN,     BNU,             nullptr},
-      {IFOP_HERAY,    C,      nullptr,        nullptr,         &he.SIGHE},
-      {IFOP_COOL,     C,      &run.BC.AC1,    &run.BC.SC1,     nullptr},
-      {IFOP_COOL,     C,      &run.BMG.AMG1,  &run.BMG.SMG1,   nullptr},
-      {IFOP_COOL,     C,      &run.BAL.AAL1,  &run.BAL.SAL1,   nullptr},
-      {IFOP_COOL,     C,      &run.BSI.ASI1,  &run.BSI.SSI1,   nullptr},
-      {IFOP_COOL,     C,      &run.BFE.AFE1,  &run.BFE.SFE1,   nullptr},
-      {IFOP_COOL,     NONE,   &o.ACOOL,       nullptr,         nullptr},
-      {IFOP_LUKE,     C,      &o.ALUKE,       BNU,             nullptr},
-      {IFOP_HOT,      C,      &o.AHOT,        BNU,             nullptr},
-      {IFOP_ELECTRON, C,      nullptr,        nullptr,         &o.SIGEL},
-      {IFOP_H2RAY,    C,      nullptr,        nullptr,         &h.SIGH2},
-      {IFOP_HLINES,   L,      &h.AHLINE,      &h.SHLINE,       nullptr},
-      {IFOP_LINES,    L,      &o.ALINES,      BNU,             nullptr},
-      {IFOP_LINESCAT, L,      nullptr,        nullptr,         &o.SIGLIN},
-      {IFOP_XLINES,   L,      &o.AXLINE,      &o.SXLINE,       nullptr},
-      {IFOP_XLSCAT,   L,      nullptr,        nullptr,         &o.SIGXL},
-      {IFOP_XSCAT,    C,      nullptr,        nullptr,         &o.SIGX},
-  }};
-  // clang-format on
-}
+const std::array<OpacitySource, NIFOP>& kapp_sources() { return SOURCES; }
 
 const char* kapp_switch_name(int i) { return IFOP_NAMES[i - 1].data(); }
 
@@ -225,26 +256,28 @@ void kapp(Run& run, int N, int& NSTEPS, double& STEPWT) {
   NSTEPS = 1;
   STEPWT = 1.0;
   const int n = run.RHOX.NRHOX;
-  const std::array<OpacityRow, NOPACITY_ROWS> rows = kapp_rows(run);
   const SwitchesOn on = switches_on(run);
   // The arrays of a switch that is on are cleared at every call (its routine may leave depths or
   // frequencies unwritten); those of a switch that is off once, at the first call after it went off
   // (or the model grew deeper), since only its routine writes them and the totals leave them out.
   Arr<int, NIFOP>& cleared = kapp_cache(run).NCLEAR;
-  for (const OpacityRow& r : rows) {
-    if (!on.on[r.ifop] && cleared(r.ifop) >= n) continue;
-    clear(r.absorption, n);
-    if (r.source != &run.FREQ.BNU) clear(r.source, n);
-    clear(r.scattering, n);
+  for (const OpacitySource& s : SOURCES) {
+    const bool on_now = on.on[s.ifop];
+    if (on_now || cleared(s.ifop) < n) {
+      for (const SourceArray& a : s.written()) {
+        clear(a.array(run), n);
+        if (a.source != nullptr) clear(a.source(run), n);
+      }
+    }
+    cleared(s.ifop) = on_now ? 0 : std::max(cleared(s.ifop), n);
   }
-  for (int i = 1; i <= NIFOP; ++i) cleared(i) = on.on[i] ? 0 : std::max(cleared(i), n);
-  for (int i = 1; i <= NIFOP; ++i)
-    if (on.on[i] && ROUTINES[i - 1] != nullptr) ROUTINES[i - 1](run);
-  totals(run, rows, on.on);
+  for (const OpacitySource& s : SOURCES)
+    if (on.on[s.ifop] && s.routine != nullptr) s.routine(run);
+  totals(run, on.on);
 }
 
-void kapp_totals(Run& run) { totals(run, kapp_rows(run), nullptr); }
+void kapp_totals(Run& run) { totals(run, nullptr); }
 
-void kapp_totals_of_switches_on(Run& run) { totals(run, kapp_rows(run), switches_on(run).on); }
+void kapp_totals_of_switches_on(Run& run) { totals(run, switches_on(run).on); }
 
 }  // namespace atmotab

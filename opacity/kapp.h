@@ -1,9 +1,10 @@
 // kapp — the opacity driver: at the current frequency it clears the source arrays, runs the
 // switched-on sources in their fixed order and forms the continuum and line totals of OPTOT, all
-// from one table of the sources (kapp_rows).
+// from one table of the sources (kapp_sources).
 #pragma once
 
 #include <array>
+#include <span>
 
 #include "common/opacity_records.h"
 
@@ -22,29 +23,57 @@ void kapp(Run& run, int N, int& NSTEPS, double& STEPWT);
 // The name of switch I = 1..NIFOP (H1 ... XSCAT).
 const char* kapp_switch_name(int i);
 
-// The totals a row of the source table enters.
-enum class OpacityTotal {
-  Continuum,  // absorption into ACONT and SCONT, scattering into SIGMAC
-  Line,       // absorption into ALINE and SLINE, scattering into SIGMAL
-  None,       // no total: the array is only cleared (ACOOL, the sum of the cool-metal block)
+// How the totals take one array of a source.
+enum class OpacityTerm {
+  ContinuumLte,        // absorption in the LTE group of ACONT: source function BNU in SCONT
+  ContinuumAbsorber,   // absorption in ACONT, with its own source function in SCONT
+  ContinuumScatterer,  // scattering in SIGMAC
+  LineLte,             // absorption in the LTE group of ALINE: source function BNU in SLINE
+  LineAbsorber,        // absorption in ALINE, with its own source function in SLINE
+  LineScatterer,       // scattering in SIGMAL
+  NoTotal,             // no total reads it; it is only cleared (ACOOL, the cool-metal sum)
 };
 
-// One row of the source table: the arrays that the routine of switch IFOP fills at each frequency.
-// An LTE absorber has the Planck function as its source function (SOURCE = &FREQ.BNU, never
-// cleared); any other SOURCE is the absorber's own array. Absent arrays are nullptr.
-struct OpacityRow {
-  int ifop;            // switch position (IfopSwitch) of the routine that fills the arrays
-  OpacityTotal total;  // the totals the arrays enter
-  Dep* absorption;     // absorption [cm^2 g^-1], stimulated emission included
-  Dep* source;         // source function of the absorption [units of BNU]
-  Dep* scattering;     // scattering [cm^2 g^-1]
+// The totals a term enters.
+enum class OpacityTotal { Continuum, Line, None };
+constexpr OpacityTotal total_of(OpacityTerm t) {
+  return t == OpacityTerm::NoTotal              ? OpacityTotal::None
+         : t <= OpacityTerm::ContinuumScatterer ? OpacityTotal::Continuum
+                                                : OpacityTotal::Line;
+}
+constexpr bool is_scatterer(OpacityTerm t) {
+  return t == OpacityTerm::ContinuumScatterer || t == OpacityTerm::LineScatterer;
+}
+
+// One array of the run state (the accessor of a field: the table is a constant, the run is not).
+using RunArray = Dep& (*)(Run&);
+
+// One array a source writes at each frequency: absorption [cm^2 g^-1], stimulated emission
+// included, or scattering [cm^2 g^-1]; an absorber with its own source function names that array
+// too (SOURCE, in units of BNU), an LTE absorber does not (its source function is BNU).
+struct SourceArray {
+  OpacityTerm term = OpacityTerm::NoTotal;
+  RunArray array = nullptr;
+  RunArray source = nullptr;
 };
 
-// The source table of RUN, in the fixed order of the sums. Adding a source array is one row here;
-// the clearing step clears exactly the arrays these rows name, and the arrays of switch I are
-// those of the rows with ifop = I.
-constexpr int NOPACITY_ROWS = 25;
-std::array<OpacityRow, NOPACITY_ROWS> kapp_rows(Run& run);
+// One row of the source table: the switch, the routine that runs when it is on (nullptr: none;
+// the arrays then keep the 0 of the clearing step) and the arrays that routine writes, in the
+// order in which they enter the totals.
+constexpr int MAX_SOURCE_ARRAYS = 8;
+struct OpacitySource {
+  int ifop = 0;                                         // switch position (IfopSwitch)
+  void (*routine)(Run&) = nullptr;                      // the source routine
+  std::array<SourceArray, MAX_SOURCE_ARRAYS> arrays{};  // arrays[0..count-1]
+  std::size_t count = 0;
+
+  constexpr std::span<const SourceArray> written() const { return {arrays.data(), count}; }
+};
+
+// The source table: one row per switch, in the order in which the sources run and their arrays
+// enter the sums. Adding a source is its row here (and its routine's file, test and data); the
+// clearing step clears exactly the arrays the rows name.
+const std::array<OpacitySource, NIFOP>& kapp_sources();
 
 // The totals step alone: ACONT, SCONT, SIGMAC, ALINE, SLINE, SIGMAL for depths 1..NRHOX from the
 // source arrays as they stand (kapp calls it after the sources).

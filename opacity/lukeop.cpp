@@ -205,11 +205,11 @@ void lukeop(Run& run) {
   if (xcont_covers_metals(run)) return;
   LukeopRec& l = lukeop_cache(run);
   if (l.MODEL != model_key(run)) {
-    pops(run, 7.00, 1, l.XNFN1.data());
-    pops(run, 8.00, 1, l.XNFO1.data());
-    pops(run, 12.01, 1, l.XNFMG2.data());
-    pops(run, 14.01, 1, l.XNFSI2.data());
-    pops(run, 20.01, 1, l.XNFCA2.data());
+    pops_stage(run, 7, 1, Wanted::NumberOverU, l.XNFN1.data());
+    pops_stage(run, 8, 1, Wanted::NumberOverU, l.XNFO1.data());
+    pops_stage(run, 12, 2, Wanted::NumberOverU, l.XNFMG2.data());
+    pops_stage(run, 14, 2, Wanted::NumberOverU, l.XNFSI2.data());
+    pops_stage(run, 20, 2, Wanted::NumberOverU, l.XNFCA2.data());
     l.MODEL = model_key(run);
   }
   n1op_current(run);

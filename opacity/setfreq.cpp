@@ -20,8 +20,8 @@ namespace {
 
 // STIM = 1 - EHVKT and BNU = C EHVKT / STIM at the N depths: no library call, so the loop runs in
 // vector instructions (element by element the same operations).
-ATMOTAB_VECTOR_CLONES void setfreq_planck(const double* __restrict EHVKT, double C, int n,
-                                          double* __restrict STIM, double* __restrict BNU) {
+ATMOTAB_KERNEL void setfreq_planck(const double* __restrict EHVKT, double C, int n,
+                                   double* __restrict STIM, double* __restrict BNU) {
   for (int k = 0; k < n; ++k) {
     STIM[k] = 1.0 - EHVKT[k];
     BNU[k] = C * EHVKT[k] / STIM[k];
@@ -40,7 +40,8 @@ void setfreq(Run& run, double nu, int I) {
   const double FREQ15 = nu / 1e15;
   const double FREQ15_3 = FREQ15 * FREQ15 * FREQ15;
   for (int j = 1; j <= n; ++j) f.EHVKT(j) = std::exp(-nu * t.HKT(j));
-  setfreq_planck(f.EHVKT.data(), 1.47439e-2 * FREQ15_3, n, f.STIM.data(), f.BNU.data());
+  vectorised<setfreq_planck>(run.VECTORS, f.EHVKT.data(), 1.47439e-2 * FREQ15_3, n, f.STIM.data(),
+                             f.BNU.data());
   const double WAVE = CLIGHT_NM / nu;  // wavelength [nm]
   f.WAVENO = NM_PER_CM / WAVE;
 }

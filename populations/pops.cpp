@@ -47,49 +47,59 @@ void copy_entry(const Run& run, int entry, int mode1, double* number) {
   }
 }
 
+// A request for stages of element IZ: stage NION alone (ALL false) or stages 1..NION (ALL true).
+struct StageRequest {
+  int iz;
+  int nion;
+  bool all;
+  Wanted what;
+  int mode() const { return (all ? 10 : 0) + static_cast<int>(what); }
+  int columns() const { return all ? nion : 1; }
+};
+
 // Molecules off (or an element absent from the molecule list): the Saha answer at every depth,
-// times the element's number density XABUND XNATOM for the modes that ask for densities.
-void pops_saha(Run& run, double code, int mode, double* number) {
-  const int iz = static_cast<int>(code);
-  const int nion = pops_nion(code);
-  const int cols = mode < 10 ? 1 : nion;
-  const bool all_depths = pfsaha_depths(run, iz, nion, mode, number);
+// times the element's number density XABUND XNATOM for the requests of densities.
+void pops_saha(Run& run, const StageRequest& q, double* number) {
+  const int mode = q.mode();
+  const bool all_depths = pfsaha_depths(run, q.iz, q.nion, mode, number);
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
-    if (!all_depths) pfsaha(run, j, iz, nion, mode, number);
-    if (mode % 10 == 3) continue;
-    const double xn = run.ELEM.XABUND(iz) * run.STATE.XNATOM(j);
-    for (int k = 1; k <= cols; ++k) number[(j - 1) + MAXD * (k - 1)] *= xn;
+    if (!all_depths) pfsaha(run, j, q.iz, q.nion, mode, number);
+    if (q.what == Wanted::PartitionFunction) continue;
+    const double xn = run.ELEM.XABUND(q.iz) * run.STATE.XNATOM(j);
+    for (int k = 1; k <= q.columns(); ++k) number[(j - 1) + MAXD * (k - 1)] *= xn;
   }
 }
 
-// With molecules on: answers from the molecular equilibrium's arrays.
-void pops_molecules(Run& run, double code, int mode, double* number) {
+// The molecule-list entry of CODE (0: none).
+int molecule_entry(const XnmolRec& M, double code) {
+  for (int m = 1; m <= M.NUMMOL; ++m)
+    if (std::fabs(M.CODEMOL(m) - code) < CODE_MATCH) return m;
+  return 0;
+}
+
+// With molecules on: a stage that the list holds from its entry, a stage of a listed element that
+// the list lacks as 0, an element not in the list by the Saha balance.
+void pops_molecule_stages(Run& run, const StageRequest& q, double* number) {
   const XnmolRec& M = run.XNMOL;
-  const int mode1 = mode % 10;
-  const int nrhox = run.RHOX.NRHOX;
-  if (code >= MOLECULE_CODE) {
-    for (int m = 1; m <= M.NUMMOL; ++m)
-      if (std::fabs(M.CODEMOL(m) - code) < CODE_MATCH) return copy_entry(run, m, mode1, number);
-    for (int j = 1; j <= nrhox; ++j) number[j - 1] = 0;
-    return;
-  }
-  const int iz = static_cast<int>(code);
   bool listed = false;
   // Whole parts compared as doubles: a molecule's code reaches 1e16, beyond any int.
-  for (int m = 1; m <= M.NUMMOL; ++m) listed = listed || std::trunc(M.CODEMOL(m)) == iz;
-  if (!listed) return pops_saha(run, code, mode, number);
-  const int stages = mode < 11 ? 1 : pops_nion(code);
-  for (int k = 1; k <= stages; ++k) {
-    const double stage_code = code - 0.01 * (k - 1);
-    double* column = number + MAXD * (stages - k);
-    int entry = 0;
-    for (int m = 1; m <= M.NUMMOL && entry == 0; ++m)
-      if (std::fabs(M.CODEMOL(m) - stage_code) < CODE_MATCH) entry = m;
+  for (int m = 1; m <= M.NUMMOL; ++m) listed = listed || std::trunc(M.CODEMOL(m)) == q.iz;
+  if (!listed) return pops_saha(run, q, number);
+  const int first = q.all ? 1 : q.nion;
+  for (int s = first; s <= q.nion; ++s) {
+    double* column = number + MAXD * (s - first);
+    const int entry = molecule_entry(M, q.iz + 0.01 * (s - 1));
     if (entry > 0)
-      copy_entry(run, entry, mode1, column);
+      copy_entry(run, entry, static_cast<int>(q.what), column);
     else
-      for (int j = 1; j <= nrhox; ++j) column[j - 1] = 0;
+      for (int j = 1; j <= run.RHOX.NRHOX; ++j) column[j - 1] = 0;
   }
+}
+
+void pops_request(Run& run, const StageRequest& q, double* number) {
+  pops_current(run);
+  if (run.IF.IFMOL == 1) return pops_molecule_stages(run, q, number);
+  pops_saha(run, q, number);
 }
 
 }  // namespace
@@ -99,26 +109,49 @@ int pops_nion(double code) {
   return static_cast<int>((code - iz) * 100 + 1.5);
 }
 
-void pops(Run& run, double code, int mode, double* number) {
+void pops_current(Run& run) {
   if (!run.PFTAB.LOADED) load_pf_tables(run);
   ModelKey& solved = pops_cache(run).MODEL;
   const bool stale = run.IF.IFPRES == 1 && solved != model_key(run);
-  if (run.IF.IFMOL == 1) {
-    if (stale) nmolec(run);
-    solved = model_key(run);
-    if (code == 0) return;
-    return pops_molecules(run, code, mode, number);
+  if (stale) {
+    if (run.IF.IFMOL == 1)
+      nmolec(run);
+    else
+      nelect(run);
   }
-  if (stale) nelect(run);
   solved = model_key(run);
-  if (code == 0) return;
-  if (code >= MOLECULE_CODE) {
+}
+
+void pops_stage(Run& run, int z, int stage, Wanted what, double* out) {
+  pops_request(run, {z, stage, false, what}, out);
+}
+
+void pops_stages(Run& run, int z, int nstages, Wanted what, double* out) {
+  pops_request(run, {z, nstages, true, what}, out);
+}
+
+void pops_molecule(Run& run, double code, Wanted what, double* out) {
+  pops_current(run);
+  if (run.IF.IFMOL != 1) {
     run.LISTING.print("('1MOLECULES OFF')", {});
     throw atmo_error(EXIT_FAILURE_REPORTED, "pops",
                      "MOLECULES OFF: molecule code " + std::to_string(code) +
                          " requested while the molecular equilibrium is off");
   }
-  pops_saha(run, code, mode, number);
+  const int entry = molecule_entry(run.XNMOL, code);
+  if (entry > 0) return copy_entry(run, entry, static_cast<int>(what), out);
+  for (int j = 1; j <= run.RHOX.NRHOX; ++j) out[j - 1] = 0;
+}
+
+void pops(Run& run, double code, int mode, double* number) {
+  if (code == 0) return pops_current(run);
+  const Wanted what = static_cast<Wanted>(mode % 10);
+  if (code >= MOLECULE_CODE) return pops_molecule(run, code, what, number);
+  const int z = static_cast<int>(code);
+  if (mode < 10)
+    pops_stage(run, z, pops_nion(code), what, number);
+  else
+    pops_stages(run, z, pops_nion(code), what, number);
 }
 
 }  // namespace atmotab

@@ -63,12 +63,13 @@ TEST_P(OpacitySweep, finite_non_negative_coefficients_from_1e10_to_1e21_hz) {
     const double nu = 1e10 * std::pow(1e11, (k % 2000) / 1999.0);
     setfreq(r, nu);
     kapp(r, 1, NSTEPS, STEPWT);
-    for (const OpacityRow& row : kapp_rows(r)) {
+    for (const OpacitySource& row : kapp_sources()) {
       const char* name = kapp_switch_name(row.ifop);
-      for (int j = 1; j <= n; ++j) {
-        if (row.absorption) check(name, (*row.absorption)(j), false, nu, j);
-        if (row.source && row.source != &r.FREQ.BNU) check(name, (*row.source)(j), true, nu, j);
-        if (row.scattering) check(name, (*row.scattering)(j), false, nu, j);
+      for (const SourceArray& a : row.written()) {
+        for (int j = 1; j <= n; ++j) {
+          check(name, a.array(r)(j), false, nu, j);
+          if (a.source != nullptr) check(name, a.source(r)(j), true, nu, j);
+        }
       }
     }
     for (int j = 1; j <= n; ++j) {

@@ -22,10 +22,12 @@ TEST(coulff_at, many_points_equal_one_at_a_time) {
         GAMLOG[i] = coulff_gamlog(TLOG, nz);
         HVKTLG[i] = coulff_hvktlg(lg * std::log(10.0), TLOG);
       }
-      coulff_at(GAMLOG.data(), HVKTLG.data(), G.data(), N);
-      for (int i = 0; i < N; ++i)
-        ASSERT_EQ(G[i], coulff_at(GAMLOG[i], HVKTLG[i]))
-            << "Z " << nz << " log nu " << lg << " i " << i;
+      for (int set = VECTORS_BASE; set <= widest_vector_set(); ++set) {
+        coulff_at(GAMLOG.data(), HVKTLG.data(), G.data(), N, static_cast<VectorSet>(set));
+        for (int i = 0; i < N; ++i)
+          ASSERT_EQ(G[i], coulff_at(GAMLOG[i], HVKTLG[i]))
+              << "Z " << nz << " log nu " << lg << " i " << i << " instruction set " << set;
+      }
     }
 }
 

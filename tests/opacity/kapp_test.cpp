@@ -158,41 +158,64 @@ TEST_F(Kapp, line_and_hook_switches_run_nothing) {
   for (int j = 1; j <= n(); ++j) EXPECT_EQ(run->OPTOT.SLINE(j), run->FREQ.BNU(j));
 }
 
+// The arrays that source S names (its arrays and their own source functions).
+std::vector<Dep*> arrays_of(const OpacitySource& s, atmotab::Run& r) {
+  std::vector<Dep*> out;
+  for (const SourceArray& a : s.written()) {
+    out.push_back(&a.array(r));
+    if (a.source != nullptr) out.push_back(&a.source(r));
+  }
+  return out;
+}
+
 // The source table names every array a source writes or a total reads exactly once, and each
-// switch's routine writes only the arrays of its own rows.
+// switch's routine writes only the arrays of its own row.
 TEST_F(Kapp, source_table_names_each_array_once) {
   std::set<const Dep*> named;
   int n_arrays = 0;
-  for (const OpacityRow& r : kapp_rows(*run)) {
-    EXPECT_GE(r.ifop, 1);
-    EXPECT_LE(r.ifop, NIFOP);
-    EXPECT_TRUE(r.absorption != nullptr || r.scattering != nullptr) << "row of switch " << r.ifop;
-    EXPECT_EQ(r.absorption != nullptr && r.total != OpacityTotal::None, r.source != nullptr)
-        << "an absorber that enters a total has a source function";
-    for (const Dep* a : {static_cast<const Dep*>(r.absorption), static_cast<const Dep*>(r.source),
-                         static_cast<const Dep*>(r.scattering)}) {
-      if (a == nullptr || a == &run->FREQ.BNU) continue;
+  std::set<int> switches;
+  for (const OpacitySource& s : kapp_sources()) {
+    EXPECT_GE(s.ifop, 1);
+    EXPECT_LE(s.ifop, NIFOP);
+    switches.insert(s.ifop);
+    EXPECT_FALSE(s.written().empty()) << "row of switch " << s.ifop;
+    for (const SourceArray& a : s.written()) {
+      const bool own =
+          a.term == OpacityTerm::ContinuumAbsorber || a.term == OpacityTerm::LineAbsorber;
+      EXPECT_EQ(own, a.source != nullptr)
+          << "an absorber with a source function of its own names it, and only it";
+    }
+    for (Dep* a : arrays_of(s, *run)) {
+      EXPECT_NE(a, &run->FREQ.BNU);
       ++n_arrays;
       named.insert(a);
     }
   }
+  EXPECT_EQ(static_cast<int>(switches.size()), NIFOP) << "one row per switch";
   EXPECT_EQ(n_arrays, static_cast<int>(named.size())) << "an array named twice";
   const std::vector<Dep*> all = source_arrays(*run);
   EXPECT_EQ(named, std::set<const Dep*>(all.begin(), all.end()));
+}
+
+// The sources run in switch order; only XCONT's row sits elsewhere (its place in the sums).
+TEST_F(Kapp, source_table_in_switch_order_but_xcont) {
+  std::vector<int> order;
+  for (const OpacitySource& s : kapp_sources())
+    if (s.ifop != IFOP_XCONT) order.push_back(s.ifop);
+  for (std::size_t k = 0; k < order.size(); ++k)
+    EXPECT_EQ(order[k], static_cast<int>(k) + (order[k] >= IFOP_XCONT ? 2 : 1)) << k;
 }
 
 TEST_F(Kapp, each_switch_writes_only_the_arrays_of_its_rows) {
   for (int i = 1; i <= NIFOP; ++i) {
     only({i});
     call();
-    for (const OpacityRow& r : kapp_rows(*run)) {
-      if (r.ifop == i) continue;
-      for (const Dep* a : {static_cast<const Dep*>(r.absorption), static_cast<const Dep*>(r.source),
-                           static_cast<const Dep*>(r.scattering)}) {
-        if (a == nullptr || a == &run->FREQ.BNU) continue;
+    for (const OpacitySource& s : kapp_sources()) {
+      if (s.ifop == i) continue;
+      for (const Dep* a : arrays_of(s, *run)) {
         for (int j = 1; j <= n(); ++j) {
           EXPECT_EQ((*a)(j), 0.0) << "switch " << kapp_switch_name(i) << " wrote an array of "
-                                  << kapp_switch_name(r.ifop);
+                                  << kapp_switch_name(s.ifop);
         }
       }
     }
@@ -367,12 +390,10 @@ TEST_F(Totals, rows_of_switches_off_left_out_with_the_same_bits) {
   for (int trial = 0; trial < 200; ++trial) {
     for (int i = 1; i <= NIFOP; ++i) r.IF.IFOP(i) = u(rng) < 0.5 ? 1 : 0;
     for (int j = 1; j <= N; ++j) r.FREQ.BNU(j) = std::ldexp(0.5 + u(rng), -5);
-    for (const OpacityRow& row : kapp_rows(r))
-      for (Dep* a : {row.absorption, row.source, row.scattering}) {
-        if (a == nullptr || a == &r.FREQ.BNU) continue;
+    for (const OpacitySource& row : kapp_sources())
+      for (Dep* a : arrays_of(row, r))
         for (int j = 1; j <= N; ++j)
           (*a)(j) = r.IF.IFOP(row.ifop) == 1 ? (j == 1 ? -0.0 : value()) : 0.0;
-      }
     kapp_totals(r);
     const OptotRec all = r.OPTOT;
     kapp_totals_of_switches_on(r);

@@ -59,11 +59,13 @@ struct Session {
     auto add = [&](const Dep* a) {
       if (a != nullptr) out.insert(out.end(), a->data(), a->data() + r.RHOX.NRHOX);
     };
-    for (const OpacityRow& row : kapp_rows(r)) {
-      add(row.absorption);
-      add(row.source);
-      add(row.scattering);
+    for (const OpacitySource& row : kapp_sources()) {
+      for (const SourceArray& a : row.written()) {
+        add(&a.array(r));
+        if (a.source != nullptr) add(&a.source(r));
+      }
     }
+    add(&r.FREQ.BNU);
     add(&r.OPTOT.ACONT);
     add(&r.OPTOT.SCONT);
     add(&r.OPTOT.SIGMAC);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "fortio/error.h"
@@ -159,4 +160,61 @@ TEST(pops, stage_count_of_a_code) {
 }
 
 }  // namespace
+// The typed requests answer what the code form answers, to the bit: one stage, all stages up to
+// one, each of the three quantities, with molecules off and on (C listed with C I and C II but not
+// C III, so that a listed stage, a stage the list lacks and the Saha answer of an element absent
+// from the list all occur).
+TEST(pops, typed_requests_equal_the_code_form) {
+  struct Case {
+    int z, stage;
+    bool all;
+    Wanted what;
+    double code;
+    int mode;
+  };
+  constexpr Wanted NU = Wanted::NumberOverU, N = Wanted::Number, U = Wanted::PartitionFunction;
+  const Case cases[] = {
+      {1, 1, true, N, 1.00, 12},   {2, 3, true, NU, 2.02, 11},  {12, 2, false, NU, 12.01, 1},
+      {20, 2, false, N, 20.01, 2}, {26, 1, false, U, 26.00, 3}, {28, 10, true, U, 28.09, 13},
+      {6, 4, true, NU, 6.03, 11},  {6, 3, false, NU, 6.02, 1},  {10, 6, true, N, 10.05, 12},
+  };
+  for (int ifmol : {0, 1}) {
+    for (const Case& c : cases) {
+      Model m;
+      if (ifmol == 1) {
+        m.r.IF.IFMOL = 1;
+        pops_cache(m.r).MODEL = model_key(m.r);  // equilibrium of this model already in hand
+        XnmolRec& M = m.r.XNMOL;
+        M.NUMMOL = 2;
+        M.CODEMOL(1) = 6.0;
+        M.CODEMOL(2) = 6.01;
+        for (int j = 1; j <= 4; ++j)
+          for (int e = 1; e <= 2; ++e) {
+            M.XNMOL(j, e) = 100.0 * e + j;
+            M.XNFPMOL(j, e) = 10.0 * e + j;
+          }
+      }
+      Arr<double, MAXD, 11> typed, coded;
+      typed.fill(SENTINEL);
+      coded.fill(SENTINEL);
+      if (c.all)
+        pops_stages(m.r, c.z, c.stage, c.what, typed.data());
+      else
+        pops_stage(m.r, c.z, c.stage, c.what, typed.data());
+      pops(m.r, c.code, c.mode, coded.data());
+      EXPECT_EQ(std::memcmp(typed.data(), coded.data(), sizeof typed), 0)
+          << "Z " << c.z << " stage " << c.stage << " molecules " << ifmol;
+      EXPECT_GE(typed(1, 1), 0.0) << c.code;
+      EXPECT_EQ(typed(1, c.all ? c.stage + 1 : 2), SENTINEL) << c.code << " wrote too many stages";
+    }
+  }
+}
+
+TEST(pops, typed_molecule_request_with_molecules_off_stops) {
+  Model m;
+  Arr<double, MAXD> out;
+  EXPECT_THROW(pops_molecule(m.r, 608, Wanted::Number, out.data()), atmo_error);
+  EXPECT_EQ(m.listing.str(), "1MOLECULES OFF\n");
+}
+
 }  // namespace atmotab

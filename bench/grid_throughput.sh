@@ -1,17 +1,21 @@
 #!/usr/bin/env bash
 # Grid throughput: N copies of the solar model (examples/sun.deck, 56 depths, 882 frequencies)
-# run as a grid of N decks by tools/grid.py (GNU parallel, one process per model, all cores), and
-# the same N models as one deck in one process. Prints wall time, models per second and CPU time
-# (user + system, the processes started included) of each, the run with the shortest wall time of
-# REPEAT; the cost of starting the program (edge list, tables, no model); and whether the merged
-# grid tables equal those of the one-process run.
+# run as a grid of N decks by tools/grid.py (GNU parallel on all C cores, batches of models, one
+# program process per model), and the same N models as one deck in one process. Prints wall time,
+# models per second and CPU time (user + system, the processes started included) of each, the run
+# with the shortest wall time of REPEAT; the cost of starting the program (edge list, tables, no
+# model); whether the merged grid tables equal those of the one-process run; and the grid against
+# its goals: CPU per model at most 1.2 times that of the one process, wall time at most 1/C of the
+# one process's plus a few seconds.
 #
-#   bench/grid_throughput.sh [N=200] [REPEAT=3] [PROGRAM=build/atmotab]
+#   bench/grid_throughput.sh [N=200] [REPEAT=3] [PROGRAM=build/atmotab] [BATCH=automatic]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 n=${1:-200}
 repeat=${2:-3}
 program=$(realpath "${3:-build/atmotab}")
+batch=()
+[ -n "${4:-}" ] && batch=(--batch "$4")
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -35,7 +39,7 @@ one_process() {
 grid() {
   rm -rf "$tmp/grid"
   /usr/bin/python3 tools/grid.py run "$tmp/grid" "$tmp/decks" --edges examples/edges.txt \
-    --program "$program" --no-merge --no-bar
+    --program "$program" --no-merge --no-bar "${batch[@]}"
 }
 starts() {
   for _ in $(seq "$n"); do
@@ -61,3 +65,11 @@ echo "  grid.py, $n decks, GNU parallel -j $(nproc): $(show $grid_run)"
 echo "  $n program starts without a model:  $(show $start)"
 echo "  merging the $n table pairs:           $(show $merge)"
 echo "  merged grid tables identical to the one-process run: $same"
+cores=$(nproc)
+read -r one_wall one_cpu <<<"$one"
+read -r grid_wall grid_cpu <<<"$grid_run"
+awk -v ow="$one_wall" -v oc="$one_cpu" -v gw="$grid_wall" -v gc="$grid_cpu" -v c="$cores" 'BEGIN {
+  printf "  grid CPU / one-process CPU: %.2f (goal <= 1.2: %s)\n", gc / oc, gc <= 1.2 * oc ? "met" : "NOT met"
+  printf "  grid wall %.2f s against one-process wall / %d cores = %.2f s: +%.2f s (goal: a few s)\n",
+    gw, c, ow / c, gw - ow / c
+}'

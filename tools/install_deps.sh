@@ -9,7 +9,7 @@ set -euo pipefail
 
 run=(cmake ninja-build g++ python3 python3-numpy python3-matplotlib)
 test=(gfortran libgtest-dev libbenchmark-dev clang-format python3-scipy parallel
-  clang-14 libclang-rt-14-dev)
+  clang-14 libclang-rt-14-dev slurm-wlm munge)
 case ${1:-} in
   run) wanted=("${run[@]}") ;;
   test) wanted=("${run[@]}" "${test[@]}") ;;

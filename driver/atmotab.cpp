@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "common/state.h"
+#include "driver/batch.h"
 #include "driver/cli.h"
 #include "driver/edges.h"
 #include "driver/files.h"
@@ -103,6 +104,15 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
   if (opt.version) {
     listing << "atmotab " << ATMOTAB_VERSION << "\n";
     return EXIT_NORMAL;
+  }
+  if (!opt.batch.empty()) {
+    if (opt.batch == "-") return run_batch(opt, cards, listing, errors);
+    std::ifstream list(opt.batch);
+    if (!list) {
+      errors << "atmotab: cannot open the deck list '" << opt.batch << "' (--batch)\n";
+      return EXIT_IO;
+    }
+    return run_batch(opt, list, listing, errors);
   }
   auto run = make_run(listing);
   run->UNITS.cards = &cards;

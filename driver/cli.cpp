@@ -21,6 +21,11 @@ Files (the numbered units of the program):
                     is the shipped list; format in docs/cards.md)           [default fort.2]
   --table FILE      unit 10: per-depth tables, 4 + NRHOX records per model  [default fort.10]
   --maxima FILE     unit 11: line-strength maxima, 4 records per model      [default fort.11]
+  --batch LIST      run several decks, each as a run of its own with its own files: LIST
+                    (- for standard input) has one line per deck, its path, a tab and a
+                    folder for its fort.10, fort.11, listing and stderr; after each deck one
+                    line on standard output, its exit status, a tab and the folder (grids:
+                    tools/grid.py)
   --help            print this text and exit
   --version         print the version and exit
 
@@ -47,7 +52,8 @@ Options parse_options(const std::vector<std::string>& args) {
   const FileOption files[] = {{"--edges", &Options::edges},
                               {"--molecules", &Options::molecules},
                               {"--table", &Options::table},
-                              {"--maxima", &Options::maxima}};
+                              {"--maxima", &Options::maxima},
+                              {"--batch", &Options::batch}};
   for (std::size_t k = 0; k < args.size(); ++k) {
     const std::string& a = args[k];
     if (a == "--help" || a == "-h") {

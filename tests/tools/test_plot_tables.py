@@ -8,8 +8,8 @@ import unittest
 import atmotab_run as ar  # noqa: I001 (exits 77 without numpy or the program)
 import numpy as np
 
-import atmotab_tables as at
-import plot_tables as pt
+from atmotab import tables as at
+from atmotab import plot as pt
 import matplotlib.image
 
 SUN_MOD = os.path.join(ar.EXAMPLES, "sun.mod")

@@ -10,8 +10,8 @@ import unittest
 import atmotab_run  # noqa: F401 (exits 77 without numpy)
 import numpy as np
 
-import atmotab_tables as at
-import readtables
+from atmotab import tables as at
+from atmotab import read as readtables
 
 
 def frame(payload):

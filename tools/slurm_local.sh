@@ -85,6 +85,7 @@ for x in s: x.bind(("127.0.0.1", 0))
 print(*(x.getsockname()[1] for x in s))')
 node=atmotabnode
 cpus=$(nproc)
+memory=$(awk '/^MemTotal/ { print int($2 / 1024 * 0.9) }' /proc/meminfo)  # MB; the script asks --mem
 mkdir -p "$tmp/state" "$tmp/spool" "$tmp/log"
 conf=$tmp/slurm.conf
 cat >"$conf" <<EOF
@@ -115,7 +116,7 @@ SelectType=select/cons_tres
 SelectTypeParameters=CR_Core
 ReturnToService=2
 MinJobAge=600
-NodeName=$node NodeAddr=127.0.0.1 NodeHostname=$(hostname) CPUs=$cpus State=UNKNOWN
+NodeName=$node NodeAddr=127.0.0.1 NodeHostname=$(hostname) CPUs=$cpus RealMemory=$memory State=UNKNOWN
 PartitionName=grid Nodes=$node Default=YES MaxTime=INFINITE State=UP
 EOF
 export SLURM_CONF=$conf
@@ -156,23 +157,39 @@ grid=$tmp/grid
 python3 "$source_dir/tools/grid.py" list "$grid" "$tmp/decks" --edges "$edges" \
   --program "$program" --batch "$batch" || exit 1
 ntasks=$(wc -l <"$grid/grid.batches")
-job=$(cd "$tmp" && sbatch --parsable --array="1-$ntasks" --export="ALL,GRID=$grid" \
-  --output="$tmp/log/task-%a.out" "$source_dir/docs/grid.slurm") ||
-  { echo "slurm_local: sbatch failed" >&2; exit 1; }
-job=${job%%;*}
-echo "slurm_local: submitted array job $job: $ntasks tasks of up to $batch models"
-for _ in $(seq 600); do
-  [ -z "$(squeue -h -j "$job" 2>/dev/null)" ] && break
-  sleep 0.5
-done
-if [ -n "$(squeue -h -j "$job" 2>/dev/null)" ]; then
-  echo "slurm_local: the array did not finish in 300 s:" >&2
-  squeue -j "$job" >&2
+# Submits the array; waits for it to leave the queue; prints the count of its tasks per state.
+submit() {
+  local job states
+  job=$(cd "$tmp" && sbatch --parsable --array="1-$ntasks" --export="ALL,GRID=$grid" \
+    --output="$tmp/log/task-%A-%a.out" "$source_dir/docs/grid.slurm") ||
+    { echo "slurm_local: sbatch failed" >&2; return 1; }
+  job=${job%%;*}
+  echo "slurm_local: submitted array job $job: $ntasks tasks of up to $batch models"
+  for _ in $(seq 600); do
+    [ -z "$(squeue -h -j "$job" 2>/dev/null)" ] && break
+    sleep 0.5
+  done
+  if [ -n "$(squeue -h -j "$job" 2>/dev/null)" ]; then
+    echo "slurm_local: the array did not finish in 300 s:" >&2
+    squeue -j "$job" >&2
+    return 1
+  fi
+  states=$(scontrol show job "$job" 2>/dev/null | sed -n 's/.*JobState=\([A-Z_]*\).*/\1/p' |
+    sort | uniq -c | tr -s ' \n' ' ')
+  echo "slurm_local: array $job finished, task states:$states"
+  case $states in *COMPLETED*) ;; *) return 1 ;; esac
+  case $states in *FAILED* | *CANCELLED* | *TIMEOUT*) return 1 ;; esac
+}
+submit || { cat "$tmp"/log/task-*.out >&2; exit 1; }
+# The same array again runs nothing: every model folder stays the one made before.
+folders() { stat -c '%n %i %Y' "$grid"/models/*; }
+before=$(folders)
+submit || { cat "$tmp"/log/task-*.out >&2; exit 1; }
+if [ "$(folders)" != "$before" ]; then
+  echo "slurm_local: the array submitted again ran models that were done" >&2
   exit 1
 fi
-states=$(scontrol show job "$job" 2>/dev/null | sed -n 's/.*JobState=\([A-Z_]*\).*/\1/p' | sort | uniq -c |
-  tr -s ' \n' ' ')
-echo "slurm_local: array finished, task states:$states"
+echo "slurm_local: the array submitted again ran no model"
 python3 "$source_dir/tools/grid.py" merge "$grid" || { cat "$tmp"/log/task-*.out >&2; exit 1; }
 status=0
 for u in 10 11; do

@@ -41,6 +41,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import time
 
 from . import grid_job
 from ._paths import CHECKOUT
@@ -257,6 +258,39 @@ class Stop:
                 self.proc.send_signal(signal.SIGTERM)
 
 
+def stray_jobs(out, job):
+    """Pids of batch jobs of the grid in OUT still running (Linux /proc): GNU parallel that is
+    stopped as it starts a job can leave that job behind."""
+    pids = []
+    grid = os.path.abspath(out)
+    for entry in os.listdir("/proc") if os.path.isdir("/proc") else []:
+        if not entry.isdigit() or int(entry) == os.getpid():
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                argv = f.read().split(b"\0")
+        except OSError:
+            continue
+        if job.encode() in argv and grid.encode() in argv:
+            pids.append(int(entry))
+    return pids
+
+
+def stop_strays(out, job, signum):
+    """Sends SIGNUM to the stray jobs of the grid in OUT until none is left (KILL after 5 s)."""
+    deadline = time.monotonic() + 5
+    quiet = 0
+    while quiet < 3:  # a job GNU parallel forked just before it stopped may not have started yet
+        pids = stray_jobs(out, job)
+        quiet = 0 if pids else quiet + 1
+        for pid in pids:
+            try:
+                os.kill(pid, signal.SIGKILL if time.monotonic() > deadline else signum)
+            except ProcessLookupError:
+                pass
+        time.sleep(0.1)
+
+
 def run_parallel(out, args, stop):
     # GNU parallel is a Perl script with its author's copyright at its top (the "parallel" of
     # moreutils, with other options, is not); reading that costs less than starting it to ask.
@@ -287,7 +321,10 @@ def run_parallel(out, args, stop):
     stop.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL)
     if stop.signum:  # a signal before GNU parallel existed
         stop.proc.send_signal(signal.SIGTERM)
-    return stop.wait()
+    status = stop.wait()
+    if stop.signum and not (args.sshlogin or args.sshloginfile):
+        stop_strays(out, read_settings(out)["job"], stop.signum)
+    return status
 
 
 def failure_reason(out, name):

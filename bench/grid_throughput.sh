@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Grid throughput: N copies of the solar model (examples/sun.deck, 56 depths, 882 frequencies)
 # run as a grid of N decks by tools/grid.py (GNU parallel on all C cores, batches of models, one
-# program process per model), and the same N models as one deck in one process. Prints wall time,
+# program process per batch), and the same N models as one deck in one process. Prints wall time,
 # models per second and CPU time (user + system, the processes started included) of each, the run
-# with the shortest wall time of REPEAT; the cost of starting the program (edge list, tables, no
-# model); whether the merged grid tables equal those of the one-process run; and the grid against
-# its goals: CPU per model at most 1.2 times that of the one process, wall time at most 1/C of the
-# one process's plus a few seconds.
+# with the shortest wall time of REPEAT; the N decks run by one process in its --batch mode (each
+# deck a run of its own, as in the grid's jobs, without GNU parallel); the cost of starting the
+# program (edge list, tables, no model); whether the merged grid tables equal those of the
+# one-process run; and the grid against its goals: CPU per model at most 1.2 times that of the one
+# process, wall time at most 1/C of the one process's plus a few seconds. BATCH is --batch of
+# grid.py.
 #
 #   bench/grid_throughput.sh [N=200] [REPEAT=3] [PROGRAM=build/atmotab] [BATCH=automatic]
 set -euo pipefail
@@ -14,8 +16,8 @@ cd "$(dirname "$0")/.."
 n=${1:-200}
 repeat=${2:-3}
 program=$(realpath "${3:-build/atmotab}")
-batch=()
-[ -n "${4:-}" ] && batch=(--batch "$4")
+batch_option=()
+[ -n "${4:-}" ] && batch_option=(--batch "$4")
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -36,10 +38,20 @@ one_process() {
   "$program" --edges examples/edges.txt --table "$tmp/one.10" --maxima "$tmp/one.11" \
     <"$tmp/all.deck" >"$tmp/one.listing"
 }
+batch_mode() {
+  rm -rf "$tmp/batch"
+  mkdir "$tmp/batch"
+  for d in "$tmp"/decks/*.deck; do
+    f=$tmp/batch/$(basename "$d" .deck)
+    mkdir "$f"
+    printf '%s\t%s\n' "$d" "$f"
+  done >"$tmp/batch.list"
+  "$program" --edges examples/edges.txt --batch "$tmp/batch.list"
+}
 grid() {
   rm -rf "$tmp/grid"
   /usr/bin/python3 tools/grid.py run "$tmp/grid" "$tmp/decks" --edges examples/edges.txt \
-    --program "$program" --no-merge --no-bar "${batch[@]}"
+    --program "$program" --no-merge --no-bar "${batch_option[@]}"
 }
 starts() {
   for _ in $(seq "$n"); do
@@ -52,6 +64,7 @@ show() {
 }
 
 one=$(measure one_process)
+batch_run=$(measure batch_mode)
 grid_run=$(measure grid)
 start=$(measure starts)
 merge=$(measure /usr/bin/python3 tools/grid.py merge "$tmp/grid")
@@ -61,6 +74,7 @@ cmp -s "$tmp/grid/grid.fort.10" "$tmp/one.10" && cmp -s "$tmp/grid/grid.fort.11"
 
 echo "$n solar models (56 depths, 882 frequencies), $(nproc) cores, load $(cut -d' ' -f1 /proc/loadavg), best of $repeat:"
 echo "  one process, one deck of $n models:   $(show $one)"
+echo "  one process, $n decks (atmotab --batch): $(show $batch_run)"
 echo "  grid.py, $n decks, GNU parallel -j $(nproc): $(show $grid_run)"
 echo "  $n program starts without a model:  $(show $start)"
 echo "  merging the $n table pairs:           $(show $merge)"

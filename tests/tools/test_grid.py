@@ -400,6 +400,28 @@ exec {ar.BINARY} "$@"
             self.assertEqual(proc.returncode, 2, extra)
             self.assertIn(message, proc.stderr)
 
+    def test_a_crash_fails_its_model_and_the_batch_goes_on(self):
+        """A program process that dies in the middle of a batch (here a stand-in that crashes on
+        one deck) fails that model with its signal; a new process runs the rest of the batch."""
+        fake = ar.write(os.path.join(self.tmp.name, "crashing-atmotab"), f"""#!/bin/sh
+while IFS="$(printf '\\t')" read -r deck folder; do
+  case $deck in *m04.deck) kill -SEGV $$ ;; esac
+  {ar.BINARY} "$1" "$2" --table "$folder/fort.10" --maxima "$folder/fort.11" <"$deck" \\
+    >"$folder/listing" 2>"$folder/stderr"
+  printf '%s\\t%s\\n' $? "$folder"
+done <"$4"
+""")
+        os.chmod(fake, 0o755)
+        out = self.folder("crash")
+        proc = grid("run", out, self.decks, "--edges", self.edges, "--program", fake,
+                    "--batch", "5")
+        self.assertEqual(proc.returncode, 1, proc.stderr)
+        self.assertIn(f"FAILED 00004-m04 ({self.decks}/m04.deck): signal 11: grid: the program "
+                      "ended with status 139 in this model", proc.stderr)
+        self.assertIn(f"{NMODELS} models: {NMODELS - 1} done, 1 failed", proc.stderr)
+        self.check_models(out, [k for k in range(1, NMODELS + 1) if k != 4])
+
+
     def test_marcs_models_and_the_slurm_array(self):
         """A folder of MARCS models, converted on the fly; the same plan run as Slurm array tasks
         gives the same tables."""
@@ -443,6 +465,69 @@ exec {ar.BINARY} "$@"
         proc = subprocess.run(["bash", script], env=env, capture_output=True, text=True)
         self.assertEqual(proc.returncode, 2)
         self.assertIn(f"no batch {nbatches + 1}", proc.stderr)
+
+
+class GridParts(unittest.TestCase):
+    """The batch job's record of a model, and the batch size."""
+
+    def test_model_state(self):
+        import atmotab.grid_job as job
+
+        cases = [  # (files of models/M, files of models/M.failed, digest asked, state)
+            (("fort.10", "fort.11", "digest:a"), (), "a", "done"),
+            (("fort.10", "fort.11", "digest:a"), (), "b", None),  # input edited since
+            (("fort.10", "digest:a"), (), "a", None),  # a table missing: not a whole run
+            (("fort.10", "fort.11"), (), "a", None),  # no digest: not a finished record
+            ((), ("listing", "digest:a"), "a", "failed"),
+            ((), ("listing", "digest:a"), "b", None),  # mended since it failed
+            (("fort.10", "fort.11", "digest:b"), ("digest:a",), "a", "failed"),
+        ]
+        for done, failed, digest, state in cases:
+            with self.subTest(done=done, failed=failed, digest=digest), \
+                    tempfile.TemporaryDirectory() as models:
+                for folder, files in (("M", done), ("M.failed", failed)):
+                    if files:
+                        os.mkdir(os.path.join(models, folder))
+                    for name in files:
+                        name, _, text = name.partition(":")
+                        ar.write(os.path.join(models, folder, name), text + "\n")
+                self.assertEqual(job.model_state(models, "M", digest), state)
+
+    def test_batch_size(self):
+        from atmotab.grid import MAX_BATCH, batch_size
+
+        cases = [  # (models, job slots, models per batch)
+            (200, 2, 50), (201, 2, 51), (20, 2, 5), (3, 8, 1), (0, 2, 1),
+            (10 ** 6, 100, MAX_BATCH), (10, 0, 5),
+        ]
+        for nmodels, jobs, k in cases:
+            self.assertEqual(batch_size(nmodels, jobs), k, (nmodels, jobs))
+
+    def test_digest_follows_every_input(self):
+        import atmotab.grid_job as job
+
+        with tempfile.TemporaryDirectory() as d:
+            deck = ar.write(os.path.join(d, "a.deck"), "TITLE A\n")
+            edges = ar.write(os.path.join(d, "edges"), "100. 0\n")
+
+            def digest(program="/p", files=(("--edges", edges),)):
+                return job.model_digest(job.options_digest(program, files), deck)
+
+            first = digest()
+            self.assertEqual(digest(), first)
+            changes = [  # (what, change)
+                ("program", lambda: digest(program="/q")),
+                ("option", lambda: digest(files=(("--molecules", edges),))),
+                ("option added", lambda: digest(files=(("--edges", edges),
+                                                        ("--molecules", edges)))),
+                ("edge list", lambda: ar.write(edges, "200. 0\n") and digest()),
+                ("deck", lambda: ar.write(deck, "TITLE B\n") and digest()),
+            ]
+            seen = {first}
+            for what, change in changes:
+                value = change()
+                self.assertNotIn(value, seen, what)
+                seen.add(value)
 
 
 if __name__ == "__main__":

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -57,6 +58,36 @@ void Run::operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 std::unique_ptr<Run> make_run(std::ostream& listing) {
   return std::unique_ptr<Run>(new Run(listing));
+}
+
+RunSpace::~RunSpace() {
+  if (storage_ != nullptr) Run::operator delete(storage_, sizeof(Run));
+}
+
+void RunSpace::Release::operator()(Run* run) const noexcept {
+  run->~Run();
+  space->storage_ = run;
+}
+
+RunSpace::Ptr RunSpace::make_run(std::ostream& listing) {
+  void* p = storage_;
+  storage_ = nullptr;
+  if (p == nullptr) {
+    p = Run::operator new(sizeof(Run));
+  } else {
+    std::memset(p, 0, sizeof(Run));
+#if defined(__GNUC__)
+    // The constructor below starts the lifetime of an object whose storage the compiler may take
+    // as undefined, and so drop the stores before it; this barrier keeps the zero.
+    asm volatile("" : : "r"(p) : "memory");
+#endif
+  }
+  try {
+    return Ptr(::new (p) Run(listing), Release{this});
+  } catch (...) {
+    storage_ = p;
+    throw;
+  }
 }
 
 }  // namespace atmotab

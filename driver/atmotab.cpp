@@ -114,7 +114,8 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
     }
     return run_batch(opt, list, listing, errors);
   }
-  auto run = make_run(listing);
+  RunSpace own_space;  // declared before the run, which leaves its storage there when it ends
+  auto run = (hooks.space != nullptr ? *hooks.space : own_space).make_run(listing);
   run->UNITS.cards = &cards;
   run->UNITS.errors = &errors;
   run->UNITS.molecules_name = opt.molecules;

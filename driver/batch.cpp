@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/state.h"
 #include "driver/atmotab.h"
 #include "fortio/error.h"
 #include "fortio/fd_output.h"
@@ -17,8 +18,9 @@
 namespace atmotab {
 namespace {
 
-// One deck into FOLDER; returns its exit status.
-int run_deck(const Options& opt, const std::string& deck, const std::string& folder) {
+// One deck into FOLDER, its run state made in SPACE; returns its exit status.
+int run_deck(const Options& opt, const std::string& deck, const std::string& folder,
+             RunSpace& space) {
   std::ofstream errors(folder + "/stderr", std::ios::binary | std::ios::trunc);
   if (!errors) return EXIT_IO;
   std::ifstream cards(deck, std::ios::binary);
@@ -42,7 +44,7 @@ int run_deck(const Options& opt, const std::string& deck, const std::string& fol
     FdOutputBuffer buffer(fd);
     std::ostream listing(&buffer);
     status = atmotab_main(args, cards, listing, errors,
-                          {.listing_descriptor = fd, .stop_signals = true});
+                          {.listing_descriptor = fd, .stop_signals = true, .space = &space});
   }
   if (::close(fd) != 0 && status == EXIT_NORMAL) {
     errors << "atmotab: cannot write the listing '" << listing_path << "'\n";
@@ -54,6 +56,7 @@ int run_deck(const Options& opt, const std::string& deck, const std::string& fol
 }  // namespace
 
 int run_batch(const Options& opt, std::istream& list, std::ostream& out, std::ostream& errors) {
+  RunSpace space;
   std::string line;
   for (int n = 1; std::getline(list, line); ++n) {
     const std::size_t tab = line.find('\t');
@@ -62,7 +65,7 @@ int run_batch(const Options& opt, std::istream& list, std::ostream& out, std::os
       return EXIT_IO;
     }
     const std::string folder = line.substr(tab + 1);
-    const int status = run_deck(opt, line.substr(0, tab), folder);
+    const int status = run_deck(opt, line.substr(0, tab), folder, space);
     out << status << '\t' << folder << '\n' << std::flush;
   }
   return EXIT_NORMAL;

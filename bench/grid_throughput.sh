@@ -38,14 +38,13 @@ one_process() {
   "$program" --edges examples/edges.txt --table "$tmp/one.10" --maxima "$tmp/one.11" \
     <"$tmp/all.deck" >"$tmp/one.listing"
 }
+# The folders and the list of the --batch run, made before it is timed (its files are
+# overwritten as the one process's are).
+mkdir "$tmp/batch"
+for d in "$tmp"/decks/*.deck; do printf '%s\t%s\n' "$d" "$tmp/batch/$(basename "$d" .deck)"; done \
+  >"$tmp/batch.list"
+cut -f2 "$tmp/batch.list" | xargs mkdir -p
 batch_mode() {
-  rm -rf "$tmp/batch"
-  mkdir "$tmp/batch"
-  for d in "$tmp"/decks/*.deck; do
-    f=$tmp/batch/$(basename "$d" .deck)
-    mkdir "$f"
-    printf '%s\t%s\n' "$d" "$f"
-  done >"$tmp/batch.list"
   "$program" --edges examples/edges.txt --batch "$tmp/batch.list"
 }
 grid() {

@@ -62,12 +62,20 @@ def depth_scale(m, listing):
     return np.arange(1, m.NRHOX + 1), "depth index J", quantities
 
 
-def draw_opacity(ax, m, depths):
+def depth_label(j, rhox):
+    """'depth J' with log10 RHOX of that depth where it is known (RHOX holds the known depths)."""
+    if j <= len(rhox) and rhox[j - 1] > 0:
+        return f"depth {j}: log RHOX {np.log10(rhox[j - 1]):.2f}"
+    return f"depth {j}"
+
+
+def draw_opacity(ax, m, depths, listing=None):
     kappa = m.kappa()
+    _, _, q = depth_scale(m, listing)
     for j in depths:
         if not 1 <= j <= m.NRHOX:
             raise ValueError(f"depth {j} is outside 1..{m.NRHOX}")
-        ax.plot(m.WAVELENGTH, kappa[j - 1], lw=1.0, label=f"depth {j}")
+        ax.plot(m.WAVELENGTH, kappa[j - 1], lw=1.0, label=depth_label(j, q["RHOX"]))
     ax.set_xscale("log")
     ax.set_yscale("log")
     edges = np.abs(m.WLEDGE)
@@ -77,7 +85,7 @@ def draw_opacity(ax, m, depths):
     ax.set_xlim(edges.min(), edges.max())
     ax.set_xlabel("wavelength [nm]")
     ax.set_ylabel("continuum opacity [cm2 g-1]")
-    ax.set_title(f"{m.TITLE}: continuum opacity")
+    ax.set_title("continuum opacity")
     ax.legend(fontsize="small")
     ax.grid(True, which="major", alpha=0.3)
 
@@ -91,11 +99,13 @@ def draw_structure(axes, m, listing, species):
     ax2 = t_ax.twinx()
     ax2.semilogy(x[:n], q["XNE"], color="tab:blue")
     ax2.set_ylabel("XNE [cm-3]", color="tab:blue")
-    part = "" if n == m.NRHOX else f" (depths 1..{n} of {m.NRHOX})"
-    t_ax.set_title(f"{m.TITLE}: T and XNE{part}")
+    # Without the listing the table file gives T, P and XNE of the first 25 depths only: said
+    # on a line of its own under the title, so that it does not run into the next panel.
+    part = "" if n == m.NRHOX else f"\n(depths 1..{n} of {m.NRHOX}; --listing gives all)"
+    t_ax.set_title(f"T and XNE{part}")
     p_ax.semilogy(x[:n], q["P"], color="tab:green")
     p_ax.set_ylabel("P [dyn cm-2]")
-    p_ax.set_title("gas pressure")
+    p_ax.set_title(f"gas pressure{part}")
     for name in species:
         values = np.asarray(m.population(name), dtype=float)
         shown = np.where(values > 0, values, np.nan)
@@ -110,9 +120,20 @@ def draw_structure(axes, m, listing, species):
 
 def model_vs_marcs(m, mod_path):
     """(lgTau5, atmotab log10 kappa(500 nm), MARCS log10 kappa500) per depth."""
-    lgtau5, _, kappa = marcs_kappa500(mod_path)
+    lgtau5, rhox, kappa = marcs_kappa500(mod_path)
     if len(lgtau5) != m.NRHOX:
-        raise ValueError(f"{mod_path} has {len(lgtau5)} depths, the table model {m.NRHOX}")
+        raise ValueError(f"{mod_path} has {len(lgtau5)} depths, the table model {m.NRHOX}: "
+                         "not the same model")
+    # The depths the table file holds (record 4: the first 25) must be the MARCS model's RHOX, to
+    # the digits the deck carries.
+    ours = np.asarray(m.block["RHOX"], dtype=float)
+    k = min(len(ours), len(rhox))
+    off = np.abs(ours[:k] / rhox[:k] - 1.0)
+    if k == 0 or not np.all(off < 1e-3):
+        j = int(np.argmax(off)) + 1 if k else 1
+        raise ValueError(f"{mod_path} is not the model of the table: RHOX at depth {j} is "
+                         f"{rhox[j - 1]:.5g} there and {ours[j - 1]:.5g} in the table"
+                         if k else f"{mod_path}: no depth to compare")
     return lgtau5, m.continuum_at(LAMBDA_500), np.log10(kappa)
 
 
@@ -122,7 +143,7 @@ def draw_marcs(axes, m, mod_path):
     top.plot(lgtau5, theirs, "k-", label="MARCS: d tau500 / d RHOX")
     top.plot(lgtau5, ours, "o", ms=3, color="tab:orange", label="atmotab, 500 nm")
     top.set_ylabel("log10 kappa(500 nm) [cm2 g-1]")
-    top.set_title(f"{m.TITLE}: continuum opacity at 500 nm")
+    top.set_title("continuum opacity at 500 nm")
     top.legend(fontsize="small")
     bottom.plot(lgtau5, ours - theirs, "o-", ms=3, color="tab:orange")
     bottom.axhline(0.0, color="k", lw=0.5)
@@ -130,6 +151,13 @@ def draw_marcs(axes, m, mod_path):
     for ax in axes:
         ax.set_xlabel("log10 tau500 (MARCS)")
         ax.grid(True, alpha=0.3)
+
+
+def title_lines(title, width=90):
+    """A model title broken into lines of at most WIDTH characters (MARCS names run to 70 and
+    more), for the figure's own title."""
+    import textwrap
+    return "\n".join(textwrap.wrap(title.strip(), width, break_on_hyphens=False)) or "(no title)"
 
 
 def save(fig, path):
@@ -143,7 +171,7 @@ def plot(kind, m, out, depths=None, listing=None, species=DEFAULT_SPECIES, marcs
     depths = depths or default_depths(m.NRHOX)
     if kind == "opacity":
         fig, ax = plt.subplots(figsize=(8, 5))
-        draw_opacity(ax, m, depths)
+        draw_opacity(ax, m, depths, listing)
     elif kind == "structure":
         fig, axes = plt.subplots(1, 3, figsize=(14, 4.5))
         draw_structure(axes, m, listing, species)
@@ -154,12 +182,13 @@ def plot(kind, m, out, depths=None, listing=None, species=DEFAULT_SPECIES, marcs
         rows = 3 if marcs else 2
         fig = plt.figure(figsize=(12, 4.2 * rows))
         grid = fig.add_gridspec(rows, 3)
-        draw_opacity(fig.add_subplot(grid[0, :]), m, depths)
+        draw_opacity(fig.add_subplot(grid[0, :]), m, depths, listing)
         draw_structure([fig.add_subplot(grid[1, k]) for k in range(3)], m, listing, species)
         if marcs:
             draw_marcs([fig.add_subplot(grid[2, :2]), fig.add_subplot(grid[2, 2])], m, marcs)
     else:
         raise ValueError(f"unknown plot kind '{kind}'")
+    fig.suptitle(title_lines(m.TITLE), fontsize="medium")
     save(fig, out)
 
 

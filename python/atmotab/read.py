@@ -11,6 +11,7 @@ model, with a note on standard error and exit status 1. Exit status 2: unreadabl
 or an unknown quantity.
 """
 import argparse
+import os
 import sys
 
 import numpy as np
@@ -201,6 +202,13 @@ def main(argv=None):
     status = 0
     try:
         for path in args.files:
+            if os.path.isfile(path) and os.path.getsize(path) == 0:
+                # An empty file holds no model: a run that stopped before its first model, or
+                # no table file of atmotab at all.
+                print(f"readtables: {path} is empty: it holds no model (a run that ended before "
+                      "its first model, or a file not written by atmotab)", file=sys.stderr)
+                status = 1
+                continue
             f = at.read_file(path)
             if len(args.files) > 1 or not (args.full or args.quantity):
                 print(f"{path}: unit {f.unit}, {len(f.models)} model(s)")

@@ -137,8 +137,7 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
     errors << "atmotab: waiting for control cards on standard input (the terminal); a deck is "
               "given as atmotab --edges EDGES < DECK > LISTING (end typed cards with Ctrl-D)\n"
            << std::flush;
-  RunSpace own_space;  // declared before the run, which leaves its storage there when it ends
-  auto run = (hooks.space != nullptr ? *hooks.space : own_space).make_run(listing);
+  auto run = make_run(listing);
   run->UNITS.cards = &cards;
   run->UNITS.errors = &errors;
   run->UNITS.molecules_name = opt.molecules;

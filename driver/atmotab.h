@@ -8,8 +8,6 @@
 
 namespace atmotab {
 
-class RunSpace;
-
 // How the run meets the process it runs in; main() sets them, a test running the program
 // in-process what it tests.
 struct ProcessHooks {
@@ -20,8 +18,6 @@ struct ProcessHooks {
                                 // finished model, exit 128 + signal (driver/signals.h)
   bool progress = false;        // one line per finished model on ERRORS (main: when standard
                                 // error is a terminal)
-  RunSpace* space = nullptr;    // runs one after another (--batch): the run state is made in
-                                // the storage of the one before (common/state.h)
 };
 
 // Runs atmotab with ARGS (without the program name), the control cards on CARDS, the listing on

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "common/state.h"
 #include "driver/atmotab.h"
 #include "fortio/error.h"
 #include "fortio/fd_output.h"
@@ -18,9 +17,8 @@
 namespace atmotab {
 namespace {
 
-// One deck into FOLDER, its run state made in SPACE; returns its exit status.
-int run_deck(const Options& opt, const std::string& deck, const std::string& folder,
-             RunSpace& space) {
+// One deck into FOLDER; returns its exit status.
+int run_deck(const Options& opt, const std::string& deck, const std::string& folder) {
   std::ofstream errors(folder + "/stderr", std::ios::binary | std::ios::trunc);
   if (!errors) return EXIT_IO;
   std::ifstream cards(deck, std::ios::binary);
@@ -44,7 +42,7 @@ int run_deck(const Options& opt, const std::string& deck, const std::string& fol
     FdOutputBuffer buffer(fd);
     std::ostream listing(&buffer);
     status = atmotab_main(args, cards, listing, errors,
-                          {.listing_descriptor = fd, .stop_signals = true, .space = &space});
+                          {.listing_descriptor = fd, .stop_signals = true});
   }
   if (::close(fd) != 0 && status == EXIT_NORMAL) {
     errors << "atmotab: cannot write the listing '" << listing_path << "'\n";
@@ -56,7 +54,6 @@ int run_deck(const Options& opt, const std::string& deck, const std::string& fol
 }  // namespace
 
 int run_batch(const Options& opt, std::istream& list, std::ostream& out, std::ostream& errors) {
-  RunSpace space;
   std::string line;
   for (int n = 1; std::getline(list, line); ++n) {
     const std::size_t tab = line.find('\t');
@@ -65,7 +62,7 @@ int run_batch(const Options& opt, std::istream& list, std::ostream& out, std::os
       return EXIT_IO;
     }
     const std::string folder = line.substr(tab + 1);
-    const int status = run_deck(opt, line.substr(0, tab), folder, space);
+    const int status = run_deck(opt, line.substr(0, tab), folder);
     out << status << '\t' << folder << '\n' << std::flush;
   }
   return EXIT_NORMAL;

@@ -34,9 +34,11 @@ int run_deck(const Options& opt, const std::string& deck, const std::string& fol
     return EXIT_IO;
   }
   // Every input file option of the command line goes to each deck; the tables are the deck's.
-  const std::vector<std::string> args = {"--edges",     opt.edges,          "--molecules",
-                                         opt.molecules, "--table",          folder + "/fort.10",
-                                         "--maxima",    folder + "/fort.11"};
+  std::vector<std::string> args = {"--edges",     opt.edges,          "--molecules",
+                                   opt.molecules, "--table",          folder + "/fort.10",
+                                   "--maxima",    folder + "/fort.11"};
+  // --hdf5 NAME with --batch: each deck's HDF5 file is NAME in its folder.
+  if (!opt.hdf5.empty()) args.insert(args.end(), {"--hdf5", folder + "/" + opt.hdf5});
   int status;
   {
     FdOutputBuffer buffer(fd);

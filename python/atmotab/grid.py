@@ -44,10 +44,9 @@ import sys
 import time
 
 from . import grid_job
-from ._paths import CHECKOUT
+from .program import ProgramNotFound, find_program
 
 JOB = os.path.abspath(grid_job.__file__)
-DEFAULT_PROGRAM = os.path.join(CHECKOUT, "build", "atmotab")
 # The program's options that name an input file, each passed on to every model's run:
 # (option, what it is, required).
 PROGRAM_FILES = (("--edges", "edge list (unit 17)", True),
@@ -120,20 +119,26 @@ def job_command(out, settings, python):
     cmd = [python, "-S", settings["job"], os.path.abspath(out), settings["program"]]
     for option, path in settings["files"]:
         cmd += [option, path]
+    if settings.get("hdf5"):
+        cmd += ["--hdf5", grid_job.HDF5_NAME]
     return cmd + ["--"]
 
 
-def program_error(program, given):
-    """The message for a program that cannot run: which file was tried and how to name another."""
-    how = "given with --program" if given else "the default, build/atmotab of this source tree"
-    return (f"no atmotab program at {program} ({how}); build it (cmake --build build) or name "
-            "another with --program PATH")
+def has_hdf5(program):
+    """Whether PROGRAM was built with its HDF5 output (its --help says when it was not)."""
+    try:
+        text = subprocess.run([program, "--help"], capture_output=True, text=True,
+                              stdin=subprocess.DEVNULL, timeout=60).stdout
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+    return "--hdf5" in text and "not built in this program" not in text
 
 
 def make_settings(args):
-    program = os.path.abspath(args.program or DEFAULT_PROGRAM)
-    if not (os.path.isfile(program) and os.access(program, os.X_OK)):
-        raise GridError(program_error(program, args.program is not None))
+    try:
+        program = find_program(args.program)
+    except ProgramNotFound as e:
+        raise GridError(str(e)) from None
     files = []
     for option, what, _ in PROGRAM_FILES:
         path = getattr(args, option[2:])
@@ -142,7 +147,8 @@ def make_settings(args):
         if not os.path.isfile(path):
             raise GridError(f"{option} {path}: no such file (the {what})")
         files.append([option, os.path.abspath(path)])
-    return {"program": program, "files": files, "job": JOB}
+    # Each model also writes its HDF5 file when the program can, for GRID/grid.h5.
+    return {"program": program, "files": files, "job": JOB, "hdf5": has_hdf5(program)}
 
 
 def plan(out, inputs, settings):
@@ -390,7 +396,31 @@ def merge(out):
     say(f"merged {len(index)} models from {len(rows) - left_out} inputs into "
         f"{os.path.join(out, 'grid.fort.10')} and grid.fort.11"
         + (f"; {left_out} not done, left out" if left_out else ""))
+    merge_hdf5(out, rows)
     return left_out
+
+
+def merge_hdf5(out, rows):
+    """OUT/grid.h5 from the models' HDF5 files (when the grid wrote them): their model groups
+    and an index to select them by (atmotab.hdf5.Grid)."""
+    from . import hdf5
+
+    h5s = [os.path.join(out, "models", name, grid_job.HDF5_NAME) for name, _ in rows]
+    if not any(os.path.exists(p) for p in h5s):
+        return
+    if hdf5.h5py is None:
+        say("grid.h5 not written: this Python has no h5py (Debian: python3-h5py)")
+        return
+    entries = []
+    for (name, path), h5, s in zip(rows, h5s, states(out, rows)):
+        if s == "done" and os.path.exists(h5):
+            entries.append((name, path, h5, "done"))
+        else:
+            entries.append((name, path, None, "done, no HDF5 file" if s == "done" else
+                            "failed: " + failure_reason(out, name) if s == "failed"
+                            else "not run"))
+    n = hdf5.write_grid(os.path.join(out, "grid.h5"), entries)
+    say(f"wrote {os.path.join(out, 'grid.h5')}: {n} models and their index")
 
 
 def arguments(argv):
@@ -405,8 +435,8 @@ def arguments(argv):
         for option, what, required in PROGRAM_FILES:
             p.add_argument(option, required=required, metavar="FILE",
                            help=f"the {what}, for every model")
-        p.add_argument("--program", help="atmotab binary [default: build/atmotab of this "
-                       "source tree]")
+        p.add_argument("--program", help="atmotab binary [default: $ATMOTAB, atmotab on PATH, "
+                       "build/atmotab of this checkout]")
         p.add_argument("--batch", type=int, metavar="K", help="models per batch (one job, one "
                        f"Slurm array task) [about 2 batches per job slot, at most {MAX_BATCH}]")
         p.add_argument("--jobs", "-j", help="jobs per host (GNU parallel -j); for `list`, the "

@@ -32,6 +32,7 @@ import os
 import signal
 import sys
 
+HDF5_NAME = "model.h5"  # a model's HDF5 file in its folder, when the grid writes them
 PACKAGE_PARENT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 STOP_SIGNALS = (signal.SIGTERM, signal.SIGINT, signal.SIGHUP)
 
@@ -132,9 +133,9 @@ class Batch:
     """The models of one batch, run by one program process (its --batch mode: each deck a run of
     its own, from a new run state, exactly as a process of its own would run it)."""
 
-    def __init__(self, grid, program, files):
+    def __init__(self, grid, program, files, outputs=()):
         self.models = os.path.join(grid, "models")
-        self.program, self.files = program, files
+        self.program, self.files, self.outputs = program, files, list(outputs)
         self.shared = options_digest(program, files)
         self.child = None  # the pid of the running program
         self.stopped = 0
@@ -222,7 +223,7 @@ class Batch:
         with open(listfile, "w") as f:
             f.writelines(f"{deck}\t{work}\n" for _, work, _, deck in pending)
         cmd = [self.program]
-        for option, arg in self.files:
+        for option, arg in self.files + self.outputs:  # --hdf5 NAME: FOLDER/NAME per deck
             cmd += [option, arg]
         cmd += ["--batch", listfile]
         failed = 0
@@ -269,6 +270,7 @@ def main(argv=None):
     cut = argv.index("--") if "--" in argv else len(argv)
     words = [w for a in argv[cut + 1:] for w in a.split()]
     options = argv[2:cut]
+    pairs = list(zip(options[::2], options[1::2]))
     if cut < 2 or len(options) % 2 or not words or \
             not all(w.isdigit() and int(w) > 0 for w in words):
         print("usage: grid_job.py GRID PROGRAM [OPTION FILE]... -- N [N...]   (N: line numbers "
@@ -277,7 +279,8 @@ def main(argv=None):
     grid, numbers = argv[0], [int(w) for w in words]
     try:
         rows = read_plan(grid)
-        batch = Batch(grid, argv[1], list(zip(options[::2], options[1::2])))
+        batch = Batch(grid, argv[1], [p for p in pairs if p[0] != "--hdf5"],
+                      [p for p in pairs if p[0] == "--hdf5"])
     except (OSError, ValueError) as e:
         print(f"grid_job: {grid} holds no grid made by grid.py list/run: {e}", file=sys.stderr)
         return 2

@@ -179,9 +179,11 @@ SHELL=/bin/sh exec sh -c "$*"
         self.check_models(out, range(1, NMODELS + 1))
 
     def slow_program(self, calls):
-        """A program that logs the decks of each --batch list to CALLS and starts 0.3 s late."""
+        """A program that logs the decks of each --batch list (its last argument) to CALLS and
+        starts 0.3 s late."""
         slow = ar.write(os.path.join(self.tmp.name, "slow-atmotab"), f"""#!/bin/sh
-cut -f1 "$4" >> {calls}
+for list; do :; done
+if [ -f "$list" ]; then cut -f1 "$list" >> {calls}; fi
 sleep 0.3
 exec {ar.BINARY} "$@"
 """)
@@ -390,7 +392,7 @@ exec {ar.BINARY} "$@"
         missing = os.path.join(self.tmp.name, "no-such-atmotab")
         cases = [  # (arguments after the inputs, message)
             (["--edges", edges, "--program", missing],
-             f"no atmotab program at {missing} (given with --program)"),
+             f"the option: {missing} is not an executable file"),
             (["--edges", edges, "--molecules", missing], f"--molecules {missing}: no such file"),
             (["--edges", missing], f"--edges {missing}: no such file"),
             (["--edges", edges, "--batch", "0"], "--batch must be at least 1"),
@@ -404,12 +406,13 @@ exec {ar.BINARY} "$@"
         """A program process that dies in the middle of a batch (here a stand-in that crashes on
         one deck) fails that model with its signal; a new process runs the rest of the batch."""
         fake = ar.write(os.path.join(self.tmp.name, "crashing-atmotab"), f"""#!/bin/sh
+for list; do :; done
 while IFS="$(printf '\\t')" read -r deck folder; do
   case $deck in *m04.deck) kill -SEGV $$ ;; esac
   {ar.BINARY} "$1" "$2" --table "$folder/fort.10" --maxima "$folder/fort.11" <"$deck" \\
     >"$folder/listing" 2>"$folder/stderr"
   printf '%s\\t%s\\n' $? "$folder"
-done <"$4"
+done <"$list"
 """)
         os.chmod(fake, 0o755)
         out = self.folder("crash")

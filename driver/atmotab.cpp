@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "common/state.h"
+#include "driver/batch.h"
 #include "driver/cli.h"
 #include "driver/edges.h"
 #include "driver/files.h"
@@ -134,6 +135,15 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
   if (opt.version) {
     listing << "atmotab " << ATMOTAB_VERSION << "\n";
     return EXIT_NORMAL;
+  }
+  if (!opt.batch.empty()) {
+    if (opt.batch == "-") return run_batch(opt, cards, listing, errors);
+    std::ifstream list(opt.batch);
+    if (!list) {
+      errors << "atmotab: cannot open the deck list '" << opt.batch << "' (--batch)\n";
+      return EXIT_IO;
+    }
+    return run_batch(opt, list, listing, errors);
   }
   // Someone who started the program at a terminal without redirecting a deck sees why it waits.
   if (hooks.cards_descriptor >= 0 && isatty(hooks.cards_descriptor) == 1)

@@ -63,6 +63,12 @@ Files (the numbered units of the program):
                     is the shipped list; format in docs/cards.md)           [default fort.2]
   --table FILE      unit 10: per-depth tables, 4 + NRHOX records per model  [default fort.10]
   --maxima FILE     unit 11: line-strength maxima, 4 records per model      [default fort.11]
+  --batch LIST      run several decks, each as a run of its own with its own files: LIST
+                    (- for standard input) has one line per deck, its path, a tab and a
+                    folder for its fort.10, fort.11, listing and stderr; after each deck one
+                    line on standard output, its exit status, a tab and the folder (grids:
+                    tools/grid.py); with --hdf5 NAME, each deck's HDF5 file is NAME in its
+                    folder
   --hdf5 FILE       also an HDF5 file: per model every depth quantity at every depth, the
                     populations, Doppler widths, opacities and maxima in full precision, with
                     units, the deck's TEFF and log g (docs/hdf5.md)@HDF5@
@@ -98,11 +104,9 @@ Options parse_options(const std::vector<std::string>& args) {
     const char* name;
     std::string Options::*field;
   };
-  const FileOption files[] = {{"--edges", &Options::edges},
-                              {"--molecules", &Options::molecules},
-                              {"--table", &Options::table},
-                              {"--maxima", &Options::maxima},
-                              {"--hdf5", &Options::hdf5}};
+  const FileOption files[] = {{"--edges", &Options::edges}, {"--molecules", &Options::molecules},
+                              {"--table", &Options::table}, {"--maxima", &Options::maxima},
+                              {"--batch", &Options::batch}, {"--hdf5", &Options::hdf5}};
   for (std::size_t k = 0; k < args.size(); ++k) {
     const std::string& a = args[k];
     if (a == "--help" || a == "-h") {

@@ -11,6 +11,7 @@ struct Options {
   std::string molecules = "fort.2";  // unit 2, the molecule list (read when a card asks for it)
   std::string table = "fort.10";     // unit 10, per-depth tables (emptied when the run starts)
   std::string maxima = "fort.11";    // unit 11, line-strength maxima (emptied when the run starts)
+  std::string batch;                 // a list of decks, each run on its own (driver/batch.h)
   std::string hdf5;                  // the HDF5 output (driver/hdf5_output.h); none when empty
   bool help = false;
   bool version = false;

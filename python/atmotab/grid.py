@@ -1,39 +1,57 @@
-"""Run a grid of models with GNU parallel: one atmotab process per model, on all local cores or
-on remote hosts, with a job log so that an interrupted grid resumes where it stopped.
+"""Run a grid of models with GNU parallel: batches of models on all local cores or on remote
+hosts, one atmotab process per model, so that an interrupted grid resumes where it stopped.
 
-  grid.py run OUT INPUT... --edges FILE [--program PATH] [--jobs N] [--sshlogin HOST ...]
-  grid.py list OUT INPUT... --edges FILE [--program PATH]   (the plan only, e.g. for Slurm)
+  grid.py run OUT INPUT... --edges FILE [--molecules FILE] [--program PATH] [--jobs N]
+                           [--batch K] [--sshlogin HOST ...]
+  grid.py list OUT INPUT... --edges FILE [--molecules FILE] [--program PATH] [--batch K]
+                           (the plan and its batches only, e.g. for Slurm)
   grid.py merge OUT
 
-INPUT: atmotab decks, MARCS models (*.mod, converted on the fly with marcs2deck.py), folders
-(their *.deck and *.mod files in name order) or @FILE (one input per line). The models keep the
-order of the inputs.
+INPUT: atmotab decks, MARCS models (*.mod, converted when their job runs), folders (their *.deck
+and *.mod files in name order) or @FILE (one input per line). The models keep the order of the
+inputs. --edges and --molecules (and every other input file of the program) go to each model's
+run.
 
-OUT holds grid.list (the plan: one line per model, name and input), grid.settings (program, edge
-list, per-model job script), joblog (GNU parallel's job log) and per model
-models/NAME.{fort.10,fort.11,listing,stderr}.
-Running the same `run` command again skips the models the job log shows as done (failed ones too,
-unless --retry-failed). `merge` (done after `run` unless --no-merge) concatenates the per-model
-table pairs in the order of the plan into OUT/grid.fort.10 and OUT/grid.fort.11, and lists their
-models in OUT/grid.models; a failed model is left out and named.
+OUT holds grid.list (the plan: one line per model, name and input), grid.settings (program, its
+options, the batch job), grid.batches (the model numbers of each batch of the last run or list),
+joblog (GNU parallel's job log, one entry per batch) and per model the folder models/NAME (tables
+fort.10 and fort.11, listing, stderr, the digest of its input and options) when its run
+succeeded, models/NAME.failed when it failed.
+A model is done when its folder holds the digest of its present input and program options:
+running the same `run` command again runs only the models that are not done, including those
+whose deck (or edge list, ...) was edited since, and skips the failed ones unless --retry-failed.
+`merge` (done after `run` unless --no-merge) concatenates the table pairs of the done models in
+the order of the plan into OUT/grid.fort.10 and OUT/grid.fort.11, and lists their models in
+OUT/grid.models; the others are left out and counted.
 
 Remote hosts (--sshlogin, --sshloginfile: GNU parallel's options, passed on) must see OUT, the
-inputs, the program and these tools at the same paths (a shared file system), and have python3.
+inputs, the program and this package at the same paths (a shared file system), and have python3.
+SIGTERM, SIGINT or SIGHUP stop the running jobs (GNU parallel's --termseq): finished models stay,
+unfinished ones leave nothing.
 Exit status: 0 when every model of the grid is done, 1 when some failed or did not run, 2 on a
-usage error.
+usage error, 128 + signal when stopped by a signal.
 """
 import argparse
 import json
+import math
 import os
 import re
 import shlex
 import shutil
+import signal
 import subprocess
 import sys
+import time
 
+from . import grid_job
 from .program import ProgramNotFound, find_program
 
-JOB = os.path.join(os.path.dirname(os.path.abspath(__file__)), "grid_job.sh")
+JOB = os.path.abspath(grid_job.__file__)
+# The program's options that name an input file, each passed on to every model's run:
+# (option, what it is, required).
+PROGRAM_FILES = (("--edges", "edge list (unit 17)", True),
+                 ("--molecules", "molecule list (unit 2), for decks with READ MOLECULES", False))
+MAX_BATCH = 100
 
 
 class GridError(Exception):
@@ -82,10 +100,8 @@ def model_names(paths):
 
 
 def read_plan(out):
-    path = os.path.join(out, "grid.list")
     try:
-        with open(path) as f:
-            return [tuple(ln.rstrip("\n").split("\t")) for ln in f if ln.strip()]
+        return grid_job.read_plan(out)
     except OSError:
         raise GridError(f"{out} holds no grid (no grid.list); start it with grid.py run") from None
 
@@ -94,8 +110,18 @@ def read_settings(out):
     try:
         with open(os.path.join(out, "grid.settings")) as f:
             return json.load(f)
-    except OSError:
-        raise GridError(f"{out} has no grid.settings") from None
+    except (OSError, ValueError):
+        raise GridError(f"{out} has no readable grid.settings") from None
+
+
+def job_command(out, settings, python):
+    """The batch job of the grid in OUT, without its model numbers (grid_job.py)."""
+    cmd = [python, "-S", settings["job"], os.path.abspath(out), settings["program"]]
+    for option, path in settings["files"]:
+        cmd += [option, path]
+    if settings.get("hdf5"):
+        cmd += ["--hdf5", grid_job.HDF5_NAME]
+    return cmd + ["--"]
 
 
 def has_hdf5(program):
@@ -108,31 +134,39 @@ def has_hdf5(program):
     return "--hdf5" in text and "not built in this program" not in text
 
 
-def plan(out, inputs, program, edges):
+def make_settings(args):
+    try:
+        program = find_program(args.program)
+    except ProgramNotFound as e:
+        raise GridError(str(e)) from None
+    files = []
+    for option, what, _ in PROGRAM_FILES:
+        path = getattr(args, option[2:])
+        if path is None:
+            continue
+        if not os.path.isfile(path):
+            raise GridError(f"{option} {path}: no such file (the {what})")
+        files.append([option, os.path.abspath(path)])
+    # Each model also writes its HDF5 file when the program can, for GRID/grid.h5.
+    return {"program": program, "files": files, "job": JOB, "hdf5": has_hdf5(program)}
+
+
+def plan(out, inputs, settings):
     """Writes OUT/grid.list and OUT/grid.settings, or checks that an existing grid in OUT has the
-    same ones (so that its job log still applies). Returns the plan."""
+    same ones. Returns the plan."""
     paths = expand_inputs(inputs)
     if not paths:
         raise GridError("no models given")
     rows = list(zip(model_names(paths), paths))
-    try:
-        program = find_program(program)
-    except ProgramNotFound as e:
-        raise GridError(str(e)) from None
-    settings = {"program": program, "edges": os.path.abspath(edges), "job": JOB}
-    for what, p in settings.items():
-        if not os.path.isfile(p):
-            raise GridError(f"{what} {p} does not exist")
-    # Each model also writes its HDF5 file when the program can, for GRID/grid.h5.
-    settings["hdf5"] = has_hdf5(program)
     list_path, settings_path = os.path.join(out, "grid.list"), os.path.join(out, "grid.settings")
     if os.path.exists(list_path):
         if read_plan(out) != rows:
             raise GridError(f"{out} holds a grid of other inputs (grid.list); give another folder "
                             "or remove it")
-        if read_settings(out) != settings:
-            raise GridError(f"{out} holds a grid run with another program or edge list "
-                            f"({settings_path}); give another folder or remove it")
+        old = read_settings(out)
+        if {k: old.get(k) for k in settings} != settings:
+            raise GridError(f"{out} holds a grid run with another program or edge list, or other "
+                            f"program options ({settings_path}); give another folder or remove it")
         return rows
     os.makedirs(os.path.join(out, "models"), exist_ok=True)
     with open(list_path + ".part", "w") as f:
@@ -140,45 +174,143 @@ def plan(out, inputs, program, edges):
     with open(settings_path, "w") as f:
         json.dump(settings, f, indent=1)
         f.write("\n")
+    with open(os.path.join(out, "grid.job"), "w") as f:
+        f.write(shlex.join(job_command(out, settings, "python3")) + "\n")
     os.replace(list_path + ".part", list_path)
     return rows
 
 
-def read_joblog(out):
-    """(exit status per model number from 1, number of entries) from GNU parallel's job log; the
-    last entry of a model wins. A job killed by a signal counts as failed (128 + signal)."""
-    status, entries = {}, 0
-    try:
-        with open(os.path.join(out, "joblog")) as f:
-            next(f, None)  # Seq Host Starttime JobRuntime Send Receive Exitval Signal Command
-            for line in f:
-                cols = line.split("\t")
-                if len(cols) >= 8 and cols[0].isdigit():
-                    exitval, signal = int(cols[6]), int(cols[7])
-                    status[int(cols[0])] = exitval if signal == 0 else 128 + signal
-                    entries += 1
-    except OSError:
-        pass
-    return status, entries
-
-
-def job_command(out, settings):
-    """The command GNU parallel runs per line of grid.list ({1} name, {2} input)."""
-    q = shlex.quote
-    return " ".join([q(settings["job"]), q(settings["program"]), q(settings["edges"]), "{2}",
-                     q(os.path.join(os.path.abspath(out), "models", "")) + "{1}"]
-                    + (["hdf5"] if settings.get("hdf5") else []))
-
-
-def run_parallel(out, args):
-    version = subprocess.run(["parallel", "--version"], capture_output=True, text=True,
-                             stdin=subprocess.DEVNULL) if shutil.which("parallel") else None
-    if version is None or "GNU parallel" not in version.stdout:
-        raise GridError("GNU parallel is not installed (Debian package 'parallel')")
+def states(out, rows):
+    """Per model of the plan: 'done', 'failed' or None (see grid_job.model_state), for its
+    present input and the grid's options; an input that cannot be read counts as not done."""
     settings = read_settings(out)
-    cmd = ["parallel", "--joblog", os.path.join(out, "joblog"),
-           "--resume-failed" if args.retry_failed else "--resume",
-           "--colsep", "\t", "--arg-file", os.path.join(out, "grid.list")]
+    shared = grid_job.options_digest(settings["program"], settings["files"])
+    models = os.path.join(out, "models")
+    result = []
+    for name, path in rows:
+        try:
+            digest = grid_job.model_digest(shared, path)
+        except OSError:
+            result.append(None)
+            continue
+        result.append(grid_job.model_state(models, name, digest))
+    return result
+
+
+def batch_size(nmodels, jobs):
+    """Models per batch: about two batches per job slot, and at most MAX_BATCH. Each batch costs
+    a job of GNU parallel and a start of Python and of the program (about 50 ms of CPU in all);
+    more batches than slots let a slot that finishes early take over work; batches of at most
+    MAX_BATCH models keep the progress (and the job log) moving on large grids."""
+    return max(1, min(MAX_BATCH, math.ceil(nmodels / (2 * max(1, jobs)))))
+
+
+def write_batches(out, numbers, k):
+    """OUT/grid.batches: the model NUMBERS (from 1) in lines of K; returns the number of lines."""
+    lines = [" ".join(map(str, numbers[i:i + k])) for i in range(0, len(numbers), k)]
+    with open(os.path.join(out, "grid.batches.part"), "w") as f:
+        f.writelines(ln + "\n" for ln in lines)
+    os.replace(os.path.join(out, "grid.batches.part"), os.path.join(out, "grid.batches"))
+    return len(lines)
+
+
+def job_slots(args):
+    """The number of jobs that run at once, for choosing the batch size."""
+    hosts = list(args.sshlogin or [])
+    if hosts:
+        counts = [int(h.split("/", 1)[0]) if re.match(r"^\d+/", h) else (args.jobs or os.cpu_count())
+                  for h in hosts]
+        return sum(int(c) for c in counts)
+    return int(args.jobs) if args.jobs and str(args.jobs).isdigit() else (os.cpu_count() or 1)
+
+
+def remove_leftovers(out):
+    """Folders of models whose job was killed (models/.NAME.PID, NAME.old.PID): never a result."""
+    models = os.path.join(out, "models")
+    for entry in os.listdir(models):
+        if entry.startswith(".") or ".old." in entry:
+            shutil.rmtree(os.path.join(models, entry), ignore_errors=True)
+
+
+class Stop:
+    """SIGTERM, SIGINT and SIGHUP while GNU parallel runs: each is passed on to it as SIGTERM, on
+    which it stops its jobs with its --termseq (TERM, and KILL when they do not end) and exits."""
+
+    def __init__(self):
+        self.signum = 0
+        self.proc = None
+        self.saved = {}
+
+    def __enter__(self):
+        for s in grid_job.STOP_SIGNALS:
+            self.saved[s] = signal.signal(s, self.on_signal)
+        return self
+
+    def __exit__(self, *exc):
+        for s, h in self.saved.items():
+            signal.signal(s, h)
+
+    def on_signal(self, signum, _frame):
+        self.signum = self.signum or signum
+        if self.proc is not None and self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+
+    def wait(self):
+        # GNU parallel ignores SIGTERM until its first job started: pass it on until it ends.
+        while True:
+            try:
+                return self.proc.wait(timeout=1.0 if self.signum else None)
+            except subprocess.TimeoutExpired:
+                self.proc.send_signal(signal.SIGTERM)
+
+
+def stray_jobs(out, job):
+    """Pids of batch jobs of the grid in OUT still running (Linux /proc): GNU parallel that is
+    stopped as it starts a job can leave that job behind."""
+    pids = []
+    grid = os.path.abspath(out)
+    for entry in os.listdir("/proc") if os.path.isdir("/proc") else []:
+        if not entry.isdigit() or int(entry) == os.getpid():
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                argv = f.read().split(b"\0")
+        except OSError:
+            continue
+        if job.encode() in argv and grid.encode() in argv:
+            pids.append(int(entry))
+    return pids
+
+
+def stop_strays(out, job, signum):
+    """Sends SIGNUM to the stray jobs of the grid in OUT until none is left (KILL after 5 s)."""
+    deadline = time.monotonic() + 5
+    quiet = 0
+    while quiet < 3:  # a job GNU parallel forked just before it stopped may not have started yet
+        pids = stray_jobs(out, job)
+        quiet = 0 if pids else quiet + 1
+        for pid in pids:
+            try:
+                os.kill(pid, signal.SIGKILL if time.monotonic() > deadline else signum)
+            except ProcessLookupError:
+                pass
+        time.sleep(0.1)
+
+
+def run_parallel(out, args, stop):
+    # GNU parallel is a Perl script with its author's copyright at its top (the "parallel" of
+    # moreutils, with other options, is not); reading that costs less than starting it to ask.
+    path = shutil.which("parallel")
+    try:
+        with open(path or "", "rb") as f:
+            gnu = b"Ole Tange" in f.read(1024)
+    except OSError:
+        gnu = False
+    if not gnu:
+        raise GridError("GNU parallel is not installed (Debian package 'parallel')")
+    cmd = ["parallel", "--joblog", "+" + os.path.join(out, "joblog"),
+           "--termseq", "TERM,200,TERM,100,KILL,25",
+           "--arg-file", os.path.join(out, "grid.batches")]
     if args.jobs:
         cmd += ["--jobs", args.jobs]
     for host in args.sshlogin or []:
@@ -189,70 +321,71 @@ def run_parallel(out, args):
         cmd += ["--ssh", args.ssh]
     if args.bar or (args.bar is None and sys.stderr.isatty()):
         cmd.append("--bar")
-    cmd.append(job_command(out, settings))
-    proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL)
-    try:
-        return proc.wait()
-    except KeyboardInterrupt:
-        proc.wait()
-        raise
+    # The batch job needs only the standard library: on remote hosts their python3.
+    python = "python3" if args.sshlogin or args.sshloginfile else sys.executable
+    cmd.append(shlex.join(job_command(out, read_settings(out), python)) + " {}")
+    stop.proc = subprocess.Popen(cmd, stdin=subprocess.DEVNULL)
+    if stop.signum:  # a signal before GNU parallel existed
+        stop.proc.send_signal(signal.SIGTERM)
+    status = stop.wait()
+    if stop.signum and not (args.sshlogin or args.sshloginfile):
+        stop_strays(out, read_settings(out)["job"], stop.signum)
+    return status
 
 
 def failure_reason(out, name):
+    folder = os.path.join(out, "models", name + ".failed")
     try:
-        with open(os.path.join(out, "models", name + ".stderr"), errors="replace") as f:
+        with open(os.path.join(folder, "status")) as f:
+            status = int(f.read().split()[0])
+    except (OSError, ValueError, IndexError):
+        status = None
+    what = f"signal {status - 128}" if status and status > 128 else f"exit status {status}"
+    try:
+        with open(os.path.join(folder, "stderr"), errors="replace") as f:
             lines = [ln.strip() for ln in f if ln.strip()]
-        return lines[0] if lines else "no message"
+        return what + ": " + (lines[0] if lines else "no message")
     except OSError:
-        return "no message (the job did not start?)"
+        return what + ": no message"
 
 
-def report(out, rows, skipped, entries_before):
-    """Prints what happened per model; returns (done, failed, not run) counts."""
-    status, entries = read_joblog(out)
-    done = failed = missing = 0
-    for k, (name, path) in enumerate(rows, 1):
-        s = status.get(k)
-        base = os.path.join(out, "models", name)
-        if s is None:
-            missing += 1
-        elif s == 0 and os.path.exists(base + ".fort.10") and os.path.exists(base + ".fort.11"):
-            done += 1
-        else:
-            failed += 1
-            if s == 0:
-                what = "finished, but its tables are gone (a new folder runs it again)"
-            else:
-                what = f"signal {s - 128}" if s > 128 else f"exit status {s}"
-                what += ": " + failure_reason(out, name)
-            say(f"FAILED {name} ({path}): {what}")
-    say(f"{len(rows)} models: {done} done, {failed} failed, {missing} not run "
-        f"(this run: {entries - entries_before} ran, {skipped} skipped as in the job log already)")
-    return done, failed, missing
+def report(out, rows, ran):
+    """Prints the failed models and the counts; RAN are the numbers of the models this run
+    started. Returns (done, failed, not run)."""
+    now = states(out, rows)
+    for (name, path), s in zip(rows, now):
+        if s == "failed":
+            say(f"FAILED {name} ({path}): {failure_reason(out, name)}")
+    done, failed = now.count("done"), now.count("failed")
+    finished = sum(1 for k in ran if now[k - 1] is not None)
+    say(f"{len(rows)} models: {done} done, {failed} failed, {len(rows) - done - failed} not run "
+        f"(this run: {finished} ran, {len(rows) - len(ran)} skipped as run before)")
+    return done, failed, len(rows) - done - failed
 
 
 def merge(out):
-    """Concatenates the finished models' table pairs in plan order; returns the number left out."""
+    """Concatenates the done models' table pairs in plan order; returns the number left out."""
     from . import tables as at
 
     rows = read_plan(out)
+    now = states(out, rows)
     parts = {u: os.path.join(out, f"grid.fort.{u}.part") for u in (10, 11)}
     index = []
     left_out = 0
     with open(parts[10], "wb") as t10, open(parts[11], "wb") as t11:
-        for name, path in rows:
-            base = os.path.join(out, "models", name)
-            if not (os.path.exists(base + ".fort.10") and os.path.exists(base + ".fort.11")):
+        for (name, path), s in zip(rows, now):
+            if s != "done":
                 left_out += 1
                 continue
+            base = os.path.join(out, "models", name)
             try:
-                run = at.read(base + ".fort.10", base + ".fort.11")
+                run = at.read(os.path.join(base, "fort.10"), os.path.join(base, "fort.11"))
             except at.TableError as e:
                 raise GridError(f"{name}: {e}") from None
             if run.truncated or not run.models:
                 raise GridError(f"{name}: tables incomplete: {'; '.join(run.truncated)}")
-            for f, dest in ((base + ".fort.10", t10), (base + ".fort.11", t11)):
-                with open(f, "rb") as src:
+            for unit, dest in (("fort.10", t10), ("fort.11", t11)):
+                with open(os.path.join(base, unit), "rb") as src:
                     shutil.copyfileobj(src, dest)
             index += [(name, path, m.TITLE) for m in run.models]
     for u in (10, 11):
@@ -260,8 +393,9 @@ def merge(out):
     with open(os.path.join(out, "grid.models"), "w") as f:
         f.write("# model in grid.fort.10/11, grid name, input, TITLE\n")
         f.writelines(f"{k}\t{n}\t{p}\t{t}\n" for k, (n, p, t) in enumerate(index, 1))
-    say(f"merged {len(index)} models into {os.path.join(out, 'grid.fort.10')} and grid.fort.11"
-        + (f"; {left_out} not finished, left out" if left_out else ""))
+    say(f"merged {len(index)} models from {len(rows) - left_out} inputs into "
+        f"{os.path.join(out, 'grid.fort.10')} and grid.fort.11"
+        + (f"; {left_out} not done, left out" if left_out else ""))
     merge_hdf5(out, rows)
     return left_out
 
@@ -271,26 +405,25 @@ def merge_hdf5(out, rows):
     and an index to select them by (atmotab.hdf5.Grid)."""
     from . import hdf5
 
-    h5s = [os.path.join(out, "models", name + ".h5") for name, _ in rows]
+    h5s = [os.path.join(out, "models", name, grid_job.HDF5_NAME) for name, _ in rows]
     if not any(os.path.exists(p) for p in h5s):
         return
     if hdf5.h5py is None:
         say("grid.h5 not written: this Python has no h5py (Debian: python3-h5py)")
         return
     entries = []
-    for (name, path), h5 in zip(rows, h5s):
-        done = os.path.exists(os.path.join(out, "models", name + ".fort.10"))
-        if done and os.path.exists(h5):
+    for (name, path), h5, s in zip(rows, h5s, states(out, rows)):
+        if s == "done" and os.path.exists(h5):
             entries.append((name, path, h5, "done"))
         else:
-            entries.append((name, path, None, "done, no HDF5 file" if done else
-                            "failed: " + failure_reason(out, name) if os.path.exists(
-                                os.path.join(out, "models", name + ".stderr")) else "not run"))
+            entries.append((name, path, None, "done, no HDF5 file" if s == "done" else
+                            "failed: " + failure_reason(out, name) if s == "failed"
+                            else "not run"))
     n = hdf5.write_grid(os.path.join(out, "grid.h5"), entries)
     say(f"wrote {os.path.join(out, 'grid.h5')}: {n} models and their index")
 
 
-def main(argv=None):
+def arguments(argv):
     ap = argparse.ArgumentParser(prog="grid.py", description=__doc__.split("\n\n")[0],
                                  formatter_class=argparse.RawDescriptionHelpFormatter,
                                  epilog=__doc__.split("\n\n", 1)[1])
@@ -299,44 +432,73 @@ def main(argv=None):
         p = sub.add_parser(name)
         p.add_argument("out", metavar="OUT", help="grid folder")
         p.add_argument("inputs", nargs="+", metavar="INPUT")
-        p.add_argument("--edges", required=True, help="edge list (unit 17) for every model")
+        for option, what, required in PROGRAM_FILES:
+            p.add_argument(option, required=required, metavar="FILE",
+                           help=f"the {what}, for every model")
         p.add_argument("--program", help="atmotab binary [default: $ATMOTAB, atmotab on PATH, "
                        "build/atmotab of this checkout]")
+        p.add_argument("--batch", type=int, metavar="K", help="models per batch (one job, one "
+                       f"Slurm array task) [about 2 batches per job slot, at most {MAX_BATCH}]")
+        p.add_argument("--jobs", "-j", help="jobs per host (GNU parallel -j); for `list`, the "
+                       "array tasks that run at once, for the batch size [all cores]")
+        p.add_argument("--retry-failed", action="store_true", help="run failed models again")
         if name == "run":
-            p.add_argument("--jobs", "-j", help="jobs per host (GNU parallel -j) [all cores]")
             p.add_argument("--sshlogin", "-S", action="append",
                            help="remote host, as GNU parallel takes it (':' is this machine)")
             p.add_argument("--sshloginfile", help="file of hosts (GNU parallel --sshloginfile)")
             p.add_argument("--ssh", help="ssh command for the remote hosts (GNU parallel --ssh)")
-            p.add_argument("--retry-failed", action="store_true", help="run failed models again")
             p.add_argument("--no-merge", action="store_true", help="do not merge the tables")
             p.add_argument("--bar", action=argparse.BooleanOptionalAction, default=None,
                            help="GNU parallel's progress bar [when standard error is a terminal]")
     p = sub.add_parser("merge")
     p.add_argument("out", metavar="OUT")
     args = ap.parse_args(argv)
+    if getattr(args, "batch", None) is not None and args.batch < 1:
+        ap.error("--batch must be at least 1")
+    return args
+
+
+def main(argv=None):
+    args = arguments(argv)
     try:
         if args.command == "merge":
             return 1 if merge(args.out) else 0
-        rows = plan(args.out, args.inputs, args.program, args.edges)
+        rows = plan(args.out, args.inputs, make_settings(args))
+        before = states(args.out, rows)
+        todo = [k for k, s in enumerate(before, 1)
+                if s is None or (s == "failed" and args.retry_failed)]
+        k = args.batch or batch_size(len(todo), job_slots(args) if args.command == "run"
+                                     else int(args.jobs or os.cpu_count() or 1))
+        nbatches = write_batches(args.out, todo, k)
         if args.command == "list":
-            say(f"{len(rows)} models planned in {os.path.join(args.out, 'grid.list')}")
+            batches = os.path.join(args.out, "grid.batches")
+            say(f"{len(rows)} models planned in {os.path.join(args.out, 'grid.list')}; "
+                f"{len(todo)} to run in {nbatches} batches of up to {k} ({batches})")
+            if nbatches:
+                say(f"on Slurm: sbatch --array=1-{nbatches} "
+                    f"--export=ALL,GRID={os.path.abspath(args.out)} docs/grid.slurm")
             return 0
-        before, entries = read_joblog(args.out)
-        skipped = sum(1 for s in before.values() if s == 0 or not args.retry_failed)
-        try:
-            run_parallel(args.out, args)
-        except KeyboardInterrupt:
-            say("interrupted; run the same command again to resume")
-            report(args.out, rows, skipped, entries)
-            return 130
-        done, failed, missing = report(args.out, rows, skipped, entries)
+        remove_leftovers(args.out)
+        with Stop() as stop:
+            if todo:
+                run_parallel(args.out, args, stop)
+        done, failed, missing = report(args.out, rows, todo)
+        if stop.signum:
+            what = ("interrupted" if stop.signum == signal.SIGINT
+                    else f"stopped by {signal.Signals(stop.signum).name}")
+            say(f"{what}; run the same command again to resume (the running models were "
+                f"stopped and left nothing; `grid.py merge {args.out}` merges the {done} done "
+                "models)")
+            return 128 + stop.signum
         if not args.no_merge:
             merge(args.out)
         return 0 if done == len(rows) else 1
     except GridError as e:
         say(str(e))
         return 2
+    except KeyboardInterrupt:
+        say("interrupted")
+        return 130
 
 
 if __name__ == "__main__":

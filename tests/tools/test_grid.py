@@ -99,7 +99,7 @@ class Grid(unittest.TestCase):
         return path
 
     def model_file(self, out, k, unit):
-        return os.path.join(out, "models", f"{k:05d}-m{k:02d}.fort.{unit}")
+        return os.path.join(out, "models", f"{k:05d}-m{k:02d}", f"fort.{unit}")
 
     def check_models(self, out, numbers):
         """The per-model tables of the grid are those of the decks run alone; the merged pair
@@ -171,60 +171,93 @@ SHELL=/bin/sh exec sh -c "$*"
         with open(log) as f:
             self.assertEqual(set(f.read().split()), {"hosta", "hostb"})
         with open(os.path.join(out, "joblog")) as f:
-            hosts = [ln.split("\t")[1] for ln in f.read().splitlines()[1:]]
-        self.assertEqual((len(hosts), set(hosts)), (NMODELS, {"hosta", "hostb"}))
+            hosts = [ln.split("\t")[1] for ln in f.read().splitlines() if ln[:1].isdigit()]
+        with open(os.path.join(out, "grid.batches")) as f:
+            nbatches = len(f.read().splitlines())
+        self.assertGreaterEqual(nbatches, 2)
+        self.assertEqual((len(hosts), set(hosts)), (nbatches, {"hosta", "hostb"}))
         self.check_models(out, range(1, NMODELS + 1))
 
-    def test_interrupted_grid_resumes(self):
-        out = self.folder("resume")
-        calls = os.path.join(self.tmp.name, "calls.log")
+    def slow_program(self, calls):
+        """A program that logs the decks of each --batch list (its last argument) to CALLS and
+        starts 0.3 s late."""
         slow = ar.write(os.path.join(self.tmp.name, "slow-atmotab"), f"""#!/bin/sh
-echo "$6" >> {calls}
+for list; do :; done
+if [ -f "$list" ]; then cut -f1 "$list" >> {calls}; fi
 sleep 0.3
 exec {ar.BINARY} "$@"
 """)
         os.chmod(slow, 0o755)
-        args = ["run", out, self.decks, "--edges", self.edges, "--program", slow, "--jobs", "2"]
-        # As a terminal's Ctrl-C: SIGINT to the whole process group, after some models are done.
+        return slow
+
+    def done_models(self, out):
+        return {k for k in range(1, NMODELS + 1) if os.path.isdir(os.path.dirname(
+            self.model_file(out, k, 10)))}
+
+    def stop_grid(self, args, out, signum, group):
+        """Starts grid.py ARGS and sends it SIGNUM (to its process group, as a terminal's Ctrl-C,
+        or to grid.py alone) once 4 models are done; returns (its exit status, its messages)."""
         first = subprocess.Popen([sys.executable, GRID, *args], start_new_session=True,
                                  stderr=subprocess.PIPE, text=True)
-        joblog = os.path.join(out, "joblog")
-
-        def logged():
-            if not os.path.exists(joblog):
-                return set()
-            with open(joblog) as f:
-                return {int(ln.split("\t")[0]) for ln in f.read().splitlines()[1:]}
-
         deadline = time.monotonic() + 60
-        while len(logged()) < 4 and time.monotonic() < deadline:
+        while len(self.done_models(out)) < 4 and time.monotonic() < deadline:
             time.sleep(0.05)
-        os.killpg(first.pid, signal.SIGINT)
+        (os.killpg if group else os.kill)(first.pid, signum)
         _, err = first.communicate(timeout=60)
-        self.assertEqual(first.returncode, 130, err)
-        self.assertIn("interrupted; run the same command again to resume", err)
-        done = logged()
+        return first.returncode, err
+
+    def check_stopped(self, out, err):
+        """After a stop: every model folder is a whole run, no work folder is left, nothing
+        runs on, and the merge takes as many models as the report gave as done."""
+        done = self.done_models(out)
         self.assertTrue(4 <= len(done) < NMODELS, done)
-        # A model the job log has is finished; a table under its final name is always complete
-        # (a model that finished as the grid stopped may have one without a job-log entry: it
-        # runs again, to the same result).
-        for k in range(1, NMODELS + 1):
+        self.assertIn(f"{NMODELS} models: {len(done)} done, 0 failed", err)
+        for k in done:
             for u in (10, 11):
-                path = self.model_file(out, k, u)
-                if k in done:
-                    self.assertTrue(os.path.exists(path), path)
-                if os.path.exists(path):
-                    f = at.read_file(path)
-                    self.assertEqual((len(f.models), f.truncated), (1, None))
+                f = at.read_file(self.model_file(out, k, u))
+                self.assertEqual((len(f.models), f.truncated), (1, None))
+        self.assertEqual([n for n in os.listdir(os.path.join(out, "models"))
+                          if n.startswith(".")], [])
+        time.sleep(1.0)  # jobs left running would finish models meanwhile
+        self.assertEqual(self.done_models(out), done)
+        proc = grid("merge", out)
+        self.assertEqual(proc.returncode, 1, proc.stderr)
+        self.assertIn(f"merged {len(done)} models", proc.stderr)
+        return done
+
+    def test_interrupted_grid_resumes(self):
+        out = self.folder("resume")
+        calls = os.path.join(self.tmp.name, "calls.log")
+        args = ["run", out, self.decks, "--edges", self.edges, "--program",
+                self.slow_program(calls), "--jobs", "2", "--batch", "1"]
+        # As a terminal's Ctrl-C: SIGINT to the whole process group, after some models are done.
+        status, err = self.stop_grid(args, out, signal.SIGINT, group=True)
+        self.assertEqual(status, 130, err)
+        self.assertIn("interrupted; run the same command again to resume", err)
+        done = self.check_stopped(out, err)
         os.remove(calls)
 
         proc = grid(*args)
         self.assertEqual(proc.returncode, 0, proc.stderr)
         self.assertIn(f"(this run: {NMODELS - len(done)} ran, {len(done)} skipped", proc.stderr)
         with open(calls) as f:
-            rerun = {int(os.path.basename(p)[:5]) for p in f.read().split()}
+            rerun = {int(os.path.basename(p)[1:3]) for p in f.read().split()}
         self.assertEqual(rerun, set(range(1, NMODELS + 1)) - done)
         self.check_models(out, range(1, NMODELS + 1))
+
+    def test_signal_to_grid_alone_stops_its_jobs(self):
+        """SIGTERM or SIGINT to grid.py only (a batch system, kill PID): GNU parallel and the
+        running programs stop with it, in batches of several models."""
+        for signum in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=signum.name):
+                out = self.folder(f"stop-{signum.name}")
+                calls = os.path.join(self.tmp.name, f"calls-{signum.name}.log")
+                args = ["run", out, self.decks, "--edges", self.edges, "--program",
+                        self.slow_program(calls), "--jobs", "2", "--batch", "2"]
+                status, err = self.stop_grid(args, out, signum, group=False)
+                self.assertEqual(status, 128 + signum, err)
+                self.check_stopped(out, err)
+                self.assertIn(f"`grid.py merge {out}` merges the", err)
 
     def test_failing_deck_leaves_the_others(self):
         out = self.folder("failing")
@@ -235,7 +268,8 @@ exec {ar.BINARY} "$@"
         with open(bad) as f:
             good_cards = f.read()
         ar.write(bad, good_cards.replace("ITERATIONS 1", "ITERATIONS ONE"))
-        args = ["run", out, decks, "--edges", self.edges, "--program", ar.BINARY]
+        # m07 in the middle of the batch of models 6 to 10: the rest of the batch still runs.
+        args = ["run", out, decks, "--edges", self.edges, "--program", ar.BINARY, "--batch", "5"]
         proc = grid(*args)
         self.assertEqual(proc.returncode, 1, proc.stderr)
         self.assertIn(f"FAILED 00007-m07 ({bad}): exit status 1: atmotab: ", proc.stderr)
@@ -251,6 +285,145 @@ exec {ar.BINARY} "$@"
         self.assertEqual(proc.returncode, 0, proc.stderr)
         self.assertIn(f"(this run: 1 ran, {NMODELS - 1} skipped", proc.stderr)
         self.check_models(out, range(1, NMODELS + 1))
+
+    def test_batch_mode_runs_each_deck_from_a_new_state(self):
+        """atmotab --batch: a deck after one that switched a source off, after a failing one and
+        after a missing one gives the tables of its run alone (a state carried over from the deck
+        before would change them); the status line of each deck is that of its run alone."""
+        root = self.folder("batchmode")
+        os.makedirs(root)
+        off = ar.solar_cards(12, "h minus off").replace("BEGIN", "OPACITY OFF HMINUS\nBEGIN")
+        decks = [  # (name, cards or None for a missing deck, status)
+            ("off", off + "END\n", 0),
+            ("plain", ar.solar_cards(12, "plain") + "END\n", 0),
+            ("bad", ar.solar_cards(12, "bad").replace("ITERATIONS 1", "ITERATIONS ONE"), 1),
+            ("missing", None, 2),
+            ("again", ar.solar_cards(12, "plain") + "END\n", 0),
+        ]
+        lines = []
+        for name, cards, _ in decks:
+            folder = os.path.join(root, name)
+            os.mkdir(folder)
+            deck = os.path.join(root, name + ".deck")
+            if cards is not None:
+                ar.write(deck, cards)
+            lines.append(f"{deck}\t{folder}\n")
+        proc = subprocess.run([ar.BINARY, "--edges", self.edges, "--batch", "-"],
+                              input="".join(lines), capture_output=True, text=True)
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        self.assertEqual(proc.stdout, "".join(f"{status}\t{os.path.join(root, name)}\n"
+                                              for name, _, status in decks))
+        for name, cards, status in decks:
+            folder = os.path.join(root, name)
+            if status != 0:
+                with open(os.path.join(folder, "stderr")) as f:
+                    self.assertIn("atmotab: ", f.read())
+                continue
+            alone = os.path.join(root, name + "-alone")
+            os.mkdir(alone)
+            paths, _ = ar.run_program(alone, cards)
+            for unit, key in (("fort.10", "table"), ("fort.11", "maxima")):
+                self.assertEqual(read_bytes(os.path.join(folder, unit)),
+                                 read_bytes(paths[key]), (name, unit))
+            with open(os.path.join(folder, "listing")) as mine, open(paths["listing"]) as theirs:
+                self.assertEqual(mine.read(), theirs.read(), name)
+        self.assertNotEqual(read_bytes(os.path.join(root, "off", "fort.10"))[200:],
+                            read_bytes(os.path.join(root, "plain", "fort.10"))[200:])
+        for bad_list in ("no tab here\n", "\tfolder\n"):
+            proc = subprocess.run([ar.BINARY, "--edges", self.edges, "--batch", "-"],
+                                  input=bad_list, capture_output=True, text=True)
+            self.assertEqual(proc.returncode, 2)
+            self.assertIn("--batch line 1: not DECK<tab>FOLDER", proc.stderr)
+
+    def test_an_edited_input_runs_again(self):
+        """Resume keeps a digest of each model's input and options: an edited deck runs again,
+        an edited edge list runs every model again, an unchanged grid runs nothing."""
+        out = self.folder("digest")
+        decks = os.path.join(self.tmp.name, "decks-edited")
+        shutil.rmtree(decks, ignore_errors=True)
+        shutil.copytree(self.decks, decks)
+        edges = ar.write(os.path.join(self.tmp.name, "edges-edited.txt"), ar.SHORT_EDGES)
+        args = ["run", out, decks, "--edges", edges, "--program", ar.BINARY, "--batch", "4"]
+        self.assertEqual(grid(*args).returncode, 0)
+        edited = ar.solar_cards(12, "grid model 3", 1.1) + "END\n"
+        ar.write(os.path.join(decks, "m03.deck"), edited)
+        alone = os.path.join(self.tmp.name, "digest-alone")
+        os.makedirs(alone, exist_ok=True)
+        paths, _ = ar.run_program(alone, edited)
+        cases = [  # (what changes, ran, skipped)
+            ("deck m03", 1, NMODELS - 1),
+            ("nothing", 0, NMODELS),
+            ("edge list", NMODELS, 0),
+        ]
+        for what, ran, skipped in cases:
+            if what == "edge list":
+                ar.write(edges, ar.SHORT_EDGES.replace("3000.", "2500."))
+            proc = grid(*args)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            self.assertIn(f"(this run: {ran} ran, {skipped} skipped", proc.stderr, what)
+            if what == "deck m03":
+                tables = {k: self.alone[k][0] for k in range(1, NMODELS + 1)}
+                tables[3] = read_bytes(paths["table"])
+                self.assertEqual(read_bytes(os.path.join(out, "grid.fort.10")),
+                                 b"".join(tables[k] for k in range(1, NMODELS + 1)))
+
+    def test_molecules_and_usage_errors(self):
+        """--molecules goes to every model (a deck that reads the molecule list fails without it,
+        naming the option); the errors name the file that is wrong and the option to fix it."""
+        deck = os.path.join(ar.EXAMPLES, "cool4000_molecules.deck")
+        molecules = os.path.join(ar.SOURCE, "data", "molecules.dat")
+        edges = os.path.join(ar.EXAMPLES, "edges.txt")
+        out = self.folder("molecules")
+        proc = grid("run", out, deck, "--edges", edges, "--program", ar.BINARY)
+        self.assertEqual(proc.returncode, 1, proc.stderr)
+        self.assertRegex(proc.stderr, r"FAILED 00001-cool4000_molecules .*molecule list.*")
+        out = self.folder("molecules2")
+        proc = grid("run", out, deck, "--edges", edges, "--molecules", molecules,
+                    "--program", ar.BINARY)
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        alone = os.path.join(self.tmp.name, "molecules-alone")
+        os.makedirs(alone, exist_ok=True)
+        with open(deck) as f, open(edges) as e:
+            paths, _ = ar.run_program(alone, f.read(), edges_text=e.read(),
+                                      extra=("--molecules", molecules))
+        self.assertEqual(read_bytes(os.path.join(out, "grid.fort.10")), read_bytes(paths["table"]))
+        self.assertEqual(read_bytes(os.path.join(out, "grid.fort.11")),
+                         read_bytes(paths["maxima"]))
+        missing = os.path.join(self.tmp.name, "no-such-atmotab")
+        cases = [  # (arguments after the inputs, message)
+            (["--edges", edges, "--program", missing],
+             f"the option: {missing} is not an executable file"),
+            (["--edges", edges, "--molecules", missing], f"--molecules {missing}: no such file"),
+            (["--edges", missing], f"--edges {missing}: no such file"),
+            (["--edges", edges, "--batch", "0"], "--batch must be at least 1"),
+        ]
+        for extra, message in cases:
+            proc = grid("run", self.folder("usage"), deck, *extra)
+            self.assertEqual(proc.returncode, 2, extra)
+            self.assertIn(message, proc.stderr)
+
+    def test_a_crash_fails_its_model_and_the_batch_goes_on(self):
+        """A program process that dies in the middle of a batch (here a stand-in that crashes on
+        one deck) fails that model with its signal; a new process runs the rest of the batch."""
+        fake = ar.write(os.path.join(self.tmp.name, "crashing-atmotab"), f"""#!/bin/sh
+for list; do :; done
+while IFS="$(printf '\\t')" read -r deck folder; do
+  case $deck in *m04.deck) kill -SEGV $$ ;; esac
+  {ar.BINARY} "$1" "$2" --table "$folder/fort.10" --maxima "$folder/fort.11" <"$deck" \\
+    >"$folder/listing" 2>"$folder/stderr"
+  printf '%s\\t%s\\n' $? "$folder"
+done <"$list"
+""")
+        os.chmod(fake, 0o755)
+        out = self.folder("crash")
+        proc = grid("run", out, self.decks, "--edges", self.edges, "--program", fake,
+                    "--batch", "5")
+        self.assertEqual(proc.returncode, 1, proc.stderr)
+        self.assertIn(f"FAILED 00004-m04 ({self.decks}/m04.deck): signal 11: grid: the program "
+                      "ended with status 139 in this model", proc.stderr)
+        self.assertIn(f"{NMODELS} models: {NMODELS - 1} done, 1 failed", proc.stderr)
+        self.check_models(out, [k for k in range(1, NMODELS + 1) if k != 4])
+
 
     def test_marcs_models_and_the_slurm_array(self):
         """A folder of MARCS models, converted on the fly; the same plan run as Slurm array tasks
@@ -272,14 +445,17 @@ exec {ar.BINARY} "$@"
             os.makedirs(single, exist_ok=True)
             paths, _ = ar.run_program(single, deck)
             base = os.path.join(out, "models", f"{k:05d}-{n[:-4][:80]}")
-            self.assertEqual(read_bytes(base + ".fort.10"), read_bytes(paths["table"]), n)
-            self.assertEqual(read_bytes(base + ".fort.11"), read_bytes(paths["maxima"]), n)
+            self.assertEqual(read_bytes(base + "/fort.10"), read_bytes(paths["table"]), n)
+            self.assertEqual(read_bytes(base + "/fort.11"), read_bytes(paths["maxima"]), n)
 
         slurm = self.folder("slurm")
-        proc = grid("list", slurm, mods, "--edges", self.edges, "--program", ar.BINARY)
+        proc = grid("list", slurm, mods, "--edges", self.edges, "--program", ar.BINARY,
+                    "--batch", "2")
         self.assertEqual(proc.returncode, 0, proc.stderr)
         script = os.path.join(ar.SOURCE, "docs", "grid.slurm")
-        for task in [*range(1, len(names) + 1), 1]:  # the last one again: nothing to do
+        nbatches = (len(names) + 1) // 2
+        self.assertIn(f"sbatch --array=1-{nbatches} ", proc.stderr)
+        for task in [*range(1, nbatches + 1), 1]:  # the first one again: nothing to do
             env = dict(os.environ, GRID=slurm, SLURM_ARRAY_TASK_ID=str(task))
             proc = subprocess.run(["bash", script], env=env, capture_output=True, text=True)
             self.assertEqual(proc.returncode, 0, proc.stderr)
@@ -288,10 +464,73 @@ exec {ar.BINARY} "$@"
         for u in (10, 11):
             self.assertEqual(read_bytes(os.path.join(slurm, f"grid.fort.{u}")),
                              read_bytes(os.path.join(out, f"grid.fort.{u}")))
-        env = dict(os.environ, GRID=slurm, SLURM_ARRAY_TASK_ID=str(len(names) + 1))
+        env = dict(os.environ, GRID=slurm, SLURM_ARRAY_TASK_ID=str(nbatches + 1))
         proc = subprocess.run(["bash", script], env=env, capture_output=True, text=True)
         self.assertEqual(proc.returncode, 2)
-        self.assertIn(f"no model {len(names) + 1}", proc.stderr)
+        self.assertIn(f"no batch {nbatches + 1}", proc.stderr)
+
+
+class GridParts(unittest.TestCase):
+    """The batch job's record of a model, and the batch size."""
+
+    def test_model_state(self):
+        import atmotab.grid_job as job
+
+        cases = [  # (files of models/M, files of models/M.failed, digest asked, state)
+            (("fort.10", "fort.11", "digest:a"), (), "a", "done"),
+            (("fort.10", "fort.11", "digest:a"), (), "b", None),  # input edited since
+            (("fort.10", "digest:a"), (), "a", None),  # a table missing: not a whole run
+            (("fort.10", "fort.11"), (), "a", None),  # no digest: not a finished record
+            ((), ("listing", "digest:a"), "a", "failed"),
+            ((), ("listing", "digest:a"), "b", None),  # mended since it failed
+            (("fort.10", "fort.11", "digest:b"), ("digest:a",), "a", "failed"),
+        ]
+        for done, failed, digest, state in cases:
+            with self.subTest(done=done, failed=failed, digest=digest), \
+                    tempfile.TemporaryDirectory() as models:
+                for folder, files in (("M", done), ("M.failed", failed)):
+                    if files:
+                        os.mkdir(os.path.join(models, folder))
+                    for name in files:
+                        name, _, text = name.partition(":")
+                        ar.write(os.path.join(models, folder, name), text + "\n")
+                self.assertEqual(job.model_state(models, "M", digest), state)
+
+    def test_batch_size(self):
+        from atmotab.grid import MAX_BATCH, batch_size
+
+        cases = [  # (models, job slots, models per batch)
+            (200, 2, 50), (201, 2, 51), (20, 2, 5), (3, 8, 1), (0, 2, 1),
+            (10 ** 6, 100, MAX_BATCH), (10, 0, 5),
+        ]
+        for nmodels, jobs, k in cases:
+            self.assertEqual(batch_size(nmodels, jobs), k, (nmodels, jobs))
+
+    def test_digest_follows_every_input(self):
+        import atmotab.grid_job as job
+
+        with tempfile.TemporaryDirectory() as d:
+            deck = ar.write(os.path.join(d, "a.deck"), "TITLE A\n")
+            edges = ar.write(os.path.join(d, "edges"), "100. 0\n")
+
+            def digest(program="/p", files=(("--edges", edges),)):
+                return job.model_digest(job.options_digest(program, files), deck)
+
+            first = digest()
+            self.assertEqual(digest(), first)
+            changes = [  # (what, change)
+                ("program", lambda: digest(program="/q")),
+                ("option", lambda: digest(files=(("--molecules", edges),))),
+                ("option added", lambda: digest(files=(("--edges", edges),
+                                                        ("--molecules", edges)))),
+                ("edge list", lambda: ar.write(edges, "200. 0\n") and digest()),
+                ("deck", lambda: ar.write(deck, "TITLE B\n") and digest()),
+            ]
+            seen = {first}
+            for what, change in changes:
+                value = change()
+                self.assertNotIn(value, seen, what)
+                seen.add(value)
 
 
 if __name__ == "__main__":

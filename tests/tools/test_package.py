@@ -75,7 +75,11 @@ class Install(unittest.TestCase):
         # The installed copy, not the checkout's; its grid job script can run.
         p = self.command(self.system, "python", "-c", "import atmotab.grid as g; print(g.JOB)")
         self.assertIn(os.path.join(self.system, "lib"), p.stdout)
-        self.assertTrue(os.access(p.stdout.strip(), os.X_OK))
+        # The batch job runs under python3 (it need not be executable): without arguments it
+        # gives its usage.
+        job = self.command(self.system, "python", "-S", p.stdout.strip())
+        self.assertEqual(job.returncode, 2, job.stderr)
+        self.assertIn("usage: grid_job.py GRID PROGRAM", job.stderr)
 
     def test_plain_venv(self):
         p = self.command(self.plain, "pip", "install", "--no-deps", self.wheel)

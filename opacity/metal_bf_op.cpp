@@ -68,9 +68,11 @@ void metal_bf_column(const PhotTables& tables, double nu, double* column) {
   }
 }
 
+namespace {
+
 // Vectorised over the depths (the four values of a depth gathered from its temperatures): the
 // same operations on every depth, so every clone gives the same bits.
-ATMOTAB_VECTOR_CLONES void metal_bf_sum(const double* column, const int* mt,
+ATMOTAB_KERNEL void metal_bf_sum_kernel(const double* column, const int* mt,
                                         const double* const w[4], int stride, int n, double* out) {
   std::fill(out, out + n, 0.0);
   for (int s = 0; s < NPHOT_SPECIES; ++s) {
@@ -86,6 +88,13 @@ ATMOTAB_VECTOR_CLONES void metal_bf_sum(const double* column, const int* mt,
     }
   }
   for (int j = 0; j < n; ++j) out[j] = std::max(out[j], 0.0);
+}
+
+}  // namespace
+
+void metal_bf_sum(VectorSet set, const double* column, const int* mt, const double* const w[4],
+                  int stride, int n, double* out) {
+  vectorised<metal_bf_sum_kernel>(set, column, mt, w, stride, n, out);
 }
 
 void metal_bf_op(const PhotTables& tables, double nu, std::span<const double> T,
@@ -104,7 +113,7 @@ void metal_bf_op(const PhotTables& tables, double nu, std::span<const double> T,
       for (int s = 0; s < NPHOT_SPECIES; ++s)
         for (int k = 0; k < 4; ++k) wk[k][s * MAXD + j] = xnfp[s][j0 + j] * wt[k];
     }
-    metal_bf_sum(column, mt, w, MAXD, nb, out.data() + j0);
+    metal_bf_sum(widest_vector_set(), column, mt, w, MAXD, nb, out.data() + j0);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <span>
 
+#include "common/vector_clones.h"
 #include "opacity/photoionization_tables.h"
 
 namespace atmotab {
@@ -36,7 +37,9 @@ void metal_bf_column(const PhotTables& tables, double nu, double* column);
 // W[K][S][J] = XNFP_S(J) x (weight K of depth J) held at W[K] + S * STRIDE + J. (The cubic in
 // 1/T of four positive values can dip below 0 only where they grow by more than a factor 9 from
 // one temperature to the next, which a Boltzmann factor does only above 14 eV of excitation.)
-void metal_bf_sum(const double* column, const int* mt, const double* const w[4], int stride, int n,
-                  double* out);
+// Run in the version of instruction set SET (common/vector_clones.h); every version gives the
+// same bits.
+void metal_bf_sum(VectorSet set, const double* column, const int* mt, const double* const w[4],
+                  int stride, int n, double* out);
 
 }  // namespace atmotab

@@ -58,7 +58,7 @@ void xcont(Run& run) {
   // its share to A here, and only here.
   double a[MAXD];
   const double* const w[4] = {&x.W0(1, 1), &x.W1(1, 1), &x.W2(1, 1), &x.W3(1, 1)};
-  metal_bf_sum(column, &x.MT(1), w, NDEPTH, n, a);
+  metal_bf_sum(run.VECTORS, column, &x.MT(1), w, NDEPTH, n, a);
   const Run::FreqRec& f = run.FREQ;
   const Depth& RHO = run.STATE.RHO;
   for (int j = 1; j <= n; ++j) {

@@ -118,9 +118,11 @@ struct Run {
 
   // TEFF: global stellar parameters.
   struct TeffRec {
-    double TEFF = 0;  // TEFF  effective temperature [K]; the driver overwrites it with T(1)
-    double GRAV = 0;  // GRAV  surface gravity [cm s^-2]
-    double GLOG = 0;  // GLOG  log10 GRAV; the driver sets 0.0 before writing the table headers
+    // The deck's values stay in force for later models (GREY and SCALE read them); the table
+    // headers carry T(1) and 0.0 in their place (driver/tabulate.h).
+    double TEFF = 0;  // TEFF  effective temperature of the TEFF or SCALE card [K]
+    double GRAV = 0;  // GRAV  surface gravity of the GRAVITY or SCALE card [cm s^-2]
+    double GLOG = 0;  // GLOG  log10 GRAV
   } TEFF;
 
   // TURBPR: microturbulence and turbulent pressure.
@@ -327,6 +329,8 @@ struct Run {
     std::ostream* errors = nullptr;         // standard error, for warnings (none when null)
     Unformatted table{"fort.10"};           // unit 10, per-depth tables
     Unformatted maxima{"fort.11"};          // unit 11, line-strength maxima
+    std::string regrid_note;  // a re-grid of the current model that reached beyond the model
+                              // (card and decades), named by a later failure ("": none)
   } UNITS;
 
   // The listing (unit 6).

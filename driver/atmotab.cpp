@@ -17,6 +17,7 @@
 #include "driver/cli.h"
 #include "driver/edges.h"
 #include "driver/files.h"
+#include "driver/hdf5_output.h"
 #include "driver/signals.h"
 #include "driver/tabulate.h"
 #include "fortio/error.h"
@@ -55,7 +56,8 @@ void open_input(std::ifstream& in, const std::string& name, const std::string& w
 void run_program(Run& run, const Options& opt, const ProcessHooks& hooks, std::ostream* progress) {
   // Every input is opened and checked before the table files are created or emptied, so that a
   // run that cannot start leaves the tables of an earlier run as they were.
-  check_distinct_files(opt, hooks.cards_descriptor, hooks.listing_descriptor);
+  check_distinct_files(opt, hooks.cards_descriptor, hooks.listing_descriptor,
+                       hooks.errors_descriptor);
   check_cards_descriptor(hooks.cards_descriptor);
   std::ifstream edges;
   open_input(edges, opt.edges, "the edge list", "unit 17; name it with --edges FILE");
@@ -72,14 +74,18 @@ void run_program(Run& run, const Options& opt, const ProcessHooks& hooks, std::o
   read_edge_list(run);
   run.UNITS.edges = nullptr;
   load_pf_tables(run);
+  std::optional<Hdf5Output> hdf5;
+  if (!opt.hdf5.empty()) hdf5.emplace(opt, cards_name(hooks.cards_descriptor));
 
   // One pass per model until the END card.
   using clock = std::chrono::steady_clock;
   auto start = clock::now();
   for (int model = 1; readin(run); ++model) {
+    if (hdf5) hdf5->begin_model(run);
     apply_model_overrides(run);
     const int numnu = run.FRESET.NUMNU;  // the tabulation leaves 1 there for the next model
-    tabulate_model(run);
+    tabulate_model(run, hdf5 ? &*hdf5 : nullptr);
+    run.UNITS.regrid_note.clear();  // a re-grid is the likely cause only within its model
     if (progress) {
       const auto now = clock::now();
       *progress << progress_line(model, run.RHOX.NRHOX, numnu,
@@ -101,6 +107,13 @@ int report(Run& run, std::ostream& errors, const std::string& message, int statu
     from = to + 1;
   }
   return status;
+}
+
+// For a failure of the model after a re-grid beyond it: a line naming the re-grid as the likely
+// cause (file and I/O errors have causes of their own).
+std::string regrid_cause(const Run& run) {
+  if (run.UNITS.regrid_note.empty()) return "";
+  return "\natmotab: the likely cause: " + run.UNITS.regrid_note;
 }
 
 }  // namespace
@@ -140,7 +153,8 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
     run_program(*run, opt, hooks, hooks.progress ? &errors : nullptr);
   } catch (const atmo_error& e) {
     status = report(*run, errors,
-                    "atmotab: " + (e.where() == "atmotab" ? "" : e.where() + ": ") + e.what(),
+                    "atmotab: " + (e.where() == "atmotab" ? "" : e.where() + ": ") + e.what() +
+                        (e.status() == EXIT_IO ? "" : regrid_cause(*run)),
                     e.status());
   } catch (const std::exception& e) {
     status = report(*run, errors, std::string("atmotab: internal error: ") + e.what(), EXIT_IO);

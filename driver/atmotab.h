@@ -13,7 +13,8 @@ namespace atmotab {
 struct ProcessHooks {
   int cards_descriptor = -1;    // the descriptor behind CARDS, refused when it is a directory
   int listing_descriptor = -1;  // the descriptor behind LISTING
-                                // (a table file may be neither of these two)
+  int errors_descriptor = -1;   // the descriptor behind ERRORS
+                                // (a table file may be none of these three)
   bool stop_signals = false;    // SIGTERM, SIGINT, SIGHUP, SIGPIPE: tables back to the last
                                 // finished model, exit 128 + signal (driver/signals.h)
   bool progress = false;        // one line per finished model on ERRORS (main: when standard

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "driver/hdf5_library.h"
 #include "fortio/error.h"
 
 namespace atmotab {
@@ -45,8 +46,9 @@ std::string unknown_argument(const std::string& a, const std::vector<std::string
 }  // namespace
 
 std::string usage_text() {
-  return R"(usage: atmotab [--edges FILE] [--molecules FILE] [--table FILE] [--maxima FILE]
-               [--help] [--version] < cards > listing
+  std::string text =
+      R"(usage: atmotab [--edges FILE] [--molecules FILE] [--table FILE] [--maxima FILE]
+               [--hdf5 FILE] [--help] [--version] < cards > listing
 
 Reads control cards and model atmospheres from standard input, computes per depth the ionization
 (and molecular) balance, the continuous opacity on a frequency set built from an edge list and the
@@ -61,6 +63,9 @@ Files (the numbered units of the program):
                     is the shipped list; format in docs/cards.md)           [default fort.2]
   --table FILE      unit 10: per-depth tables, 4 + NRHOX records per model  [default fort.10]
   --maxima FILE     unit 11: line-strength maxima, 4 records per model      [default fort.11]
+  --hdf5 FILE       also an HDF5 file: per model every depth quantity at every depth, the
+                    populations, Doppler widths, opacities and maxima in full precision, with
+                    units, the deck's TEFF and log g (docs/hdf5.md)@HDF5@
   --help            print this text and exit
   --version         print the version and exit
 
@@ -73,11 +78,18 @@ Exit status:
   128 + signal  stopped by SIGTERM, SIGINT, SIGHUP or SIGPIPE
 The table files are emptied when the run starts, once the edge list (and a molecule list named
 with --molecules) could be opened: a run that cannot start leaves them as they were. After a
-failure or a stop by a signal they hold the models finished before it, every record complete.
+failure or a stop by a signal they hold the models finished before it, every record complete;
+so does the HDF5 file.
 Control cards whose first non-blank character is # are comments.
 When standard error is a terminal, it shows one line per finished model (number, depths,
 frequencies, time).
 )";
+  const std::size_t at = text.find("@HDF5@");
+  text.replace(at, 6,
+               hdf5_built()
+                   ? ""
+                   : "\n                    (not built in this program: it needs libhdf5-dev)");
+  return text;
 }
 
 Options parse_options(const std::vector<std::string>& args) {
@@ -89,7 +101,8 @@ Options parse_options(const std::vector<std::string>& args) {
   const FileOption files[] = {{"--edges", &Options::edges},
                               {"--molecules", &Options::molecules},
                               {"--table", &Options::table},
-                              {"--maxima", &Options::maxima}};
+                              {"--maxima", &Options::maxima},
+                              {"--hdf5", &Options::hdf5}};
   for (std::size_t k = 0; k < args.size(); ++k) {
     const std::string& a = args[k];
     if (a == "--help" || a == "-h") {
@@ -122,6 +135,10 @@ Options parse_options(const std::vector<std::string>& args) {
       throw atmo_error(EXIT_IO, "atmotab", unknown_argument(a, known));
     }
   }
+  if (!o.hdf5.empty() && !hdf5_built())
+    throw atmo_error(EXIT_IO, "atmotab",
+                     "--hdf5: this atmotab was built without HDF5 (install the HDF5 C library, "
+                     "Debian's libhdf5-dev, and configure the build again)");
   return o;
 }
 

@@ -1,7 +1,10 @@
 #include "driver/files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 
@@ -58,7 +61,22 @@ constexpr const char* TWO_TABLES = "units 10 and 11 need two files";
 
 }  // namespace
 
-void check_distinct_files(const Options& opt, int cards_fd, int listing_fd) {
+bool open_missing_standard_descriptors() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free descriptor: FD itself, as those below it are open by now.
+    const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (opened < 0) return false;
+    if (opened != fd) {
+      const bool moved = ::dup2(opened, fd) == fd;
+      ::close(opened);
+      if (!moved) return false;
+    }
+  }
+  return true;
+}
+
+void check_distinct_files(const Options& opt, int cards_fd, int listing_fd, int errors_fd) {
   struct Table {
     const char* option;
     const std::string& path;
@@ -69,7 +87,8 @@ void check_distinct_files(const Options& opt, int cards_fd, int listing_fd) {
     const char* what;
   };
   const Stream streams[] = {{cards_fd, "standard input (the control cards)"},
-                            {listing_fd, "standard output (the listing)"}};
+                            {listing_fd, "standard output (the listing)"},
+                            {errors_fd, "standard error (the messages)"}};
   for (const Table& t : tables) {
     if (same_file(t.path, opt.edges))
       clash(t.option, t.path, "--edges", opt.edges, "the table would overwrite the edge list");
@@ -83,6 +102,22 @@ void check_distinct_files(const Options& opt, int cards_fd, int listing_fd) {
                          std::string(t.option) + " '" + t.path + "' is " + s.what +
                              "; the table would overwrite it");
   }
+  if (!opt.hdf5.empty()) {
+    const Table others[] = {{"--edges", opt.edges},
+                            {"--molecules", opt.molecules},
+                            {"--table", opt.table},
+                            {"--maxima", opt.maxima}};
+    for (const Table& t : others)
+      if (same_file(opt.hdf5, t.path))
+        clash("--hdf5", opt.hdf5, t.option, t.path, "the HDF5 output needs a file of its own");
+    const FileId id = id_of_path(opt.hdf5);
+    for (const Stream& s : streams)
+      if (same_id(id, id_of_descriptor(s.fd)))
+        throw atmo_error(EXIT_IO, "atmotab",
+                         "--hdf5 '" + opt.hdf5 + "' is " + s.what +
+                             "; the HDF5 output would "
+                             "overwrite it");
+  }
   const FileId table = id_of_path(opt.table);
   if (table.device && same_id(table, id_of_path(opt.maxima))) return;
   if (same_file(opt.table, opt.maxima))
@@ -93,6 +128,11 @@ void open_tables(Run& run, const Options& opt) {
   Unformatted& u10 = run.UNITS.table;
   Unformatted& u11 = run.UNITS.maxima;
   u10.open();
+  // Now that unit 10 exists, a name of unit 11 that did not resolve before (a dangling link)
+  // may name it: refused before unit 11 tries for the lock that this run holds.
+  if (!id_of_descriptor(u10.descriptor()).device &&
+      same_id(id_of_descriptor(u10.descriptor()), id_of_path(opt.maxima)))
+    clash("--table", opt.table, "--maxima", opt.maxima, TWO_TABLES);
   u11.open();
   const FileId table = id_of_descriptor(u10.descriptor());
   const FileId maxima = id_of_descriptor(u11.descriptor());

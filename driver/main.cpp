@@ -6,9 +6,14 @@
 #include <vector>
 
 #include "driver/atmotab.h"
+#include "driver/files.h"
+#include "fortio/error.h"
 #include "fortio/fd_output.h"
 
 int main(int argc, char** argv) {
+  // A closed standard descriptor would be taken by the first table file opened, which would then
+  // receive the listing or the messages.
+  if (!atmotab::open_missing_standard_descriptors()) return atmotab::EXIT_IO;
   std::ios::sync_with_stdio(false);
   const std::vector<std::string> args(argv + 1, argv + argc);
   // A line per model only for someone watching a terminal; logs of batch runs stay as they were.
@@ -19,6 +24,7 @@ int main(int argc, char** argv) {
   return atmotab::atmotab_main(args, std::cin, listing, std::cerr,
                                {.cards_descriptor = STDIN_FILENO,
                                 .listing_descriptor = STDOUT_FILENO,
+                                .errors_descriptor = STDERR_FILENO,
                                 .stop_signals = true,
                                 .progress = progress});
 }

@@ -57,23 +57,33 @@ StopSignalGuard::StopSignalGuard(Run::Units& units) {
   std::memset(&sa, 0, sizeof sa);
   sa.sa_handler = on_stop_signal;
   sa.sa_mask = stop_set();  // one handler at a time
-  for (int k = 0; k < NSTOP; ++k) ::sigaction(STOP_SIGNALS[k], &sa, &previous[k]);
+  for (int k = 0; k < NSTOP; ++k) {
+    // A signal ignored when the program started (nohup, SIGINT of a background job of a shell
+    // without job control) stays ignored: whoever started the run asked for that.
+    ::sigaction(STOP_SIGNALS[k], nullptr, &previous[k]);
+    if (previous[k].sa_handler != SIG_IGN) ::sigaction(STOP_SIGNALS[k], &sa, nullptr);
+  }
 }
 
 StopSignalGuard::~StopSignalGuard() {
-  for (int k = 0; k < NSTOP; ++k) ::sigaction(STOP_SIGNALS[k], &previous[k], nullptr);
+  for (int k = 0; k < NSTOP; ++k)
+    if (previous[k].sa_handler != SIG_IGN) ::sigaction(STOP_SIGNALS[k], &previous[k], nullptr);
   stop_units.store(nullptr);
 }
+
+StopSignalHold::StopSignalHold() {
+  const sigset_t set = stop_set();
+  ::pthread_sigmask(SIG_BLOCK, &set, &old_);
+}
+
+StopSignalHold::~StopSignalHold() { ::pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
 
 void commit_tables(Run& run) {
   run.UNITS.table.flush();
   run.UNITS.maxima.flush();
-  const sigset_t set = stop_set();
-  sigset_t old;
-  ::pthread_sigmask(SIG_BLOCK, &set, &old);
+  const StopSignalHold hold;
   run.UNITS.table.commit();
   run.UNITS.maxima.commit();
-  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 }  // namespace atmotab

@@ -3,6 +3,8 @@
 // signal, so that a run stopped while it writes never leaves a half-written record behind.
 #pragma once
 
+#include <signal.h>
+
 #include "common/state.h"
 
 namespace atmotab {
@@ -10,13 +12,27 @@ namespace atmotab {
 // While it lives, the four signals cut the table files of UNITS back to their length at the last
 // commit (commit_tables) and end the process with status 128 + signal, after one line on standard
 // error. The handler uses async-signal-safe calls only (ftruncate, write, _exit). One guard at a
-// time; the previous handlers come back when it goes.
+// time; the previous handlers come back when it goes. A signal that is ignored when the guard is
+// made (nohup) is left ignored.
 class StopSignalGuard {
  public:
   explicit StopSignalGuard(Run::Units& units);
   ~StopSignalGuard();
   StopSignalGuard(const StopSignalGuard&) = delete;
   StopSignalGuard& operator=(const StopSignalGuard&) = delete;
+};
+
+// While it lives, the four signals are held back (blocked in this thread); one that came meanwhile
+// is handled when it goes.
+class StopSignalHold {
+ public:
+  StopSignalHold();
+  ~StopSignalHold();
+  StopSignalHold(const StopSignalHold&) = delete;
+  StopSignalHold& operator=(const StopSignalHold&) = delete;
+
+ private:
+  sigset_t old_;
 };
 
 // Commits both table files at the end of a model as one step: with the four signals held back

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/constants.h"
+#include "driver/tabulate.h"
 #include "fortio/error.h"
 #include "opacity/kapp.h"
 
@@ -143,7 +144,7 @@ void check_headers(const Run& run) {
   if (k >= 0)
     stop("frequency " + std::to_string(k + 1) + " of the set is " + break_text(E.FREQSET(k + 1)) +
          ": the edge list holds a value too large or too small to convert");
-  if (!std::isfinite(run.TEFF.TEFF)) stop("TEFF (T(1)) of the table header is not finite");
+  if (!std::isfinite(table_header_teff(run))) stop("TEFF (T(1)) of the table header is not finite");
 }
 
 void check_continuum(Run& run, int i) {

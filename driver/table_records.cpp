@@ -8,7 +8,8 @@ namespace {
 
 Record header_record(const Run& run) {
   Record r;
-  r.i4(run.RHOX.NRHOX).r8(run.TEFF.TEFF).r8(run.TEFF.GLOG).chars8(run.JUNK.TITLE.data(), 74);
+  r.i4(run.RHOX.NRHOX).r8(table_header_teff(run)).r8(TABLE_HEADER_GLOG);
+  r.chars8(run.JUNK.TITLE.data(), 74);
   return r;
 }
 
@@ -30,6 +31,8 @@ Record frequency_record(const Run& run) {
 }
 
 }  // namespace
+
+double table_header_teff(const Run& run) { return run.TEMP.T(1); }
 
 void write_table_headers(Run& run) {
   Unformatted& u10 = run.UNITS.table;

@@ -10,6 +10,7 @@
 
 #include "common/constants.h"
 #include "driver/edges.h"
+#include "driver/hdf5_output.h"
 #include "driver/molecule_table.h"
 #include "driver/signals.h"
 #include "driver/table_check.h"
@@ -41,6 +42,28 @@ void fill_element_records(Run& run) {
     pops(run, 106, 11, run.CHOH.XNFPCH.data());
     pops(run, 108, 11, run.CHOH.XNFPOH.data());
   }
+}
+
+// Two stages for H, three for He, four for Li..B, six for C..S, five for Cl..K, ten for Ca..Ni,
+// three from Cu on.
+double element_code(int z) {
+  struct Range {
+    int zmax;
+    double stages;
+  };
+  constexpr Range RANGES[] = {{1, 2}, {2, 3}, {5, 4}, {16, 6}, {19, 5}, {28, 10}, {99, 3}};
+  for (const Range& r : RANGES)
+    if (z <= r.zmax) return z + (r.stages - 1) / 100;
+  return z + 0.02;
+}
+
+double element_doppler(const Run& run, int j, int z) {
+  const double vturb = run.TURBPR.VTURB(j);
+  return std::sqrt(2 * run.TEMP.TK(j) / (run.ELEM.ATMASS(z) * AMU) + vturb * vturb) / CLIGHT;
+}
+
+double molecule_doppler(const Run& run, int j, int k) {
+  return std::sqrt(2 * run.TEMP.TK(j) / (run.TABLES.MOMASS(k) * AMU)) / CLIGHT;
 }
 
 namespace {
@@ -121,19 +144,15 @@ void fill_depth_block(Run& run) {
     TB.XNFHE4(j, 2) = static_cast<float>(run.BHE.XNFHE(j, 2));
     TB.XNFH24(j) = static_cast<float>(TB.XNFH2(j));
   }
-}
-
-// Stage count code of element Z in the element table: two stages for H, three for He, four for
-// Li..B, six for C..S, five for Cl..K, ten for Ca..Ni, three from Cu on.
-double element_code(int z) {
-  struct Range {
-    int zmax;
-    double stages;
-  };
-  constexpr Range RANGES[] = {{1, 2}, {2, 3}, {5, 4}, {16, 6}, {19, 5}, {28, 10}, {99, 3}};
-  for (const Range& r : RANGES)
-    if (z <= r.zmax) return z + (r.stages - 1) / 100;
-  return z + 0.02;
+  // A model of fewer than 25 depths: the rest of the block is 0, not what a deeper model before
+  // it left there.
+  for (int j = run.RHOX.NRHOX + 1; j <= NTAB_HEAD; ++j) {
+    for (auto* a : {&TB.T4, &TB.TKEV4, &TB.TK4, &TB.HKT4, &TB.TLOG4, &TB.HCKT4, &TB.P4, &TB.XNE4,
+                    &TB.XNATOM4, &TB.RHO4, &TB.RHOX4, &TB.VTURB4, &TB.XNFH4, &TB.XNFH24})
+      (*a)(j) = 0;
+    TB.XNFHE4(j, 1) = 0;
+    TB.XNFHE4(j, 2) = 0;
+  }
 }
 
 // The element table: all stages of every element, the molecules, and stages VII..X of Ca..Ni moved
@@ -175,17 +194,14 @@ void h2_co_estimates(Run& run) {
 // The population and Doppler tables of depth J and their single copies.
 void depth_tables(Run& run, int j) {
   TablesRec& TB = run.TABLES;
-  const double tk = run.TEMP.TK(j);
-  const double vturb2 = run.TURBPR.VTURB(j) * run.TURBPR.VTURB(j);
   for (int z = 1; z <= 99; ++z) {
     for (int s = 1; s <= 6; ++s) TB.XNFPEL(s, z) = TB.XNFP(j, s, z);
-    const double dop = std::sqrt(2 * tk / (run.ELEM.ATMASS(z) * AMU) + vturb2) / CLIGHT;
+    const double dop = element_doppler(run, j, z);
     for (int s = 1; s <= 6; ++s) TB.DOPPLE(s, z) = dop;
   }
   for (int k = 0; k <= 8; ++k)
     for (int z = 50 + k; z <= 80 + k; z += 10) TB.DOPPLE(5, z) = TB.DOPPLE(1, 20 + k);
-  for (int k = 1; k <= NMOLTAB; ++k)
-    TB.DOPPLE(6, 39 + k) = std::sqrt(2 * tk / (TB.MOMASS(k) * AMU)) / CLIGHT;
+  for (int k = 1; k <= NMOLTAB; ++k) TB.DOPPLE(6, 39 + k) = molecule_doppler(run, j, k);
   for (int i = 1; i <= 6 * 99; ++i) {
     TB.XNFPEL4(i) = static_cast<float>(TB.XNFPEL(i));
     TB.DOPPLE4(i) = static_cast<float>(TB.DOPPLE(i));
@@ -224,11 +240,9 @@ void apply_model_overrides(Run& run) {
   run.IF.IFPRES = 1;
   run.ITER.ITER = 1;
   run.ITER.NUMITS = 1;
-  run.TEFF.TEFF = run.TEMP.T(1);
-  run.TEFF.GLOG = 0.0;
 }
 
-void tabulate_model(Run& run) {
+void tabulate_model(Run& run, Hdf5Output* hdf5) {
   TablesRec& TB = run.TABLES;
   const int nrhox = run.RHOX.NRHOX;
   fill_molecule_table(TB);
@@ -256,7 +270,13 @@ void tabulate_model(Run& run) {
   check_maxima(run);
   write_maxima(run);
   run.LISTING.print("('1')", {});
-  commit_tables(run);
+  {
+    // A stop signal that comes while the HDF5 file takes the model waits for the tables' commit:
+    // the model is then in both or, after a failure, in neither.
+    const StopSignalHold hold;
+    if (hdf5 != nullptr) hdf5->write_model(run);
+    commit_tables(run);
+  }
   run.LISTING.flush();
   run.FRESET.NUMNU = 1;
   run.FRESET.NULO = 1;

@@ -1,6 +1,7 @@
 #include "fortio/unformatted.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -98,12 +99,33 @@ void Unformatted::fail(const std::string& what, int err) const {
   throw atmo_error(EXIT_IO, "unformatted", what + " '" + path_ + "'" + reason);
 }
 
+void Unformatted::lock_and_empty(int fd) const {
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    ::close(fd);
+    if (err == EWOULDBLOCK)
+      throw atmo_error(EXIT_IO, "unformatted",
+                       "'" + path_ +
+                           "' is locked: another run holds it and writes its tables there; give "
+                           "this run other table files (--table, --maxima)");
+    fail("cannot lock", err);
+  }
+  if (::ftruncate(fd, 0) != 0) {
+    const int err = errno;
+    ::close(fd);
+    fail("cannot cut to length 0", err);
+  }
+}
+
 void Unformatted::open() {
   if (is_open()) return;
-  const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Opened without O_TRUNC: a regular file is cut to length 0 only once this run holds its lock,
+  // so that a second run given the same file stops without touching the first one's models.
+  const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) fail("cannot create", errno);
   struct stat st;
   regular_ = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (regular_) lock_and_empty(fd);
   written_ = 0;
   committed_.store(0);
   pending_.reserve(BUFFER_BYTES);  // never more: a record that would fill it goes out with it

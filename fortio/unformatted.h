@@ -68,7 +68,9 @@ class Unformatted {
   const std::string& path() const { return path_; }
 
   // Creates the file, or cuts an existing one to length 0, so that it holds only what this run
-  // writes; throws atmo_error (status 2) when it cannot. Does nothing when already open.
+  // writes; a regular file is locked (flock, exclusive) for as long as it is open, and one that
+  // another process holds locked is left untouched. Throws atmo_error (status 2) when it cannot
+  // open, lock or cut the file. Does nothing when already open.
   void open();
   // Appends one framed record (opening the file first if needed); throws atmo_error (status 2)
   // when the file cannot be written (reported here or at the next flush or commit).
@@ -92,6 +94,9 @@ class Unformatted {
 
  private:
   [[noreturn]] void fail(const std::string& what, int err) const;
+  // Takes the exclusive lock of the regular file open on FD without waiting, then cuts it to
+  // length 0; closes FD and throws atmo_error (status 2) when either fails.
+  void lock_and_empty(int fd) const;
   static constexpr std::size_t BUFFER_BYTES = 64 * 1024;
   std::string path_;
   std::vector<unsigned char> pending_;  // framed records not yet written to the file

@@ -145,12 +145,29 @@ void card_warning(Run& run, const Card& card, int column, const std::string& wha
   if (run.UNITS.errors != nullptr) *run.UNITS.errors << "atmotab: warning: " << text << "\n";
 }
 
+namespace {
+
+// read_card on IN, the card to be card NUMBER of FILE: a line too long for a card (the input is no
+// text file) is named here, where the card's number is known; a file error (status 2).
+bool read_card_of(std::istream& in, Card& card, std::string* beyond, CardFile file, int number) {
+  try {
+    return read_card(in, card, beyond);
+  } catch (const atmo_error& e) {
+    Card numbered;
+    numbered.file = file;
+    numbered.number = number;
+    throw atmo_error(EXIT_IO, "readin", card_label(numbered) + ": " + e.what());
+  }
+}
+
+}  // namespace
+
 bool next_card(Run& run, Card& card, CardFile file) {
   std::istream* in = file == CardFile::EdgeList ? run.UNITS.edges : run.UNITS.cards;
   std::string beyond;
   int& count = file == CardFile::EdgeList ? run.UNITS.edge_cards_read : run.UNITS.cards_read;
   for (;;) {
-    if (in == nullptr || !read_card(*in, card, &beyond)) return false;
+    if (in == nullptr || !read_card_of(*in, card, &beyond, file, count + 1)) return false;
     card.file = file;
     card.number = ++count;
     card.warned = 0;

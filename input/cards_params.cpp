@@ -209,11 +209,12 @@ CardEnd card_turbulence(Run& run, Card& card) { return card_subword(run, card, T
 
 CardEnd card_surface(Run& run, Card& card) { return card_subword(run, card, SURFACE_FORMS); }
 
-// LTE: departure coefficients of hydrogen and H-minus back to 1 (depths 1..40).
+// LTE: departure coefficients of hydrogen and H-minus back to 1 at every depth (a model deeper
+// than an earlier one read with READ DEPARTURES must not keep that one's deep coefficients).
 CardEnd card_lte(Run& run, Card&) {
   run.IF.IFNLTE = 0;
   run.JUNK.WLTE = {'L', 'T', 'E', ' ', ' ', ' ', ' ', ' '};
-  for (int j = 1; j <= 40; ++j) {
+  for (int j = 1; j <= MAXD; ++j) {
     for (int n = 1; n <= 6; ++n) run.BHYD.BHYD(j, n) = 1.0;
     run.BHYD.BMIN(j) = 1.0;
   }

@@ -101,9 +101,30 @@ void warn_exponent(Run& run, Card& card, int start) {
 
 }  // namespace
 
+bool read_bounded_line(std::istream& in, std::string& line) {
+  line.clear();
+  const std::istream::sentry ok(in, true);
+  if (!ok) return false;
+  std::streambuf* sb = in.rdbuf();
+  for (bool any = false;; any = true) {
+    const int c = sb->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      in.setstate(any ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
+      return any;
+    }
+    if (c == '\n') return true;
+    if (line.size() == CARD_LINE_CHARS)
+      throw atmo_error(EXIT_IO, "readin",
+                       "the line runs on for more than " + std::to_string(CARD_LINE_CHARS) +
+                           " characters without an end of line (a card has 80 columns; is the "
+                           "input a text file?)");
+    line.push_back(static_cast<char>(c));
+  }
+}
+
 bool read_card(std::istream& in, Card& card, std::string* beyond) {
   std::string line;
-  if (!std::getline(in, line)) return false;
+  if (!read_bounded_line(in, line)) return false;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   for (int k = 1; k <= 80; ++k)
     card(k) = k <= static_cast<int>(line.size()) ? line[static_cast<std::size_t>(k - 1)] : ' ';

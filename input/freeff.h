@@ -35,9 +35,18 @@ double freefr(Run& run, Card& card);
 // As freefr, reading the next card from the edge list (unit 17).
 double xfreef(Run& run, Card& card);
 
+// The longest line a card file (control cards, edge list, molecule list) may hold [characters]:
+// far beyond any card, small enough that a file without line ends does not fill the memory.
+constexpr std::size_t CARD_LINE_CHARS = 4096;
+
+// Reads one line of IN into LINE, without its line end; false at end of file (as std::getline).
+// Throws atmo_error (status 2) after CARD_LINE_CHARS characters without a line end.
+bool read_bounded_line(std::istream& in, std::string& line);
+
 // Reads one 80-column card into columns 1..80 of CARD (shorter lines are blank-filled, a trailing
 // carriage return is dropped, columns beyond 80 are ignored; BEYOND, when given, receives them,
-// trailing blanks dropped). False at end of file.
+// trailing blanks dropped). False at end of file. Throws atmo_error (status 2) for a line of more
+// than CARD_LINE_CHARS characters.
 bool read_card(std::istream& in, Card& card, std::string* beyond = nullptr);
 
 // Class value of a word character: A..Z = 1..26, 0..9 = 27..36.

@@ -9,10 +9,14 @@
 // Limits: 200 entries, 600 component slots, 30 equations; beyond them nothing is stored and the
 // run stops with a message (status 1). A card whose code is 0 (a blank card) ends the list; so
 // does the end of the file. A code below 1 other than 0, or of more than eight pairs, names no
-// species and stops the run with a message naming the card (status 1).
+// species and stops the run with a message naming the card (status 1); so does a species listed
+// twice (it would count twice in every conservation law). A run (READ MOLECULES) also refuses a
+// list in which no species carries a charge (no electron equation: the electron density would
+// stay at its starting guess).
 #include "input/readmol.h"
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,6 +24,7 @@
 
 #include "fortio/error.h"
 #include "fortio/fortran_read.h"
+#include "input/freeff.h"
 
 namespace atmotab {
 namespace {
@@ -82,6 +87,48 @@ bool components(double c, std::vector<int>& comps) {
   return true;
 }
 
+// One line of the molecule list (card CARD_NO) into LINE; false at the end of the file. A line
+// without an end within CARD_LINE_CHARS characters stops the run (status 2) naming the card.
+bool readmol_line(const Run& run, std::istream& in, std::string& line, int card_no) {
+  try {
+    return read_bounded_line(in, line);
+  } catch (const atmo_error& e) {
+    throw atmo_error(EXIT_IO, "readmol", where(run, card_no) + ": " + e.what());
+  }
+}
+
+// A species listed twice would count twice in every conservation law of the equilibrium: the
+// code of entry JMOL (card CARD_NO, not yet stored) is refused when an earlier entry has it.
+// Every card before the one that ends the list is an entry, so entry k is card k.
+void readmol_check_duplicate(Run& run, int jmol, int card_no) {
+  const double c = run.XNMOL.CODEMOL(jmol);
+  for (int m = 1; m < jmol; ++m)
+    if (run.XNMOL.CODEMOL(m) == c) {
+      char code[40];
+      std::snprintf(code, sizeof code, "%.2f", c);
+      run.LISTING.print("(' SPECIES LISTED TWICE ON CARDS',I5,' AND',I5)", {m, card_no});
+      throw atmo_error(EXIT_FAILURE_REPORTED, "readmol",
+                       where(run, card_no) + ": species " + code + " is listed already on card " +
+                           std::to_string(m) +
+                           "; each species enters the equilibrium once (remove one of the cards)");
+    }
+}
+
+// Without a species that carries a charge (an ion such as 1.01, or a code with an electron pair
+// such as 100, H-minus) the list has no electron equation, and the equilibrium would leave the
+// electron density of a model at its starting guess: a run refuses such a list (status 1).
+void readmol_check_charge(Run& run) {
+  const IfequaRec& Q = run.IFEQUA;
+  if (Q.IDEQUA(Q.NEQUA) == ELECTRON || run.XNMOL.NUMMOL == 0) return;
+  run.LISTING.print("(' NO CHARGED SPECIES IN THE MOLECULE LIST')", {});
+  throw atmo_error(EXIT_FAILURE_REPORTED, "readmol",
+                   "molecule list '" + run.UNITS.molecules_name + "': none of its " +
+                       std::to_string(run.XNMOL.NUMMOL) +
+                       " species carries a charge, so the equilibrium has no electron equation "
+                       "and cannot give the electron density: list the ions (such as 1.01 for "
+                       "H II, 26.01 for Fe II) or an electron species (100.00, H-minus)");
+}
+
 void print_summary(Run& run, int nummol, int nloc, int nequa) {
   run.LISTING.print(
       "(' MOLECULES  USED',I4,'  MAX',I4,/,' COMPONENTS USED',I4,'  MAX',I4,/,"
@@ -103,7 +150,7 @@ void readmol(Run& run, std::istream& in) {
   int jmol = 1;
   int card_no = 0;
   std::vector<int> comps;
-  for (std::string line; std::getline(in, line);) {
+  for (std::string line; readmol_line(run, in, line, card_no + 1);) {
     ++card_no;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     double v[8];
@@ -113,6 +160,8 @@ void readmol(Run& run, std::istream& in) {
     if (jmol > MAXMOL) too_many(run, card_no, "more than " + std::to_string(MAXMOL) + " entries");
     run.LISTING.print("(I5,F18.2,F7.3,1P,6E11.4)",
                       {jmol, c, v[1], v[2], v[3], v[4], v[5], v[6], v[7]});
+    M.CODEMOL(jmol) = c;
+    readmol_check_duplicate(run, jmol, card_no);
     if (!components(c, comps)) {
       run.LISTING.print("(' NOT A SPECIES CODE ON CARD',I5)", {card_no});
       throw atmo_error(EXIT_FAILURE_REPORTED, "readmol",
@@ -171,6 +220,7 @@ void readmol_unit2(Run& run) {
                      "cannot open the molecule list '" + run.UNITS.molecules_name +
                          "' (unit 2; name it with --molecules FILE)");
   readmol(run, in);
+  readmol_check_charge(run);
 }
 
 }  // namespace atmotab

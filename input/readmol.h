@@ -16,11 +16,13 @@ namespace atmotab {
 // numbers, NEQUA + 1 for a positive charge. Prints the usage summary.
 // Throws atmo_error (status 1, after a line on the listing) for a code below 1 other than 0, a
 // code of more than eight pairs, more than 200 entries or 600 component slots ("1TOO MANY
-// MOLECULES") or more than 30 equations; (status 2) for a field that is not a number.
+// MOLECULES"), more than 30 equations or a species listed twice (naming both cards); (status 2)
+// for a field that is not a number or a line longer than CARD_LINE_CHARS.
 void readmol(Run& run, std::istream& in);
 
 // Opens unit 2 (run.UNITS.molecules_name) and reads it with readmol; a file that cannot be opened
-// stops the run with status 2.
+// stops the run with status 2, a list in which no species carries a charge (no electron equation,
+// so nothing would give a model its electron density) with status 1.
 void readmol_unit2(Run& run);
 
 }  // namespace atmotab

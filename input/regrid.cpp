@@ -15,6 +15,7 @@
 #include "common/map1.h"
 #include "common/parcoe.h"
 #include "fortio/error.h"
+#include "input/card_input.h"
 #include "input/cards.h"
 #include "input/freeff.h"
 #include "input/readst.h"
@@ -36,13 +37,64 @@ int regrid_not_increasing(const double* x, int n) {
 // The CONVQ(.,K) scratch column.
 double* scratch(Run& run, int k) { return &run.CONV.CONVQ(1, k); }
 
-// Interpolates each BHYD(.,1..6) from XOLD(1..NOLD) onto XNEW(1..NNEW) through CONVQ(.,1).
-void regrid_bhyd(Run& run, const double* xold, int nold, const double* xnew, int nnew) {
-  for (int k = 1; k <= 6; ++k) {
-    double* b = &run.BHYD.BHYD(1, k);
-    map1(xold, b, nold, xnew, scratch(run, 1), nnew);
-    for (int j = 1; j <= nnew; ++j) b[j - 1] = run.CONV.CONVQ(j, 1);
+// Whether B(1..N) are all exactly 1. Departure coefficients that are all 1 (LTE) stay exactly 1
+// through a re-grid: interpolating them gives 1 +- 1 ulp, which would take a later model with
+// molecules off the LTE path of the equilibrium.
+bool regrid_all_one(const double* b, int n) {
+  for (int j = 0; j < n; ++j)
+    if (b[j] != 1.0) return false;
+  return true;
+}
+
+// Interpolates the departure coefficients B from XOLD(1..NOLD) onto XNEW(1..NNEW) through
+// CONVQ(.,1), or sets them to 1 when they are all 1 on the old grid.
+void regrid_departures(Run& run, double* b, const double* xold, int nold, const double* xnew,
+                       int nnew) {
+  if (regrid_all_one(b, nold)) {
+    for (int j = 0; j < nnew; ++j) b[j] = 1.0;
+    return;
   }
+  map1(xold, b, nold, xnew, scratch(run, 1), nnew);
+  for (int j = 1; j <= nnew; ++j) b[j - 1] = run.CONV.CONVQ(j, 1);
+}
+
+// The departure coefficients BHYD(.,1..6) and BMIN moved from XOLD(1..NOLD) onto XNEW(1..NNEW).
+void regrid_bhyd(Run& run, const double* xold, int nold, const double* xnew, int nnew) {
+  for (int k = 1; k <= 6; ++k) regrid_departures(run, &run.BHYD.BHYD(1, k), xold, nold, xnew, nnew);
+  regrid_departures(run, run.BHYD.BMIN.data(), xold, nold, xnew, nnew);
+}
+
+// Decades by which the new grid XNEW(1..NNEW) reaches beyond the ends of XOLD(1..NOLD) (both
+// increasing): above the first point (0 when XOLD(1) <= 0, a surface at zero) and below the last.
+struct Reach {
+  double above = 0, below = 0;
+};
+Reach regrid_reach(const double* xold, int nold, const double* xnew, int nnew) {
+  Reach r;
+  if (xold[0] > 0 && xnew[0] < xold[0]) r.above = std::log10(xold[0] / xnew[0]);
+  if (xnew[nnew - 1] > xold[nold - 1]) r.below = std::log10(xnew[nnew - 1] / xold[nold - 1]);
+  return r;
+}
+
+// A re-grid beyond the model extrapolates T, P and the rest linearly (map1): a warning naming
+// the card and how far it reaches, kept also as the note that a later failure of this model
+// names as its likely cause.
+void regrid_warn(Run& run, const Card& card, const char* card_name, const char* scale,
+                 const Reach& r) {
+  if (r.above <= 0 && r.below <= 0) return;
+  char text[200];
+  const auto part = [&](double decades, const char* where) {
+    std::snprintf(text, sizeof text, "%.2g decades of %s %s", decades, scale, where);
+    return std::string(text);
+  };
+  std::string reach;
+  if (r.above > 0) reach = part(r.above, "above the model's first depth");
+  if (r.below > 0)
+    reach += (reach.empty() ? "" : " and ") + part(r.below, "below the model's last depth");
+  const std::string what = std::string(card_name) + " re-grid reaches " + reach +
+                           "; the model is extrapolated there linearly";
+  card_warning(run, card, 0, what);
+  run.UNITS.regrid_note = card_label(card) + ": " + what;
 }
 
 }  // namespace
@@ -51,6 +103,7 @@ void regrid_rhox(Run& run, Card& card) {
   const int nnew = card_int(freeff(run, card));
   card_check("RHOX", "number of depths NRHOX", nnew, 1, MAXD);
   double* xnew = scratch(run, 8);
+  const Card rhox_card = card;  // the values may go on over further cards: warnings name this one
   for (int j = 1; j <= nnew; ++j) xnew[j - 1] = freefr(run, card);
   const int nold = run.RHOX.NRHOX;
   if (nold < 2)
@@ -61,11 +114,12 @@ void regrid_rhox(Run& run, Card& card) {
     regrid_refuse("RHOX", "the model's RHOX does not increase at depth " + std::to_string(j));
   if (int j = regrid_not_increasing(xnew, nnew))
     regrid_refuse("RHOX", "the new RHOX values do not increase at value " + std::to_string(j));
+  regrid_warn(run, rhox_card, "RHOX", "RHOX", regrid_reach(xold, nold, xnew, nnew));
 
-  Depth* const fields[7] = {&run.TEMP.T,       &run.STATE.P,  &run.STATE.XNE, &run.ABROSS.ABROSS,
-                            &run.TURBPR.VTURB, &run.RAD.PRAD, &run.BHYD.BMIN};
-  for (int k = 1; k <= 7; ++k) map1(xold, fields[k - 1]->data(), nold, xnew, scratch(run, k), nnew);
-  for (int k = 1; k <= 7; ++k)
+  Depth* const fields[6] = {&run.TEMP.T,        &run.STATE.P,      &run.STATE.XNE,
+                            &run.ABROSS.ABROSS, &run.TURBPR.VTURB, &run.RAD.PRAD};
+  for (int k = 1; k <= 6; ++k) map1(xold, fields[k - 1]->data(), nold, xnew, scratch(run, k), nnew);
+  for (int k = 1; k <= 6; ++k)
     for (int j = 1; j <= nnew; ++j) (*fields[k - 1])(j) = run.CONV.CONVQ(j, k);
   for (int j = 1; j <= nnew; ++j) run.PZERO.PRADK(j) = run.RAD.PRAD(j) + run.PZERO.PRADK0;
   regrid_bhyd(run, xold, nold, xnew, nnew);
@@ -117,12 +171,14 @@ void regrid_scale(Run& run, Card& card) {
                   "the model's Rosseland depth (integral of ABROSS over RHOX) does not increase "
                   "at depth " +
                       std::to_string(j) + "; the model needs ABROSS > 0");
+  regrid_warn(run, card, "SCALE", "Rosseland optical depth",
+              regrid_reach(TAUROS.data(), NRHOX, TAUSTD.data(), NRHOX));
 
-  Depth* const fields[8] = {&RHOX,   &run.TEMP.T,   &run.STATE.P,      &run.STATE.XNE,
-                            &ABROSS, &run.RAD.PRAD, &run.TURBPR.VTURB, &run.BHYD.BMIN};
-  for (int k = 1; k <= 8; ++k)
+  Depth* const fields[7] = {&RHOX,   &run.TEMP.T,   &run.STATE.P,     &run.STATE.XNE,
+                            &ABROSS, &run.RAD.PRAD, &run.TURBPR.VTURB};
+  for (int k = 1; k <= 7; ++k)
     map1(TAUROS.data(), fields[k - 1]->data(), NRHOX, TAUSTD.data(), scratch(run, k), NRHOX);
-  for (int k = 1; k <= 8; ++k)
+  for (int k = 1; k <= 7; ++k)
     for (int j = 1; j <= NRHOX; ++j) (*fields[k - 1])(j) = run.CONV.CONVQ(j, k);
   Run::PzeroRec& Z = run.PZERO;
   for (int j = 1; j <= NRHOX; ++j) Z.PRADK(j) = run.RAD.PRAD(j) + Z.PRADK0;

@@ -32,6 +32,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -57,11 +58,28 @@ constexpr double TRANS_AMU = 1.8786e20;  // (2 pi amu k / h^2)^1.5 [cm^-3 K^-1.5
 constexpr double TRANS_E = 2.4148e15;    // (2 pi m_e k / h^2)^1.5 [cm^-3 K^-1.5]
 constexpr double G_E_INV = 0.5;          // 1 / statistical weight of a free electron
 
-[[noreturn]] void fail(Run& run, int j, const char* listing_line, const std::string& what) {
+[[noreturn]] void fail(Run& run, int j, const char* listing_line, const std::string& what,
+                       const std::string& hint = "") {
   run.LISTING.print(listing_line, {j});
   throw atmo_error(EXIT_FAILURE_REPORTED, "nmolec",
                    what + " at depth J = " + std::to_string(j) +
-                       " (T = " + std::to_string(run.TEMP.T(j)) + " K)");
+                       " (T = " + std::to_string(run.TEMP.T(j)) + " K)" + hint);
+}
+
+// For a failed equilibrium: the molecule of the largest equilibrium factor EQUILJ at the depth,
+// the likeliest cause when one species binds far too strongly (a D0 or coefficient out of scale).
+std::string strongest_species(const Run& run, const MolSetup& s,
+                              const std::vector<double>& equilj) {
+  int best = 0;
+  for (std::size_t m = 0; m < s.species.size(); ++m)
+    if (s.species[m].kind == MolKind::Molecule &&
+        (best == 0 || equilj[m] > equilj[static_cast<std::size_t>(best - 1)]))
+      best = static_cast<int>(m) + 1;
+  if (best == 0) return "";
+  char lnk[32];
+  std::snprintf(lnk, sizeof lnk, "%.4g", std::log(equilj[static_cast<std::size_t>(best - 1)]));
+  return "; the largest equilibrium constant here is that of " + nmolec_card(run, best) +
+         ", ln K = " + lnk + ": check its D0 and coefficients";
 }
 
 // Ground-level correction factors R_Z = (U_LTE / U) b1 of the elements in the list at depth J;
@@ -357,18 +375,20 @@ void nmolec(Run& run, int maxpass) {
       if (pass > maxpass) break;
       if (!solvit(w.deq.data(), MAXEQUA, s.nequa, w.eq.data(), w.ipiv))
         fail(run, j, "(' MOLECULAR EQUILIBRIUM: ZERO PIVOT AT DEPTH',I3)",
-             "the Newton matrix of the molecular equilibrium is singular (no non-zero pivot)");
+             "the Newton matrix of the molecular equilibrium is singular (no non-zero pivot)",
+             strongest_species(run, s, equilj));
       const double worst = update(s, w);
       for (int k = 1; k <= s.nequa; ++k)
         if (!std::isfinite(w.xn(k)))
           fail(run, j, "(' MOLECULAR EQUILIBRIUM DOES NOT CONVERGE AT DEPTH',I3)",
-               "the molecular equilibrium diverged");
+               "the molecular equilibrium diverged", strongest_species(run, s, equilj));
       small = worst <= CONVERGED;
     }
     if (!converged)
       fail(run, j, "(' MOLECULAR EQUILIBRIUM DOES NOT CONVERGE AT DEPTH',I3)",
            "the molecular equilibrium does not converge within " + std::to_string(maxpass) +
-               " Newton passes");
+               " Newton passes",
+           strongest_species(run, s, equilj));
     for (int k = 1; k <= s.nequa; ++k) xnz(j, k) = w.xn(k);
     S.XNATOM(j) = w.xn(1);
     S.RHO(j) = run.ELEM.WTMOLE * AMU_SP * w.xn(1);  // as the electron iteration

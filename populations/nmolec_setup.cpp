@@ -2,11 +2,43 @@
 #include "populations/nmolec_setup.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "fortio/error.h"
+#include "populations/pfsaha.h"
 
 namespace atmotab {
+
+std::string nmolec_card(const Run& run, int m) {
+  char code[40];
+  std::snprintf(code, sizeof code, "%.2f", run.XNMOL.CODEMOL(m));
+  return "molecule list '" + run.UNITS.molecules_name + "' card " + std::to_string(m) +
+         " (species " + code + ")";
+}
+
 namespace {
 
 constexpr double XAB_MIN = 1e-20;  // smallest abundance of an equation
+
+// A species of D0 = 0 is an atom or an atomic ion: one element, and no more charges than the
+// element's stages above the neutral one. Throws atmo_error (status 1) naming the card otherwise.
+void nmolec_check_atom(const Run& run, int m, double whole, const MolSpecies& q) {
+  if (!(whole >= 1 && whole <= NELEM))
+    throw atmo_error(EXIT_FAILURE_REPORTED, "nmolec",
+                     nmolec_card(run, m) +
+                         ": D0 = 0 marks an atom or atomic ion, but the code names a molecule "
+                         "(more than one two-digit pair); give its dissociation energy D0 [eV] "
+                         "in columns 19-25");
+  const int stages = pfsaha_nions(q.z);
+  if (q.ncomp > stages)
+    throw atmo_error(EXIT_FAILURE_REPORTED, "nmolec",
+                     nmolec_card(run, m) + ": " + std::to_string(q.ncomp - 1) +
+                         " positive charges, but element " + std::to_string(q.z) + " has " +
+                         std::to_string(stages) + " stages in the partition functions (at most " +
+                         std::to_string(stages - 1) + " charges)");
+}
 
 }  // namespace
 
@@ -41,9 +73,12 @@ MolSetup nmolec_unpack(const Run& run) {
     q.ncomp = Q.LOCJ(m + 1) - Q.LOCJ(m);
     q.d0 = Q.EQUIL(1, m);
     const double code = M.CODEMOL(m);
-    q.z = static_cast<int>(code);
-    q.ion = static_cast<int>((code - static_cast<int>(code)) * 100 + 0.5);
+    // The whole part of a code reaches 1e16 (eight pairs): split in doubles, never through int.
+    const double whole = std::trunc(code);
+    q.z = whole <= NELEM ? static_cast<int>(whole) : 0;
+    q.ion = static_cast<int>((code - whole) * 100 + 0.5);
     q.kind = q.d0 != 0 ? MolKind::Molecule : q.ncomp == 1 ? MolKind::Atom : MolKind::AtomicIon;
+    if (q.kind != MolKind::Molecule) nmolec_check_atom(run, m, whole, q);
     q.h2 = code == 101;
     for (int i = q.first; i < q.first + q.ncomp; ++i) {
       const MolSlot& sl = s.slots[static_cast<std::size_t>(i)];

@@ -3,6 +3,7 @@
 // component slots, and the elements whose ground-level departure coefficients correct it.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "common/state.h"
@@ -58,6 +59,11 @@ struct MolSetup {
 };
 
 // The set-up of the molecule list in force, with the abundances XAB of the current model.
+// Throws atmo_error (status 1) naming the card for a species of D0 = 0 (an atom or atomic ion)
+// whose code names more than one element or more charges than the element has stages.
 MolSetup nmolec_unpack(const Run& run);
+
+// "molecule list 'NAME' card M (species CODE)": the card of species M, for messages.
+std::string nmolec_card(const Run& run, int m);
 
 }  // namespace atmotab

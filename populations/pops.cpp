@@ -75,7 +75,8 @@ void pops_molecules(Run& run, double code, int mode, double* number) {
   }
   const int iz = static_cast<int>(code);
   bool listed = false;
-  for (int m = 1; m <= M.NUMMOL; ++m) listed = listed || static_cast<int>(M.CODEMOL(m)) == iz;
+  // Whole parts compared as doubles: a molecule's code reaches 1e16, beyond any int.
+  for (int m = 1; m <= M.NUMMOL; ++m) listed = listed || std::trunc(M.CODEMOL(m)) == iz;
   if (!listed) return pops_saha(run, code, mode, number);
   const int stages = mode < 11 ? 1 : pops_nion(code);
   for (int k = 1; k <= stages; ++k) {

@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses of fuzz/ with clang (coverage, AddressSanitizer,
 # UndefinedBehaviorSanitizer, array bound checks) in build-fuzz/ and runs each for SECONDS seconds:
-# the card scanner, the card interpreter with the model readers, the edge-list reader and a whole
-# run. The seed corpus is the decks and edge lists of examples/, tests/regression/ and fuzz/seeds/,
-# and the inputs of fuzz/regressions/ (earlier findings); what a harness learns stays in
-# build-fuzz/corpus/<harness>/ for the next run. A crash or broken invariant gives status 1 (the
-# other harnesses still run), the input kept as build-fuzz/crashes/<harness>-*. The harnesses are
-# built with warnings as errors, as the other builds are.
-#   tools/fuzz.sh SECONDS [HARNESS...]     (HARNESS: scanner cards edges run; default all four)
+# the card scanner, the card interpreter with the model readers, the edge-list reader, the
+# molecule list with the molecular equilibrium, and a whole run. The seed corpus is the decks and
+# edge lists of examples/, tests/regression/ and fuzz/seeds/, the molecule lists data/molecules.dat
+# and fuzz/seeds/molecules/, and the inputs of fuzz/regressions/ (earlier findings); what a
+# harness learns stays in build-fuzz/corpus/<harness>/ for the next run. A crash or broken
+# invariant gives status 1 (the other harnesses still run), the input kept as
+# build-fuzz/crashes/<harness>-*. The harnesses are built with warnings as errors, as the other
+# builds are.
+#   tools/fuzz.sh SECONDS [HARNESS...]     (HARNESS: scanner cards edges molecules run; default all)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -lt 1 ] || ! [[ $1 =~ ^[0-9]+$ ]]; then
-  echo "usage: tools/fuzz.sh SECONDS [scanner|cards|edges|run ...]" >&2
+  echo "usage: tools/fuzz.sh SECONDS [scanner|cards|edges|molecules|run ...]" >&2
   exit 2
 fi
 seconds=$1
 shift
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(scanner cards edges run)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(scanner cards edges molecules run)
 
 cxx=$(command -v clang++-14 || command -v clang++ || true)
 if [ -z "$cxx" ]; then
@@ -48,6 +50,7 @@ edges=(examples/edges.txt tests/regression/edges.txt fuzz/seeds/edges/*)
 seed scanner "${decks[@]}" "${edges[@]}" fuzz/regressions/scanner/*
 seed cards "${decks[@]}" fuzz/regressions/cards/*
 seed edges "${edges[@]}" fuzz/regressions/edges/*
+seed molecules data/molecules.dat fuzz/seeds/molecules/* fuzz/regressions/molecules/*
 seed run "${decks[@]}" fuzz/regressions/run/*
 
 mkdir -p build-fuzz/crashes

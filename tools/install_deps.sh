@@ -7,8 +7,9 @@
 # runs the Python tools: another python3 first on PATH may lack numpy.
 set -euo pipefail
 
-run=(cmake ninja-build g++ python3 python3-numpy python3-matplotlib)
-test=(gfortran libgtest-dev libbenchmark-dev clang-format python3-scipy parallel
+run=(cmake ninja-build g++ python3 python3-numpy python3-matplotlib libhdf5-dev python3-h5py)
+test=(gfortran libgtest-dev libbenchmark-dev clang-format python3-scipy parallel hdf5-tools
+  python3-venv python3-setuptools python3-wheel
   clang-14 libclang-rt-14-dev)
 case ${1:-} in
   run) wanted=("${run[@]}") ;;

@@ -8,6 +8,8 @@ Submodules:
   atmotab.grid      the atmotab-grid command: grids of models under GNU parallel
   atmotab.marcs     the atmotab-marcs command: MARCS models into card decks
   atmotab.kappa500  the opacity at 500 nm against a MARCS model's own
+  atmotab.hdf5      the HDF5 output (--hdf5) and grid files (GRID/grid.h5): read, Grid.select
+  atmotab.program   where the atmotab program is (find_program)
 
 `python -m atmotab COMMAND ...` runs the same commands (read, plot, grid, marcs, kappa500).
 """

@@ -1,6 +1,7 @@
 """python -m atmotab COMMAND [ARGS...]: the package's commands by name."""
-import importlib
 import sys
+
+from ._cli import run
 
 COMMANDS = {
     "read": ("read", "print table and maxima files as text (atmotab-read)"),
@@ -27,9 +28,8 @@ def main(argv=None):
         print(f"atmotab: unknown command '{argv[0]}'", file=sys.stderr)
         usage(sys.stderr)
         return 2
-    module = importlib.import_module("atmotab." + COMMANDS[argv[0]][0])
     sys.argv[0] = f"atmotab {argv[0]}"
-    return module.main(argv[1:])
+    return run(COMMANDS[argv[0]][0], argv[1:], prog=sys.argv[0])
 
 
 if __name__ == "__main__":

@@ -31,10 +31,9 @@ import shutil
 import subprocess
 import sys
 
-from ._paths import CHECKOUT
+from .program import ProgramNotFound, find_program
 
 JOB = os.path.join(os.path.dirname(os.path.abspath(__file__)), "grid_job.sh")
-DEFAULT_PROGRAM = os.path.join(CHECKOUT, "build", "atmotab")
 
 
 class GridError(Exception):
@@ -99,6 +98,16 @@ def read_settings(out):
         raise GridError(f"{out} has no grid.settings") from None
 
 
+def has_hdf5(program):
+    """Whether PROGRAM was built with its HDF5 output (its --help says when it was not)."""
+    try:
+        text = subprocess.run([program, "--help"], capture_output=True, text=True,
+                              stdin=subprocess.DEVNULL, timeout=60).stdout
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+    return "--hdf5" in text and "not built in this program" not in text
+
+
 def plan(out, inputs, program, edges):
     """Writes OUT/grid.list and OUT/grid.settings, or checks that an existing grid in OUT has the
     same ones (so that its job log still applies). Returns the plan."""
@@ -106,10 +115,16 @@ def plan(out, inputs, program, edges):
     if not paths:
         raise GridError("no models given")
     rows = list(zip(model_names(paths), paths))
-    settings = {"program": os.path.abspath(program), "edges": os.path.abspath(edges), "job": JOB}
+    try:
+        program = find_program(program)
+    except ProgramNotFound as e:
+        raise GridError(str(e)) from None
+    settings = {"program": program, "edges": os.path.abspath(edges), "job": JOB}
     for what, p in settings.items():
         if not os.path.isfile(p):
             raise GridError(f"{what} {p} does not exist")
+    # Each model also writes its HDF5 file when the program can, for GRID/grid.h5.
+    settings["hdf5"] = has_hdf5(program)
     list_path, settings_path = os.path.join(out, "grid.list"), os.path.join(out, "grid.settings")
     if os.path.exists(list_path):
         if read_plan(out) != rows:
@@ -151,7 +166,8 @@ def job_command(out, settings):
     """The command GNU parallel runs per line of grid.list ({1} name, {2} input)."""
     q = shlex.quote
     return " ".join([q(settings["job"]), q(settings["program"]), q(settings["edges"]), "{2}",
-                     q(os.path.join(os.path.abspath(out), "models", "")) + "{1}"])
+                     q(os.path.join(os.path.abspath(out), "models", "")) + "{1}"]
+                    + (["hdf5"] if settings.get("hdf5") else []))
 
 
 def run_parallel(out, args):
@@ -246,7 +262,32 @@ def merge(out):
         f.writelines(f"{k}\t{n}\t{p}\t{t}\n" for k, (n, p, t) in enumerate(index, 1))
     say(f"merged {len(index)} models into {os.path.join(out, 'grid.fort.10')} and grid.fort.11"
         + (f"; {left_out} not finished, left out" if left_out else ""))
+    merge_hdf5(out, rows)
     return left_out
+
+
+def merge_hdf5(out, rows):
+    """OUT/grid.h5 from the models' HDF5 files (when the grid wrote them): their model groups
+    and an index to select them by (atmotab.hdf5.Grid)."""
+    from . import hdf5
+
+    h5s = [os.path.join(out, "models", name + ".h5") for name, _ in rows]
+    if not any(os.path.exists(p) for p in h5s):
+        return
+    if hdf5.h5py is None:
+        say("grid.h5 not written: this Python has no h5py (Debian: python3-h5py)")
+        return
+    entries = []
+    for (name, path), h5 in zip(rows, h5s):
+        done = os.path.exists(os.path.join(out, "models", name + ".fort.10"))
+        if done and os.path.exists(h5):
+            entries.append((name, path, h5, "done"))
+        else:
+            entries.append((name, path, None, "done, no HDF5 file" if done else
+                            "failed: " + failure_reason(out, name) if os.path.exists(
+                                os.path.join(out, "models", name + ".stderr")) else "not run"))
+    n = hdf5.write_grid(os.path.join(out, "grid.h5"), entries)
+    say(f"wrote {os.path.join(out, 'grid.h5')}: {n} models and their index")
 
 
 def main(argv=None):
@@ -259,8 +300,8 @@ def main(argv=None):
         p.add_argument("out", metavar="OUT", help="grid folder")
         p.add_argument("inputs", nargs="+", metavar="INPUT")
         p.add_argument("--edges", required=True, help="edge list (unit 17) for every model")
-        p.add_argument("--program", default=DEFAULT_PROGRAM, help="atmotab binary "
-                       "[default: build/atmotab of this source tree]")
+        p.add_argument("--program", help="atmotab binary [default: $ATMOTAB, atmotab on PATH, "
+                       "build/atmotab of this checkout]")
         if name == "run":
             p.add_argument("--jobs", "-j", help="jobs per host (GNU parallel -j) [all cores]")
             p.add_argument("--sshlogin", "-S", action="append",

@@ -25,7 +25,7 @@ Output: one line per depth: k, lgTauR, T [K], MARCS kappa500, atmotab kappa500 [
 ratio atmotab / MARCS, MARCS's lgTau5, atmotab's log10 tau500 (the integral) and the difference
 atmotab - MARCS [dex].
 
-Usage: marcs_kappa500.py MODEL.mod [--binary PATH] [--molecules]   (default binary: build/atmotab)
+Usage: marcs_kappa500.py MODEL.mod [--binary PATH] [--molecules]   (default binary: $ATMOTAB, atmotab on PATH, build/atmotab)
 Exit status 0; 2 when the model cannot be read or the run fails.
 """
 
@@ -39,6 +39,7 @@ import tempfile
 from . import marcs as marcs2deck
 from . import tables as at
 from ._paths import CHECKOUT
+from .program import ProgramNotFound, find_program
 
 EDGES = "499. 501. 0.\n"  # frequency set: three frequencies, the middle one at 500 nm
 
@@ -91,13 +92,14 @@ def compare(path, binary, molecules=False):
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("model", metavar="MODEL.mod")
-    ap.add_argument("--binary", default=os.path.join(CHECKOUT, "build", "atmotab"))
+    ap.add_argument("--binary", help="the atmotab program [default: $ATMOTAB, atmotab on PATH, "
+                    "build/atmotab of this checkout]")
     ap.add_argument("--molecules", action="store_true",
                     help="run atmotab with the molecular equilibrium on (data/molecules.dat)")
     args = ap.parse_args(argv)
     try:
-        rows = compare(args.model, args.binary, args.molecules)
-    except (marcs2deck.ModelError, at.TableError, RuntimeError, OSError, ValueError) as e:
+        rows = compare(args.model, find_program(args.binary), args.molecules)
+    except (ProgramNotFound, marcs2deck.ModelError, at.TableError, RuntimeError, OSError, ValueError) as e:
         print(f"marcs_kappa500: {e}", file=sys.stderr)
         return 2
     print(f"# {marcs2deck.read_marcs(args.model).name}: continuum opacity at 500 nm [cm2 g-1], "

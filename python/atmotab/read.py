@@ -7,8 +7,10 @@ significant digits and reals to 17, so the text gives back the stored numbers ex
 WAVELENGTH, CONTINALL, 'Fe II' (XNFPEL on unit 10, XNFDOPMAX on unit 11), 'DOPPLE:Fe II', 'CO'.
 
 A file that ends inside a model (a run killed while writing) is printed up to its last complete
-model, with a note on standard error and exit status 1. Exit status 2: unreadable or damaged file,
-or an unknown quantity.
+model, with a note on standard error and exit status 1; so is a file holding values the program
+never writes (not finite, or negative where a quantity cannot be), each named on standard error.
+Exit status 2: unreadable or damaged file (a record framed wrongly, a length marker no record
+has, a file of something else), or an unknown quantity.
 """
 import argparse
 import os
@@ -188,9 +190,23 @@ def quantity(m, unit, name, out):
             w(f"{j} {single(v)}\n")
 
 
+def report_problems(path, found, most=10):
+    """Says on standard error which values of the file the program never writes (not finite, or
+    negative where a quantity cannot be), at most MOST of them; returns the exit status, 1 when
+    there are any."""
+    for p in found[:most]:
+        print(f"readtables: {path}: {p}: a value the program never writes (the file was altered "
+              "or damaged)", file=sys.stderr)
+    if len(found) > most:
+        print(f"readtables: {path}: {len(found) - most} more such values", file=sys.stderr)
+    return 1 if found else 0
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0],
-                                 epilog="Exit status 0, 1 after a truncated file, 2 on errors.")
+                                 epilog="Exit status 0, 1 after a truncated file or values the "
+                                 "program never writes, 2 on errors (damaged file, unknown "
+                                 "quantity).")
     ap.add_argument("files", nargs="+", metavar="FILE",
                     help="a --table (unit 10) or --maxima (unit 11) file of atmotab")
     ap.add_argument("--full", action="store_true", help="print every value")
@@ -229,6 +245,7 @@ def main(argv=None):
                 print(f"readtables: {path}: {f.truncated}; the {len(f.models)} complete model(s) "
                       "before it are printed", file=sys.stderr)
                 status = 1
+            status = max(status, report_problems(path, f.problems))
         sys.stdout.flush()
     except BrokenPipeError:  # the reader of our output stopped early (e.g. head)
         sys.stderr.close()

@@ -26,7 +26,11 @@ Use:
     m.population("Fe II")       # per depth; also "CO", "Ca VIII"
 
 A file that ends inside a model (a run killed while writing) gives every complete model and says
-in `truncated` what was left over; a file that is damaged elsewhere raises TableError.
+in `truncated` what was left over; a file that is damaged elsewhere, or whose last record has a
+length no record of a table file has (a damaged length marker, a file of something else), raises
+TableError with "damaged" in its message. Values that the program never writes (not finite, or
+negative where a quantity cannot be: temperatures, pressures, densities, Doppler widths, maxima)
+are listed in `problems` of the file and of the run.
 """
 
 import struct
@@ -152,6 +156,17 @@ def unpack_slots(slots):
     return stages, molecules
 
 
+def pack_slots(stages, molecules):
+    """The inverse of unpack_slots: stages (..., 99, 10) and molecules (..., 60) -> the stage
+    slots (..., 99, 6) as the table and maxima files hold them."""
+    slots = stages[..., :NSLOT].copy()
+    for z, stage, host in PACKED:
+        slots[..., host - 1, 4] = stages[..., z - 1, stage - 1]
+    first = FIRST_MOLECULE_ELEMENT - 1
+    slots[..., first:first + NMOL, 5] = molecules
+    return slots
+
+
 class Model:
     """One model of a table file, or of a pair of them (`read`). Arrays are numpy arrays; single
     values are Python numbers. Attributes of the other unit are None."""
@@ -171,6 +186,7 @@ class Model:
         self.XNFDOPMAX_SLOTS = None  # (NEDGE-1, 99, 6) single, as stored, unit 11
         self.XNFDOPMAX = None  # (NEDGE-1, 99, 10)
         self.XNFDOPMAXMOL = None  # name -> (NEDGE-1,)
+        self.XNF = self.XNFMOL = None  # number densities: HDF5 output only (atmotab.hdf5)
 
     @property
     def NEDGE(self):
@@ -206,6 +222,12 @@ class Model:
         """Doppler width over frequency per depth of 'Fe II', 'CO', ..."""
         return self._species(text, self.DOPPLE, self.DOPPLEMOL, "DOPPLE")
 
+    def number_density(self, text):
+        """Number density [cm-3] per depth of 'Fe II', 'CO', ... (models of the HDF5 output)."""
+        if self.XNF is None:
+            raise KeyError("number densities are in the HDF5 output only (atmotab.hdf5)")
+        return self._species(text, self.XNF, self.XNFMOL or {}, "XNF")
+
     def maximum(self, text):
         """Line-strength maximum per edge interval of 'Fe II', 'CO', ..."""
         return self._species(text, self.XNFDOPMAX, self.XNFDOPMAXMOL, "XNFDOPMAX")
@@ -232,23 +254,85 @@ class Model:
 
 class TableFile:
     """The complete models of one file. `unit` is 10 or 11 (None for an empty file); `truncated`
-    is None or what was found after the last complete model; `complete_bytes` is where it starts."""
+    is None or what was found after the last complete model; `complete_bytes` is where it starts;
+    `problems` lists the values the program never writes (see `problems`)."""
 
     def __init__(self, path, unit, models, truncated, complete_bytes):
         self.path, self.unit, self.models = path, unit, models
         self.truncated, self.complete_bytes = truncated, complete_bytes
+        self.problems = [p for m in models for p in problems(m)]
+
+
+def _first_bad(values, nonnegative):
+    """Index tuple and value of the first entry of VALUES that is not finite, or negative when
+    NONNEGATIVE; None when there is none."""
+    v = np.asarray(values, dtype=np.float64)
+    bad = ~np.isfinite(v)
+    if nonnegative:
+        bad |= v < 0
+    if not bad.any():
+        return None
+    where = np.unravel_index(int(np.argmax(bad)), v.shape)
+    return where, v[where]
+
+
+def problems(m):
+    """Messages naming the model, quantity and place of values the program never writes: not
+    finite anywhere, or negative in the depth block, the populations, the Doppler widths or the
+    line-strength maxima (CONTINALL is a log10 and may be negative; the edge wavelengths carry a
+    sign)."""
+    out = []
+
+    def check(name, values, nonnegative, place):
+        found = _first_bad(values, nonnegative)
+        if found is not None:
+            where, v = found
+            out.append(f"model {m.index}: {name} is {v!r} at {place(where)}")
+
+    def depth_slot(w):
+        return f"depth {w[0] + 1}, element {w[1] + 1}, slot {w[2] + 1}"
+
+    check("TEFF", [m.TEFF], True, lambda w: "the header")
+    check("FREQSET", m.FREQSET, True, lambda w: f"frequency {w[0] + 1}")
+    for name, values in zip(("FRQEDG", "WLEDGE", "CMEDGE"), (m.FRQEDG, m.WLEDGE, m.CMEDGE)):
+        check(name, values, False, lambda w: f"edge {w[0] + 1}")
+    if m.block is not None:  # temperatures, kT, h/kT, ln T (T > 1 K), pressures, densities, ...
+        for name in BLOCK_NAMES:
+            check(name, m.block[name], True, lambda w: f"depth {w[0] + 1} of record 4")
+    if m.XNFPEL_SLOTS is not None:
+        check("XNFPEL", m.XNFPEL_SLOTS, True, depth_slot)
+        check("DOPPLE", m.DOPPLE_SLOTS, True, depth_slot)
+        check("CONTINALL", m.CONTINALL, False,
+              lambda w: f"depth {w[0] + 1}, frequency {w[1] + 1}")
+    if m.XNFDOPMAX_SLOTS is not None:
+        check("XNFDOPMAX", m.XNFDOPMAX_SLOTS, True,
+              lambda w: f"interval {w[0] + 1}, element {w[1] + 1}, slot {w[2] + 1}")
+    return out
 
 
 class Run:
     """The models of a unit-10/unit-11 pair, each Model carrying both units' arrays."""
 
-    def __init__(self, models, truncated):
+    def __init__(self, models, truncated, problems=()):
         self.models = models
         self.truncated = truncated  # list of messages, empty when both files are complete
+        self.problems = list(problems)  # values the program never writes, "path: model k: ..."
+
+
+def _record_lengths():
+    """Every length [bytes] a record of a table file may have."""
+    lengths = {HEADER_BYTES, BLOCK_BYTES, DEPTH_BYTES, MAXIMA_BYTES}
+    lengths.update(4 + 8 * k for k in range(NFREQ + 1))  # NUMNU, FREQSET
+    lengths.update(4 + 24 * k + extra for k in range(NINTERVAL + 1) for extra in (0, 16 * NMOL))
+    return frozenset(lengths)
+
+
+RECORD_LENGTHS = _record_lengths()
 
 
 def _scan(buf):
-    """(offset, length) of every complete record, and a message for an unfinished last one."""
+    """(offset, length) of every complete record, and a message for an unfinished last one. A last
+    record that runs past the end with a length no table record has is damage, not a cut."""
     out = []
     pos, size = 0, len(buf)
     while pos < size:
@@ -259,6 +343,9 @@ def _scan(buf):
             raise TableError(f"record at byte {pos} has a negative length {n}")
         end = pos + 4 + n
         if end + 4 > size:
+            if n not in RECORD_LENGTHS:
+                raise TableError(f"the length marker at byte {pos} reads {n}, the length of no "
+                                 "record of a table file (not a file the program wrote?)")
             return out, f"record at byte {pos} of {n} bytes cut off at {size - pos - 4} bytes"
         (n2,) = struct.unpack_from("<i", buf, end)
         if n2 != n:
@@ -369,7 +456,7 @@ def read_file(path):
     try:
         return parse(buf, path)
     except TableError as e:
-        raise TableError(f"{path}: {e}") from None
+        raise TableError(f"{path} is damaged: {e}") from None
 
 
 def read(table=None, maxima=None):
@@ -383,8 +470,9 @@ def read(table=None, maxima=None):
         if f.unit not in (None, want):
             raise TableError(f"{f.path}: a unit {f.unit} file where unit {want} was expected")
     truncated = [f"{f.path}: {f.truncated}" for f in files if f.truncated]
+    bad = [f"{f.path}: {p}" for f in files for p in f.problems]
     if len(files) == 1:
-        return Run(files[0].models, truncated)
+        return Run(files[0].models, truncated, bad)
     t10, t11 = files
     n = min(len(t10.models), len(t11.models))
     for f in (t10, t11):
@@ -399,7 +487,7 @@ def read(table=None, maxima=None):
         a.XNFDOPMAX_SLOTS, a.XNFDOPMAX = b.XNFDOPMAX_SLOTS, b.XNFDOPMAX
         a.XNFDOPMAXMOL = dict(zip(a.MOLECULES, b.XNFDOPMAXMOL.values()))
         models.append(a)
-    return Run(models, truncated)
+    return Run(models, truncated, bad)
 
 
 def _listing_number(text):

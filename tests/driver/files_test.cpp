@@ -84,6 +84,11 @@ TEST(files, a_table_file_that_is_another_file_of_the_run_is_refused) {
        false,
        "would overwrite the molecule list"},
       {{"--table", mol, "--maxima", t11}, false, "would overwrite the molecule list"},
+      {{"--table", t10, "--maxima", t11, "--hdf5", edges}, false, "needs a file of its own"},
+      {{"--table", t10, "--maxima", t11, "--hdf5", t11}, false, "needs a file of its own"},
+      {{"--table", t10, "--maxima", t11, "--hdf5", (dir / "link-to-t10").string()},
+       true,
+       "needs a file of its own"},
   };
   for (const Case& c : cases) {
     std::filesystem::remove(dir / "t10");

@@ -179,6 +179,7 @@ TEST(readin, lte_card_resets_hydrogen_departure_coefficients) {
             std::string::npos);
 
   r.BHYD.BHYD(41, 1) = 3.0;
+  r.BHYD.BMIN(99) = 0.5;
   DeckRun e("LTE\nBEGIN\n");
   e.run = std::move(d.run);
   e.run->UNITS.cards = &e.cards;
@@ -186,7 +187,9 @@ TEST(readin, lte_card_resets_hydrogen_departure_coefficients) {
   ASSERT_TRUE(e.model) << e.message;
   EXPECT_EQ(e.run->BHYD.BHYD(2, 6), 1.0);
   EXPECT_EQ(e.run->BHYD.BMIN(1), 1.0);
-  EXPECT_EQ(e.run->BHYD.BHYD(41, 1), 3.0);  // depths 1..40 only
+  // Every depth, so that a deeper model does not keep an earlier one's coefficients there.
+  EXPECT_EQ(e.run->BHYD.BHYD(41, 1), 1.0);
+  EXPECT_EQ(e.run->BHYD.BMIN(99), 1.0);
   EXPECT_EQ(e.run->IF.IFNLTE, 0);
 }
 

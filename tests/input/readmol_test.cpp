@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fortio/error.h"
@@ -135,10 +136,16 @@ TEST(readmol, edge_cases_of_the_set_up) {
 }
 
 TEST(readmol, bad_cards_and_limits_stop_the_run) {
+  // Distinct species (a species listed twice is refused): two atoms 100 a + b, and three atoms
+  // with a charge 10000 + 100 a + b + 0.01 (four slots, as H2O+).
+  std::vector<double> codes;
   std::string many;
-  for (int i = 0; i < 201; ++i) many += card(101.0, 4.478, 1);
-  std::string slots;  // 150 entries of four slots (H2O+) fill the 600; the next one does not fit
-  for (int i = 0; i < 151; ++i) slots += card(10108.01, 1, 1);
+  for (int i = 0; i < 201; ++i) {
+    codes.push_back(100.0 * (1 + i / 99) + (1 + i % 99));
+    many += card(codes.back(), 4.478, 1);
+  }
+  std::string slots;  // 150 entries of four slots fill the 600; the next one does not fit
+  for (int i = 0; i < 151; ++i) slots += card(10000.01 + 100 * (1 + i / 12) + (1 + i % 12), 1, 1);
   std::string elements;  // 30 elements and their ions: 1 + 30 + the electron = 32 equations
   for (int z = 1; z <= 30; ++z) elements += card(z) + card(z + 0.01);
   struct Case {
@@ -156,6 +163,9 @@ TEST(readmol, bad_cards_and_limits_stop_the_run) {
       {elements, 1, "need 32 equations", " EQUATIONS  USED  32  MAX  30\n TOO MANY EQUATIONS\n"},
       {card(1.0) + "              1.0X\n", 2, "card 2: columns 1-18 ('              1.0X')",
        "1MOLECULES INPUT\n"},
+      {card(1.01) + card(1.0) + card(1.01), 1, "card 3: species 1.01 is listed already on card 1",
+       " SPECIES LISTED TWICE ON CARDS    1 AND    3\n"},
+      {card(1.0) + std::string(5000, '1'), 2, "card 2: the line runs on for more than 4096", ""},
   };
   for (const Case& c : cases) {
     ListRun l(c.text);
@@ -165,7 +175,7 @@ TEST(readmol, bad_cards_and_limits_stop_the_run) {
   }
   // Nothing is stored beyond the records: the 201st entry left the 200 in place.
   ListRun l(many);
-  EXPECT_EQ(l.r.XNMOL.CODEMOL(200), 101.0);
+  EXPECT_EQ(l.r.XNMOL.CODEMOL(200), codes[199]);
   EXPECT_EQ(l.r.IFEQUA.LOCJ(201), 401);
 }
 
@@ -184,6 +194,26 @@ TEST(readmol, unit_2_must_exist) {
                 std::string::npos)
           << e.what();
     }
+  }
+}
+
+TEST(readmol, a_run_refuses_a_list_without_a_charged_species) {
+  // No electron equation: the equilibrium would leave a model's electron density at its guess.
+  testing::TempDir dir;
+  const std::pair<std::string, bool> cases[] = {{card(1.0) + card(101.0, 4.478, 1), false},
+                                                {card(1.0) + card(100.0, 0.754, 1), true},
+                                                {card(1.0) + card(1.01), true}};
+  for (const auto& [list, accepted] : cases) {
+    testing::write_file(dir / "list", list);
+    std::ostringstream listing;
+    auto run = make_run(listing);
+    run->UNITS.molecules_name = (dir / "list").string();
+    if (accepted) {
+      EXPECT_NO_THROW(readmol_unit2(*run));
+      continue;
+    }
+    EXPECT_THROW(readmol_unit2(*run), atmo_error);
+    EXPECT_NE(listing.str().find(" NO CHARGED SPECIES IN THE MOLECULE LIST\n"), std::string::npos);
   }
 }
 

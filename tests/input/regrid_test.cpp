@@ -278,6 +278,37 @@ TEST(regrid_scale, onto_a_grid_deeper_than_the_model) {
   EXPECT_NEAR(a.TEMP.T(60), 53880, 20);
 }
 
+TEST(regrid, departures_all_one_stay_one_and_a_reach_beyond_the_model_is_named) {
+  // Ones interpolated would be 1 +- 1 ulp, and a later model with molecules would leave the LTE
+  // path. The sun deck's RHOX runs from 9.7478e-3 to 8.0664 g/cm2; the grey model's first 60
+  // depths to tau = 3.1988, which SCALE 60 -6.875 0.15 passes, ending at log tau = 1.975.
+  struct Case {
+    std::string deck;
+    const char* warning;  // "" none
+  };
+  const Case cases[] = {
+      {grey_solar_deck("SCALE 60 -6.875 0.1\n"), ""},
+      {grey_solar_deck("SCALE 40 -5.9 0.13 5500. 4.2\n"),  // the first 40 depths end at tau 0.01
+       "SCALE re-grid reaches 1.2 decades of Rosseland optical depth below"},
+      {sun_deck_with("RHOX 7 0.011 0.023 0.17 0.33 0.91 2.3 7.7\n"), ""},
+      {sun_deck_with("RHOX 3 1.E3 1.E4 1.E5\n"), "RHOX re-grid reaches 4.1 decades of RHOX below"},
+      {sun_deck_with("RHOX 2 1.E-3 1.E2\n"),
+       "reaches 0.99 decades of RHOX above the model's first depth and 1.1 decades of RHOX below "
+       "the model's last depth"},
+      {grey_solar_deck("SCALE 60 -6.875 0.15\n"),
+       "SCALE re-grid reaches 1.5 decades of Rosseland optical depth below the model's last"}};
+  for (const Case& c : cases) {
+    DeckRun d(c.deck);
+    d.read();
+    ASSERT_TRUE(d.model) << d.message;
+    for (int j = 1; j <= d.run->RHOX.NRHOX; ++j)
+      for (int k = 1; k <= 6; ++k)
+        ASSERT_TRUE(d.run->BHYD.BHYD(j, k) == 1.0 && d.run->BHYD.BMIN(j) == 1.0) << j;
+    EXPECT_NE(d.errors.str().find(c.warning), std::string::npos) << d.errors.str();
+    EXPECT_EQ(d.errors.str().empty(), *c.warning == '\0') << d.errors.str();
+  }
+}
+
 TEST(regrid, bad_input) {
   const std::string deck4 =
       "TEFF 5000. GRAVITY 4.\nITERATIONS 1\n"

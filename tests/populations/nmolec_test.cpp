@@ -10,12 +10,14 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fortio/error.h"
 #include "input/readmol.h"
 #include "model_fixture.h"
 #include "molecules_fixture.h"
+#include "populations/nmolec_setup.h"
 #include "populations/pfsaha.h"
 #include "populations/pops.h"
 #include "populations/pops_cache.h"
@@ -260,6 +262,33 @@ TEST(nmolec, neutral_atoms_only_share_the_particles_by_abundance) {
   EXPECT_EQ(m.r.STATE.XNE(2), x0 * (m.r.STATE.P(2) / m.r.STATE.P(1)));
 }
 
+TEST(nmolec, species_codes_are_checked_and_split_without_overflow) {
+  // D0 = 0 marks an atom or atomic ion: a molecule's code, or more charges than the element has
+  // stages, is named with its card instead of failing in the partition functions.
+  const std::pair<std::string, const char*> bad[] = {
+      {list_card(1.0) + list_card(1.01) + list_card(608.0),
+       "card 3 (species 608.00): D0 = 0 marks an atom or atomic ion, but the code names a "
+       "molecule"},
+      {list_card(1.0) + list_card(1.05),
+       "card 2 (species 1.05): 5 positive charges, but element 1 has 2 stages"}};
+  for (const auto& [list, message] : bad) {
+    SmallRun m(list, {{4000, 1e5}});
+    try {
+      nmolec(m.r);
+      ADD_FAILURE() << message;
+    } catch (const atmo_error& e) {
+      EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+    }
+  }
+  // Codes beyond 2^31 (up to eight pairs): charges from the decimals, no element of their own.
+  SmallRun m(list_card(1.0) + list_card(1.01) + list_card(8.0) + list_card(6.0) +
+                 list_card(10108060801.01, 9.0) + list_card(80108010801.0, 8.0),
+             {{4000, 1e5}});
+  const MolSetup s = nmolec_unpack(m.r);
+  EXPECT_EQ(s.species[4].ion * 10 + s.species[4].z, 10);
+  EXPECT_EQ(s.species[5].ion * 10 + s.species[5].z, 0);
+}
+
 TEST(nmolec, implied_molecular_partition_functions_are_barklem_collets) {
   // XNMOL / XNFPMOL is the partition function that the formation constant and D0 imply: for the
   // list's fits to Barklem & Collet 2016 it must give back their table 6 at 4000 K (CO 2759.95,
@@ -333,6 +362,11 @@ TEST(nmolec, failures_name_the_depth) {
           << e.what();
       EXPECT_NE(m.listing.str().find("\n MOLECULAR EQUILIBRIUM DOES NOT CONVERGE AT DEPTH  1\n"),
                 std::string::npos);
+      // The species most likely at fault: the one of the largest equilibrium constant.
+      EXPECT_NE(
+          std::string(e.what()).find("that of molecule list 'fort.2' card 3 (species 101.00)"),
+          std::string::npos)
+          << e.what();
     }
   }
 }

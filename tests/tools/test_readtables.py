@@ -44,11 +44,14 @@ def slot_values(depth):
     return [1000.0 * z + 10.0 * s + depth for z in range(1, 100) for s in range(1, 7)]
 
 
-def table_file(nrhox=2, title="TEST MODEL"):
+def table_file(nrhox=2, title="TEST MODEL", doppler_sign=-1):
+    """Doppler widths are the slot values with DOPPLER_SIGN: negative ones (which the program never
+    writes) tell them apart from the populations."""
     block = struct.pack("<400f", *[float(k) for k in range(400)])
     depths = b""
     for j in range(1, nrhox + 1):
-        values = (slot_values(j) + [-v for v in slot_values(j)] + [-3.25 - j, -3.5, -3.75]
+        values = (slot_values(j) + [doppler_sign * v for v in slot_values(j)]
+                  + [-3.25 - j, -3.5, -3.75]
                   + [0.0] * 1128)
         depths += frame(struct.pack("<2319f", *values))
     return (header(nrhox, 5000.0, title) + edges(TRIPLES, True) + freqs(FREQS) + frame(block)
@@ -144,6 +147,35 @@ class ReadTables(unittest.TestCase):
         with self.assertRaisesRegex(at.TableError, "not the depth block"):
             at.parse(header(2, 5000.0, "X") + edges(TRIPLES, True) + freqs(FREQS) + frame(b"1234"))
 
+    def test_damage_and_values_the_program_never_writes(self):
+        """A length marker no table record has, or junk, is damage (exit 2), not a cut (exit 1);
+        NaN, infinities and negative populations or temperatures are named (exit 1)."""
+        good = table_file(doppler_sign=1)
+        for data in (b"not a table\n" * 40, good + struct.pack("<i", 123457) + b"\0" * 99,
+                     struct.pack("<i", 2 ** 30) + good[4:]):
+            with self.assertRaisesRegex(at.TableError, "the length of no record"):
+                at.parse(data)
+        self.assertIsNotNone(at.parse(good + good[:300]).truncated)
+        depth1 = len(good) - 2 * (2319 * 4 + 8) + 4  # first value of depth record 1
+
+        def spoil(offset, value):
+            return good[:offset] + struct.pack("<f", value) + good[offset + 4:]
+        cases = [(spoil(depth1 + 28, float("nan")), "XNFPEL is nan at depth 1, element 2, slot 2"),
+                 (spoil(depth1 + 4752, float("inf")), "CONTINALL is inf at depth 1, frequency 1"),
+                 (spoil(depth1 - 1604, -5.0), "T is -5.0 at depth 2 of record 4"),
+                 (spoil(depth1 + 4752, -9.5), None), (good, None)]  # log10 opacity < 0: fine
+        for data, message in cases:
+            self.assertEqual(at.parse(data).problems, [f"model 1: {message}"] if message else [])
+        with tempfile.TemporaryDirectory() as d:
+            err = io.StringIO()
+            for name, data, status in (("junk", b"junk" * 9, 2), ("nan", cases[0][0], 1)):
+                with open(os.path.join(d, name), "wb") as f:
+                    f.write(data)
+                with contextlib.redirect_stdout(io.StringIO()), contextlib.redirect_stderr(err):
+                    self.assertEqual(readtables.main([os.path.join(d, name)]), status)
+            self.assertIn("junk is damaged: the length marker at byte 0", err.getvalue())
+            self.assertIn("slot 2: a value the program never writes", err.getvalue())
+
     def test_dictionary_form(self):
         """readtables.parse, the dictionaries of the script's earlier versions."""
         (m10,) = readtables.parse(table_file())
@@ -162,7 +194,7 @@ class ReadTables(unittest.TestCase):
         with tempfile.TemporaryDirectory() as d:
             path = os.path.join(d, "fort.10")
             with open(path, "wb") as f:
-                f.write(table_file())
+                f.write(table_file(doppler_sign=1))
             out, err = io.StringIO(), io.StringIO()
             with contextlib.redirect_stdout(out), contextlib.redirect_stderr(err):
                 self.assertEqual(readtables.main([path]), 0)

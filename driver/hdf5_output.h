@@ -1,0 +1,72 @@
+// The HDF5 output of a run (--hdf5 FILE), beside the table files: per finished model a group
+// model_NNNNN holding every depth quantity at every depth, the populations and number densities
+// of every element and stage (and the molecules), the Doppler widths, the frequency set, the
+// continuum opacity and the line-strength maxima in full precision, each dataset with its unit,
+// and as attributes the deck's own TEFF and log g, the abundances, the title, the opacity
+// switches and the files of the run. docs/hdf5.md describes the layout.
+//
+// A model is written as one step when it is finished, into a file that is open only for that step
+// and closed before the tables commit the model, with the stop signals held meanwhile
+// (driver/signals.h): a run that fails, or is stopped by a signal, leaves a file that holds exactly
+// its finished models, as the table files do (a failed write removes what it wrote of its model).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/state.h"
+#include "driver/cli.h"
+
+namespace atmotab {
+
+struct Hdf5Library;
+
+// The deck's own parameters of a model, taken before the driver puts T(1) and log g = 0 into the
+// table headers.
+struct DeckParameters {
+  double TEFF = 0;  // effective temperature [K]
+  double GRAV = 0;  // surface gravity [cm s^-2]
+  double GLOG = 0;  // log10 GRAV
+};
+
+class Hdf5Output {
+ public:
+  // Creates OPT.hdf5 (an existing file is replaced: the file holds this run's models only) with
+  // the run's attributes; CARDS names the control cards ("standard input" when not a file).
+  // Throws atmo_error (status 2) when the program was built without HDF5, the library cannot be
+  // loaded or the file cannot be written.
+  Hdf5Output(const Options& opt, const std::string& cards);
+  ~Hdf5Output();
+  Hdf5Output(const Hdf5Output&) = delete;
+  Hdf5Output& operator=(const Hdf5Output&) = delete;
+
+  // Takes the deck's TEFF and gravity of the model just read.
+  void begin_model(const Run& run);
+  // Appends the finished model (called by tabulate_model with the stop signals held, before the
+  // tables are committed; NUMNU is still the model's frequency count). Throws atmo_error
+  // (status 2) on a write failure, after removing what it wrote of the model.
+  void write_model(Run& run);
+
+ private:
+  std::string path_;
+  std::unique_ptr<Hdf5Library> lib_;
+  DeckParameters deck_;
+  int models_ = 0;
+  std::int64_t access_ = -1;  // file access properties (an HDF5 identifier, hid_t)
+  std::int64_t create_ = -1;  // dataset creation properties
+  std::int64_t group_ = -1;   // group creation properties
+  // The element stages in the order of the species columns: Z, stage, code Z + (stage-1)/100.
+  std::vector<int> species_z_, species_stage_;
+  std::vector<double> species_code_;
+  // Scratch of write_model, kept from model to model.
+  std::vector<double> values_, xnfp_, xnf_, column_;
+  std::vector<float> maxima_;
+};
+
+// Where the control cards come from, for the file's attributes: the path behind descriptor FD
+// when it is a regular file, else "standard input".
+std::string cards_name(int fd);
+
+}  // namespace atmotab

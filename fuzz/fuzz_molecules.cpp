@@ -14,6 +14,7 @@
 #include "populations/model_fixture.h"
 #include "populations/nmolec.h"
 #include "populations/pops.h"
+#include "populations/pops_cache.h"
 
 using namespace atmotab;
 
@@ -50,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!survives("nmolec", [&] { nmolec(run); })) return 0;
   // Populations answered from the equilibrium (the molecule codes compared with each request).
   run.IF.IFMOL = 1;
-  run.PFTAB.ITEMP1 = run.TEMP.ITEMP;
+  pops_cache(run).MODEL = model_key(run);
   Arr<double, MAXD, 1> u;
   for (double code : {1.0, 6.0, 26.0, 101.0, 608.0}) {
     if (!survives("pops", [&] { pops(run, code, 1, u.data()); })) return 0;

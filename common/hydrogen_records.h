@@ -42,6 +42,23 @@ struct HopRec {
                         //             level N per atom in it [cm^2], 0 for N below NLOW
 };
 
+// hydrogen_dissolved: the per-model factors of the dissolved-level absorption of hydrogen levels
+// N = 1..NHDISS (opacity/hydrogen_dissolved.cpp), rebuilt when ITEMP or NRHOX changes.
+constexpr int NHDISS = 8;  // levels with a dissolved part
+struct HdissRec {
+  int ITEMP = -1;                     // ITEMP     model counter of the tables below (-1: none yet)
+  int NRHOX = -1;                     // NRHOX     depths of the tables below
+  bool LOADED = false;                // LOADED    true once SIGTHR is filled (once per run)
+  Arr<double, NHDISS> SIGTHR;         // SIGTHR(N) cross-section of level N at its threshold [cm^2]
+  Dep VH;                             // VH(J)     4 pi/3 n(H I) [cm^-3], neutral-perturber weight
+  Dep VHE;                            // VHE(J)    4 pi/3 n(He I) [cm^-3]
+  Dep C3;                             // C3(J)     coefficient of (n^4/K_n)^3 in 1/w_charged - 1
+  Dep C15;                            // C15(J)    coefficient of (n^4/K_n)^1.5 in 1/w_charged - 1
+  Arr<double, NDEPTH, NHDISS> LNW;    // LNW(J,N)   -ln w_neutral of level N at depth J
+  Arr<double, NDEPTH, NHDISS> WCINV;  // WCINV(J,N) 1 / w_charged of level N at depth J
+  Arr<double, NDEPTH, NHDISS> POP;    // POP(J,N)   LTE population of level N per gram [g^-1]
+};
+
 // coulff: the free-free Gaunt factor of charge 1 at the current frequency, which hop (electrons on
 // protons) and he1op (electrons on He II) both take, and its frequency coordinate, which he2op
 // (charge 2) takes too: formed once per frequency instead of once per source. GAMLOG1 is rebuilt

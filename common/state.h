@@ -257,6 +257,7 @@ struct Run {
   // Private tables of the hydrogen opacity sources (common/hydrogen_records.h).
   XkarsasRec XKARSAS;    // XKARSAS   level photoionization tables of xkarsas, once per run
   HopRec HOP;            // HOP       temperature-only factors of hop, per model
+  HdissRec HDISS;        // HDISS     per-model factors of the dissolved hydrogen levels
   CoulffRec COULFF;      // COULFF    free-free Gaunt factor of charge 1, per frequency
   HminopRec HMINOP;      // HMINOP    H-minus free-free table (per run) and density (per model)
   H2opRec H2OP;          // H2OP      per-model quantities of h2plop and h2raop

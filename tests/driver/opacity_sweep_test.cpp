@@ -4,7 +4,8 @@
 // finite, absorption and scattering non-negative, and the table entry log10(ACONT + SIGMAC) finite.
 // The cool-metal block's parts are checked one by one as well: its collision-induced absorption,
 // and the CH and OH cross-sections times partition function at every depth, which the block
-// evaluates only where the molecules exist (with molecules off, nowhere).
+// evaluates only where the molecules exist (with molecules off, nowhere), and the dissolved
+// hydrogen levels, which the additional continuum adds.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,6 +18,7 @@
 #include "driver/tabulate.h"
 #include "input/readin.h"
 #include "opacity/choh.h"
+#include "opacity/hydrogen_dissolved.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
 #include "populations/pftables.h"
@@ -59,6 +61,8 @@ TEST_P(OpacitySweep, finite_non_negative_coefficients_from_1e10_to_1e21_hz) {
     const double nu = 1e10 * std::pow(1e11, k / 1999.0);
     setfreq(r, nu);
     kapp(r, 1, NSTEPS, STEPWT);
+    Dep dissolved;  // the dissolved hydrogen levels of the modern continuum
+    add_dissolved_hydrogen(r, dissolved);
     for (const OpacityRow& row : kapp_rows(r)) {
       const char* name = kapp_switch_name(row.ifop);
       for (int j = 1; j <= n; ++j) {
@@ -71,6 +75,7 @@ TEST_P(OpacitySweep, finite_non_negative_coefficients_from_1e10_to_1e21_hz) {
       check("H2 collision-induced", r.COOLOP.AH2COLL(j), false, nu, j);
       check("CH cross-section x U", chop(r, j), false, nu, j);
       check("OH cross-section x U", ohop(r, j), false, nu, j);
+      check("dissolved H levels", dissolved(j), false, nu, j);
       check("SCONT", r.OPTOT.SCONT(j), true, nu, j);
       check("log10 ACONT + SIGMAC", std::log10(r.OPTOT.ACONT(j) + r.OPTOT.SIGMAC(j)), true, nu, j);
     }

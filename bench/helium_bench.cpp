@@ -59,7 +59,7 @@ void BM_source(benchmark::State& state) {
   std::ostringstream listing;
   auto run = atmotab::make_run(listing);
   fill_model(*run);
-  run->TEMP.ITEMP = 1;
+  start_model(*run);
   const std::vector<double> nu = frequency_set();
   double sink = 0.0;
   for (auto _ : state) {

@@ -24,18 +24,13 @@
 
 namespace atmotab {
 
-// Tag of the constructor that leaves the elements as the storage holds them (FreshArr).
-struct ZeroStorage {};
-inline constexpr ZeroStorage ZERO_STORAGE{};
-
 template <class T, int N1, int N2 = 1, int N3 = 1>
 class Arr {
  public:
   static constexpr int SIZE = N1 * N2 * N3;
   static constexpr int DIM1 = N1, DIM2 = N2, DIM3 = N3;
 
-  constexpr Arr() : v_{} {}     // all elements zero
-  explicit Arr(ZeroStorage) {}  // elements as the storage holds them
+  constexpr Arr() : v_{} {}  // all elements zero (value-initialised)
 
   T& operator()(int i) {
     ATMOTAB_CHECK_INDEX(i, SIZE);
@@ -79,17 +74,6 @@ class Arr {
 
  private:
   std::array<T, static_cast<std::size_t>(SIZE)> v_;
-};
-
-// A large array of the run state that is not cleared when the run is made: its storage is zero
-// because Run::operator new takes it fresh from the system (common/state.cpp), so the pages it
-// occupies are faulted in only when a model first writes them. Only members of records that live
-// inside a Run (or of objects made by value-initialisation, `new T()`, which clears them) may be
-// FreshArr; everywhere else an Arr is cleared by its constructor.
-template <class T, int N1, int N2 = 1, int N3 = 1>
-class FreshArr : public Arr<T, N1, N2, N3> {
- public:
-  FreshArr() : Arr<T, N1, N2, N3>(ZERO_STORAGE) {}
 };
 
 // Single-precision constant widened to double: sp(0.911f) is the value a single-precision constant

@@ -79,10 +79,10 @@ struct IfequaRec {
 
 // XNMOL: molecule codes and molecular populations.
 struct XnmolRec {
-  Arr<double, MAXMOL> CODEMOL;  // CODEMOL(JMOL)    species code of list entry JMOL; 0 beyond
-  FreshArr<double, NDEPTH, MAXMOL> XNMOL;  // XNMOL(J,JMOL)    number density [cm^-3]
+  Arr<double, MAXMOL> CODEMOL;        // CODEMOL(JMOL)    species code of list entry JMOL; 0 beyond
+  Arr<double, NDEPTH, MAXMOL> XNMOL;  // XNMOL(J,JMOL)    number density [cm^-3]
   // XNFPMOL(J,JMOL)  number density / partition fn [cm^-3]
-  FreshArr<double, NDEPTH, MAXMOL> XNFPMOL;
+  Arr<double, NDEPTH, MAXMOL> XNFPMOL;
   int NUMMOL = 0;  // NUMMOL           entries of the molecule list
 };
 

@@ -80,19 +80,6 @@ struct AbtotRec {
   Dep ALPHA;  // ALPHA(J)  scattering fraction; nothing fills it (stays 0)
 };
 
-// KAPP: what kapp keeps between calls about its clearing step.
-struct KappRec {
-  Arr<int, NIFOP> NCLEAR;  // NCLEAR(I)  depths 1..NCLEAR(I) of the arrays of switch I hold 0:
-                           //            cleared while the switch was off, unwritten since
-};
-
-// ELECOP: the electron-scattering coefficient of the current model, which every frequency shares.
-struct ElecopRec {
-  int ITEMP = -1;  // ITEMP     model counter of SIGEL below (-1: none yet)
-  int NRHOX = 0;   // NRHOX     depths it was formed for
-  Dep SIGEL;       // SIGEL(J)  XNE(J) x 6.653e-25 / RHO(J) [cm^2 g^-1], J = 1..NRHOX
-};
-
 ATMOTAB_DEPTH_FIELD_AT(OpsRec, SIGEL, 4);
 ATMOTAB_DEPTH_FIELD_AT(OpsRec, SXCONT, 12);
 ATMOTAB_DEPTH_FIELD_AT(OptotRec, SIGMAL, 6);

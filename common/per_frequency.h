@@ -14,19 +14,25 @@ constexpr int MAXFREQ = 1131;  // frequencies of the driver's set (3 per edge in
 // N values per frequency I = 1..MAXFREQ of the set.
 template <int N>
 struct PerFrequency {
-  Arr<double, MAXFREQ> KEY;  // KEY(I)    frequency [Hz] whose values slot I holds; 0: none
-  // Not cleared when the run is made (its pages are touched only as slots fill): a slot is read
-  // only after it has been filled for its key.
-  FreshArr<double, N, MAXFREQ> VAL;  // VAL(K,I)  value K of frequency KEY(I)
+  Arr<double, MAXFREQ> KEY;     // KEY(I)    frequency [Hz] whose values slot I holds; 0: none
+  Arr<double, N, MAXFREQ> VAL;  // VAL(K,I)  value K of frequency KEY(I)
 
-  // The N values of frequency FREQ, index I of the set (0: not one of the set's): the slot to read
-  // (HIT true) or to fill at once (HIT false); nullptr, HIT false, when there is no slot.
-  double* slot(int I, double FREQ, bool& HIT) {
-    HIT = false;
-    if (I < 1 || I > MAXFREQ || !(FREQ > 0)) return nullptr;
-    HIT = KEY(I) == FREQ;
+  // The N values of frequency FREQ, index I of the set (0: not one of the set's): those slot I
+  // holds, or else the ones FORM(v) writes to v[0..N-1]. FORM writes into slot I, which is keyed
+  // FREQ only once FORM has returned (an exception out of FORM leaves the slot holding nothing);
+  // where there is no slot it writes into SCRATCH, which must have room for N values.
+  template <class Form>
+  const double* values(int I, double FREQ, double* SCRATCH, Form&& FORM) {
+    if (I < 1 || I > MAXFREQ || !(FREQ > 0)) {
+      FORM(SCRATCH);
+      return SCRATCH;
+    }
+    double* v = &VAL(1, I);
+    if (KEY(I) == FREQ) return v;
+    KEY(I) = 0;
+    FORM(v);
     KEY(I) = FREQ;
-    return &VAL(1, I);
+    return v;
   }
 };
 

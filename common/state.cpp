@@ -1,10 +1,6 @@
-// Allocation of the run state as a fresh anonymous mapping in whole 2 MB pages. The system hands
-// such memory out zero, so the large arrays of the state (FreshArr) need no clearing when a run
-// is made. The huge-page advice makes a model's first touch of the state cost one page fault per
-// 2 MB instead of one per 4 KB (a 99-depth model writes most of the 6 MB, and a thousand 4 KB
-// faults cost more than the whole start-up on virtual machines); it is only a request, and where
-// the system has no such pages the mapping is an ordinary one. Where there is no mmap, calloc gives
-// the same zero storage.
+// Storage of the run state and the layer workspaces as anonymous mappings in whole 2 MB pages
+// (PagedStorage, common/state.h), the first model's start and the model counter. Where there is no
+// mmap, the storage comes from malloc.
 #include "common/state.h"
 
 #include <cstdint>
@@ -25,7 +21,7 @@ constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;  // 2 MB
 std::size_t mapped_size(std::size_t size) { return (size + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE; }
 }  // namespace
 
-void* Run::operator new(std::size_t size) {
+void* PagedStorage::operator new(std::size_t size) {
   // Map one huge page more than needed and unmap the ends, so that the state starts on a 2 MB
   // boundary and every page of it can be a huge one.
   const std::size_t n = mapped_size(size);
@@ -44,19 +40,23 @@ void* Run::operator new(std::size_t size) {
   return p;
 }
 
-void Run::operator delete(void* p, std::size_t size) noexcept { munmap(p, mapped_size(size)); }
+void PagedStorage::operator delete(void* p, std::size_t size) noexcept {
+  munmap(p, mapped_size(size));
+}
 #else
-void* Run::operator new(std::size_t size) {
-  void* p = std::calloc(1, size);
+void* PagedStorage::operator new(std::size_t size) {
+  void* p = std::malloc(size);
   if (p == nullptr) throw std::bad_alloc();
   return p;
 }
 
-void Run::operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void PagedStorage::operator delete(void* p, std::size_t) noexcept { std::free(p); }
 #endif
 
 std::unique_ptr<Run> make_run(std::ostream& listing) {
   return std::unique_ptr<Run>(new Run(listing));
 }
+
+void start_model(Run& run) { run.TEMP.ITEMP.n_ += 1; }
 
 }  // namespace atmotab

@@ -15,9 +15,7 @@
 
 #include "common/array.h"
 #include "common/elements.h"
-#include "common/helium_records.h"
-#include "common/hydrogen_records.h"
-#include "common/metal_records.h"
+#include "common/model_key.h"
 #include "common/opacity_records.h"
 #include "common/per_frequency.h"
 #include "common/tables.h"
@@ -34,8 +32,6 @@ constexpr int MAXITER = 15;     // iterations
 
 using Depth = Arr<double, MAXD>;
 
-constexpr int SAHAC_KEYS = 7;  // state arrays that key the Saha cache (Run::SahacRec::KEY)
-
 // The file a card comes from.
 enum class CardFile {
   Control,   // the control cards (unit 5, standard input)
@@ -51,6 +47,47 @@ struct Card : Arr<char, 81> {
   int warned = 0;                     // column of its last dropped-exponent warning (once each)
 };
 
+struct OpacityWorkspace;
+struct PopulationsWorkspace;
+struct DriverWorkspace;
+struct Run;
+void start_model(Run& run);
+
+// The model counter TEMP.ITEMP: read as an int; only start_model counts it.
+class ModelCounter {
+ public:
+  operator int() const { return n_; }  // NOLINT(google-explicit-constructor): reads as ITEMP
+
+ private:
+  int n_ = 0;
+  friend void start_model(Run& run);
+};
+
+// Storage in whole 2 MB pages, for the run and the large workspaces. The huge-page advice makes
+// the first touch of a page cost one fault per 2 MB instead of one per 4 KB (a 99-depth model
+// writes most of it, and a thousand 4 KB faults cost more than the whole start-up on virtual
+// machines); it is only a request, and where the system has no such pages the mapping is an
+// ordinary one (common/state.cpp). The objects are constructed as usual: every array is cleared
+// by its constructor.
+struct PagedStorage {
+  static void* operator new(std::size_t size);
+  static void operator delete(void* p, std::size_t size) noexcept;
+};
+
+// The workspace of one layer, owned by the run: W is complete only in its layer, which makes it
+// (with the deleter that knows its type) at its first use.
+template <class W>
+using LayerWorkspace = std::unique_ptr<W, void (*)(W*)>;
+
+// The workspace HELD, made (every cache in its initial state) if the run has none yet. Used only
+// by W's own layer, where W is complete.
+template <class W>
+W& layer_workspace(LayerWorkspace<W>& held) {
+  if (held == nullptr) [[unlikely]]
+    held = LayerWorkspace<W>(new W(), [](W* w) { delete w; });
+  return *held;
+}
+
 struct Run {
   // STATE: thermodynamic state per depth.
   struct StateRec {
@@ -63,13 +100,13 @@ struct Run {
 
   // TEMP: temperature and derived quantities per depth, set from T when a model is completed.
   struct TempRec {
-    Depth T;        // T(J)     temperature [K]
-    Depth TKEV;     // TKEV(J)  kT [eV] = 8.6171e-5*T
-    Depth TK;       // TK(J)    kT [erg] = 1.38054e-16*T
-    Depth HKT;      // HKT(J)   h/kT [s] = 6.6256e-27/TK
-    Depth TLOG;     // TLOG(J)  ln T
-    Depth HCKT;     // HCKT(J)  hc/kT [cm] = HKT*29979245800
-    int ITEMP = 0;  // ITEMP    model counter, the key of every per-model cache
+    Depth T;             // T(J)     temperature [K]
+    Depth TKEV;          // TKEV(J)  kT [eV] = 8.6171e-5*T
+    Depth TK;            // TK(J)    kT [erg] = 1.38054e-16*T
+    Depth HKT;           // HKT(J)   h/kT [s] = 6.6256e-27/TK
+    Depth TLOG;          // TLOG(J)  ln T
+    Depth HCKT;          // HCKT(J)  hc/kT [cm] = HKT*29979245800
+    ModelCounter ITEMP;  // ITEMP  model counter: 0 until the first model; start_model counts it
   } TEMP;
 
   // RHOX: depth scale.
@@ -240,34 +277,15 @@ struct Run {
   } EDGE;
 
   // Continuous-opacity records (common/opacity_records.h).
-  OpsRec OPS;        // OPS    per-source absorption, scattering and source-function arrays
-  OptotRec OPTOT;    // OPTOT  summed opacities and source functions of the current frequency
-  AbtotRec ABTOT;    // ABTOT  total extinction per depth
-  KappRec KAPP;      // KAPP   the source arrays known to be clear
-  ElecopRec ELECOP;  // ELECOP electron scattering of the current model
-
-  // Private state of the helium opacity sources (common/helium_records.h).
-  He1opRec HE1OP;  // HE1OP  per-model Boltzmann factors and constants of the He I opacity
-  He2opRec HE2OP;  // HE2OP  per-model Boltzmann factors and constants of the He II opacity
-  // Private state of the metal opacity sources (common/metal_records.h).
-  CoolopRec COOLOP;  // COOLOP  cool metals: Boltzmann factors, CH and OH tables and columns
-  LukeopRec LUKEOP;  // LUKEOP  intermediate metals: populations and per-routine caches
-  HotopRec HOTOP;    // HOTOP   hot metals: populations and Boltzmann factors
-
-  // Private tables of the hydrogen opacity sources (common/hydrogen_records.h).
-  XkarsasRec XKARSAS;    // XKARSAS   level photoionization tables of xkarsas, once per run
-  HopRec HOP;            // HOP       temperature-only factors of hop, per model
-  HdissRec HDISS;        // HDISS     per-model factors of the dissolved hydrogen levels
-  CoulffRec COULFF;      // COULFF    free-free Gaunt factor of charge 1, per frequency
-  HminopRec HMINOP;      // HMINOP    H-minus free-free table (per run) and density (per model)
-  H2opRec H2OP;          // H2OP      per-model quantities of h2plop and h2raop
-  H2collopRec H2COLLOP;  // H2COLLOP  collision-induced tables (per run) and H2 density (per model)
+  OpsRec OPS;      // OPS    per-source absorption, scattering and source-function arrays
+  OptotRec OPTOT;  // OPTOT  summed opacities and source functions of the current frequency
+  AbtotRec ABTOT;  // ABTOT  total extinction per depth
 
   // TABLES: the per-model tables of units 10 and 11.
   TablesRec TABLES;
 
   // Partition-function tables, filled once when the run starts (load_pf_tables,
-  // populations/pftables.h), and the per-model key of the population driver.
+  // populations/pftables.h).
   struct PftabRec {
     Arr<int, 6, 365> IPFTAB;       // IPFTAB(W,N)   packed partition functions: words W = 1..6 of
                                    //               table row N = 1..365
@@ -286,37 +304,7 @@ struct Run {
     double TMINSAHA = 0;           // TMINSAHA      below it every element's Saha exponent reaches
                                    //               its cap [K]
     bool LOADED = false;           // LOADED        true once the tables (and POTION) are filled
-    int ITEMP1 = 0;                // ITEMP1        ITEMP of the last electron-density solution
   } PFTAB;
-
-  // SAHAC: the stage-wise values of the Saha balance of the current model, each formed once
-  // although the element records, the opacity sources and the element table ask for the same
-  // stages (populations/pfsaha.cpp, pfsaha_depths). Keyed by ITEMP (which also stands for the
-  // departure coefficients of the model), NRHOX and the state of every depth the values come
-  // from: a change of T, TK, TKEV, HCKT, TLOG, P or XNE at any depth forms them all anew.
-  struct SahacRec {
-    int ITEMP = -1;  // ITEMP        ITEMP of the values held (-1: none)
-    int NRHOX = 0;   // NRHOX        depths of the values held
-    // KEY(J,K)  T, TK, TKEV, HCKT, TLOG, P, XNE (K = 1..7) of depth J when the values were formed
-    FreshArr<double, MAXD, SAHAC_KEYS> KEY;
-    Depth POTLOW;        // POTLOW(J)    Debye lowering of the neutral potential [eV]
-    Depth CF;            // CF(J)        Saha factor 4.8296e15 T^1.5 / XNE
-    Arr<int, 99> NPART;  // NPART(Z)     stages 1..NPART of element Z held in PART
-    Arr<int, 99> NRAT;   // NRAT(Z)      stages 2..NRAT of element Z held in RAT
-    FreshArr<double, MAXD, 10, 99> PART;  // PART(J,I,Z)  partition function of stage I of element Z
-    // RAT(J,I,Z)   Saha ratio n(I)/n(I-1) at depth J, I = 2..10
-    FreshArr<double, MAXD, 10, 99> RAT;
-    // The level sums of the thirteen light rows (pflight_levels) depend on T, HCKT, IFNLTE and
-    // the departure coefficients, not on XNE: formed once per depth for the electron iteration
-    // (dropped when it starts, pfsaha_forget_levels) and for the requests of the same model.
-    Arr<bool, MAXD> LHELD;  // LHELD(J)    true once LSUM of depth J is formed
-    Arr<int, MAXD> LITEMP;  // LITEMP(J)   ITEMP of LSUM(.,J)
-    Arr<int, MAXD> LNLTE;   // LNLTE(J)    IFNLTE of LSUM(.,J)
-    Depth LT;               // LT(J)       T of LSUM(.,J) [K]
-    Depth LHCKT;            // LHCKT(J)    HCKT of LSUM(.,J) [cm]
-    // LSUM(K,J)  level sum of light row K (PF_LIGHT_ROWS) at depth J
-    FreshArr<double, 13, MAXD> LSUM;
-  } SAHAC;
 
   // TTAUP: the Rosseland opacity table of the pressure integration ttaup, converted once per run
   // from data/ttaup_kappa.txt (input/ttaup.h).
@@ -343,21 +331,34 @@ struct Run {
   // The listing (unit 6).
   Listing LISTING;
 
-  // The records take about 6 MB. They are allocated as a fresh mapping of the system, zero by
-  // construction (common/state.cpp), so the large arrays (FreshArr, common/array.h) are not cleared
-  // again: their pages are faulted in only when a model writes them. A run is therefore made
-  // only by make_run, never on the stack or inside other storage.
-  static void* operator new(std::size_t size);
-  static void operator delete(void* p, std::size_t size) noexcept;
+  // The private caches of the routines of the layers above, one workspace per layer, defined by
+  // that layer (opacity/workspace.h, populations/workspace.h, driver/workspace.h) and made at its
+  // first use; the run only owns them.
+  LayerWorkspace<OpacityWorkspace> OPACITY_WS{nullptr, nullptr};
+  LayerWorkspace<PopulationsWorkspace> POPULATIONS_WS{nullptr, nullptr};
+  LayerWorkspace<DriverWorkspace> DRIVER_WS{nullptr, nullptr};
+
+  // The records take about 2 MB; they are placed in whole 2 MB pages (PagedStorage). A run is
+  // made only by make_run, never on the stack or inside other storage.
+  static void* operator new(std::size_t size) { return PagedStorage::operator new(size); }
+  static void operator delete(void* p, std::size_t size) noexcept {
+    PagedStorage::operator delete(p, size);
+  }
 
  private:
   explicit Run(std::ostream& listing) : LISTING(listing) {}
   friend std::unique_ptr<Run> make_run(std::ostream& listing);
 };
 
-// A fresh run on the heap, every record in its initial state (the large arrays zero). Defined
-// out of line (common/state.cpp): the compiler regards the storage of an object as undefined when
-// its constructor starts, and the zero of a FreshArr is then read only behind this call.
+// A fresh run on the heap, every record in its initial state.
 std::unique_ptr<Run> make_run(std::ostream& listing);
+
+// Starts the next model of the run: counts the model counter TEMP.ITEMP up by one, which makes
+// every per-model cache stale. The only writer of the counter; the driver calls it once per model
+// after the model's input is read, and so does every caller that sets up a model by hand.
+void start_model(Run& run);
+
+// The key of the current model: the model counter and the depth count.
+inline ModelKey model_key(const Run& run) { return {run.TEMP.ITEMP, run.RHOX.NRHOX}; }
 
 }  // namespace atmotab

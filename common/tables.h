@@ -15,21 +15,19 @@ constexpr int NTAB_HEAD = 25;    // depths of the single-precision block of reco
 constexpr int NMOLTAB = 60;      // molecules of IDMOL and MOMASS
 
 struct TablesRec {
-  Arr<double, NMOLTAB> IDMOL;         // IDMOL(K)     molecule codes, K = 1..60 (.01 codes single);
-                                      //              set by fill_molecule_table (driver/)
-  Arr<double, NMOLTAB> MOMASS;        // MOMASS(K)    molecular masses [amu]
-  FreshArr<double, 99, 10, 99> XNFP;  // XNFP(J,S,Z)  n/U [cm^-3] of stage slot S = 1..10, element Z
-  Arr<double, 6, 99> XNFPEL;          // XNFPEL(S,Z)  XNFP of the current depth, S = 1..6
-  Arr<double, 6, 99> DOPPLE;          // DOPPLE(S,Z)  Doppler width / frequency of the current depth
-  FreshArr<double, NTAB_FREQ, 99>
+  Arr<double, NMOLTAB> IDMOL;    // IDMOL(K)     molecule codes, K = 1..60 (.01 codes single);
+                                 //              set by fill_molecule_table (driver/)
+  Arr<double, NMOLTAB> MOMASS;   // MOMASS(K)    molecular masses [amu]
+  Arr<double, 99, 10, 99> XNFP;  // XNFP(J,S,Z)  n/U [cm^-3] of stage slot S = 1..10, element Z
+  Arr<double, 6, 99> XNFPEL;     // XNFPEL(S,Z)  XNFP of the current depth, S = 1..6
+  Arr<double, 6, 99> DOPPLE;     // DOPPLE(S,Z)  Doppler width / frequency of the current depth
+  Arr<double, NTAB_FREQ, 99>
       CONTINALL;          // CONTINALL(I,J)  log10 total continuum opacity [cm^2 g^-1]
   Arr<double, 99> ABLOG;  // ABLOG(J)     log10 total opacity at the current frequency
   Arr<double, 99> XNFH2;  // XNFH2(J)     H2 number density estimate [cm^-3]
-  FreshArr<float, NTAB_EDGE, 6, 99> XNFDOPMAX;  // XNFDOPMAX(M,S,Z)  largest line-strength indicator
-  // Written by end_line_strength_maxima alone, which clears only what the last model wrote and
-  // this one does not: past interval NDOPMAX(K) slot K = S + 6 (Z - 1) holds 0. A new run's table
-  // is all 0 (zero storage of the run state, or value-initialisation), with NDOPMAX 0.
-  Arr<int, 6 * 99> NDOPMAX;  // NDOPMAX(K)   intervals of slot K the last model wrote
+  Arr<float, NTAB_EDGE, 6, 99> XNFDOPMAX;  // XNFDOPMAX(M,S,Z)  largest line-strength indicator
+  // Written by end_line_strength_maxima alone (driver/line_strength.cpp); a new run's table is
+  // all 0.
   // Single-precision copies for record 4 of unit 10 (depths 1..25; later models overwrite only
   // their own depths).
   Arr<float, NTAB_HEAD> T4, TKEV4, TK4, HKT4, TLOG4, HCKT4, P4, XNE4, XNATOM4, RHO4, RHOX4, VTURB4,
@@ -37,19 +35,6 @@ struct TablesRec {
   Arr<float, NTAB_HEAD, 2> XNFHE4;     // XNFHE4(J,K)  He I (K = 1) and He II (K = 2) [cm^-3]
   Arr<float, 6, 99> XNFPEL4, DOPPLE4;  // single copies of XNFPEL and DOPPLE for record 4 + J
   Arr<float, NTAB_FREQ> CONTINALL4;    // CONTINALL4(I)  single copy of CONTINALL(I,J)
-  // Scratch of the line-strength maxima (driver/line_strength.cpp) over the stage-element slots
-  // K = S + 6 (Z - 1) that hold a population at some depth of the model (the others stay 0):
-  // LSACTIVE(I) = K for I = 1..NLSACTIVE.
-  static constexpr int LS_TILE = 8;         // slots per register tile
-  static constexpr int LS_SLOTS = 600;      // rows of LSA: 6 x 99 slots rounded up to whole tiles
-  static constexpr int LS_INTERVALS = 384;  // rows of LSR: the intervals rounded up to whole tiles
-  Arr<int, 6 * 99> LSACTIVE;
-  int NLSACTIVE = 0;
-  // LSA(I,J)  XNFPEL/DOPPLE of slot LSACTIVE(I) [cm^-3]
-  FreshArr<double, LS_SLOTS, NTAB_DEPTH> LSA;
-  // LSR(M,J)  1/(nu_M RHO CMIN 0.001) of interval M, or 0 where the divisions are needed
-  FreshArr<double, LS_INTERVALS, NTAB_DEPTH> LSR;
-  FreshArr<double, LS_TILE, LS_INTERVALS> LSTILE;  // LSTILE(II,M)  largest product of one tile
 };
 
 }  // namespace atmotab

@@ -1,5 +1,7 @@
 #include "driver/atmotab.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -32,23 +34,39 @@ std::string progress_line(int model, int nrhox, int numnu, double seconds) {
   return line;
 }
 
-// Everything after the command line: the table files, unit 17 and the edges, the models; with
-// PROGRESS, a line per finished model on it.
-void run_program(Run& run, const Options& opt, const ProcessHooks& hooks, std::ostream* progress) {
-  check_distinct_files(opt, hooks.cards_descriptor, hooks.listing_descriptor);
-  open_tables(run, opt);
-  check_cards_descriptor(hooks.cards_descriptor);
+// Opens the input file NAME as IN, or throws atmo_error (status 2) naming WHAT and UNIT (a
+// directory is refused with the system's reason).
+void open_input(std::ifstream& in, const std::string& name, const std::string& what,
+                const std::string& unit) {
   std::error_code ec;
-  const bool directory = std::filesystem::is_directory(opt.edges, ec);
+  const bool directory = std::filesystem::is_directory(name, ec);
   errno = 0;
-  std::ifstream edges;
-  if (!directory) edges.open(opt.edges);
-  if (directory || !edges) {
+  if (!directory) in.open(name);
+  if (directory || !in) {
     const int err = directory ? EISDIR : errno;
     const std::string reason = err != 0 ? std::string(": ") + std::strerror(err) : "";
     throw atmo_error(EXIT_IO, "atmotab",
-                     "cannot open the edge list '" + opt.edges + "' (unit 17)" + reason);
+                     "cannot open " + what + " '" + name + "' (" + unit + ")" + reason);
   }
+}
+
+// Everything after the command line: the table files, unit 17 and the edges, the models; with
+// PROGRESS, a line per finished model on it.
+void run_program(Run& run, const Options& opt, const ProcessHooks& hooks, std::ostream* progress) {
+  // Every input is opened and checked before the table files are created or emptied, so that a
+  // run that cannot start leaves the tables of an earlier run as they were.
+  check_distinct_files(opt, hooks.cards_descriptor, hooks.listing_descriptor);
+  check_cards_descriptor(hooks.cards_descriptor);
+  std::ifstream edges;
+  open_input(edges, opt.edges, "the edge list", "unit 17; name it with --edges FILE");
+  // A molecule list named on the command line must be there from the start; the default name is
+  // looked for only when a READ MOLECULES card asks for it.
+  if (opt.molecules != Options{}.molecules) {
+    std::ifstream molecules;
+    open_input(molecules, opt.molecules, "the molecule list",
+               "unit 2; name it with --molecules FILE");
+  }
+  open_tables(run, opt);
   run.UNITS.edges = &edges;
   run.UNITS.edges_name = opt.edges;
   read_edge_list(run);
@@ -104,6 +122,11 @@ int atmotab_main(const std::vector<std::string>& args, std::istream& cards, std:
     listing << "atmotab " << ATMOTAB_VERSION << "\n";
     return EXIT_NORMAL;
   }
+  // Someone who started the program at a terminal without redirecting a deck sees why it waits.
+  if (hooks.cards_descriptor >= 0 && isatty(hooks.cards_descriptor) == 1)
+    errors << "atmotab: waiting for control cards on standard input (the terminal); a deck is "
+              "given as atmotab --edges EDGES < DECK > LISTING (end typed cards with Ctrl-D)\n"
+           << std::flush;
   auto run = make_run(listing);
   run->UNITS.cards = &cards;
   run->UNITS.errors = &errors;

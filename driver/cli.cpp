@@ -1,8 +1,48 @@
 #include "driver/cli.h"
 
+#include <algorithm>
+
 #include "fortio/error.h"
 
 namespace atmotab {
+namespace {
+
+// Levenshtein distance between A and B (insertions, deletions and substitutions of one character).
+std::size_t edit_distance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The message for an argument that is no option: the nearest option for a misspelt one (at most
+// two edits, or a prefix of one), and for a plain name, that the deck goes on standard input.
+std::string unknown_argument(const std::string& a, const std::vector<std::string>& known) {
+  const std::string word = a.substr(0, a.find('='));
+  std::string nearest;
+  std::size_t best = 3;
+  for (const std::string& k : known) {
+    const std::size_t d = k.rfind(word, 0) == 0 && word.size() > 2 ? 1 : edit_distance(word, k);
+    if (d < best) best = d, nearest = k;
+  }
+  if (!nearest.empty()) return "unknown option '" + a + "': did you mean " + nearest + "?";
+  if (!a.empty() && a[0] != '-')
+    return "'" + a +
+           "' is not an option: the control cards (the deck) go on standard input, as in "
+           "atmotab --edges EDGES < " +
+           a + " > listing";
+  return "unknown argument '" + a + "' (try --help)";
+}
+
+}  // namespace
 
 std::string usage_text() {
   return R"(usage: atmotab [--edges FILE] [--molecules FILE] [--table FILE] [--maxima FILE]
@@ -31,8 +71,10 @@ Exit status:
   2  a file, usage or I/O error (missing or unreadable file, end of input before the end card,
      write failure)
   128 + signal  stopped by SIGTERM, SIGINT, SIGHUP or SIGPIPE
-The table files are emptied when the run starts; after a failure or a stop by a signal they hold
-the models finished before it, every record complete.
+The table files are emptied when the run starts, once the edge list (and a molecule list named
+with --molecules) could be opened: a run that cannot start leaves them as they were. After a
+failure or a stop by a signal they hold the models finished before it, every record complete.
+Control cards whose first non-blank character is # are comments.
 When standard error is a terminal, it shows one line per finished model (number, depths,
 frequencies, time).
 )";
@@ -74,7 +116,11 @@ Options parse_options(const std::vector<std::string>& args) {
       }
       if (matched) break;
     }
-    if (!matched) throw atmo_error(EXIT_IO, "atmotab", "unknown argument '" + a + "' (try --help)");
+    if (!matched) {
+      std::vector<std::string> known = {"--help", "--version"};
+      for (const FileOption& f : files) known.emplace_back(f.name);
+      throw atmo_error(EXIT_IO, "atmotab", unknown_argument(a, known));
+    }
   }
   return o;
 }

@@ -102,7 +102,6 @@ void read_edge_list(Run& run) {
   build_frequency_set(run);
   run.FRESET.NUMNU = E.NUMFREQ;
   run.LISTING.print(EDGE_FORMAT, {E.NUMFREQ});
-  run.TEMP.ITEMP = 0;
 }
 
 }  // namespace atmotab

@@ -35,7 +35,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/state.h"
 #include "common/vector_clones.h"
+#include "driver/line_strength_cache.h"
 
 namespace atmotab {
 namespace {
@@ -115,15 +117,15 @@ template <class V, int MB>
 [[gnu::always_inline]] inline void max_products(const double* a, const double* r, int nj, int nm,
                                                 double* y) {
   constexpr int W = sizeof(V) / sizeof(double);
-  constexpr int NV = TablesRec::LS_TILE / W;
+  constexpr int NV = LineStrengthRec::LS_TILE / W;
   for (int m0 = 0; m0 < nm; m0 += MB) {
     V acc[MB][NV] = {};
     for (int j = 0; j < nj; ++j) {
       V av[NV];
 #pragma GCC unroll 8
       for (int v = 0; v < NV; ++v)
-        std::memcpy(&av[v], a + j * TablesRec::LS_SLOTS + v * W, sizeof(V));
-      const double* rj = r + j * TablesRec::LS_INTERVALS + m0;
+        std::memcpy(&av[v], a + j * LineStrengthRec::LS_SLOTS + v * W, sizeof(V));
+      const double* rj = r + j * LineStrengthRec::LS_INTERVALS + m0;
 #pragma GCC unroll 8
       for (int mm = 0; mm < MB; ++mm)
 #pragma GCC unroll 8
@@ -136,7 +138,7 @@ template <class V, int MB>
     for (int mm = 0; mm < MB; ++mm)
 #pragma GCC unroll 8
       for (int v = 0; v < NV; ++v)
-        std::memcpy(y + (m0 + mm) * TablesRec::LS_TILE + v * W, &acc[mm][v], sizeof(V));
+        std::memcpy(y + (m0 + mm) * LineStrengthRec::LS_TILE + v * W, &acc[mm][v], sizeof(V));
   }
 }
 
@@ -145,8 +147,10 @@ using V2 = double __attribute__((vector_size(16)));
 // every one of them, so that the zero padding of R covers the last block.
 constexpr int MB_BASE = 2, MB_AVX2 = 4, MB_AVX512 = 8;
 static_assert(LS_BLOCK % MB_BASE == 0 && LS_BLOCK % MB_AVX2 == 0 && LS_BLOCK % MB_AVX512 == 0);
-static_assert(TablesRec::LS_INTERVALS % LS_BLOCK == 0 && TablesRec::LS_INTERVALS >= NTAB_EDGE);
-static_assert(TablesRec::LS_SLOTS % TablesRec::LS_TILE == 0 && TablesRec::LS_SLOTS >= 6 * 99);
+static_assert(LineStrengthRec::LS_INTERVALS % LS_BLOCK == 0 &&
+              LineStrengthRec::LS_INTERVALS >= NTAB_EDGE);
+static_assert(LineStrengthRec::LS_SLOTS % LineStrengthRec::LS_TILE == 0 &&
+              LineStrengthRec::LS_SLOTS >= 6 * 99);
 
 void max_products_base(const double* a, const double* r, int nj, int nm, double* y) {
   max_products<V2, MB_BASE>(a, r, nj, nm, y);
@@ -182,14 +186,14 @@ namespace {
 
 // The maximum of slot I (0-based row of LSA) in interval M from the depths whose divisors allow
 // the product, by the chain.
-float chain_maximum(const Run& run, int i, int m) {
+float chain_maximum(const Run& run, const LineStrengthRec& L, int i, int m) {
   const TablesRec& TB = run.TABLES;
   const double nu = run.EDGE.FREQSET(3 * m - 1);
   float best = 0;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
-    if (TB.LSR(m, j) == 0) continue;  // a depth of the chain: folded in apart
+    if (L.LSR(m, j) == 0) continue;  // a depth of the chain: folded in apart
     const float v =
-        chain(TB.LSA(i + 1, j), nu, run.STATE.RHO(j), smallest_opacity(TB, m, j), norm());
+        chain(L.LSA(i + 1, j), nu, run.STATE.RHO(j), smallest_opacity(TB, m, j), norm());
     best = std::max(best, v);
   }
   return best;
@@ -197,15 +201,15 @@ float chain_maximum(const Run& run, int i, int m) {
 
 // XNFDOPMAX 0 but for intervals 1..NINT of the slots listed in LSACTIVE, which the caller
 // writes: only what the last model left there is cleared (a new run's table is all 0).
-void clear_maxima(TablesRec& TB, int nint) {
+void clear_maxima(TablesRec& TB, LineStrengthRec& L, int nint) {
   std::array<bool, 6 * 99 + 1> listed{};
   if (nint > 0)
-    for (int i = 1; i <= TB.NLSACTIVE; ++i) listed[static_cast<std::size_t>(TB.LSACTIVE(i))] = true;
+    for (int i = 1; i <= L.NLSACTIVE; ++i) listed[static_cast<std::size_t>(L.LSACTIVE(i))] = true;
   for (int k = 1; k <= 6 * 99; ++k) {
     const int kept = listed[static_cast<std::size_t>(k)] ? nint : 0;
     float* max = &TB.XNFDOPMAX(1, k);
-    for (int m = kept + 1; m <= TB.NDOPMAX(k); ++m) max[m - 1] = 0;
-    TB.NDOPMAX(k) = kept;
+    for (int m = kept + 1; m <= L.NDOPMAX(k); ++m) max[m - 1] = 0;
+    L.NDOPMAX(k) = kept;
   }
 }
 
@@ -223,64 +227,68 @@ void line_strengths(const double* a, int n, double nu, double rho, double cmin, 
 }
 
 void begin_line_strength_maxima(Run& run) {
-  TablesRec& TB = run.TABLES;
-  TB.NLSACTIVE = 0;
+  const TablesRec& TB = run.TABLES;
+  LineStrengthRec& L = line_strength_cache(run);
+  L.NLSACTIVE = 0;
   for (int z = 1; z <= 99; ++z)
     for (int s = 1; s <= 6; ++s) {
       bool populated = false;
       for (int j = 1; j <= run.RHOX.NRHOX && !populated; ++j) populated = TB.XNFP(j, s, z) != 0;
-      if (populated) TB.LSACTIVE(++TB.NLSACTIVE) = s + 6 * (z - 1);
+      if (populated) L.LSACTIVE(++L.NLSACTIVE) = s + 6 * (z - 1);
     }
 }
 
 void update_line_strength_maxima(Run& run, int j) {
-  TablesRec& TB = run.TABLES;
+  const TablesRec& TB = run.TABLES;
+  LineStrengthRec& L = line_strength_cache(run);
   const int nint = (run.FRESET.NUMNU + 2) / 3;
-  const int nact = TB.NLSACTIVE;
+  const int nact = L.NLSACTIVE;
   const double rho = run.STATE.RHO(j);
   // XNFPEL/DOPPLE does not depend on the interval: the first division once per depth. The rows of
   // the last tile beyond the listed slots hold 0.
   for (int i = 1; i <= nact; ++i) {
-    const int k = TB.LSACTIVE(i);
-    TB.LSA(i, j) = TB.XNFPEL(k) / TB.DOPPLE(k);
+    const int k = L.LSACTIVE(i);
+    L.LSA(i, j) = TB.XNFPEL(k) / TB.DOPPLE(k);
   }
-  const int rows = (nact + TablesRec::LS_TILE - 1) / TablesRec::LS_TILE * TablesRec::LS_TILE;
-  for (int i = nact + 1; i <= rows; ++i) TB.LSA(i, j) = 0;
+  const int rows =
+      (nact + LineStrengthRec::LS_TILE - 1) / LineStrengthRec::LS_TILE * LineStrengthRec::LS_TILE;
+  for (int i = nact + 1; i <= rows; ++i) L.LSA(i, j) = 0;
   // The reciprocal of the divisors per interval, or 0 where the chain must be taken; 0 beyond the
   // intervals.
   double nu[NTAB_EDGE];
   for (int m = 1; m <= nint; ++m) {
     nu[m - 1] = run.EDGE.FREQSET(3 * m - 1);
-    TB.LSR(m, j) = smallest_opacity(TB, m, j);
+    L.LSR(m, j) = smallest_opacity(TB, m, j);
   }
-  reciprocals(nu, &TB.LSR(1, j), nint, rho, norm());
-  for (int m = nint + 1; m <= TablesRec::LS_INTERVALS; ++m) TB.LSR(m, j) = 0;
+  reciprocals(nu, &L.LSR(1, j), nint, rho, norm());
+  for (int m = nint + 1; m <= LineStrengthRec::LS_INTERVALS; ++m) L.LSR(m, j) = 0;
 }
 
 void end_line_strength_maxima(Run& run) {
   TablesRec& TB = run.TABLES;
+  LineStrengthRec& L = line_strength_cache(run);
   const int nint = (run.FRESET.NUMNU + 2) / 3;
   const int nrhox = run.RHOX.NRHOX;
-  const int nact = TB.NLSACTIVE;
-  clear_maxima(TB, nint);
+  const int nact = L.NLSACTIVE;
+  clear_maxima(TB, L, nint);
   if (nint == 0) return;
   const VectorSet version = widest_vector_set();
   const int nm = (nint + LS_BLOCK - 1) / LS_BLOCK * LS_BLOCK;
-  std::array<float, TablesRec::LS_TILE * TablesRec::LS_INTERVALS> lower;
-  for (int i0 = 0; i0 < nact; i0 += TablesRec::LS_TILE) {
-    line_strength_tile(&TB.LSA(i0 + 1, 1), TB.LSR.data(), nrhox, nm, TB.LSTILE.data(), version);
+  std::array<float, LineStrengthRec::LS_TILE * LineStrengthRec::LS_INTERVALS> lower;
+  for (int i0 = 0; i0 < nact; i0 += LineStrengthRec::LS_TILE) {
+    line_strength_tile(&L.LSA(i0 + 1, 1), L.LSR.data(), nrhox, nm, L.LSTILE.data(), version);
     // The brackets of the whole tile at once (Y = Y x 1 exactly); the chain where one straddles.
     const bool straddles =
-        bracketed(TB.LSTILE.data(), TablesRec::LS_TILE * nint, 1.0, lower.data()) > 0;
-    const int nii = std::min(TablesRec::LS_TILE, nact - i0);
+        bracketed(L.LSTILE.data(), LineStrengthRec::LS_TILE * nint, 1.0, lower.data()) > 0;
+    const int nii = std::min(LineStrengthRec::LS_TILE, nact - i0);
     for (int ii = 0; ii < nii; ++ii) {
-      float* max = &TB.XNFDOPMAX(1, TB.LSACTIVE(i0 + ii + 1));  // intervals 1..nint
+      float* max = &TB.XNFDOPMAX(1, L.LSACTIVE(i0 + ii + 1));  // intervals 1..nint
       for (int m = 1; m <= nint; ++m)
-        max[m - 1] = lower[static_cast<std::size_t>(ii + TablesRec::LS_TILE * (m - 1))];
+        max[m - 1] = lower[static_cast<std::size_t>(ii + LineStrengthRec::LS_TILE * (m - 1))];
       if (straddles)
         for (int m = 1; m <= nint; ++m)
-          if (!decided(TB.LSTILE(ii + 1, m), max[m - 1]))
-            max[m - 1] = chain_maximum(run, i0 + ii, m);
+          if (!decided(L.LSTILE(ii + 1, m), max[m - 1]))
+            max[m - 1] = chain_maximum(run, L, i0 + ii, m);
     }
   }
   // The depths and intervals whose divisors leave the range of the product (LSR 0): candidate by
@@ -288,11 +296,11 @@ void end_line_strength_maxima(Run& run) {
   float v[6 * 99];
   for (int j = 1; j <= nrhox; ++j)
     for (int m = 1; m <= nint; ++m) {
-      if (TB.LSR(m, j) != 0) continue;
-      line_strengths(&TB.LSA(1, j), nact, run.EDGE.FREQSET(3 * m - 1), run.STATE.RHO(j),
+      if (L.LSR(m, j) != 0) continue;
+      line_strengths(&L.LSA(1, j), nact, run.EDGE.FREQSET(3 * m - 1), run.STATE.RHO(j),
                      smallest_opacity(TB, m, j), norm(), v);
       for (int i = 1; i <= nact; ++i) {
-        float& max = TB.XNFDOPMAX(m, TB.LSACTIVE(i));
+        float& max = TB.XNFDOPMAX(m, L.LSACTIVE(i));
         max = std::max(max, v[i - 1]);
       }
     }

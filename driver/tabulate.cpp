@@ -234,7 +234,7 @@ void tabulate_model(Run& run) {
   fill_molecule_table(TB);
   check_headers(run);
   write_table_headers(run);
-  run.TEMP.ITEMP += 1;
+  start_model(run);
   fill_element_records(run);
   h2_estimate(run);
   frequency_loop(run);

@@ -1,6 +1,7 @@
 #include "input/card_input.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <istream>
 #include <ostream>
 #include <string_view>
@@ -60,6 +61,67 @@ std::string card_hints(const Card& card) {
   return hints;
 }
 
+// A comment card: its first non-blank character is '#'.
+bool comment_card(const Card& card) {
+  int col = 1;
+  while (col <= 80 && card(col) == ' ') ++col;
+  return col <= 80 && card(col) == '#';
+}
+
+// Whether C..C+LEN-1 of CARD hold an optionally signed integer followed directly by E, an
+// optional sign and digits, with no decimal point: the number reader reads an exponent only
+// after a decimal point, so such an item is not the number it looks like.
+bool exponent_without_point(const Card& card, int a, int b) {
+  int col = a;
+  if (card(col) == '+' || card(col) == '-') ++col;
+  const int digits = col;
+  while (col <= b && card(col) >= '0' && card(col) <= '9') ++col;
+  if (col == digits || col > b || card(col) != 'E') return false;
+  ++col;
+  if (col <= b && (card(col) == '+' || card(col) == '-')) ++col;
+  const int exponent = col;
+  while (col <= b && card(col) >= '0' && card(col) <= '9') ++col;
+  return col > b && col > exponent;
+}
+
+// The value the number reader takes from columns A..B of CARD alone ("nothing" when it finds no
+// number there); the scanner state is put back afterwards.
+std::string value_read(Run& run, const Card& card, int a, int b) {
+  const Run::FreeRec saved = run.FREE;
+  Card copy;
+  for (int col = a; col <= b; ++col) copy(col) = card(col);
+  run.FREE.NCOL = a;
+  run.FREE.LASTCOL = 81;
+  run.FREE.IFNEXT = 1;
+  int start = 0;
+  const double v = freeff_at(run, copy, start);
+  const bool found = run.FREE.IFEND == 0;
+  run.FREE = saved;
+  if (!found) return "nothing";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", v);
+  return text;
+}
+
+// Warns for every item of a control card that looks like a number with an exponent but has no
+// decimal point ('27E3' is read as 3). The text of a TITLE card, and everything after the word
+// TITLE, is left alone.
+void warn_exponents_without_point(Run& run, const Card& card) {
+  for (int a = 1; a <= 80; ++a) {
+    if (separator(card(a)) || (a > 1 && !separator(card(a - 1)))) continue;
+    int b = a;
+    while (b < 80 && !separator(card(b + 1))) ++b;
+    if (card_columns(card, a, std::min(b, a + 4)) == "TITLE") return;
+    if (!exponent_without_point(card, a, b)) continue;
+    const std::string item = card_columns(card, a, b);
+    std::string meant = item;
+    meant.insert(meant.find('E'), ".");
+    card_warning(run, card, a,
+                 "'" + item + "' is read as " + value_read(run, card, a, b) +
+                     ": an exponent is read only after a decimal point (write " + meant + ")");
+  }
+}
+
 }  // namespace
 
 std::string card_columns(const Card& card, int a, int b) {
@@ -86,16 +148,25 @@ void card_warning(Run& run, const Card& card, int column, const std::string& wha
 bool next_card(Run& run, Card& card, CardFile file) {
   std::istream* in = file == CardFile::EdgeList ? run.UNITS.edges : run.UNITS.cards;
   std::string beyond;
-  if (in == nullptr || !read_card(*in, card, &beyond)) return false;
   int& count = file == CardFile::EdgeList ? run.UNITS.edge_cards_read : run.UNITS.cards_read;
-  card.file = file;
-  card.number = ++count;
-  card.warned = 0;
+  for (;;) {
+    if (in == nullptr || !read_card(*in, card, &beyond)) return false;
+    card.file = file;
+    card.number = ++count;
+    card.warned = 0;
+    // A comment card of the control cards is listed and otherwise passed over (it still counts
+    // in the card numbers of messages, which so match the lines of the file).
+    if (file != CardFile::Control || !comment_card(card)) break;
+    std::string text = card_columns(card, 1, 80);
+    text.erase(text.find_last_not_of(' ') + 1);
+    run.LISTING.print("(1X,A)", {std::string_view(text)});
+  }
   if (!beyond.empty())
     card_warning(run, card, 81,
                  "the text beyond column 80 is not read: '" + printable(beyond.substr(0, 40)) +
                      (beyond.size() > 40 ? "...'" : "'") +
                      " (a card has 80 columns; an item running past column 80 is cut there)");
+  if (file == CardFile::Control) warn_exponents_without_point(run, card);
   if (file == CardFile::EdgeList) {
     const CardNumbers numbers = card_numbers(run, card, 1);
     if (!numbers.bad.empty())
@@ -169,12 +240,27 @@ void card_depth_numbers(Run& run, const Card& card, const char* card_name, const
                          gives);
 }
 
-atmo_error card_error(const atmo_error& e, const Card& card) {
+std::string first_card_hint(Run& run, const Card& card) {
+  if (card.number != 1 || card.file != CardFile::Control) return "";
+  std::string second;
+  if (run.UNITS.cards != nullptr && std::getline(*run.UNITS.cards, second) &&
+      second.find("Teff [K]") != std::string::npos)
+    return "; the standard input looks like a MARCS model (.mod), not control cards: convert it "
+           "with tools/marcs2deck.py MODEL.mod -o MODEL.deck, then run atmotab --edges EDGES < "
+           "MODEL.deck";
+  const CardNumbers numbers = card_numbers(run, card, 1);
+  if (numbers.count > 0 && numbers.bad.empty())
+    return "; the first card holds numbers only, as an edge list does: the edge list is named "
+           "with --edges FILE, and the control cards go on standard input";
+  return "";
+}
+
+atmo_error card_error(const atmo_error& e, const Card& card, const std::string& extra) {
   if (card.number == 0) return e;
   const int col = e.column();
   std::string message = card_label(card) +
                         (col > 0 ? ", column " + std::to_string(col) : std::string()) + ": " +
-                        e.what() + card_hints(card);
+                        e.what() + card_hints(card) + extra;
   std::string text = card_columns(card, 1, 80);
   text.erase(text.find_last_not_of(' ') + 1);
   message += "\n  " + text;

@@ -14,7 +14,9 @@ namespace atmotab {
 // The next card of FILE (the control cards, UNITS.cards, or the edge list, UNITS.edges) into
 // columns 1..80 of CARD, numbered in its file. Text beyond column 80 gives a warning naming the
 // card, and so does, in the edge list, an item that the scanner does not read whole as one number
-// (it is skipped or read in part). False at end of file.
+// (it is skipped or read in part), and on a control card a number with an exponent but no decimal
+// point ('27E3', read as 3). A control card whose first non-blank character is '#' is a comment:
+// it is printed on the listing and passed over. False at end of file.
 bool next_card(Run& run, Card& card, CardFile file);
 
 // Columns A..B of CARD as text for a message, every character that does not print (a tab, a NUL,
@@ -50,6 +52,12 @@ void card_depth_numbers(Run& run, const Card& card, const char* card_name, const
 // The error E raised while CARD was interpreted, with the card named: its number, the column of the
 // fault where known, what may have caused it (a tab, lower-case letters, a blank card), and the
 // card text with a mark under that column.
-atmo_error card_error(const atmo_error& e, const Card& card);
+// EXTRA is appended to the hints.
+atmo_error card_error(const atmo_error& e, const Card& card, const std::string& extra = "");
+
+// For an error on the first control card: a hint when the standard input looks like another kind
+// of file than control cards, a MARCS model (its second line gives "Teff [K]"; that line is read
+// from the cards to tell) or an edge list (the card holds numbers only); "" otherwise.
+std::string first_card_hint(Run& run, const Card& card);
 
 }  // namespace atmotab

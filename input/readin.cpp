@@ -91,7 +91,7 @@ bool readin(Run& run) {
     return interpret_cards(run, card);
   } catch (const atmo_error& e) {
     // An input error names the card it stands on (the end of the input says where it came).
-    if (e.status() == EXIT_FAILURE_REPORTED) throw card_error(e, card);
+    if (e.status() == EXIT_FAILURE_REPORTED) throw card_error(e, card, first_card_hint(run, card));
     throw;
   }
 }

@@ -29,6 +29,7 @@
 
 #include "common/constants.h"
 #include "common/state.h"
+#include "opacity/coolop_cache.h"
 
 namespace atmotab {
 namespace {
@@ -79,7 +80,7 @@ void load_tables(CoolopRec& c) {
 void column(Run& run, ChohColumn& c, const Molecule& m, const double* TAB) {
   Run::FreqRec& f = run.FREQ;
   if (f.FREQ == c.FREQ1) return;
-  c.FREQ1 = f.FREQ;
+  c.FREQ1 = 0;  // no column until it is formed
   f.WAVENO = f.FREQ / CLIGHT;
   c.EVOLT = f.WAVENO / sp(EV_TO_CM_FLOAT);
   const double rows = 10.0 * c.EVOLT - 10.0 * sp(m.origin);
@@ -91,6 +92,7 @@ void column(Run& run, ChohColumn& c, const Molecule& m, const double* TAB) {
       const double t2 = TAB[(it - 1) + NCHOHT * c.N];
       c.CROSS(it) = t1 + (t2 - t1) * (c.EVOLT - c.EN) / sp(0.1f);
     }
+  c.FREQ1 = f.FREQ;
 }
 
 // Cross-section times partition function at the temperature of depth J from the column.
@@ -107,21 +109,21 @@ double value(const Run& run, const ChohColumn& c, const Molecule& m, int J) {
 }  // namespace
 
 void choh_frequency(Run& run) {
-  CoolopRec& c = run.COOLOP;
+  CoolopRec& c = coolop_cache(run);
   load_tables(c);
   column(run, c.CH, CH, c.TABCH.data());
   column(run, c.OH, OH, c.TABOH.data());
 }
 
 double chop(Run& run, int J) {
-  CoolopRec& c = run.COOLOP;
+  CoolopRec& c = coolop_cache(run);
   load_tables(c);
   column(run, c.CH, CH, c.TABCH.data());
   return value(run, c.CH, CH, J);
 }
 
 double ohop(Run& run, int J) {
-  CoolopRec& c = run.COOLOP;
+  CoolopRec& c = coolop_cache(run);
   load_tables(c);
   column(run, c.OH, OH, c.TABOH.data());
   return value(run, c.OH, OH, J);

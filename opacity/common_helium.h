@@ -7,6 +7,7 @@
 
 #include "common/state.h"
 #include "opacity/coulff.h"
+#include "opacity/coulff_cache.h"
 
 namespace atmotab {
 

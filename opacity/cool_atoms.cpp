@@ -26,8 +26,8 @@
 //          exp(-E_i hc/kT) STIM XNFPFE / RHO, in LTE with the Si I ground-level departure
 //          coefficient as the source-function correction: SFE1 = BNU STIM / (BSI1(J,1) - EHVKT),
 //          through the scratch array FLXWRK. Below 21000 cm^-1 SFE1 is not written.
-// The exponentials exp(-E hc/kT) and the ratios b/b_c are formed once per model, when ITEMP
-// changes (departure coefficients are model input).
+// The exponentials exp(-E hc/kT) and the ratios b/b_c are formed once per model, at its first
+// call (departure coefficients are model input).
 #include "opacity/cool_atoms.h"
 
 #include <algorithm>
@@ -35,6 +35,7 @@
 
 #include "common/state.h"
 #include "common/vector_clones.h"
+#include "opacity/coolop_cache.h"
 
 namespace atmotab {
 namespace {
@@ -267,21 +268,23 @@ void atom_walk(Run& run, const Row (&rows)[NROW], double (*sigma)(int, double),
   const double* STIM = &f.STIM(1);
   const double* bc = &BION(1, 1);
   // The cross-sections depend on the frequency alone: formed at its first call of the run.
-  bool formed = false;
-  double* SIG = tab.SIG.slot(f.IFREQ, f.FREQ, formed);
-  double sig = 0.0;
+  // Rows of a group share the cross-section of the group's first row.
+  double scratch[NROW];
+  const double* SIG = tab.SIG.values(f.IFREQ, f.FREQ, scratch, [&](double* v) {
+    double sig = 0.0;
+    for (int i = 1; i <= NROW; ++i) {
+      const Row& r = rows[i - 1];
+      if (i <= nrow && r.k != 0 && (r.group == 0 || i == 1 || rows[i - 2].group != r.group))
+        sig = sigma(i, WAVENO);
+      v[i - 1] = i <= nrow && r.k != 0 ? sig : 0.0;
+    }
+  });
   WalkRow rowlist[NROW];
   int nwalk = 0;
   for (int i = 1; i <= nrow; ++i) {
     const Row& r = rows[i - 1];
     if (r.k == 0) continue;  // no cross-section: adds nothing
-    if (formed) {
-      sig = SIG[i - 1];
-    } else {
-      if (r.group == 0 || i == 1 || rows[i - 2].group != r.group) sig = sigma(i, WAVENO);
-      if (SIG != nullptr) SIG[i - 1] = sig;
-    }
-    rowlist[nwalk++] = {r.g * sig, &B(1, r.k), &tab.RATIO(1, i), &tab.BOLT(1, i)};
+    rowlist[nwalk++] = {r.g * SIG[i - 1], &B(1, r.k), &tab.RATIO(1, i), &tab.BOLT(1, i)};
   }
   walk(n, nwalk, rowlist, bc, E, BNU, STIM, &XNFP(1, 1), &run.STATE.RHO(1), &ABS(1), &SRC(1));
 }
@@ -302,9 +305,8 @@ void atom_tables(const Run& run, const Row (&rows)[NROW], const DepK<NLEV>& B,
 
 // The per-model tables of the five atoms.
 void cool_atoms_current(Run& run) {
-  CoolopRec& c = run.COOLOP;
-  if (c.ITEMP1 == run.TEMP.ITEMP) return;
-  c.ITEMP1 = run.TEMP.ITEMP;
+  CoolopRec& c = coolop_cache(run);
+  if (c.MODEL == model_key(run)) return;
   atom_tables(run, C1ROWS, run.BC.BC1, run.BC.BC2, c.C1);
   atom_tables(run, MG1ROWS, run.BMG.BMG1, run.BMG.BMG2, c.MG1);
   atom_tables(run, AL1ROWS, run.BAL.BAL1, run.BAL.BAL2, c.AL1);
@@ -312,6 +314,7 @@ void cool_atoms_current(Run& run) {
   const Depth& HCKT = run.TEMP.HCKT;
   for (int i = 1; i <= NFE1LEV; ++i)
     for (int j = 1; j <= run.RHOX.NRHOX; ++j) c.BOLTFE1(j, i) = std::exp(-FEE[i - 1] * HCKT(j));
+  c.MODEL = model_key(run);
 }
 
 }  // namespace
@@ -388,25 +391,28 @@ double fe1op_xsect(int i, double WAVENO) {
 void c1op(Run& run) {
   cool_atoms_current(run);
   BcRec& r = run.BC;
-  atom_walk(run, C1ROWS, c1op_sigma, run.COOLOP.C1, r.BC1, r.BC2, r.XNFPC, r.AC1, r.SC1);
+  atom_walk(run, C1ROWS, c1op_sigma, coolop_cache(run).C1, r.BC1, r.BC2, r.XNFPC, r.AC1, r.SC1);
 }
 
 void mg1op(Run& run) {
   cool_atoms_current(run);
   BmgRec& r = run.BMG;
-  atom_walk(run, MG1ROWS, mg1op_sigma, run.COOLOP.MG1, r.BMG1, r.BMG2, r.XNFPMG, r.AMG1, r.SMG1);
+  atom_walk(run, MG1ROWS, mg1op_sigma, coolop_cache(run).MG1, r.BMG1, r.BMG2, r.XNFPMG, r.AMG1,
+            r.SMG1);
 }
 
 void al1op(Run& run) {
   cool_atoms_current(run);
   BalRec& r = run.BAL;
-  atom_walk(run, AL1ROWS, al1op_sigma, run.COOLOP.AL1, r.BAL1, r.BAL2, r.XNFPAL, r.AAL1, r.SAL1);
+  atom_walk(run, AL1ROWS, al1op_sigma, coolop_cache(run).AL1, r.BAL1, r.BAL2, r.XNFPAL, r.AAL1,
+            r.SAL1);
 }
 
 void si1op(Run& run) {
   cool_atoms_current(run);
   BsiRec& r = run.BSI;
-  atom_walk(run, SI1ROWS, si1op_sigma, run.COOLOP.SI1, r.BSI1, r.BSI2, r.XNFPSI, r.ASI1, r.SSI1);
+  atom_walk(run, SI1ROWS, si1op_sigma, coolop_cache(run).SI1, r.BSI1, r.BSI2, r.XNFPSI, r.ASI1,
+            r.SSI1);
 }
 
 void fe1op(Run& run) {
@@ -420,7 +426,7 @@ void fe1op(Run& run) {
     AFE1(j) = 0.0;
   }
   if (f.WAVENO < FE1MIN) return;
-  const Arr<double, NDEPTH, NFE1LEV>& BOLT = run.COOLOP.BOLTFE1;
+  const Arr<double, NDEPTH, NFE1LEV>& BOLT = coolop_cache(run).BOLTFE1;
   double xg[NFE1LEV];
   const double* bolt[NFE1LEV];
   int nlev = 0;

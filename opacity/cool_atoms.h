@@ -1,6 +1,6 @@
 // Bound-free absorption of the neutral metals C I, Mg I, Al I and Si I, from explicit levels with
 // departure coefficients, and of Fe I from pseudo-levels (part of the cool-metal block, switch
-// COOL). The Boltzmann factors of the levels are kept per model in COOLOP (key ITEMP).
+// COOL). The Boltzmann factors of the levels are kept per model in COOLOP (opacity/coolop_cache.h).
 #pragma once
 
 namespace atmotab {

@@ -13,6 +13,7 @@
 #include "common/state.h"
 #include "opacity/choh.h"
 #include "opacity/cool_atoms.h"
+#include "opacity/coolop_cache.h"
 #include "opacity/h2collop.h"
 
 namespace atmotab {
@@ -25,12 +26,12 @@ void coolop(Run& run) {
   fe1op(run);
   const int n = run.RHOX.NRHOX;
   if (n < 1) return;
-  h2collop(run, run.COOLOP.AH2COLL);
+  Dep& AH2COLL = coolop_cache(run).AH2COLL;
+  h2collop(run, AH2COLL);
   // The CH and OH terms: where a molecule's n/U is 0 its product is +0 and adding it leaves the
   // sum as it is, so chop and ohop are evaluated only where they count (with molecules off,
   // nowhere). Their columns still follow the frequency, WAVENO with them.
   choh_frequency(run);
-  const Dep& AH2COLL = run.COOLOP.AH2COLL;
   const Dep& XNFPCH = run.CHOH.XNFPCH;
   const Dep& XNFPOH = run.CHOH.XNFPOH;
   Dep& ACOOL = run.OPS.ACOOL;

@@ -18,6 +18,7 @@
 #include "common/array.h"
 #include "common/state.h"
 #include "common/vector_clones.h"
+#include "opacity/coulff_cache.h"
 
 namespace atmotab {
 namespace {
@@ -104,14 +105,13 @@ ATMOTAB_VECTOR_CLONES void coulff_at(const double* GAMLOG, const double* HVKTLG,
 }
 
 ATMOTAB_VECTOR_CLONES const CoulffRec& coulff_columns(Run& run) {
-  CoulffRec& c = run.COULFF;
+  CoulffRec& c = coulff_cache(run);
   const int n = run.RHOX.NRHOX;
   const double* TLOG = run.TEMP.TLOG.data();
-  if (c.ITEMP != run.TEMP.ITEMP || c.NRHOX != n) {
-    c.ITEMP = run.TEMP.ITEMP;
-    c.NRHOX = n;
+  if (c.MODEL != model_key(run)) {
     c.CURRENT = false;
     for (int j = 0; j < n; ++j) c.GAMLOG1.data()[j] = coulff_gamlog(TLOG[j], 1);
+    c.MODEL = model_key(run);
   }
   const double FREQLG = run.FREQ.FREQLG;
   if (c.CURRENT && c.FREQLG == FREQLG) return c;

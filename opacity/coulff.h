@@ -29,7 +29,7 @@ double coulff_at(double GAMLOG, double HVKTLG);
 // The same at N points: G[i] = coulff_at(GAMLOG[i], HVKTLG[i]), i = 0..N-1.
 void coulff_at(const double* GAMLOG, const double* HVKTLG, double* G, int N);
 
-// The COULFF record brought up to date for the current model (ITEMP, NRHOX) and frequency
+// The COULFF cache (opacity/coulff_cache.h) brought up to date for the current model and frequency
 // (FREQLG): HVKTLG(J) = coulff_hvktlg(FREQLG, TLOG(J)) and G1(J) = coulff(run, J, 1), J = 1..NRHOX.
 const CoulffRec& coulff_columns(Run& run);
 

@@ -13,6 +13,7 @@
 #include "common/constants.h"
 #include "common/state.h"
 #include "common/vector_clones.h"
+#include "opacity/elecop_cache.h"
 
 namespace atmotab {
 namespace {
@@ -25,14 +26,14 @@ ATMOTAB_VECTOR_CLONES void elecop_sigma(const double* __restrict XNE, const doub
 
 }  // namespace
 
-// The coefficient does not depend on frequency: formed once per model (at the first call after the
-// model counter ITEMP or the depth count changed) and copied at every other call.
+// The coefficient does not depend on frequency: formed at the first call of a model and copied
+// at every other call.
 void elecop(Run& run) {
-  ElecopRec& c = run.ELECOP;
+  ElecopRec& c = elecop_cache(run);
   const int n = run.RHOX.NRHOX;
-  if (new_model(c.ITEMP, run.TEMP.ITEMP) || c.NRHOX != n) {
+  if (c.MODEL != model_key(run)) {
     elecop_sigma(run.STATE.XNE.data(), run.STATE.RHO.data(), n, c.SIGEL.data());
-    c.NRHOX = n;
+    c.MODEL = model_key(run);
   }
   std::copy_n(c.SIGEL.data(), n, run.OPS.SIGEL.data());
 }

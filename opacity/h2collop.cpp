@@ -21,6 +21,7 @@
 #include "common/array.h"
 #include "common/constants.h"
 #include "common/state.h"
+#include "opacity/h2collop_cache.h"
 #include "opacity/h2op.h"
 #include "opacity/molecule_tables.h"
 
@@ -30,8 +31,8 @@ namespace {
 // Per model: the H2 density and the temperature cell of every depth, and the column that a depth
 // clamped to the table's edge (or at a node temperature) takes unchanged.
 void h2collop_prepare(Run& run) {
-  H2collopRec& c = run.H2COLLOP;
-  if (!new_model(c.ITEMP, run.TEMP.ITEMP)) return;
+  H2collopRec& c = h2collop_cache(run);
+  if (c.MODEL == model_key(run)) return;
   for (int t = 1; t <= 7; ++t) c.EXACT(t) = false;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     const double T = run.TEMP.T(j);
@@ -45,12 +46,13 @@ void h2collop_prepare(Run& run) {
     c.ICOL(j) = c.DELT(j) == 0.0 ? c.IT(j) : c.DELT(j) == 1.0 ? c.IT(j) + 1 : 0;
     if (c.ICOL(j) != 0) c.EXACT(c.ICOL(j)) = true;
   }
+  c.MODEL = model_key(run);
 }
 
 }  // namespace
 
 void h2collop_load(Run& run) {
-  H2collopRec& c = run.H2COLLOP;
+  H2collopRec& c = h2collop_cache(run);
   if (c.LOADED) return;
   h2collop_builtin(c.TABH2H2, c.TABH2HE);
   c.LOADED = true;
@@ -59,7 +61,7 @@ void h2collop_load(Run& run) {
 void h2collop(Run& run, Dep& ACOLL) {
   h2collop_load(run);
   h2collop_prepare(run);
-  const H2collopRec& c = run.H2COLLOP;
+  const H2collopRec& c = h2collop_cache(run);
   const int nrhox = run.RHOX.NRHOX;
   const double W = run.FREQ.FREQ / CLIGHT;  // wavenumber [cm^-1]
   if (W > 20000) {

@@ -26,6 +26,7 @@
 #include "common/array.h"
 #include "common/state.h"
 #include "common/vector_clones.h"
+#include "opacity/h2op_cache.h"
 
 namespace atmotab {
 namespace {
@@ -55,10 +56,11 @@ double nh2(const Run& run, int J) {
 ATMOTAB_VECTOR_CLONES void h2plop(Run& run) {
   const Run::FreqRec& f = run.FREQ;
   if (f.FREQ > H2PLUS_MAX) return;
-  H2opRec& c = run.H2OP;
+  H2opRec& c = h2op_cache(run);
   BhydRec& h = run.BHYD;
-  if (new_model(c.ITEMPP, run.TEMP.ITEMP)) {
+  if (c.MODELP != model_key(run)) {
     for (int j = 1; j <= run.RHOX.NRHOX; ++j) c.XNFPHLN(j) = std::log(h.XNFPH(j, 1));
+    c.MODELP = model_key(run);
   }
   const double FREQ15 = f.FREQ / 1e15;
   const double x = f.FREQLG;
@@ -82,9 +84,10 @@ ATMOTAB_VECTOR_CLONES void h2plop(Run& run) {
 }
 
 void h2raop(Run& run) {
-  H2opRec& c = run.H2OP;
-  if (new_model(c.ITEMPR, run.TEMP.ITEMP)) {
+  H2opRec& c = h2op_cache(run);
+  if (c.MODELR != model_key(run)) {
     for (int j = 1; j <= run.RHOX.NRHOX; ++j) c.XNH2R(j) = nh2(run, j) / run.STATE.RHO(j);
+    c.MODELR = model_key(run);
   }
   const double WAVE = CLIGHT_A / std::min(run.FREQ.FREQ, H2RAY_MAX);  // [Angstrom]
   const double WW = WAVE * WAVE;

@@ -41,6 +41,7 @@
 #include "common/state.h"
 #include "common/vector_clones.h"
 #include "opacity/common_helium.h"
+#include "opacity/he1op_cache.h"
 
 namespace atmotab {
 namespace {
@@ -113,7 +114,7 @@ void he1op_w(int kmin, double FREQLG, double FREQ3, double* W) {
 // not 0 (so that b_k / b_c = 1). Departure coefficients are model data like the temperatures:
 // checking all 29 levels at every frequency would cost as much as the levels themselves.
 void he1op_tables(Run& run) {
-  He1opRec& c = run.HE1OP;
+  He1opRec& c = he1op_cache(run);
   const Run::TempRec& t = run.TEMP;
   const BheRec& he = run.BHE;
   c.EQUALB = true;
@@ -130,17 +131,17 @@ void he1op_tables(Run& run) {
     for (int k = 1; k <= NLEV; ++k)
       if (he.BHE1(j, k) != bc) c.EQUALB = false;
   }
-  c.ITEMP = t.ITEMP;
+  c.MODEL = model_key(run);
 }
 
 // Levels KHI down to KLO added to A(J) and S(J) for the case that every level has b_k = b_c:
 // then (b_k - b_c EHVKT) is D(J) = b_c - b_c EHVKT and b_k / b_c = 1 exactly, so every level has
 // the source function R(J) = BNU STIM / (1 - EHVKT), and each term is W_k D(J) BOLTZ(J,k). Four
 // levels per pass over the depths, added in the order of the chain.
-ATMOTAB_VECTOR_CLONES void he1op_equal_levels(const Run& run, int khi, int klo, const double* W,
-                                              const double* D, const double* R, double* A,
-                                              double* S) {
-  const DepK<NLEV>& B = run.HE1OP.BOLTZ;
+ATMOTAB_VECTOR_CLONES void he1op_equal_levels(const Run& run, const He1opRec& c, int khi, int klo,
+                                              const double* W, const double* D, const double* R,
+                                              double* A, double* S) {
+  const DepK<NLEV>& B = c.BOLTZ;
   const int n = run.RHOX.NRHOX;
   int k = khi;
   for (; k - 3 >= klo; k -= 4) {
@@ -173,13 +174,14 @@ ATMOTAB_VECTOR_CLONES void he1op_equal_levels(const Run& run, int khi, int klo, 
 
 // The same for any departure coefficients: term = W_k (b_k - b_c EHVKT) BOLTZ(J,k), source
 // function BNU STIM / (b_k / b_c - EHVKT).
-void he1op_levels(const Run& run, int khi, int klo, const double* W, double* A, double* S) {
+void he1op_levels(const Run& run, const He1opRec& c, int khi, int klo, const double* W, double* A,
+                  double* S) {
   const Run::FreqRec& f = run.FREQ;
   const BheRec& he = run.BHE;
   for (int k = khi; k >= klo; --k)
     for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
       const double b = he.BHE1(j, k), bc = he.BHE2(j, 1);
-      const double term = W[k] * (b - bc * f.EHVKT(j)) * run.HE1OP.BOLTZ(j, k);
+      const double term = W[k] * (b - bc * f.EHVKT(j)) * c.BOLTZ(j, k);
       A[j - 1] += term;
       S[j - 1] += term * (f.BNU(j) * f.STIM(j) / (b / bc - f.EHVKT(j)));
     }
@@ -192,8 +194,8 @@ double he1op_level_threshold(int k) { return LEVELS[k - 1].threshold; }
 double he1op_level_weight(int k) { return LEVELS[k - 1].g; }
 
 ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
-  if (run.HE1OP.ITEMP != run.TEMP.ITEMP) he1op_tables(run);
-  const He1opRec& c = run.HE1OP;
+  He1opRec& c = he1op_cache(run);
+  if (c.MODEL != model_key(run)) he1op_tables(run);
   const Run::FreqRec& f = run.FREQ;
   const Run::StateRec& s = run.STATE;
   BheRec& he = run.BHE;
@@ -208,15 +210,12 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
   const int kmin = helium_lowest_open(f.WAVENO, LEVELS);
   // The cross-section factors depend on the frequency alone: formed at its first call of the run.
   double W[NLEV + 1] = {};
-  bool formed = false;
-  double* WF = run.HE1OP.W.slot(f.IFREQ, FREQ, formed);
-  if (formed) {
-    for (int k = 1; k <= NLEV; ++k) W[k] = WF[k - 1];
-  } else {
-    he1op_w(kmin, f.FREQLG, FREQ3, W);
-    if (WF != nullptr)
-      for (int k = 1; k <= NLEV; ++k) WF[k - 1] = W[k];
-  }
+  const double* WF = c.W.values(f.IFREQ, FREQ, W + 1, [&](double* v) {
+    double w[NLEV + 1] = {};
+    he1op_w(kmin, f.FREQLG, FREQ3, w);
+    for (int k = 1; k <= NLEV; ++k) v[k - 1] = w[k];
+  });
+  for (int k = 1; k <= NLEV; ++k) W[k] = WF[k - 1];
   // The merged levels start at n = 6 or at the lowest level the photon can ionize.
   const double ELOW = std::max(EHIGH, ELIMIT - f.WAVENO);
 
@@ -238,9 +237,9 @@ ATMOTAB_VECTOR_CLONES void he1op(Run& run) {
       D[j - 1] = bc - bc * f.EHVKT(j);
       R[j - 1] = f.BNU(j) * f.STIM(j) / (1.0 - f.EHVKT(j));
     }
-    he1op_equal_levels(run, NLEV, kmin, W, D, R, A, S);
+    he1op_equal_levels(run, c, NLEV, kmin, W, D, R, A, S);
   } else {
-    he1op_levels(run, NLEV, kmin, W, A, S);
+    he1op_levels(run, c, NLEV, kmin, W, A, S);
   }
   // Free-free, and the totals per gram; where AHE1 is not positive SHE1 is BNU.
   double G[MAXD];

@@ -38,6 +38,7 @@
 #include "common/state.h"
 #include "common/vector_clones.h"
 #include "opacity/common_helium.h"
+#include "opacity/he2op_cache.h"
 
 namespace atmotab {
 namespace {
@@ -78,7 +79,7 @@ constexpr double EHIGH = 434519.959;  // ELIMIT - RYDHE4 / 100: the n = 10 level
 constexpr double FFCOEF = 1.47676e9;  // free-free coefficient, Z^2 = 4 times hydrogen's 3.6919e8
 
 void he2op_tables(Run& run) {
-  He2opRec& c = run.HE2OP;
+  He2opRec& c = he2op_cache(run);
   const Run::TempRec& t = run.TEMP;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     const double HCKT = t.HCKT(j);
@@ -91,7 +92,7 @@ void he2op_tables(Run& run) {
     c.GAMLOG(j) = coulff_gamlog(t.TLOG(j), 2);
     c.XPERG(j) = run.BHE.XNFPHE(j, 2) / run.STATE.RHO(j);
   }
-  c.ITEMP = t.ITEMP;
+  c.MODEL = model_key(run);
 }
 
 }  // namespace
@@ -103,8 +104,8 @@ double he2op_gaunt(int n, double nu) {
 }
 
 ATMOTAB_VECTOR_CLONES void he2op(Run& run) {
-  if (run.HE2OP.ITEMP != run.TEMP.ITEMP) he2op_tables(run);
-  const He2opRec& c = run.HE2OP;
+  He2opRec& c = he2op_cache(run);
+  if (c.MODEL != model_key(run)) he2op_tables(run);
   const Run::FreqRec& f = run.FREQ;
   const Run::StateRec& s = run.STATE;
   BheRec& he = run.BHE;

@@ -9,8 +9,8 @@ struct Run;
 
 // AHE2(J) [cm^2 g^-1], stimulated emission included, and its source function SHE2(J) [units of
 // BNU] at the frequency of the FREQ record, J = 1..NRHOX. Reads BHE2(J,1..6), XNFPHE(J,2..3), XNE,
-// RHO and the temperatures; rebuilds its per-model tables (HE2OP) when ITEMP has changed since its
-// last call. Switch HE2, IFOP(6).
+// RHO and the temperatures; forms its per-model tables (HE2OP) at the first call of a model. Switch
+// HE2, IFOP(6).
 void he2op(Run& run);
 
 // Bound-free Gaunt factor of He II level N = 1..6 at frequency nu [Hz]: the hydrogen polynomial

@@ -34,6 +34,7 @@
 #include "common/map1.h"
 #include "common/state.h"
 #include "common/vector_clones.h"
+#include "opacity/hminop_cache.h"
 
 namespace atmotab {
 namespace {
@@ -145,8 +146,8 @@ void hminop_fftable(HminopRec& m) {
 
 // Per model: theta, its free-free cell, and the H-minus density.
 void hminop_prepare(Run& run) {
-  HminopRec& m = run.HMINOP;
-  if (!new_model(m.ITEMP, run.TEMP.ITEMP)) return;
+  HminopRec& m = hminop_cache(run);
+  if (m.MODEL == model_key(run)) return;
   const BhydRec& h = run.BHYD;
   m.ITLO = 11;
   m.ITHI = 2;
@@ -164,6 +165,7 @@ void hminop_prepare(Run& run) {
     m.XHMIN(j) = std::exp(sp(0.754209f) / run.TEMP.TKEV(j)) / (T * 4.8296e15 * std::sqrt(T)) *
                  h.BMIN(j) * h.BHYD(j, 1) * h.XNFPH(j, 1) * run.STATE.XNE(j);
   }
+  m.MODEL = model_key(run);
 }
 
 }  // namespace
@@ -177,7 +179,7 @@ double hminop_bf(double FREQ) {
 }
 
 ATMOTAB_VECTOR_CLONES void hminop(Run& run) {
-  HminopRec& m = run.HMINOP;
+  HminopRec& m = hminop_cache(run);
   hminop_fftable(m);
   hminop_prepare(run);
   const Run::FreqRec& f = run.FREQ;

@@ -30,6 +30,8 @@
 #include "common/table_reader.h"
 #include "common/vector_clones.h"
 #include "opacity/coulff.h"
+#include "opacity/coulff_cache.h"
+#include "opacity/hop_cache.h"
 
 namespace atmotab {
 namespace {
@@ -60,10 +62,10 @@ constexpr double QC_LOW = 109250.336;
 constexpr double QC_WAVENO = 109678.764;  // ELOW = QC_WAVENO - WAVENO below 428.428 cm^-1
 constexpr double QC_RYD = 109677.58;
 
-// The per-model factors, rebuilt when ITEMP changed.
+// The per-model factors, formed at the first call of a model.
 void hop_prepare(Run& run) {
-  HopRec& c = run.HOP;
-  if (!new_model(c.ITEMP, run.TEMP.ITEMP)) return;
+  HopRec& c = hop_cache(run);
+  if (c.MODEL == model_key(run)) return;
   for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
     const double K = run.TEMP.HCKT(j);
     for (int n = 2; n <= NLEV; ++n) c.BOLT(j, n) = std::exp(-E_N[n - 1] * K);
@@ -72,6 +74,7 @@ void hop_prepare(Run& run) {
     c.QCDEN(j) = K * QC_RYD;
     c.FFCON(j) = 3.6919e8 / std::sqrt(run.TEMP.T(j));
   }
+  c.MODEL = model_key(run);
 }
 
 // The interval of level N's grid that holds FREQLG (xkarsas_cell). FREQN(2..28,N) does not rise
@@ -101,7 +104,7 @@ double hop_threshold(int N) { return THRESHOLD[N - 1]; }
 
 double xkarsas_threshold(Run& run, int N) {
   xkarsas_load(run);
-  return std::exp(static_cast<double>(run.XKARSAS.XNK(29, N)) * 2.30258509299405);
+  return std::exp(static_cast<double>(xkarsas_cache(run).XNK(29, N)) * 2.30258509299405);
 }
 
 int xkarsas_cell(const XkarsasRec& t, float FREQLG, int N) {
@@ -109,7 +112,7 @@ int xkarsas_cell(const XkarsasRec& t, float FREQLG, int N) {
 }
 
 void xkarsas_load(Run& run) {
-  XkarsasRec& t = run.XKARSAS;
+  XkarsasRec& t = xkarsas_cache(run);
   if (t.LOADED) return;
   TableReader r(embedded_data("xnk.txt"), "xnk.txt", "xkarsas");
   r.expect_format("atmotab-xnk");
@@ -141,7 +144,7 @@ double xkarsas(Run& run, double FREQ, double ZEFF2, int N) {
   xkarsas_load(run);
   const float FREQLG = static_cast<float>(std::log10(FREQ / ZEFF2));
   bool below = false;
-  const float V = xkarsas_log(run.XKARSAS, FREQLG, N, below);
+  const float V = xkarsas_log(xkarsas_cache(run), FREQLG, N, below);
   return below ? 0.0 : std::exp(V * 2.30258509299405) / ZEFF2;
 }
 
@@ -151,7 +154,7 @@ double xkarsas(Run& run, double FREQ, double ZEFF2, int N) {
 ATMOTAB_VECTOR_CLONES void hop(Run& run) {
   hop_prepare(run);
   const Run::FreqRec& f = run.FREQ;
-  const HopRec& c = run.HOP;
+  HopRec& c = hop_cache(run);
   BhydRec& h = run.BHYD;
   const int nrhox = run.RHOX.NRHOX;
   const double FREQ = f.FREQ;
@@ -166,21 +169,17 @@ ATMOTAB_VECTOR_CLONES void hop(Run& run) {
   // Their cross-sections: xkarsas with ZEFF2 = 1, log10 nu once for all levels.
   // They depend on the frequency alone: formed at a frequency's first call of the run.
   double X[NLEV + 1] = {};
-  bool formed = false;
-  double* XN = run.HOP.XN.slot(f.IFREQ, FREQ, formed);
-  if (formed) {
-    for (int n = 1; n <= NLEV; ++n) X[n] = XN[n - 1];
-  } else {
-    if (!run.XKARSAS.LOADED) xkarsas_load(run);
+  const double* XN = c.XN.values(f.IFREQ, FREQ, X + 1, [&](double* v) {
+    XkarsasRec& t = xkarsas_cache(run);
+    if (!t.LOADED) xkarsas_load(run);
     const float FREQLG10 = static_cast<float>(std::log10(FREQ));
-    for (int n = NLOW; n <= NLEV; ++n) {
-      bool below = false;
-      const float V = xkarsas_log(run.XKARSAS, FREQLG10, n, below);
-      X[n] = below ? 0.0 : std::exp(V * 2.30258509299405);
+    for (int n = 1; n <= NLEV; ++n) {
+      bool below = true;
+      const float V = n >= NLOW ? xkarsas_log(t, FREQLG10, n, below) : 0.0f;
+      v[n - 1] = below ? 0.0 : std::exp(V * 2.30258509299405);
     }
-    if (XN != nullptr)
-      for (int n = 1; n <= NLEV; ++n) XN[n - 1] = X[n];
-  }
+  });
+  for (int n = 1; n <= NLEV; ++n) X[n] = XN[n - 1];
 
   // SA: absorption per H I n/U [cm^2], SS: its emission in units of BNU.
   double SA[NDEPTH], SS[NDEPTH];

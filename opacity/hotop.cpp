@@ -4,7 +4,7 @@
 //          threshold value s0 and the shape s0 (a x^s + (1 - a) x^(s+1)), here written
 //          s0 (a + x - a x) sqrt(x^m), x = nu0 / nu, with 2s = m; 60 levels in order of rising
 //          threshold, each with its weight g and excitation energy E.
-// Inputs:  FREQ [Hz], STIM(J); TKEV(J) [eV], ITEMP; RHO(J) [g cm^-3]; n/U of the 21 ion stages
+// Inputs:  FREQ [Hz], STIM(J); TKEV(J) [eV]; RHO(J) [g cm^-3]; n/U of the 21 ion stages
 //          from the population driver (codes 6.03, 7.04, 8.05, 10.05 in mode 11).
 // Output:  AHOT(J) [cm^2 g^-1], LTE (source function BNU), stimulated emission included.
 // Method:  for each level with nu0 <= FREQ in table order, XX = n/U(ion) g XSECT; where
@@ -22,6 +22,7 @@
 
 #include "common/state.h"
 #include "opacity/common_powers.h"
+#include "opacity/hotop_cache.h"
 #include "populations/pops.h"
 
 namespace atmotab {
@@ -112,9 +113,9 @@ double hotop_xsect(int i, double FREQ) {
 }
 
 void hotop(Run& run) {
-  HotopRec& h = run.HOTOP;
+  HotopRec& h = hotop_cache(run);
   const int n = run.RHOX.NRHOX;
-  if (h.ITEMP1 != run.TEMP.ITEMP) {
+  if (h.MODEL != model_key(run)) {
     pops(run, 6.03, 11, &h.XNFPHOT(1, 1));
     pops(run, 7.04, 11, &h.XNFPHOT(1, 5));
     pops(run, 8.05, 11, &h.XNFPHOT(1, 10));
@@ -122,7 +123,7 @@ void hotop(Run& run) {
     for (int i = 1; i <= NHOTROW; ++i)
       for (int j = 1; j <= n; ++j)
         h.BOLTHOT(j, i) = std::exp(-sp(LEVELS[i - 1].E) / run.TEMP.TKEV(j));
-    h.ITEMP1 = run.TEMP.ITEMP;
+    h.MODEL = model_key(run);
   }
   const double FREQ = run.FREQ.FREQ;
   Dep& AHOT = run.OPS.AHOT;

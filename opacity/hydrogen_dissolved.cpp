@@ -37,6 +37,7 @@
 #include "common/state.h"
 #include "common/vector_clones.h"
 #include "opacity/hop.h"
+#include "opacity/hydrogen_dissolved_cache.h"
 
 namespace atmotab {
 namespace {
@@ -119,15 +120,13 @@ double hdiss_s(int N, double WAVENO) { return (hop_threshold(N) - WAVENO) / hop_
 // The per-model factors: perturber weights, and for each level its -ln w_neutral, 1/w_charged
 // and LTE population per gram. The one freshness test of the cache.
 void hdiss_prepare(Run& run) {
-  HdissRec& c = run.HDISS;
+  HdissRec& c = hydrogen_dissolved_cache(run);
   const int nrhox = run.RHOX.NRHOX;
   if (!c.LOADED) {
     for (int n = 1; n <= NHDISS; ++n) c.SIGTHR(n) = xkarsas_threshold(run, n);
     c.LOADED = true;
   }
-  if (c.ITEMP == run.TEMP.ITEMP && c.NRHOX == nrhox) return;
-  c.ITEMP = run.TEMP.ITEMP;
-  c.NRHOX = nrhox;
+  if (c.MODEL == model_key(run)) return;
   State levels[NHDISS];
   for (int n = 1; n <= NHDISS; ++n) levels[n - 1] = hdiss_state(n);
   for (int j = 1; j <= nrhox; ++j) {
@@ -145,6 +144,7 @@ void hdiss_prepare(Run& run) {
       c.POP(j, n) = 2.0 * n * n * BOLT * NPERG;
     }
   }
+  c.MODEL = model_key(run);
 }
 
 // A(J) += STIM(J) POP(J) SIG D(J) at the N depths for the state S reached:
@@ -206,7 +206,7 @@ double hydrogen_dissolved_sigma(int N, double SIGTHR, double WAVENO, double T, d
 
 void add_dissolved_hydrogen(Run& run, Dep& A) {
   hdiss_prepare(run);
-  const HdissRec& c = run.HDISS;
+  const HdissRec& c = hydrogen_dissolved_cache(run);
   const double WAVENO = run.FREQ.FREQ / CLIGHT;
   for (int n = 1; n <= NHDISS; ++n) {
     const double s = hdiss_s(n, WAVENO);
@@ -214,7 +214,7 @@ void add_dissolved_hydrogen(Run& run, Dep& A) {
     const double ns = 1.0 / std::sqrt(s);
     const double q = hop_threshold(n) / WAVENO;
     const double SIG = hydrogen_dissolved_taper(n, ns) * c.SIGTHR(n) * q * q * q;
-    hdiss_add(c, n, hdiss_state(ns), SIG, run.FREQ.STIM.data(), c.NRHOX, A.data());
+    hdiss_add(c, n, hdiss_state(ns), SIG, run.FREQ.STIM.data(), c.MODEL.NRHOX, A.data());
   }
 }
 

@@ -26,7 +26,7 @@ double hydrogen_dissolved_w(double NSTAR, double T, double XNE, double XNH, doub
 // between them.
 double hydrogen_dissolved_taper(int N, double NSTAR);
 
-// The dissolved fraction D of level N = 1..NHDISS at wavenumber WAVENO [cm^-1] in the plasma of
+// The dissolved fraction D of level N = 1..8 at wavenumber WAVENO [cm^-1] in the plasma of
 // hydrogen_dissolved_w: taper x (1 - w(n*) / w(N)); 0 at or above the level's threshold and
 // below its alpha line.
 double hydrogen_dissolved_fraction(int N, double WAVENO, double T, double XNE, double XNH,
@@ -43,10 +43,10 @@ double hydrogen_dissolved_sigma(int N, double SIGTHR, double WAVENO, double T, d
 double hydrogen_dissolved_exp(double X);
 
 // Adds to A(J), J = 1..NRHOX, the LTE absorption [cm^2 g^-1] of the dissolved parts of levels
-// N = 1..NHDISS at the current frequency: sum over N of hydrogen_dissolved_sigma x the LTE
+// N = 1..8 at the current frequency: sum over N of hydrogen_dissolved_sigma x the LTE
 // population of level N (XNFPH(J,1) 2 N^2 exp(-E_N hc/kT), hop's Boltzmann factors) / RHO(J) x
 // STIM(J). Its source function is BNU. The per-model factors (occupation probabilities of the
-// levels, perturber weights, populations) are formed when ITEMP or NRHOX changed, from T, XNE,
+// levels, perturber weights, populations) are formed when the model key changed, from T, XNE,
 // RHO, XNFH (neutral H perturbers), XNFHE(J,1) (neutral He) and XNFPH(J,1).
 void add_dissolved_hydrogen(Run& run, Dep& A);
 

@@ -31,6 +31,7 @@
 #include "opacity/hop.h"
 #include "opacity/hotop.h"
 #include "opacity/hrayop.h"
+#include "opacity/kapp_cache.h"
 #include "opacity/lukeop.h"
 
 namespace atmotab {
@@ -226,7 +227,7 @@ void kapp(Run& run, int N, int& NSTEPS, double& STEPWT) {
   // The arrays of a switch that is on are cleared at every call (its routine may leave depths or
   // frequencies unwritten); those of a switch that is off once, at the first call after it went off
   // (or the model grew deeper), since only its routine writes them and the totals leave them out.
-  Arr<int, NIFOP>& cleared = run.KAPP.NCLEAR;
+  Arr<int, NIFOP>& cleared = kapp_cache(run).NCLEAR;
   for (const OpacityRow& r : rows) {
     if (!on.on[r.ifop] && cleared(r.ifop) >= n) continue;
     clear(r.absorption, n);

@@ -5,7 +5,7 @@
 //          1153), for the ground terms and the first excited terms (N I 2D, 2P; Mg II 3p; Ca II
 //          3d, 4p). Si II: the table of ln sigma of Peach 1970 (Mem. RAS 73, 1) on 9 frequencies
 //          and 6 temperatures (PEACH), interpolated bilinearly in ln T and ln nu.
-// Inputs:  FREQ [Hz], FREQLG = ln FREQ, STIM(J); T(J) [K], TKEV(J) [eV], TLOG(J), ITEMP; RHO(J)
+// Inputs:  FREQ [Hz], FREQLG = ln FREQ, STIM(J); T(J) [K], TKEV(J) [eV], TLOG(J), the model; RHO(J)
 //          [g cm^-3]; n/U of N I, O I, Mg II, Si II, Ca II from the population driver (mode 1).
 // Output:  ALUKE(J) [cm^2 g^-1], LTE (source function BNU), stimulated emission included.
 // Valid:   every threshold edge is exact (x = 1 at nu = nu0 is included); below 2.110779e15 Hz
@@ -24,6 +24,7 @@
 
 #include "common/state.h"
 #include "opacity/common_powers.h"
+#include "opacity/lukeop_cache.h"
 #include "populations/pops.h"
 
 namespace atmotab {
@@ -81,18 +82,18 @@ namespace {
 // evaluate a depth from them.
 
 void n1op_current(Run& run) {
-  LukeopRec::N1& c = run.LUKEOP.N1OP;
-  if (c.ITEMP1 != run.TEMP.ITEMP) {
-    c.ITEMP1 = run.TEMP.ITEMP;
+  LukeopRec::N1& c = lukeop_cache(run).N1OP;
+  if (c.MODEL != model_key(run)) {
     weight_boltzmann(run, 10.0, 2.384f, c.C1020);
     weight_boltzmann(run, 6.0, 3.575f, c.C1130);
+    c.MODEL = model_key(run);
   }
   const double FREQ = run.FREQ.FREQ;
   if (c.FREQ1 != FREQ) {
-    c.FREQ1 = FREQ;
     c.X853 = lukeop_s(FREQ, 3.517915e15, 1.142e-17, 4.29, 4);
     c.X1020 = lukeop_s(FREQ, 2.941534e15, 4.41e-18, 3.85, 3);
     c.X1130 = lukeop_s(FREQ, 2.653317e15, 4.2e-18, 4.34, 3);
+    c.FREQ1 = FREQ;
   }
 }
 double n1op_at(const LukeopRec::N1& c, int J) {
@@ -100,43 +101,42 @@ double n1op_at(const LukeopRec::N1& c, int J) {
 }
 
 void o1op_current(Run& run) {
-  LukeopRec::O1& c = run.LUKEOP.O1OP;
+  LukeopRec::O1& c = lukeop_cache(run).O1OP;
   const double FREQ = run.FREQ.FREQ;
   if (c.FREQ1 != FREQ) {
-    c.FREQ1 = FREQ;
     c.X911 = lukeop_s(FREQ, 3.28805e15, 2.94e-18, 2.66, 2);
+    c.FREQ1 = FREQ;
   }
 }
 
 void mg2op_current(Run& run) {
-  LukeopRec::Mg2& c = run.LUKEOP.MG2OP;
-  if (c.ITEMP1 != run.TEMP.ITEMP) {
-    c.ITEMP1 = run.TEMP.ITEMP;
+  LukeopRec::Mg2& c = lukeop_cache(run).MG2OP;
+  if (c.MODEL != model_key(run)) {
     for (int j = 1; j <= run.RHOX.NRHOX; ++j) c.C1169(j) = 6.0 * std::exp(-4.43 / run.TEMP.TKEV(j));
+    c.MODEL = model_key(run);
   }
   const double FREQ = run.FREQ.FREQ;
   if (c.FREQ1 != FREQ) {
-    c.FREQ1 = FREQ;
     c.X824 = lukeop_s(FREQ, 3.635492e15, 1.4e-19, 6.7, 8);
     c.X1169 = sp(5.11e-19f) * cube_edge(FREQ, 2.564306e15);
+    c.FREQ1 = FREQ;
   }
 }
 double mg2op_at(const LukeopRec::Mg2& c, int J) { return c.X1169 * c.C1169(J) + 2.0 * c.X824; }
 
 void si2op_current(Run& run) {
-  LukeopRec::Si2& c = run.LUKEOP.SI2OP;
-  if (c.ITEMP1 != run.TEMP.ITEMP) {
-    c.ITEMP1 = run.TEMP.ITEMP;
+  LukeopRec::Si2& c = lukeop_cache(run).SI2OP;
+  if (c.MODEL != model_key(run)) {
     for (int j = 1; j <= run.RHOX.NRHOX; ++j) {
       int nt = static_cast<int>(run.TEMP.T(j) / 2000.0) - 4;
       nt = nt < 1 ? 1 : (nt > 5 ? 5 : nt);
       c.NT(j) = nt;
       c.DT(j) = (run.TEMP.TLOG(j) - TLG[nt - 1]) / (TLG[nt] - TLG[nt - 1]);
+      c.MODEL = model_key(run);
     }
   }
   const double FREQ = run.FREQ.FREQ;
   if (c.FREQ1 != FREQ) {
-    c.FREQ1 = FREQ;
     int n = 1;
     while (n <= 7 && !(FREQSI[n - 1] < FREQ)) ++n;
     c.D = (run.FREQ.FREQLG - FLOG[n - 1]) / (FLOG[n] - FLOG[n - 1]);
@@ -145,6 +145,7 @@ void si2op_current(Run& run) {
     if (m == 14) m = 13;
     for (int it = 1; it <= 6; ++it)
       c.X(it) = sp(PEACH[m][it - 1]) * c.D + sp(PEACH[m - 1][it - 1]) * c.D1;
+    c.FREQ1 = FREQ;
   }
 }
 double si2op_at(const LukeopRec::Si2& c, int J) {
@@ -153,18 +154,18 @@ double si2op_at(const LukeopRec::Si2& c, int J) {
 }
 
 void ca2op_current(Run& run) {
-  LukeopRec::Ca2& c = run.LUKEOP.CA2OP;
-  if (c.ITEMP1 != run.TEMP.ITEMP) {
-    c.ITEMP1 = run.TEMP.ITEMP;
+  LukeopRec::Ca2& c = lukeop_cache(run).CA2OP;
+  if (c.MODEL != model_key(run)) {
     weight_boltzmann(run, 6.0, 3.142f, c.C1420);
     weight_boltzmann(run, 10.0, 1.697f, c.C1218);
+    c.MODEL = model_key(run);
   }
   const double FREQ = run.FREQ.FREQ;
   if (c.FREQ1 != FREQ) {
-    c.FREQ1 = FREQ;
     c.X1044 = sp(5.4e-20f) * cube_edge(FREQ, 2.870454e15);
     c.X1218 = FREQ < 2.460127e15 ? 0.0 : sp(1.64e-17f) * std::sqrt(2.460127e15 / FREQ);
     c.X1420 = lukeop_s(FREQ, 2.110779e15, 4.13e-18, 0.69, 6);
+    c.FREQ1 = FREQ;
   }
 }
 double ca2op_at(const LukeopRec::Ca2& c, int J) {
@@ -175,38 +176,38 @@ double ca2op_at(const LukeopRec::Ca2& c, int J) {
 
 double n1op(Run& run, int J) {
   n1op_current(run);
-  return n1op_at(run.LUKEOP.N1OP, J);
+  return n1op_at(lukeop_cache(run).N1OP, J);
 }
 
 double o1op(Run& run) {
   o1op_current(run);
-  return 9.0 * run.LUKEOP.O1OP.X911;
+  return 9.0 * lukeop_cache(run).O1OP.X911;
 }
 
 double mg2op(Run& run, int J) {
   mg2op_current(run);
-  return mg2op_at(run.LUKEOP.MG2OP, J);
+  return mg2op_at(lukeop_cache(run).MG2OP, J);
 }
 
 double si2op(Run& run, int J) {
   si2op_current(run);
-  return si2op_at(run.LUKEOP.SI2OP, J);
+  return si2op_at(lukeop_cache(run).SI2OP, J);
 }
 
 double ca2op(Run& run, int J) {
   ca2op_current(run);
-  return ca2op_at(run.LUKEOP.CA2OP, J);
+  return ca2op_at(lukeop_cache(run).CA2OP, J);
 }
 
 void lukeop(Run& run) {
-  LukeopRec& l = run.LUKEOP;
-  if (l.ITEMP1 != run.TEMP.ITEMP) {
+  LukeopRec& l = lukeop_cache(run);
+  if (l.MODEL != model_key(run)) {
     pops(run, 7.00, 1, l.XNFN1.data());
     pops(run, 8.00, 1, l.XNFO1.data());
     pops(run, 12.01, 1, l.XNFMG2.data());
     pops(run, 14.01, 1, l.XNFSI2.data());
     pops(run, 20.01, 1, l.XNFCA2.data());
-    l.ITEMP1 = run.TEMP.ITEMP;
+    l.MODEL = model_key(run);
   }
   n1op_current(run);
   o1op_current(run);

@@ -8,7 +8,7 @@ struct Run;
 
 // ALUKE(J) = (n1op XNFN1 + o1op XNFO1 + mg2op XNFMG2 + si2op XNFSI2 + ca2op XNFCA2) STIM / RHO
 // [cm^2 g^-1] for J = 1..NRHOX; the five n/U arrays come from the population driver once per
-// model (key ITEMP).
+// model.
 void lukeop(Run& run);
 
 // Sum over the ion's levels of cross-section x weight x Boltzmann factor [cm^2] at the current

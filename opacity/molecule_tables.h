@@ -8,9 +8,12 @@
 #include <string_view>
 
 #include "common/array.h"
-#include "common/metal_records.h"
 
 namespace atmotab {
+
+constexpr int NCHROW = 105;  // photon-energy rows of TABCH
+constexpr int NOHROW = 130;  // of TABOH
+constexpr int NCHOHT = 15;   // temperature columns of TABCH and TABOH
 
 // Parses a table in the layout of data/tabch.txt (NAME "tabch", NROW 105) or data/taboh.txt
 // ("taboh", 130) into TAB(IT,N), IT = 1..15 fastest: log10 cross-section [cm^2], single-precision

@@ -27,6 +27,7 @@
 
 #include "common/constants.h"
 #include "fortio/error.h"
+#include "populations/saha_cache.h"
 
 namespace atmotab {
 namespace {
@@ -100,16 +101,17 @@ void check_partition(const Run& run, int j, int iz, const SahaWork& w) {
 }
 
 // Level sums of the light rows at depth J (LSUM), formed anew when the depth's T, HCKT, IFNLTE
-// or the model (ITEMP) changed.
+// or the model changed.
 const double* light_levels(Run& run, int j) {
-  Run::SahacRec& C = run.SAHAC;
+  SahacRec& C = sahac_cache(run);
   const Run::TempRec& T = run.TEMP;
-  if (!(C.LHELD(j) && C.LITEMP(j) == T.ITEMP && C.LNLTE(j) == run.IF.IFNLTE && C.LT(j) == T.T(j) &&
-        C.LHCKT(j) == T.HCKT(j))) {
+  if (!(C.LHELD(j) && C.LMODEL(j) == model_key(run) && C.LNLTE(j) == run.IF.IFNLTE &&
+        C.LT(j) == T.T(j) && C.LHCKT(j) == T.HCKT(j))) {
+    C.LHELD(j) = false;
     for (int k = 1; k <= PF_NLIGHT; ++k)
       C.LSUM(k, j) = pflight_levels(run, j, PF_LIGHT_ROWS[k - 1]);
     C.LHELD(j) = true;
-    C.LITEMP(j) = T.ITEMP;
+    C.LMODEL(j) = model_key(run);
     C.LNLTE(j) = run.IF.IFNLTE;
     C.LT(j) = T.T(j);
     C.LHCKT(j) = T.HCKT(j);
@@ -129,34 +131,34 @@ std::array<const double*, SAHAC_KEYS> sahac_state(const Run& run) {
           T.TLOG.data(), run.STATE.P.data(), run.STATE.XNE.data()};
 }
 
-// Brings SAHAC up to the state of depths 1..NRHOX: any change of ITEMP, NRHOX or of a depth's
-// state (compared bit for bit) drops every value held and forms the lowering and the Saha factor
-// of each depth anew.
+// Brings SAHAC up to the state of depths 1..NRHOX: a new model or any change of a depth's state
+// (compared bit for bit) drops every value held and forms the lowering and the Saha factor of
+// each depth anew. The keys are written last: until then the cache holds nothing.
 void sahac_refresh(Run& run) {
-  Run::SahacRec& C = run.SAHAC;
+  SahacRec& C = sahac_cache(run);
   const int nrhox = run.RHOX.NRHOX;
   const std::size_t bytes = sizeof(double) * static_cast<std::size_t>(std::max(nrhox, 0));
   const std::array<const double*, SAHAC_KEYS> state = sahac_state(run);
-  bool same = C.ITEMP == run.TEMP.ITEMP && C.NRHOX == nrhox;
+  bool same = C.MODEL == model_key(run);
   for (int k = 1; k <= SAHAC_KEYS && same; ++k)
     same = std::memcmp(&C.KEY(1, k), state[k - 1], bytes) == 0;
   if (same) return;
-  C.ITEMP = run.TEMP.ITEMP;
-  C.NRHOX = nrhox;
+  C.MODEL = ModelKey{};
   C.NPART.fill(0);
   C.NRAT.fill(0);
-  for (int k = 1; k <= SAHAC_KEYS; ++k) std::memcpy(&C.KEY(1, k), state[k - 1], bytes);
   for (int j = 1; j <= nrhox; ++j) {
     C.POTLOW(j) = pfsaha_potlow(run, j);
     const double t = run.TEMP.T(j);
     C.CF(j) = SAHA_CONST * t * std::sqrt(t) / run.STATE.XNE(j);
   }
+  for (int k = 1; k <= SAHAC_KEYS; ++k) std::memcpy(&C.KEY(1, k), state[k - 1], bytes);
+  C.MODEL = model_key(run);
 }
 
 // Partition function of stage ION of element IZ at depths 1..NRHOX into U(1..NRHOX), as
 // pfsaha_partition forms it at each depth.
 void stage_partitions(Run& run, int iz, int ion, double* u) {
-  const Run::SahacRec& C = run.SAHAC;
+  const SahacRec& C = sahac_cache(run);
   const int nrhox = run.RHOX.NRHOX;
   if (iz >= 20 && iz <= 28) {
     for (int j = 1; j <= nrhox; ++j) u[j - 1] = pfiron(run, j, iz, ion, C.POTLOW(j) * ion);
@@ -238,7 +240,7 @@ void pfsaha_iteration(Run& run, int j, int iz, int nion, int mode, double* answe
   saha_at(run, j, iz, nion, mode, answer, light_levels(run, j));
 }
 
-void pfsaha_forget_levels(Run& run) { run.SAHAC.LHELD.fill(false); }
+void pfsaha_forget_levels(Run& run) { sahac_cache(run).LHELD.fill(false); }
 
 namespace {
 
@@ -303,7 +305,7 @@ bool pfsaha_depths(Run& run, int iz, int nion, int mode, double* answer) {
   const int nused = mode1 == 3 ? nion : std::min(nions, nion + 2);
 
   sahac_refresh(run);
-  Run::SahacRec& C = run.SAHAC;
+  SahacRec& C = sahac_cache(run);
   auto part = [&](int j, int ion) -> double& { return C.PART(j, ion, iz); };
   auto rat = [&](int j, int ion) -> double& { return C.RAT(j, ion, iz); };
   // Partition functions of the stages not held yet; a value pfsaha would refuse leaves the

@@ -1,10 +1,10 @@
 // pops — population driver. Brings the electron density of the current model up to date once
-// per model (keyed by ITEMP), then answers a request for one element by the Saha balance at every
-// depth, scaled by the element's number density XABUND(Z) * XNATOM(J).
-// Sources: Saha ionization (pfsaha); charge conservation (nelect).
-// Inputs:  ITEMP, IFPRES, IFMOL, NRHOX, XABUND, XNATOM; the molecule list (with molecules on).
-// Output:  NUMBER(J) or NUMBER(J,1..NION) [cm^-3, or the partition function in mode 3].
-// Valid:   atom codes 1.00..99.09 within the stages of the element; molecule codes only with the
+// per model (populations/pops_cache.h), then answers a request for one element by the Saha balance
+// at every depth, scaled by the element's number density XABUND(Z) * XNATOM(J). Sources: Saha
+// ionization (pfsaha); charge conservation (nelect). Inputs:  the model counter, IFPRES, IFMOL,
+// NRHOX, XABUND, XNATOM; the molecule list (with molecules on). Output:  NUMBER(J) or
+// NUMBER(J,1..NION) [cm^-3, or the partition function in mode 3]. Valid:   atom codes 1.00..99.09
+// within the stages of the element; molecule codes only with the
 //          molecular equilibrium in force. A molecule code while molecules are off stops the run
 //          after "1MOLECULES OFF" (exit status 1).
 // With molecules on (IFMOL = 1) the molecular equilibrium nmolec takes the place of the electron
@@ -24,6 +24,7 @@
 #include "populations/nmolec.h"
 #include "populations/pfsaha.h"
 #include "populations/pftables.h"
+#include "populations/pops_cache.h"
 
 namespace atmotab {
 namespace {
@@ -99,15 +100,16 @@ int pops_nion(double code) {
 
 void pops(Run& run, double code, int mode, double* number) {
   if (!run.PFTAB.LOADED) load_pf_tables(run);
-  const bool stale = run.IF.IFPRES == 1 && run.TEMP.ITEMP != run.PFTAB.ITEMP1;
+  ModelKey& solved = pops_cache(run).MODEL;
+  const bool stale = run.IF.IFPRES == 1 && solved != model_key(run);
   if (run.IF.IFMOL == 1) {
     if (stale) nmolec(run);
-    run.PFTAB.ITEMP1 = run.TEMP.ITEMP;
+    solved = model_key(run);
     if (code == 0) return;
     return pops_molecules(run, code, mode, number);
   }
   if (stale) nelect(run);
-  run.PFTAB.ITEMP1 = run.TEMP.ITEMP;
+  solved = model_key(run);
   if (code == 0) return;
   if (code >= MOLECULE_CODE) {
     run.LISTING.print("('1MOLECULES OFF')", {});

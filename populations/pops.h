@@ -11,7 +11,7 @@ namespace atmotab {
 // 1..NION into consecutive 99-slot columns NUMBER(J,ION)); CODE >= 100 names a molecule. MODE's
 // units digit: 1 number density over partition function [cm^-3], 2 number density [cm^-3],
 // 3 partition function. CODE = 0 only brings the model's electron density up to date. The
-// first call after ITEMP changed (with IFPRES = 1) runs the electron-density iteration (with
+// first call of a model (with IFPRES = 1) runs the electron-density iteration (with
 // molecules on, IFMOL = 1, the molecular equilibrium nmolec instead). NUMBER may
 // be null when CODE = 0.
 void pops(Run& run, double code, int mode, double* number);

@@ -1,65 +1,99 @@
-// The run state starts in its initial state however often runs are made and dropped: the large
-// arrays that are not cleared when a run is made (FreshArr) are zero because every run takes
-// fresh storage, and the ordinary arrays are cleared by their constructor.
+// The run state and the layer workspaces start in their initial state whatever the storage they
+// are made in held: every array is cleared by its constructor. The model counter is counted only
+// by start_model, and a per-model key tells a new model (or depth count) from the one it holds.
 #include "common/state.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <span>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "driver/workspace.h"
+#include "opacity/workspace.h"
+#include "populations/workspace.h"
+
 namespace atmotab {
 namespace {
 
 struct Block {
   const char* name;
-  std::span<unsigned char> bytes;
+  std::span<const unsigned char> bytes;
 };
 
 template <class A>
-Block block(const char* name, A& a) {
-  return {name, {reinterpret_cast<unsigned char*>(a.data()), sizeof(*a.data()) * A::SIZE}};
+Block block(const char* name, const A& a) {
+  return {name, {reinterpret_cast<const unsigned char*>(a.data()), sizeof(*a.data()) * A::SIZE}};
 }
 
-// Every FreshArr of the run state.
-std::vector<Block> uncleared(Run& r) {
-  return {block("TABLES.XNFP", r.TABLES.XNFP),
-          block("TABLES.CONTINALL", r.TABLES.CONTINALL),
-          block("TABLES.XNFDOPMAX", r.TABLES.XNFDOPMAX),
-          block("TABLES.LSA", r.TABLES.LSA),
-          block("TABLES.LSR", r.TABLES.LSR),
-          block("TABLES.LSTILE", r.TABLES.LSTILE),
-          block("SAHAC.KEY", r.SAHAC.KEY),
-          block("SAHAC.PART", r.SAHAC.PART),
-          block("SAHAC.RAT", r.SAHAC.RAT),
-          block("SAHAC.LSUM", r.SAHAC.LSUM),
-          block("XNMOL.XNMOL", r.XNMOL.XNMOL),
-          block("XNMOL.XNFPMOL", r.XNMOL.XNFPMOL)};
+bool all_zero(const Block& b) {
+  return std::all_of(b.bytes.begin(), b.bytes.end(), [](unsigned char c) { return c == 0; });
 }
 
-TEST(run_state, uncleared_arrays_are_zero_in_every_new_run) {
-  // Each run is dirtied with all-one bytes before it is dropped: storage handed on from one run to
-  // the next (a heap block reused without clearing) would show in the next one.
+// An object of type T made in storage that holds all-one bytes, and the storage released with it.
+template <class T>
+struct InDirtyStorage {
+  std::unique_ptr<unsigned char[]> storage{new unsigned char[sizeof(T)]};
+  T* object;
+  InDirtyStorage() {
+    std::memset(storage.get(), 0xFF, sizeof(T));
+    object = ::new (storage.get()) T;
+  }
+  ~InDirtyStorage() { object->~T(); }
+};
+
+TEST(run_state, the_large_arrays_are_cleared_by_their_constructors) {
+  // The largest arrays of the run records and of each workspace, which were once left to zero
+  // storage: made in dirty storage, each must read 0.
+  InDirtyStorage<TablesRec> tables;
+  InDirtyStorage<XnmolRec> xnmol;
+  InDirtyStorage<OpacityWorkspace> opacity;
+  InDirtyStorage<PopulationsWorkspace> populations;
+  InDirtyStorage<DriverWorkspace> driver;
+  const TablesRec& T = *tables.object;
+  const SahacRec& S = populations.object->SAHAC;
+  const LineStrengthRec& L = driver.object->LS;
+  const OpacityWorkspace& O = *opacity.object;
+  for (const Block& b :
+       {block("TABLES.XNFP", T.XNFP), block("TABLES.CONTINALL", T.CONTINALL),
+        block("TABLES.XNFDOPMAX", T.XNFDOPMAX), block("XNMOL.XNMOL", xnmol.object->XNMOL),
+        block("XNMOL.XNFPMOL", xnmol.object->XNFPMOL), block("SAHAC.KEY", S.KEY),
+        block("SAHAC.PART", S.PART), block("SAHAC.RAT", S.RAT), block("SAHAC.LSUM", S.LSUM),
+        block("LS.LSA", L.LSA), block("LS.LSR", L.LSR), block("LS.LSTILE", L.LSTILE),
+        block("LS.NDOPMAX", L.NDOPMAX), block("HOP.XN.KEY", O.HOP.XN.KEY),
+        block("HOP.XN.VAL", O.HOP.XN.VAL), block("HE1OP.W.VAL", O.HE1OP.W.VAL),
+        block("COOLOP.SI1.SIG.VAL", O.COOLOP.SI1.SIG.VAL), block("KAPP.NCLEAR", O.KAPP.NCLEAR)})
+    EXPECT_TRUE(all_zero(b)) << b.name;
+  // The keys start below every model and the frequency-keyed values hold no frequency.
+  for (const ModelKey& k :
+       {O.HOP.MODEL, O.HE1OP.MODEL, O.COOLOP.MODEL, O.LUKEOP.MODEL, O.ELECOP.MODEL, O.COULFF.MODEL,
+        O.HDISS.MODEL, S.MODEL, populations.object->POPS.MODEL})
+    EXPECT_EQ(k, ModelKey{});
+  EXPECT_EQ(O.LUKEOP.SI2OP.FREQ1, 0.0);
+  EXPECT_EQ(O.COOLOP.CH.FREQ1, 0.0);
+  EXPECT_FALSE(O.XKARSAS.LOADED);
+  EXPECT_FALSE(O.HDISS.LOADED);
+  EXPECT_EQ(O.COOLOP.IFTAB, 0);
+}
+
+TEST(run_state, a_new_run_starts_in_its_initial_state_however_often_runs_are_made) {
   std::ostringstream out;
-  for (int round = 1; round <= 4; ++round) {
+  for (int round = 1; round <= 3; ++round) {
     auto run = make_run(out);
-    for (const Block& b : uncleared(*run)) {
-      EXPECT_TRUE(
-          std::all_of(b.bytes.begin(), b.bytes.end(), [](unsigned char c) { return c == 0; }))
-          << b.name << " in run " << round;
-      std::memset(b.bytes.data(), 0xFF, b.bytes.size());
-    }
-    // The other records start as their constructors set them, not as the storage held them.
+    EXPECT_TRUE(all_zero(block("TABLES.CONTINALL", run->TABLES.CONTINALL))) << round;
+    EXPECT_TRUE(all_zero(block("SAHAC.RAT", sahac_cache(*run).RAT))) << round;
     EXPECT_EQ(run->IF.IFOP(IFOP_H1), 1);
     EXPECT_EQ(run->ITER.IFPRNT(MAXITER), 2);
     EXPECT_EQ(run->TEMP.ITEMP, 0);
-    EXPECT_EQ(run->SAHAC.ITEMP, -1);
-    run->TEMP.ITEMP = 7;
+    EXPECT_EQ(sahac_cache(*run).MODEL, ModelKey{});
+    run->TABLES.CONTINALL.fill(-1.0);
+    sahac_cache(*run).RAT.fill(-1.0);
+    start_model(*run);
   }
 }
 
@@ -68,16 +102,21 @@ TEST(run_state, two_runs_at_once_are_apart) {
   auto a = make_run(out);
   auto b = make_run(out);
   a->TABLES.CONTINALL(NTAB_FREQ, 99) = 1.0;
-  a->SAHAC.RAT(MAXD, 10, 99) = 2.0;
+  sahac_cache(*a).RAT(MAXD, 10, 99) = 2.0;
+  hop_cache(*a).BOLT(NDEPTH, 15) = 3.0;
+  line_strength_cache(*a).LSA(LineStrengthRec::LS_SLOTS, 99) = 4.0;
   EXPECT_EQ(b->TABLES.CONTINALL(NTAB_FREQ, 99), 0.0);
-  EXPECT_EQ(b->SAHAC.RAT(MAXD, 10, 99), 0.0);
-  const auto* pa = reinterpret_cast<const unsigned char*>(a.get());
-  const auto* pb = reinterpret_cast<const unsigned char*>(b.get());
-  EXPECT_TRUE(pb >= pa + sizeof(atmotab::Run) || pa >= pb + sizeof(atmotab::Run));
+  EXPECT_EQ(sahac_cache(*b).RAT(MAXD, 10, 99), 0.0);
+  EXPECT_EQ(hop_cache(*b).BOLT(NDEPTH, 15), 0.0);
+  EXPECT_EQ(line_strength_cache(*b).LSA(LineStrengthRec::LS_SLOTS, 99), 0.0);
+  EXPECT_NE(&opacity_workspace(*a), &opacity_workspace(*b));
+  // A workspace is made once per run: the accessors keep returning the same caches.
+  EXPECT_EQ(&hop_cache(*a), &opacity_workspace(*a).HOP);
+  EXPECT_EQ(&sahac_cache(*a), &populations_workspace(*a).SAHAC);
+  EXPECT_EQ(&line_strength_cache(*a), &driver_workspace(*a).LS);
 }
 
 TEST(run_state, an_ordinary_array_is_cleared_whatever_its_storage_held) {
-  // Only the tagged members rely on fresh storage; an Arr made in used storage is zeroed.
   alignas(Arr<double, 5, 3>) unsigned char d[sizeof(Arr<double, 5, 3>)];
   alignas(Arr<float, 7>) unsigned char f[sizeof(Arr<float, 7>)];
   alignas(Arr<int, 2, 2, 2>) unsigned char i[sizeof(Arr<int, 2, 2, 2>)];
@@ -90,6 +129,42 @@ TEST(run_state, an_ordinary_array_is_cleared_whatever_its_storage_held) {
   for (double x : *ad) EXPECT_EQ(x, 0.0);
   for (float x : *af) EXPECT_EQ(x, 0.0f);
   for (int x : *ai) EXPECT_EQ(x, 0);
+}
+
+// The key of a cache against the run's, step by step: a cache holding KEY is current exactly when
+// KEY == model_key(run).
+TEST(model_epoch, start_model_makes_every_held_key_stale_and_only_it_counts) {
+  std::ostringstream out;
+  auto run = make_run(out);
+  atmotab::Run& r = *run;
+  r.RHOX.NRHOX = 5;
+  EXPECT_EQ(model_key(r), (ModelKey{0, 5}));
+  EXPECT_NE(ModelKey{}, model_key(r));  // a fresh cache is stale even before the first model
+  struct Step {
+    bool start;  // start_model first
+    int nrhox;   // then the depth count
+    bool current;
+    const char* why;
+  };
+  const Step steps[] = {
+      {true, 5, false, "first model"},
+      {false, 5, true, "same model"},
+      {false, 4, false, "same model, fewer depths"},
+      {false, 5, false, "depth count back: the values held are for 4 depths"},
+      {true, 5, false, "next model, same depths"},
+  };
+  ModelKey held;
+  int epoch = 0;
+  for (const Step& s : steps) {
+    if (s.start) {
+      start_model(r);
+      ++epoch;
+    }
+    r.RHOX.NRHOX = s.nrhox;
+    EXPECT_EQ(r.TEMP.ITEMP, epoch) << s.why;
+    EXPECT_EQ(held == model_key(r), s.current) << s.why;
+    held = model_key(r);  // the cache formed again
+  }
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include <sstream>
 #include <vector>
 
+#include "driver/line_strength_cache.h"
+
 namespace atmotab {
 namespace {
 
@@ -124,7 +126,7 @@ TEST(line_strength, zeros_extremes_and_unusual_divisors) {
 // has them) the AVX2 and AVX-512 versions: products of zeros, negatives, NaN and infinity,
 // reciprocals of 0, and the strides of the slot and interval tables.
 TEST(line_strength, tile_search_keeps_the_largest_product_on_every_processor) {
-  constexpr int LDA = TablesRec::LS_SLOTS, LDR = TablesRec::LS_INTERVALS, TILE = 8;
+  constexpr int LDA = LineStrengthRec::LS_SLOTS, LDR = LineStrengthRec::LS_INTERVALS, TILE = 8;
   constexpr int NJ = 37, NM = 2 * LS_BLOCK;
   std::mt19937_64 rng(5);
   std::uniform_real_distribution<double> u(-1, 1);
@@ -217,7 +219,7 @@ TEST(line_strength, maxima_over_depths_are_the_largest_singles_of_the_chain) {
   }
   EXPECT_GT(near, 5) << "too few maxima near a rounding boundary";
   begin_line_strength_maxima(*run);
-  ASSERT_EQ(TB.NLSACTIVE, NSLOT);
+  ASSERT_EQ(line_strength_cache(*run).NLSACTIVE, NSLOT);
   for (int j = 1; j <= NRHOX; ++j) {
     for (int k = 1; k <= 6 * 99; ++k) {
       TB.XNFPEL(k) = xnfpel[j][k];

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -201,6 +202,22 @@ TEST(model_loop, file_arguments_that_cannot_work) {
     EXPECT_EQ(atmotab_main(c.args, cards, listing, errors), 2);
     EXPECT_NE(errors.str().find(c.error_part), std::string::npos) << errors.str();
   }
+  // A run that cannot open an input file leaves the tables of an earlier run as they were.
+  const std::string t11 = (dir / "t11").string();
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--edges", (dir / "missing").string()},
+        std::vector<std::string>{"--edges", edges, "--molecules", (dir / "missing").string()}}) {
+    write_file(dir / "t10", "earlier tables");
+    write_file(dir / "t11", "earlier maxima");
+    std::vector<std::string> all = args;
+    all.insert(all.end(), {"--table", t10, "--maxima", t11});
+    std::istringstream cards("END\n");
+    std::ostringstream listing, errors;
+    EXPECT_EQ(atmotab_main(all, cards, listing, errors), 2);
+    EXPECT_NE(errors.str().find("(unit"), std::string::npos) << errors.str();
+    EXPECT_EQ(testing::read_file(dir / "t10"), "earlier tables") << args.back();
+    EXPECT_EQ(testing::read_file(dir / "t11"), "earlier maxima") << args.back();
+  }
   // A device may take both tables.
   std::istringstream cards("END\n");
   std::ostringstream listing, errors;
@@ -208,6 +225,31 @@ TEST(model_loop, file_arguments_that_cannot_work) {
                          listing, errors),
             0)
       << errors.str();
+}
+
+TEST(model_loop, cards_from_a_terminal_are_announced) {
+  // A terminal on standard input: the program says on standard error what it waits for.
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  TempDir dir;
+  write_file(dir / "edges", "400.\n500.\n0\n");
+  for (const int descriptor : {terminal, -1}) {
+    std::istringstream cards("END\n");
+    std::ostringstream listing, errors;
+    EXPECT_EQ(atmotab_main({"--edges", (dir / "edges").string(), "--table", "/dev/null", "--maxima",
+                            "/dev/null"},
+                           cards, listing, errors, {.cards_descriptor = descriptor}),
+              0);
+    EXPECT_EQ(errors.str().find("waiting for control cards on standard input") != std::string::npos,
+              descriptor == terminal)
+        << errors.str();
+  }
+  close(terminal);
+  close(master);
 }
 
 }  // namespace

@@ -184,6 +184,14 @@ TEST(card_warning, what_the_cards_do_not_read_is_named_with_the_card) {
       {model, "400.\n1E5 500.\nNaN\n0\n",
        "atmotab: warning: edge-list card 3, column 1: 'NaN' is "
        "not read as one number"},
+      // An exponent without a decimal point: GRAVITY 27E3 would be log g 3, TEFF 6E3 3 K.
+      {"GRAVITY 27E3\n" + model, "400.\n500.\n0\n",
+       "atmotab: warning: control card 1, column 9: '27E3' is read as 3: an exponent is read only "
+       "after a decimal point (write 27.E3)\n"},
+      {"TEFF -6E+3 TEFF 6E3\n" + model, "400.\n500.\n0\n",
+       "control card 1, column 6: '-6E+3' is read as 3: an exponent"},
+      {"TEFF -6E+3 TEFF 6E3\n" + model, "400.\n500.\n0\n",
+       "control card 1, column 17: '6E3' is read as 3:"},
   };
   for (const Case& c : cases) {
     Program p(c.deck, c.edges);
@@ -201,6 +209,53 @@ TEST(card_warning, what_the_cards_do_not_read_is_named_with_the_card) {
   EXPECT_EQ(big.run->TEFF.TEFF, 9.0);
   // The warning comes once, although the scanner may pass the number twice.
   EXPECT_EQ(big.errors.str().find("dropped"), big.errors.str().rfind("dropped"));
+}
+
+TEST(card_warning, none_for_numbers_with_a_point_nor_for_title_text) {
+  Program p("TITLE 1E5 STARS 2E3\nTEFF 5.E3 GRAVITY 4.4 ABUNDANCE CHANGE 26 3.2E-5\n" +
+            testing::complete_with("") + "END\n");
+  EXPECT_EQ(p.status, 0) << p.errors.str();
+  EXPECT_EQ(p.errors.str(), "");
+}
+
+TEST(comment_card, is_listed_counted_and_otherwise_ignored) {
+  const std::string model = testing::complete_with("") + "END\n";
+  std::string with_notes = "# a note\n" + model;
+  with_notes.insert(with_notes.find("ITERATIONS"), "  #2\n");
+  Program plain(model), commented(with_notes);
+  ASSERT_EQ(commented.status, 0) << commented.errors.str();
+  // The same tables; the listing with the comment lines taken out is the same listing.
+  EXPECT_EQ(testing::read_file(commented.dir / "t10"), testing::read_file(plain.dir / "t10"));
+  EXPECT_EQ(testing::read_file(commented.dir / "t11"), testing::read_file(plain.dir / "t11"));
+  std::string listing = commented.listing.str();
+  for (const std::string line : {" # a note\n", "   #2\n"}) {
+    const std::size_t at = listing.find(line);
+    ASSERT_NE(at, std::string::npos) << line;
+    listing.erase(at, line.size());
+  }
+  EXPECT_EQ(listing, plain.listing.str());
+  // Comment cards count in the card numbers of messages, which so match the lines of the file.
+  Program bad("# note\nTEFF 5777. FOO\n");
+  EXPECT_NE(bad.errors.str().find("control card 2, column 12"), std::string::npos)
+      << bad.errors.str();
+}
+
+TEST(card_error, standard_input_that_is_no_deck_is_named) {
+  struct Case {
+    const char* input;
+    const char* hint;
+  };
+  const Case cases[] = {
+      {"sun\n  5777.      Teff [K].         Last iteration; yyyymmdd=20080519\n",
+       "looks like a MARCS model (.mod), not control cards: convert it with tools/marcs2deck.py"},
+      {"50.4259312 50.859255 52.22\n58.23 59.51\n",
+       "holds numbers only, as an edge list does: the edge list is named with --edges FILE"},
+  };
+  for (const Case& c : cases) {
+    Program p(c.input);
+    EXPECT_EQ(p.status, 1);
+    EXPECT_NE(p.errors.str().find(c.hint), std::string::npos) << p.errors.str();
+  }
 }
 
 TEST(card_depth_numbers, model_cards_whose_numbers_do_not_fit_the_deck) {

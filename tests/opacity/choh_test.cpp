@@ -12,6 +12,7 @@
 #include "common/embedded_data.h"
 #include "common/state.h"
 #include "fortio/error.h"
+#include "opacity/coolop_cache.h"
 
 namespace atmotab {
 namespace {
@@ -38,7 +39,7 @@ struct Choh : ::testing::Test {
 TEST_F(Choh, loaded_tables_hold_the_reference_cells_in_their_columns) {
   // Column IT (temperature) first, row N (photon energy) second.
   ch(3.0, 5000);  // loads both tables
-  const CoolopRec& c = r.COOLOP;
+  const CoolopRec& c = coolop_cache(r);
   EXPECT_EQ(c.TABCH(1, 1), -38.0);
   EXPECT_EQ(c.TABCH(15, 1), -38.0);
   EXPECT_EQ(c.TABCH(3, 20), sp(-22.65f));
@@ -96,8 +97,8 @@ TEST_F(Choh, the_column_is_formed_once_per_frequency) {
   const double first = ch(4.05, 5000);
   EXPECT_EQ(r.FREQ.WAVENO, 4.05 * HZ_PER_EV / CLIGHT);
   // A second call at the same frequency reuses the column (and leaves WAVENO alone).
-  r.COOLOP.TABCH(7, 40) -= 1.0;
-  r.COOLOP.TABCH(7, 41) -= 1.0;
+  coolop_cache(r).TABCH(7, 40) -= 1.0;
+  coolop_cache(r).TABCH(7, 41) -= 1.0;
   r.FREQ.WAVENO = 0.0;
   EXPECT_EQ(chop(r, 1), first);
   EXPECT_EQ(r.FREQ.WAVENO, 0.0);

@@ -22,7 +22,7 @@ struct CoolAtoms : ::testing::Test {
 
   void SetUp() override {
     testing::fill_model(r, testing::SOLAR3);
-    r.TEMP.ITEMP = 1;
+    start_model(r);
     for (int j = 1; j <= 3; ++j) {
       r.BC.XNFPC(j, 1) = 1e10 * j;
       r.BMG.XNFPMG(j, 1) = 2e10 * j;
@@ -168,7 +168,7 @@ TEST_F(CoolAtoms, departure_coefficients_give_the_two_level_source_function) {
     r.BC.BC1(j, 8) = 2.0;
     r.BC.BC2(j, 1) = 0.5;
   }
-  r.TEMP.ITEMP = 2;  // departure coefficients are model input: a new model
+  start_model(r);  // departure coefficients are model input: a new model
   c1op(r);
   const double nu = W * CLIGHT;
   for (int j = 1; j <= 3; ++j) {
@@ -293,13 +293,13 @@ TEST_F(CoolAtoms, boltzmann_factors_follow_the_model_counter) {
   fe1op(r);
   EXPECT_EQ(r.BC.AC1(2), c1);
   EXPECT_EQ(r.BFE.AFE1(2), fe);
-  r.TEMP.ITEMP = 2;
+  start_model(r);
   c1op(r);
   fe1op(r);
   EXPECT_LT(r.BC.AC1(2), 0.5 * c1);
   EXPECT_LT(r.BFE.AFE1(2), 0.5 * fe);
   r.TEMP.HCKT(2) = hckt;
-  r.TEMP.ITEMP = 3;
+  start_model(r);
   c1op(r);
   fe1op(r);
   EXPECT_EQ(r.BC.AC1(2), c1);

@@ -334,7 +334,7 @@ TEST(CoolFortran, atoms_agree_to_the_bit_with_a_fortran_transcription) {
   std::unique_ptr<atmotab::Run> run = make_run(listing);
   atmotab::Run& r = *run;
   testing::fill_model(r, testing::SOLAR3);
-  r.TEMP.ITEMP = 1;
+  start_model(r);
   // Departure coefficients away from 1, different per level and depth.
   auto b = [](int j, int k) { return 0.6 + 0.07 * k + 0.11 * j; };
   std::ostringstream in;

@@ -8,6 +8,7 @@
 #include "common/constants.h"
 #include "common/state.h"
 #include "opacity/choh.h"
+#include "opacity/coolop_cache.h"
 #include "opacity/h2collop.h"
 #include "opacity/h2op.h"
 #include "opacity/kapp.h"
@@ -26,7 +27,7 @@ struct Coolop : ::testing::Test {
 
   void SetUp() override {
     testing::fill_model(r, testing::SOLAR3);
-    r.TEMP.ITEMP = 1;
+    start_model(r);
     for (int j = 1; j <= 3; ++j) {
       r.BC.XNFPC(j, 1) = 1e10;
       r.BMG.XNFPMG(j, 1) = 2e10;
@@ -43,7 +44,7 @@ TEST_F(Coolop, with_molecules_off_acool_is_the_metal_sum) {
     coolop(r);
     for (int j = 1; j <= 3; ++j) {
       const double sum = r.BC.AC1(j) + r.BMG.AMG1(j) + r.BAL.AAL1(j) + r.BSI.ASI1(j) +
-                         r.BFE.AFE1(j) + r.COOLOP.AH2COLL(j);
+                         r.BFE.AFE1(j) + coolop_cache(r).AH2COLL(j);
       EXPECT_EQ(r.OPS.ACOOL(j), sum) << nu;
     }
     EXPECT_EQ(r.FREQ.WAVENO, nu / CLIGHT);
@@ -64,22 +65,22 @@ TEST_F(Coolop, acool_holds_the_collision_induced_absorption_below_20000_per_cm) 
     coolop(r);
     h2collop(r, alone);
     for (int j = 1; j <= 3; ++j) {
-      EXPECT_EQ(r.COOLOP.AH2COLL(j), alone(j)) << nu << " " << j;
+      EXPECT_EQ(coolop_cache(r).AH2COLL(j), alone(j)) << nu << " " << j;
       if (nu < 20000 * CLIGHT && j == 1) {
         EXPECT_GT(nh2(r, j), 0.0);
-        EXPECT_GT(r.COOLOP.AH2COLL(j), 0.0);
+        EXPECT_GT(coolop_cache(r).AH2COLL(j), 0.0);
       }
       if (nu > 20000 * CLIGHT) {
-        EXPECT_EQ(r.COOLOP.AH2COLL(j), 0.0);
+        EXPECT_EQ(coolop_cache(r).AH2COLL(j), 0.0);
       }
       EXPECT_EQ(r.OPS.ACOOL(j), r.BC.AC1(j) + r.BMG.AMG1(j) + r.BAL.AAL1(j) + r.BSI.ASI1(j) +
-                                    r.BFE.AFE1(j) + r.COOLOP.AH2COLL(j));
+                                    r.BFE.AFE1(j) + coolop_cache(r).AH2COLL(j));
     }
   }
   // The 4500 K depth at 3336 cm^-1: the collision-induced term is a visible part of the block.
   setfreq(r, 1e14);
   coolop(r);
-  EXPECT_GT(r.COOLOP.AH2COLL(1), 1e-6 * r.OPS.ACOOL(1));
+  EXPECT_GT(coolop_cache(r).AH2COLL(1), 1e-6 * r.OPS.ACOOL(1));
 }
 
 TEST_F(Coolop, ch_and_oh_enter_acool_per_cubic_centimetre_and_no_total) {
@@ -113,8 +114,8 @@ TEST_F(Coolop, ch_and_oh_enter_acool_per_cubic_centimetre_and_no_total) {
       EXPECT_EQ(ch + oh, 0.0);  // 9500 K: above the tables
     EXPECT_EQ(r.OPTOT.ACONT(j), acont[j - 1]);
     EXPECT_EQ(r.OPS.ACOOL(j), r.BC.AC1(j) + r.BMG.AMG1(j) + r.BAL.AAL1(j) + r.BSI.ASI1(j) +
-                                  r.BFE.AFE1(j) + r.COOLOP.AH2COLL(j) + ch * r.CHOH.XNFPCH(j) +
-                                  oh * r.CHOH.XNFPOH(j));
+                                  r.BFE.AFE1(j) + coolop_cache(r).AH2COLL(j) +
+                                  ch * r.CHOH.XNFPCH(j) + oh * r.CHOH.XNFPOH(j));
     EXPECT_GT(r.OPS.ACOOL(j), acool[j - 1] * (j < 3 ? 1.0 + 1e-12 : 0.0)) << j;
   }
 }

@@ -14,6 +14,7 @@
 #include "common/state.h"
 #include "helium_model.h"
 #include "input/fortran_reference.h"
+#include "opacity/coulff_cache.h"
 #include "opacity/fortran_hydrogen.h"
 #include "opacity/he1op.h"
 #include "opacity/he2op.h"

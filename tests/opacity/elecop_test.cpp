@@ -68,30 +68,31 @@ TEST(elecop, independent_of_frequency_and_touches_only_the_model_depths) {
 }
 
 // SIGEL is formed once per model and copied at every frequency. A step of the sequence below
-// sets the model counter, the depth count and XNE(1..3) = X (RHO = 1e-8), clears the output as
+// starts a model or not, sets the depth count and XNE(1..3) = X (RHO = 1e-8), clears the output as
 // kapp does, calls elecop and expects the coefficient of the XNE the step names: the present one
-// where the model counter or the depth count changed, the remembered one otherwise.
+// where a model started or the depth count changed, the remembered one otherwise.
 TEST(elecop, formed_once_per_model_and_again_for_a_new_model_or_depth_count) {
   struct Step {
-    int ITEMP, NRHOX;
+    bool start;  // start_model before the step
+    int NRHOX;
     double X;     // XNE(1..3) set before the call [cm^-3]
     double used;  // the XNE the result must come from
     const char* why;
   };
   constexpr Step steps[] = {
-      {1, 2, 1e12, 1e12, "first call of the run"},
-      {1, 2, 3e12, 1e12, "same model: the remembered values"},
-      {1, 3, 5e12, 5e12, "same counter, one depth more"},
-      {1, 1, 7e12, 7e12, "same counter, fewer depths"},
-      {2, 1, 7e12, 7e12, "next model, same values"},
-      {2, 1, 9e12, 7e12, "same model again"},
-      {3, 1, 2e13, 2e13, "next model, new values"},
-      {0, 1, 4e13, 4e13, "a counter reset (a new edge list) is a new model too"},
+      {true, 2, 1e12, 1e12, "first call of the run"},
+      {false, 2, 3e12, 1e12, "same model: the remembered values"},
+      {false, 3, 5e12, 5e12, "same model, one depth more"},
+      {false, 1, 7e12, 7e12, "same model, fewer depths"},
+      {true, 1, 7e12, 7e12, "next model, same values"},
+      {false, 1, 9e12, 7e12, "same model again"},
+      {true, 1, 2e13, 2e13, "next model, new values"},
+      {false, 2, 4e13, 4e13, "back to an earlier depth count: formed again, not revived"},
   };
   std::ostringstream listing;
   auto run = make_run(listing);
   for (const Step& st : steps) {
-    run->TEMP.ITEMP = st.ITEMP;
+    if (st.start) start_model(*run);
     run->RHOX.NRHOX = st.NRHOX;
     for (int j = 1; j <= 3; ++j) {
       run->STATE.XNE(j) = st.X;

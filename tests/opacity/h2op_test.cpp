@@ -29,7 +29,7 @@ struct Molecules : ::testing::Test {
       run->BHYD.XNFPH(j, 2) = 0.5 * run->STATE.XNE(j);
       run->BHE.XNFHE(j, 1) = 0.085 * 2 * run->BHYD.XNFPH(j, 1);
     }
-    run->TEMP.ITEMP = 1;
+    start_model(*run);
   }
   // One depth at temperature T [K], with the quantities above.
   void one_layer(double T) {
@@ -37,7 +37,7 @@ struct Molecules : ::testing::Test {
     testing::fill_model(*run, layer);
     run->BHYD.XNFPH(1, 2) = 1e13;
     run->BHE.XNFHE(1, 1) = 1.7e15;
-    ++run->TEMP.ITEMP;
+    start_model(*run);
   }
 };
 

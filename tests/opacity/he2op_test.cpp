@@ -162,7 +162,7 @@ TEST_F(He2, lte_source_function_is_planck_and_departures_move_it) {
 TEST_F(He2, a_depth_without_helium_ions_absorbs_nothing) {
   run->BHE.XNFPHE(2, 2) = 0.0;
   run->BHE.XNFPHE(2, 3) = 0.0;
-  run->TEMP.ITEMP += 1;  // the He II density per gram is kept per model
+  start_model(*run);  // the He II density per gram is kept per model
   for (double lam_nm : {20.0, 300.0, 3000.0}) {
     setfreq(*run, CLIGHT_NM / lam_nm);
     he2op(*run);

@@ -33,7 +33,7 @@ void fill_helium(Run& run, const HeLayer (&layers)[N]) {
     run.BHE.XNFHE(j, 1) = l.HE1;
     run.BHE.XNFHE(j, 2) = l.HE2;
   }
-  run.TEMP.ITEMP += 1;
+  start_model(run);
 }
 
 // The FREQ record at wavenumber WAVENO [cm^-1].

@@ -31,7 +31,7 @@ TEST_P(HeliumSweep, finite_and_not_negative_from_1e10_to_1e21_hz) {
   atmotab::Run& run = *d.run;
   load_pf_tables(run);
   ASSERT_TRUE(d.read().model) << d.message;
-  run.TEMP.ITEMP += 1;
+  start_model(run);
   pops(run, 2.01, 12, run.BHE.XNFHE.data());
   pops(run, 2.02, 11, run.BHE.XNFPHE.data());
   const int n = run.RHOX.NRHOX;

@@ -56,7 +56,7 @@ struct Hminus : ::testing::Test {
   std::unique_ptr<atmotab::Run> run = make_run(listing);
   void SetUp() override {
     testing::fill_model(*run, testing::SOLAR3);
-    run->TEMP.ITEMP = 1;
+    start_model(*run);
   }
   void at(double lam) {
     setfreq(*run, CNM / lam);
@@ -77,7 +77,7 @@ TEST_F(Hminus, free_free_against_bell_and_berrington) {
   for (const Case& c : cases) {
     testing::Layer layer[1] = {{5040.0 / c.theta, 1e13, 1e-7, 1e16}};
     testing::fill_model(*run, layer);
-    ++run->TEMP.ITEMP;
+    start_model(*run);
     at(c.lam_nm);
     const double T = run->TEMP.T(1);
     const double expected = c.K * 1e-26 * (1e13 * 1.380649e-16 * T) * (2 * 1e16) / 1e-7;
@@ -91,7 +91,7 @@ TEST_F(Hminus, nothing_negative_at_x_ray_wavelengths_in_hot_layers) {
   // bound-free cross-section is 0 below 12.9 nm, so AHMIN is 0.
   testing::Layer hot[1] = {{20000.0, 1e15, 1e-8, 1e12}};
   testing::fill_model(*run, hot);
-  ++run->TEMP.ITEMP;
+  start_model(*run);
   for (double lam : {2.0, 0.5, 0.001}) {
     at(lam);
     EXPECT_EQ(run->BHYD.AHMIN(1), 0.0) << lam << " nm";
@@ -134,7 +134,7 @@ TEST_F(Hminus, bound_free_from_the_saha_density_and_departure_coefficient) {
   at(lam);
   const double a1 = run->BHYD.AHMIN(2), s1 = run->BHYD.SHMIN(2);
   run->BHYD.BMIN(2) = 2.0;
-  ++run->TEMP.ITEMP;
+  start_model(*run);
   at(lam);
   const double ehv = run->FREQ.EHVKT(2), stim = run->FREQ.STIM(2);
   const double r = (2 - ehv) / (1 - ehv);
@@ -166,7 +166,7 @@ TEST(hminop, lte_model_gives_the_bits_of_the_general_case) {
       r.BHYD.BHYD(j, 1) = 1.0;
       r.BHYD.BMIN(j) = j == 4 ? 1.7 : 1.0;
     }
-    r.TEMP.ITEMP += 1;
+    start_model(r);
   };
   std::ostringstream l1, l2, l3;
   auto lte = make_run(l1), general = make_run(l2), sequence = make_run(l3);

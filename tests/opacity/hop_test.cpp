@@ -12,6 +12,7 @@
 
 #include "common/state.h"
 #include "opacity/coulff.h"
+#include "opacity/hop_cache.h"
 #include "opacity/setfreq.h"
 #include "opacity_model.h"
 
@@ -40,11 +41,11 @@ struct Hydrogen : ::testing::Test {
   void SetUp() override {
     testing::fill_model(*run, testing::SOLAR3);
     for (int j = 1; j <= 3; ++j) run->BHYD.XNFPH(j, 2) = 0.3 * run->STATE.XNE(j);
-    run->TEMP.ITEMP = 1;
+    start_model(*run);
   }
   double threshold_nu(int n) {
     xkarsas_load(*run);
-    return std::pow(10.0, double(run->XKARSAS.FREQN(29, n)));
+    return std::pow(10.0, double(xkarsas_cache(*run).FREQN(29, n)));
   }
 };
 
@@ -52,7 +53,7 @@ TEST_F(Hydrogen, xkarsas_cell_is_the_first_grid_point_below) {
   // The bisection against the scan from I = 2 that it replaces, at every grid point of every level
   // and one float step to either side (the ties decide the cell), and beyond both ends.
   xkarsas_load(*run);
-  const XkarsasRec& t = run->XKARSAS;
+  const XkarsasRec& t = xkarsas_cache(*run);
   for (int n = 1; n <= 15; ++n) {
     std::vector<float> xs = {-1e30f, 1e30f};
     for (int i = 1; i <= 29; ++i)
@@ -187,14 +188,14 @@ TEST_F(Hydrogen, per_model_tables_follow_the_model_counter) {
     hotter[j - 1].T *= 1.1;
   }
   testing::fill_model(*run, hotter);
-  run->TEMP.ITEMP = 2;
+  start_model(*run);
   setfreq(*run, CNM / 500.0);
   hop(*run);
   std::ostringstream l2;
   auto fresh = make_run(l2);
   testing::fill_model(*fresh, hotter);
   for (int j = 1; j <= 3; ++j) fresh->BHYD.XNFPH(j, 2) = run->BHYD.XNFPH(j, 2);
-  fresh->TEMP.ITEMP = 1;
+  start_model(*fresh);
   setfreq(*fresh, CNM / 500.0);
   hop(*fresh);
   for (int j = 1; j <= 3; ++j) {

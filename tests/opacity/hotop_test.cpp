@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "common/state.h"
+#include "opacity/hotop_cache.h"
 #include "opacity/setfreq.h"
 #include "populations/model_fixture.h"
 #include "populations/pops.h"
@@ -39,7 +40,7 @@ struct Hotop : ::testing::Test {
     p.set_depth(1, 12000, 1e3, 1e13);
     p.set_depth(2, 20000, 1e4, 2e14);
     p.set_depth(3, 35000, 1e5, 5e15);
-    r.TEMP.ITEMP = 1;
+    start_model(r);
     pops(r, 0, 1, nullptr);
   }
   void run_at(double nu) {
@@ -68,7 +69,7 @@ TEST_F(Hotop, populations_come_from_the_population_driver) {
     pops(r, c.code, 11, n.data());
     for (int s = 1; s <= c.stages; ++s)
       for (int j = 1; j <= 3; ++j)
-        EXPECT_EQ(r.HOTOP.XNFPHOT(j, c.first + s - 1), n(j, s)) << c.code;
+        EXPECT_EQ(hotop_cache(r).XNFPHOT(j, c.first + s - 1), n(j, s)) << c.code;
   }
 }
 
@@ -78,7 +79,7 @@ TEST_F(Hotop, single_level_by_hand) {
   const double nu = 4.3e15;
   run_at(nu);
   for (int j = 1; j <= 3; ++j) {
-    const double expected = r.HOTOP.XNFPHOT(j, 2) * 6 * hotop_xsect(1, nu) *
+    const double expected = hotop_cache(r).XNFPHOT(j, 2) * 6 * hotop_xsect(1, nu) *
                             std::exp(-sp(13.71f) / r.TEMP.TKEV(j)) * r.FREQ.STIM(j) /
                             r.STATE.RHO(j);
     EXPECT_NEAR(r.OPS.AHOT(j), expected, 1e-14 * expected);
@@ -92,10 +93,10 @@ TEST_F(Hotop, a_level_at_one_per_cent_of_the_running_sum_is_skipped) {
   // never enters.
   const double nu = 5.222307e15;
   setfreq(r, nu);
-  r.HOTOP.ITEMP1 = r.TEMP.ITEMP;  // the populations below stand for this model
-  r.HOTOP.XNFPHOT.fill(0.0);
-  r.HOTOP.BOLTHOT.fill(1.0);
-  r.HOTOP.XNFPHOT(1, 2) = 1e9;
+  hotop_cache(r).MODEL = model_key(r);  // the populations below stand for this model
+  hotop_cache(r).XNFPHOT.fill(0.0);
+  hotop_cache(r).BOLTHOT.fill(1.0);
+  hotop_cache(r).XNFPHOT(1, 2) = 1e9;
   double s3 = 0;
   const double g[] = {6, 2, 10};
   for (int i = 1; i <= 3; ++i) s3 += 1e9 * g[i - 1] * hotop_xsect(i, nu);
@@ -106,10 +107,10 @@ TEST_F(Hotop, a_level_at_one_per_cent_of_the_running_sum_is_skipped) {
   for (int k = 0; k < 64 && n * 1.0 * x4 != s3 / 100; ++k)
     n = std::nextafter(n, n * 1.0 * x4 < s3 / 100 ? 1e300 : 0.0);
   ASSERT_EQ(n * 1.0 * x4, s3 / 100);
-  r.HOTOP.XNFPHOT(1, 16) = n;
-  r.HOTOP.XNFPHOT(2, 2) = 1e9;
-  r.HOTOP.XNFPHOT(2, 16) = std::nextafter(n, 1e300);  // just above: enters
-  r.HOTOP.XNFPHOT(3, 16) = 1e9;                       // C II empty: Ne I is the first row
+  hotop_cache(r).XNFPHOT(1, 16) = n;
+  hotop_cache(r).XNFPHOT(2, 2) = 1e9;
+  hotop_cache(r).XNFPHOT(2, 16) = std::nextafter(n, 1e300);  // just above: enters
+  hotop_cache(r).XNFPHOT(3, 16) = 1e9;                       // C II empty: Ne I is the first row
   r.OPS.AHOT.fill(0.0);
   hotop(r);
   auto per_gram = [&](int j, double a) { return a * r.FREQ.STIM(j) / r.STATE.RHO(j); };
@@ -124,14 +125,14 @@ TEST_F(Hotop, populations_follow_the_model_counter) {
   r.STATE.P(2) *= 3;
   run_at(1e16);
   EXPECT_EQ(r.OPS.AHOT(2), before);  // same model: nothing formed again
-  r.TEMP.ITEMP = 2;                  // next model, same temperatures
+  start_model(r);                    // next model, same temperatures
   run_at(1e16);
   EXPECT_NE(r.OPS.AHOT(2), before);
 }
 
 TEST_F(Hotop, empty_depth_stays_zero) {
   run_at(2e16);
-  r.HOTOP.XNFPHOT.fill(0.0);
+  hotop_cache(r).XNFPHOT.fill(0.0);
   r.OPS.AHOT.fill(0.0);
   hotop(r);
   for (int j = 1; j <= 3; ++j) EXPECT_EQ(r.OPS.AHOT(j), 0.0);

@@ -19,6 +19,7 @@
 #include "driver/tabulate.h"
 #include "input/readin.h"
 #include "opacity/hop.h"
+#include "opacity/hydrogen_dissolved_cache.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
 #include "populations/pftables.h"
@@ -106,7 +107,7 @@ std::unique_ptr<atmotab::Run> example(const char* deck_name, std::ostringstream&
   load_pf_tables(r);
   if (!readin(r)) return nullptr;
   apply_model_overrides(r);
-  r.TEMP.ITEMP += 1;
+  start_model(r);
   fill_element_records(r);
   return run;
 }

@@ -40,6 +40,7 @@ struct Kapp : ::testing::Test {
 
   void SetUp() override {
     testing::fill_model(*run, testing::SOLAR3);
+    run->IF.IFPRES = 0;                    // the populations from the electron densities as given
     setfreq(*run, 2.99792458e17 / 500.0);  // 500 nm
   }
   void only(std::initializer_list<int> on) {

@@ -13,7 +13,9 @@
 
 #include "common/state.h"
 #include "opacity/hotop.h"
+#include "opacity/hotop_cache.h"
 #include "opacity/lukeop.h"
+#include "opacity/lukeop_cache.h"
 #include "opacity/setfreq.h"
 #include "populations/model_fixture.h"
 #include "populations/pops.h"
@@ -208,7 +210,7 @@ TEST(LukeHotFortran, aluke_and_ahot_agree_to_the_bit_with_a_fortran_transcriptio
   constexpr int ND = sizeof temps / sizeof temps[0];
   for (int j = 1; j <= ND; ++j)
     p.set_depth(j, temps[j - 1], 10.0 * std::pow(10.0, 0.5 * j), 1e12 * std::pow(10.0, 0.5 * j));
-  r.TEMP.ITEMP = 1;
+  start_model(r);
   pops(r, 0, 1, nullptr);
   std::vector<double> freqs;
   for (int i = 0; i <= 300; ++i) freqs.push_back(1e13 * std::pow(1e4, i / 300.0));
@@ -233,11 +235,12 @@ TEST(LukeHotFortran, aluke_and_ahot_agree_to_the_bit_with_a_fortran_transcriptio
       for (int j = 1; j <= ND; ++j) {
         in << number(r.TEMP.T(j)) << " " << number(r.TEMP.TKEV(j)) << " " << number(r.TEMP.TLOG(j))
            << " " << number(r.STATE.RHO(j)) << "\n";
-        for (const Dep* x : {&r.LUKEOP.XNFN1, &r.LUKEOP.XNFO1, &r.LUKEOP.XNFMG2, &r.LUKEOP.XNFSI2,
-                             &r.LUKEOP.XNFCA2})
+        for (const Dep* x :
+             {&lukeop_cache(r).XNFN1, &lukeop_cache(r).XNFO1, &lukeop_cache(r).XNFMG2,
+              &lukeop_cache(r).XNFSI2, &lukeop_cache(r).XNFCA2})
           in << number((*x)(j)) << " ";
         in << "\n";
-        for (int k = 1; k <= 21; ++k) in << number(r.HOTOP.XNFPHOT(j, k)) << " ";
+        for (int k = 1; k <= 21; ++k) in << number(hotop_cache(r).XNFPHOT(j, k)) << " ";
         in << "\n";
       }
       in << freqs.size() << "\n";

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "common/state.h"
+#include "opacity/lukeop_cache.h"
 #include "opacity/setfreq.h"
 #include "populations/model_fixture.h"
 #include "populations/pops.h"
@@ -47,7 +48,7 @@ struct Lukeop : ::testing::Test {
     p.set_depth(1, 9000, 1e3, 1e13);
     p.set_depth(2, 15000, 1e4, 2e14);
     p.set_depth(3, 25000, 1e5, 5e15);
-    r.TEMP.ITEMP = 1;
+    start_model(r);
     pops(r, 0, 1, nullptr);  // electron densities and RHO of the model
   }
   void at(double nu) { setfreq(r, nu); }
@@ -85,7 +86,7 @@ TEST_F(Lukeop, below_the_lowest_edge_only_si2_remains) {
     EXPECT_EQ(o1op(r), 0.0);
     EXPECT_EQ(mg2op(r, j), 0.0);
     EXPECT_EQ(ca2op(r, j), 0.0);
-    const double si2 = si2op(r, j) * r.LUKEOP.XNFSI2(j) * r.FREQ.STIM(j) / r.STATE.RHO(j);
+    const double si2 = si2op(r, j) * lukeop_cache(r).XNFSI2(j) * r.FREQ.STIM(j) / r.STATE.RHO(j);
     EXPECT_GT(si2, 0.0);
     EXPECT_EQ(r.OPS.ALUKE(j), si2);
   }
@@ -95,7 +96,7 @@ TEST_F(Lukeop, si2_on_the_table_nodes) {
   // 5.9958e15 Hz is the upper end of the table, where every temperature column holds
   // ln sigma = -43.8941: 6 exp(-43.8941) = 5.19022e-19 cm^2 (T = 10000 K is the first column).
   p.set_t(2, 10000);
-  r.TEMP.ITEMP = 2;
+  start_model(r);
   at(std::exp(36.32984));
   EXPECT_NEAR(si2op(r, 2), 5.190220781779552e-19, 2e-6 * 5.19e-19);
   // Just above the first edge the interval ends on row 2 (-42.2444): 2.70173e-18, within the
@@ -138,10 +139,10 @@ TEST_F(Lukeop, si2_extrapolates_outside_its_temperatures_and_frequencies) {
   // 10000 K, a nu^-2.8 rise towards low frequencies; every value stays finite and positive.
   at(1e15);
   si2op(r, 1);
-  EXPECT_EQ(r.LUKEOP.SI2OP.NT(1), 1);
-  EXPECT_NEAR(r.LUKEOP.SI2OP.DT(1), -0.5778858253710192, 1e-12);
-  EXPECT_EQ(r.LUKEOP.SI2OP.NT(3), 5);
-  EXPECT_NEAR(r.LUKEOP.SI2OP.DT(3), 3.1178920259143865, 1e-12);
+  EXPECT_EQ(lukeop_cache(r).SI2OP.NT(1), 1);
+  EXPECT_NEAR(lukeop_cache(r).SI2OP.DT(1), -0.5778858253710192, 1e-12);
+  EXPECT_EQ(lukeop_cache(r).SI2OP.NT(3), 5);
+  EXPECT_NEAR(lukeop_cache(r).SI2OP.DT(3), 3.1178920259143865, 1e-12);
   for (double nu : {1e10, 1e12, 7e14, 3e15, 6e15, 1e17, 1e21})
     for (int j = 1; j <= 3; ++j) {
       at(nu);
@@ -149,7 +150,7 @@ TEST_F(Lukeop, si2_extrapolates_outside_its_temperatures_and_frequencies) {
       EXPECT_TRUE(std::isfinite(s) && s > 0.0) << nu << " " << j;
     }
   p.set_t(2, 10000);
-  r.TEMP.ITEMP = 2;
+  start_model(r);
   at(1e12);
   const double s12 = si2op(r, 2);
   at(1e13);
@@ -169,10 +170,10 @@ TEST_F(Lukeop, caches_follow_the_model_counter_and_the_frequency) {
   // populations included.
   r.TEMP.TKEV(2) = tkev;
   r.STATE.P(2) *= 3;
-  r.TEMP.ITEMP = 2;
-  const double xnfn1 = r.LUKEOP.XNFN1(2);
+  start_model(r);
+  const double xnfn1 = lukeop_cache(r).XNFN1(2);
   lukeop(r);
-  EXPECT_NE(r.LUKEOP.XNFN1(2), xnfn1);
+  EXPECT_NE(lukeop_cache(r).XNFN1(2), xnfn1);
   EXPECT_NE(r.OPS.ALUKE(2), before);
   EXPECT_EQ(n1op(r, 2), n1);  // same temperature, same frequency
   // The same model again at another frequency: the cross-sections follow.
@@ -188,11 +189,11 @@ TEST_F(Lukeop, populations_are_those_of_the_population_driver) {
     double code;
     const Dep* got;
   };
-  const Case cases[] = {{7.00, &r.LUKEOP.XNFN1},
-                        {8.00, &r.LUKEOP.XNFO1},
-                        {12.01, &r.LUKEOP.XNFMG2},
-                        {14.01, &r.LUKEOP.XNFSI2},
-                        {20.01, &r.LUKEOP.XNFCA2}};
+  const Case cases[] = {{7.00, &lukeop_cache(r).XNFN1},
+                        {8.00, &lukeop_cache(r).XNFO1},
+                        {12.01, &lukeop_cache(r).XNFMG2},
+                        {14.01, &lukeop_cache(r).XNFSI2},
+                        {20.01, &lukeop_cache(r).XNFCA2}};
   for (const Case& c : cases) {
     pops(r, c.code, 1, n.data());
     for (int j = 1; j <= 3; ++j) {

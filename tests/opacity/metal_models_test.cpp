@@ -81,15 +81,15 @@ TEST(MetalModels, a_model_after_one_with_the_same_temperatures_is_as_if_alone) {
 }
 
 TEST(MetalModels, a_run_that_never_sets_the_model_counter_still_gets_its_tables) {
-  // The per-model keys start below any counter: with ITEMP left at 0 the first call forms the
-  // tables exactly as with ITEMP = 1.
+  // The per-model keys start below any counter: with the model counter left at 0 the first call
+  // forms the tables exactly as after start_model.
   double out[2][3][3];
   for (int itemp : {0, 1}) {
     testing::PopsRun p;
     p.set_depth(1, 5000, 1e4, 1e11);
     p.set_depth(2, 12000, 1e4, 1e14);
     p.set_depth(3, 25000, 1e5, 1e15);
-    p.r.TEMP.ITEMP = itemp;
+    if (itemp == 1) start_model(p.r);
     p.r.IF.IFPRES = 0;  // the populations from the electron densities as given, in both runs
     for (int j = 1; j <= 3; ++j) {
       p.r.STATE.RHO(j) = p.r.ELEM.WTMOLE * 1.66e-24 * p.r.STATE.XNATOM(j);

@@ -42,7 +42,7 @@ struct Session {
     ASSERT_TRUE(readin(*run)) << deck;
     run->UNITS.cards = nullptr;
     apply_model_overrides(*run);
-    run->TEMP.ITEMP += 1;
+    start_model(*run);
     fill_element_records(*run);
     for (int i = 1; i <= NIFOP; ++i) run->IF.IFOP(i) = 1;
   }

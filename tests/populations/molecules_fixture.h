@@ -40,7 +40,7 @@ struct MoleculeRun {
     readin(r);
     apply_model_overrides(r);
     r.ITER.NUMITS = 2;  // no population tables on the listing
-    r.TEMP.ITEMP += 1;
+    start_model(r);
     pops(r, 0, 11, nullptr);
   }
 

@@ -18,6 +18,7 @@
 #include "molecules_fixture.h"
 #include "populations/pfsaha.h"
 #include "populations/pops.h"
+#include "populations/pops_cache.h"
 
 namespace atmotab {
 namespace {
@@ -230,7 +231,7 @@ TEST(nmolec, hydrogen_molecules_follow_the_closed_form_and_vanish_above_10000_K)
   EXPECT_EQ(m.r.XNMOL.XNMOL(4, 2), 0.0);
   EXPECT_EQ(m.r.XNMOL.XNFPMOL(4, 2), 0.0);
   m.r.IF.IFMOL = 1;  // requests answered from the equilibrium: nothing undefined at 10500 K
-  m.r.PFTAB.ITEMP1 = m.r.TEMP.ITEMP;
+  pops_cache(m.r).MODEL = model_key(m.r);
   Arr<double, MAXD, 1> u;
   for (int mode : {1, 2, 3}) {
     pops(m.r, 101, mode, u.data());

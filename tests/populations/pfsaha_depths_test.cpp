@@ -31,7 +31,7 @@ struct Model : PopsRun {
     const D d[] = {{3500, 1e3, 1e10},  {5800, 1e5, 1e13},  {9500, 1e4, 1e14},
                    {16000, 1e3, 1e14}, {35000, 1e4, 1e15}, {80000, 1e2, 1e15}};
     for (int j = 1; j <= 6; ++j) set_depth(j, d[j - 1].t, d[j - 1].p, d[j - 1].xne);
-    r.TEMP.ITEMP = 1;
+    start_model(r);
   }
 };
 
@@ -80,7 +80,7 @@ TEST(pfsaha_depths, a_changed_state_is_formed_anew) {
       {"a depth less", [](Model& m) { m.r.RHOX.NRHOX = 5; }},
       {"next model, other departure coefficients",
        [](Model& m) {
-         m.r.TEMP.ITEMP += 1;
+         start_model(m.r);
          for (int j = 1; j <= 6; ++j) m.r.BHYD.BHYD(j, 1) = 0.5;
        }},
   };
@@ -99,7 +99,7 @@ TEST(pfsaha_depths, a_changed_state_is_formed_anew) {
   Model m;
   Arr<double, MAXD> u1, u2;
   ASSERT_TRUE(pfsaha_depths(m.r, 1, 1, 3, u1.data()));
-  m.r.TEMP.ITEMP += 1;
+  start_model(m.r);
   m.r.BHYD.BHYD(2, 1) = 0.5;
   ASSERT_TRUE(pfsaha_depths(m.r, 1, 1, 3, u2.data()));
   EXPECT_EQ(u1(2), 2.0);

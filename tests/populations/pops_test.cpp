@@ -9,6 +9,7 @@
 #include "fortio/error.h"
 #include "model_fixture.h"
 #include "populations/pfsaha.h"
+#include "populations/pops_cache.h"
 
 namespace atmotab {
 namespace {
@@ -23,7 +24,7 @@ struct Model : PopsRun {
     for (int j = 1; j <= 4; ++j) set_depth(j, t[j - 1], 3e3 * std::pow(5.0, j), 1.0);
     r.ITER.NUMITS = 2;  // no electron table
     r.ITER.ITER = 1;
-    r.TEMP.ITEMP = 1;
+    start_model(r);
   }
 };
 
@@ -84,7 +85,7 @@ TEST(pops, electron_density_solved_once_per_model) {
   pops(m.r, 1.00, 12, out.data());
   EXPECT_EQ(m.r.STATE.XNE(2), xne);
   // Next model: redone.
-  m.r.TEMP.ITEMP = 2;
+  start_model(m.r);
   pops(m.r, 1.00, 12, out.data());
   EXPECT_GT(m.r.STATE.XNE(2), xne);
   // IFPRES = 0 keeps the model's electron density as it is.
@@ -120,7 +121,7 @@ TEST(pops, molecule_code_with_molecules_off_stops) {
 TEST(pops, molecule_arrays_answer_when_molecules_are_on) {
   Model m;
   m.r.IF.IFMOL = 1;
-  m.r.TEMP.ITEMP = 0;  // equilibrium of this model already in hand
+  pops_cache(m.r).MODEL = model_key(m.r);  // equilibrium of this model already in hand
   XnmolRec& M = m.r.XNMOL;
   M.NUMMOL = 3;
   M.CODEMOL(1) = 1.0;

@@ -11,6 +11,7 @@ import sys
 SOURCE = os.environ.get("ATMOTAB_SOURCE_DIR") or os.path.abspath(
     os.path.join(os.path.dirname(__file__), "..", ".."))
 TOOLS = os.path.join(SOURCE, "tools")
+PACKAGE = os.path.join(SOURCE, "python")  # the atmotab package, used from the checkout
 EXAMPLES = os.path.join(SOURCE, "examples")
 BINARY = os.environ.get("ATMOTAB_BINARY") or os.path.join(SOURCE, "build", "atmotab")
 
@@ -23,7 +24,7 @@ except ImportError:
 if not os.access(BINARY, os.X_OK):
     print(f"skipped: no atmotab program at {BINARY} (build it, or set ATMOTAB_BINARY)")
     sys.exit(77)
-sys.path.insert(0, TOOLS)
+sys.path.insert(0, PACKAGE)
 
 # A short edge list: 8 edges (nm), 7 intervals, 21 frequencies, 500 nm inside.
 SHORT_EDGES = "91.18 200. 364.70 450. 550. 820.58 1458.8 3000. 0\n"
@@ -80,6 +81,6 @@ def run_program(folder, cards, name="run", edges_text=SHORT_EDGES, check=True, e
 
 
 def python_tool(name, *args, **kwargs):
-    """Runs tools/NAME with this interpreter."""
+    """Runs tools/NAME (a front of the package) with this interpreter."""
     return subprocess.run([sys.executable, os.path.join(TOOLS, name), *args], capture_output=True,
                           text=True, **kwargs)

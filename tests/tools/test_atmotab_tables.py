@@ -10,7 +10,7 @@ import atmotab_run as ar  # noqa: I001 (exits 77 without numpy or the program)
 import numpy as np
 from scipy.io import FortranFile
 
-import atmotab_tables as at
+from atmotab import tables as at
 
 AMU = 1.66e-24  # [g] the atomic mass unit the program uses for Doppler widths
 CLIGHT = 2.99792458e10  # [cm s-1]

@@ -12,7 +12,7 @@ import unittest
 
 import atmotab_run as ar  # noqa: I001 (exits 77 without numpy or the program)
 
-import atmotab_tables as at
+from atmotab import tables as at
 from test_atmotab_tables import fortran_models
 
 if shutil.which("parallel") is None:

@@ -9,7 +9,7 @@ import unittest
 
 import atmotab_run as ar  # noqa: I001 (exits 77 without numpy or the program)
 
-import marcs_kappa500 as mk
+from atmotab import kappa500 as mk
 
 WARM = "p7750_g+4.5_m0.0_t02_st_z-0.25_a+0.10_c+0.00_n+0.00_o+0.10_r+0.00_s+0.00.mod"
 COOL = "p4000_g+4.5_m0.0_t01_st_z+0.00_a+0.00_c+0.00_n+0.00_o+0.00_r+0.00_s+0.00.mod"

@@ -8,11 +8,13 @@ import unittest
 import atmotab_run as ar  # noqa: I001 (exits 77 without numpy or the program)
 import numpy as np
 
-import atmotab_tables as at
-import plot_tables as pt
+from atmotab import tables as at
+from atmotab import plot as pt
 import matplotlib.image
 
 SUN_MOD = os.path.join(ar.EXAMPLES, "sun.mod")
+COOL_MOD = os.path.join(
+    ar.EXAMPLES, "p4000_g+4.5_m0.0_t01_st_z+0.00_a+0.00_c+0.00_n+0.00_o+0.00_r+0.00_s+0.00.mod")
 # Colours of matplotlib's default cycle: the second and third curves of a panel (the last drawn is
 # on top), the T curve.
 ORANGE, GREEN, RED = (0xFF, 0x7F, 0x0E), (0x2C, 0xA0, 0x2C), (0xD6, 0x27, 0x28)
@@ -112,6 +114,10 @@ class Plots(unittest.TestCase):
         np.testing.assert_allclose(q["T"][:25], m.T, rtol=5e-5)
         x, label, q = pt.depth_scale(m, None)  # record 4 alone: 25 of 56 depths
         self.assertEqual((len(x), label, len(q["T"])), (56, "depth index J", 25))
+        # The opacity legend names each depth by its RHOX where the file gives it.
+        self.assertEqual(pt.depth_label(25, q["RHOX"]),
+                         f"depth 25: log RHOX {np.log10(q['RHOX'][24]):.2f}")
+        self.assertEqual(pt.depth_label(26, q["RHOX"]), "depth 26")
         # The comparison with MARCS at depth 1: atmotab's log kappa(500 nm) from the table.
         lgtau5, ours, theirs = pt.model_vs_marcs(m, SUN_MOD)
         self.assertEqual(len(ours), 56)
@@ -125,6 +131,8 @@ class Plots(unittest.TestCase):
             out = os.path.join(d, "x.png")
             cases = [
                 (("marcs", short["table"], SUN_MOD), "has 56 depths, the table model 20"),
+                (("marcs", self.paths["table"], COOL_MOD),
+                 "is not the model of the table: RHOX at depth"),
                 (("opacity", short["table"], "--depths", "1,21"), "depth 21 is outside 1..20"),
                 (("opacity", short["maxima"]), "is not a --table (unit 10) file"),
                 (("opacity", short["table"], "--model", "2"), "has 1 complete model(s)"),

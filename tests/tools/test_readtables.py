@@ -10,8 +10,8 @@ import unittest
 import atmotab_run  # noqa: F401 (exits 77 without numpy)
 import numpy as np
 
-import atmotab_tables as at
-import readtables
+from atmotab import tables as at
+from atmotab import read as readtables
 
 
 def frame(payload):
@@ -168,9 +168,13 @@ class ReadTables(unittest.TestCase):
                 self.assertEqual(readtables.main([path]), 0)
                 self.assertEqual(readtables.main([os.path.join(d, "missing")]), 2)
                 self.assertEqual(readtables.main([path, "-q", "CO"]), 0)
+                empty = os.path.join(d, "empty.10")
+                open(empty, "wb").close()
+                self.assertEqual(readtables.main([empty]), 1)
             self.assertIn("model 1 'TEST MODEL': NRHOX 2", out.getvalue())
             self.assertIn("model 1 'TEST MODEL' CO\n1 42061\n2 42062\n", out.getvalue())
             self.assertIn("readtables: [Errno 2]", err.getvalue())
+            self.assertIn("empty.10 is empty: it holds no model", err.getvalue())
 
 
 if __name__ == "__main__":

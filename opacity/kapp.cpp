@@ -21,6 +21,7 @@
 #include "common/state.h"
 #include "common/vector_clones.h"
 #include "opacity/coolop.h"
+#include "opacity/coolop_cache.h"  // AMOLEC, the cool block's molecular absorption
 #include "opacity/elecop.h"
 #include "opacity/h2op.h"
 #include "opacity/he1op.h"
@@ -200,6 +201,9 @@ std::array<OpacityRow, NOPACITY_ROWS> kapp_rows(Run& run) {
       {IFOP_COOL,     C,      &run.BAL.AAL1,  &run.BAL.SAL1,   nullptr},
       {IFOP_COOL,     C,      &run.BSI.ASI1,  &run.BSI.SSI1,   nullptr},
       {IFOP_COOL,     C,      &run.BFE.AFE1,  &run.BFE.SFE1,   nullptr},
+      // H2 collision-induced, CH and OH absorption per gram, with the LTE absorbers (source
+      // function BNU); ACOOL, the block's own sum, enters no total.
+      {IFOP_COOL,     C,      &coolop_cache(run).AMOLEC, BNU,   nullptr},
       {IFOP_COOL,     NONE,   &o.ACOOL,       nullptr,         nullptr},
       {IFOP_LUKE,     C,      &o.ALUKE,       BNU,             nullptr},
       {IFOP_HOT,      C,      &o.AHOT,        BNU,             nullptr},

@@ -43,7 +43,7 @@ struct OpacityRow {
 // The source table of RUN, in the fixed order of the sums. Adding a source array is one row here;
 // the clearing step clears exactly the arrays these rows name, and the arrays of switch I are
 // those of the rows with ifop = I.
-constexpr int NOPACITY_ROWS = 25;
+constexpr int NOPACITY_ROWS = 26;
 std::array<OpacityRow, NOPACITY_ROWS> kapp_rows(Run& run);
 
 // The totals step alone: ACONT, SCONT, SIGMAC, ALINE, SLINE, SIGMAL for depths 1..NRHOX from the

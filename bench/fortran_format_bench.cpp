@@ -66,7 +66,7 @@ Case make_case(int which) {
 
 void BM_write(benchmark::State& state) {
   const Case c = make_case(static_cast<int>(state.range(0)));
-  const atmotab::FortranFormat f(c.fmt);
+  atmotab::FortranFormat f(c.fmt);
   std::size_t bytes = 0;
   for (auto _ : state) {
     for (const auto& v : c.lines) {

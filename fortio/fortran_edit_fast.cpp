@@ -472,7 +472,7 @@ std::size_t tiny_f_route(char* field, const char* x, std::size_t stride, std::si
                          const FmtRealRoute& r) {
   const int w = W > 0 ? W : r.w;
   return run_of(field, x, stride, count, w,
-                [w](char* f, double v) { return tiny_f(f, v, w, D) || general_f(f, v, w, D, 0); });
+                [=](char* f, double v) { return tiny_f(f, v, w, D) || general_f(f, v, w, D, 0); });
 }
 
 std::size_t general_f_route(char* field, const char* x, std::size_t stride, std::size_t count,

@@ -1,54 +1,32 @@
 // Fortran formatted output (see the header for the rules gfortran follows).
 //
-// The constructor compiles the format into a flat list of operations; nested groups become
-// Begin/End pairs with their repeat counts, so that a write is a loop over that list with a small
-// fixed stack of group counters. That walk depends on the item count alone, so a write keeps what
-// it found as a plan for that count (constant text and runs of fields) and the next write of as
-// many items only follows the plan. The fields themselves are edited in fortran_edit.cpp and
-// fortran_edit_fast.cpp.
+// The constructor compiles the format into a flat list of operations (format_program.cpp); nested
+// groups become Begin/End pairs with their repeat counts, so that a write is a loop over that list
+// with a small fixed stack of group counters (Impl::walk). That walk depends on the item count
+// alone, so a write keeps what it found as a plan for that count (constant text and runs of fields)
+// and the next write of as many items only follows the plan. The one walk serves both: the
+// interpreter writes the fields as the walk meets them, the plan builder notes them. The fields
+// themselves are edited in fortran_edit.cpp and fortran_edit_fast.cpp.
 #include "fortio/fortran_format.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "fortio/error.h"
+#include "fortio/format_program.h"
 #include "fortio/fortran_edit.h"
 
 namespace atmotab {
 
 namespace {
 
-// Deepest nesting of parenthesised groups inside the outer parentheses.
-constexpr int FMT_MAX_DEPTH = 16;
-
-enum class Code : std::uint8_t {
-  I,       // Iw, Iw.m
-  F,       // Fw.d
-  E,       // Ew.d, Ew.dEe, Dw.d
-  ES,      // ESw.d, ESw.dEe
-  A,       // A, Aw
-  X,       // nX
-  Slash,   // r/
-  Lit,     // '...', "...", nH...
-  Scale,   // kP
-  Colon,   // :
-  Begin,   // r( ...
-  End,     // ) of a group
-  Finish,  // the outer closing parenthesis
-};
-
-struct Op {
-  Code code;
-  char exp_letter = 'E';  // E or D
-  int rep = 1;            // repeat count (data descriptors, slash, group)
-  int w = 0;              // field width (A: 0 = the item's length; I: 0 = minimal)
-  int d = 0;              // digits after the point; m of Iw.m (-1 when absent)
-  int e = 0;              // exponent digits of Ew.dEe (0: the default form)
-  int k = 0;              // scale factor (Scale); index of the group's Begin (End)
-  std::uint32_t lit_off = 0, lit_len = 0;
+// What stops a walk before the end of the statement.
+enum class Stop : std::uint8_t {
+  NoDataDescriptor,      // items for a format without data descriptors
+  NoDataAfterReversion,  // items left, and the format has none after the point of reversion
 };
 
 const char* kind_name(FItem::Kind k) {
@@ -65,16 +43,8 @@ const char* kind_name(FItem::Kind k) {
 
 }  // namespace
 
-struct FortranFormat::Impl {
-  std::string source;    // the format as written, for messages
-  std::string literals;  // text of all literals, back to back
-  std::vector<Op> ops;
-  int reversion = 0;  // where format control reverts: the last top-level group, or the start
-  bool has_data = false;
-  std::size_t record_hint = 0;  // characters of one pass, to size the output once
-
-  // Parser state.
-  std::size_t pos = 0;
+struct FortranFormat::Impl : FormatProgram {
+  explicit Impl(FormatProgram program) : FormatProgram(std::move(program)) {}
 
   // What a write of a given number of items does, worked out once: the walk through the format
   // depends on the item count alone (not on the values), so the text between fields (literals,
@@ -83,12 +53,12 @@ struct FortranFormat::Impl {
   struct Step {
     enum Kind : std::uint8_t { Text, Real, Int, Chars };
     Kind kind;
-    int k = 0;                // scale factor of a Real run
-    std::uint32_t count = 0;  // fields of the run; characters of Text
-    std::uint32_t off = 0;    // Text: offset in Plan::text
-    std::size_t item = 0;     // first item of the run
-    const Op* op = nullptr;   // the descriptor of a field run
-    FmtRealRoute route{};     // the fast editing of a Real run
+    int k = 0;                  // scale factor of a Real run
+    std::uint32_t count = 0;    // fields of the run; characters of Text
+    std::uint32_t off = 0;      // Text: offset in Plan::text
+    std::size_t item = 0;       // first item of the run
+    const FmtOp* op = nullptr;  // the descriptor of a field run
+    FmtRealRoute route{};       // the fast editing of a Real run
   };
   struct Plan {
     std::size_t items = 0;  // the item count it was made for
@@ -96,255 +66,38 @@ struct FortranFormat::Impl {
     std::string text;        // the constant pieces, back to back
     std::size_t length = 0;  // characters written
   };
-  // Plans of the last few item counts (a listing alternates between two or three). A write whose
-  // walk has no plan (an error on the way, a field of variable width: A without a width, I0, Iw.m;
-  // more than MAX_STEPS steps or MAX_TEXT characters of text) is interpreted. The cache makes a
-  // const FortranFormat unfit for use from several threads at once.
+  // Plans of the last few item counts (a listing alternates between two or three), filled and
+  // read only by the non-const FortranFormat::write_to. A write whose walk has no plan (an error
+  // on the way, a field of variable width: A without a width, I0, Iw.m; more than MAX_STEPS
+  // steps or MAX_TEXT characters of text) is interpreted.
   static constexpr std::size_t MAX_PLANS = 4;
   static constexpr std::size_t MAX_STEPS = 512;
   static constexpr std::size_t MAX_TEXT = 65536;  // characters of constant text
-  mutable std::array<Plan, MAX_PLANS> plans;
-  mutable std::array<bool, MAX_PLANS> plan_ok{};
-  mutable std::size_t plans_used = 0, plan_next = 0;
+  struct PlanCache {
+    std::array<Plan, MAX_PLANS> plans;
+    std::array<bool, MAX_PLANS> ok{};  // the walk of plans[j].items made a plan
+    std::size_t used = 0, next = 0;    // slots filled; the slot a new count replaces next
+  };
+  PlanCache cache;
 
+  template <class Visitor>
+  bool walk(std::size_t n, Visitor& v) const;
+  class Interpreter;
+  class PlanBuilder;
   bool make_plan(std::size_t n, Plan& plan) const;
-  const Plan* plan_for(std::size_t n) const;
+  const Plan* plan_for(std::size_t n);
   bool run_plan(const Plan& plan, std::string& out, std::span<const FItem> items) const;
   void interpret(std::string& out, std::span<const FItem> items) const;
-
-  [[noreturn]] void fail(const std::string& what) const {
-    throw atmo_error(1, "format",
-                     what + " at column " + std::to_string(pos + 1) + " of format " + source);
-  }
-  void skip_blanks() {
-    while (pos < source.size() && (source[pos] == ' ' || source[pos] == '\t')) ++pos;
-  }
-  int peek() {
-    skip_blanks();
-    return pos < source.size() ? std::toupper(static_cast<unsigned char>(source[pos])) : -1;
-  }
-  bool peek_digit() {
-    const int c = peek();
-    return c >= '0' && c <= '9';
-  }
-  // An unsigned integer; blanks inside it are ignored, as Fortran does in formats.
-  int number() {
-    if (!peek_digit()) fail("number expected");
-    long v = 0;
-    while (peek_digit()) {
-      v = v * 10 + (source[pos++] - '0');
-      if (v > 100000000) fail("number too large");
-    }
-    return static_cast<int>(v);
-  }
-  void literal(char quote) {
-    ++pos;  // opening quote
-    const auto off = static_cast<std::uint32_t>(literals.size());
-    for (;;) {
-      if (pos >= source.size()) fail("unterminated character literal");
-      const char c = source[pos++];
-      if (c == quote) {
-        if (pos < source.size() && source[pos] == quote) {
-          literals.push_back(quote);
-          ++pos;
-          continue;
-        }
-        break;
-      }
-      literals.push_back(c);
-    }
-    Op op{Code::Lit};
-    op.lit_off = off;
-    op.lit_len = static_cast<std::uint32_t>(literals.size() - off);
-    record_hint += op.lit_len;
-    ops.push_back(op);
-  }
-
-  // Data descriptor letter(s) at POS, with repeat count REP already read.
-  void data_descriptor(int rep) {
-    const int c = peek();
-    Op op{Code::I};
-    op.rep = rep;
-    ++pos;
-    switch (c) {
-      case 'I':
-        op.code = Code::I;
-        op.w = number();
-        op.d = -1;
-        if (peek() == '.') {
-          ++pos;
-          op.d = number();
-        }
-        break;
-      case 'F':
-        op.code = Code::F;
-        op.w = number();
-        if (peek() != '.') fail("F needs w.d");
-        ++pos;
-        op.d = number();
-        break;
-      case 'E':
-      case 'D':
-        op.code = Code::E;
-        op.exp_letter = static_cast<char>(c);
-        if (c == 'E' && peek() == 'S') {
-          ++pos;
-          op.code = Code::ES;
-        }
-        op.w = number();
-        if (peek() != '.') fail("E needs w.d");
-        ++pos;
-        op.d = number();
-        if (c == 'E' && peek() == 'E') {
-          ++pos;
-          op.e = number();
-          if (op.e < 1 || op.e > FMT_MAX_EXP_DIGITS) fail("exponent width out of range");
-        }
-        if (op.w < 1) fail("zero width E");
-        break;
-      case 'A':
-        op.code = Code::A;
-        op.w = peek_digit() ? number() : 0;
-        break;
-      default:
-        --pos;
-        fail("unsupported edit descriptor");
-    }
-    if (op.code != Code::A && op.code != Code::I && op.w == 0) fail("zero width");
-    if (op.d > FMT_MAX_DIGITS) fail("too many digits");
-    has_data = true;
-    record_hint += static_cast<std::size_t>(rep) * static_cast<std::size_t>(op.w);
-    ops.push_back(op);
-  }
-
-  // Items of a parenthesised list up to and including its closing parenthesis.
-  void list(int depth) {
-    bool need_item = true;  // at the start, or after a comma
-    for (;;) {
-      const int c = peek();
-      if (c < 0) fail("missing closing parenthesis");
-      if (c == ')') {
-        ++pos;
-        return;
-      }
-      if (c == ',') {
-        if (need_item) fail("empty item");
-        ++pos;
-        need_item = true;
-        continue;
-      }
-      need_item = false;
-      if (c == '\'' || c == '"') {
-        skip_blanks();
-        literal(source[pos]);
-        continue;
-      }
-      if (c == '/' || c == ':') {
-        ++pos;
-        Op op{c == '/' ? Code::Slash : Code::Colon};
-        ops.push_back(op);
-        continue;
-      }
-      if (c == '(') {
-        group(1, depth);
-        continue;
-      }
-      // A signed number: scale factor; an unsigned one: repeat count, nX, nH.
-      bool sign = false, minus = false;
-      if (c == '+' || c == '-') {
-        sign = true;
-        minus = c == '-';
-        ++pos;
-      }
-      if (peek_digit()) {
-        const int n = number();
-        const int next = peek();
-        if (next == 'P') {
-          ++pos;
-          if (n > FMT_MAX_SCALE) fail("scale factor too large");
-          Op op{Code::Scale};
-          op.k = minus ? -n : n;
-          ops.push_back(op);
-          continue;  // a descriptor may follow directly: 1PE12.4, 1P6E12.4
-        }
-        if (sign) fail("sign without P");
-        if (n == 0) fail("zero repeat count");
-        if (next == 'X') {
-          ++pos;
-          Op op{Code::X};
-          op.w = n;
-          record_hint += static_cast<std::size_t>(n);
-          ops.push_back(op);
-        } else if (next == 'H') {
-          ++pos;
-          if (pos + static_cast<std::size_t>(n) > source.size())
-            fail("Hollerith runs past the end");
-          Op op{Code::Lit};
-          op.lit_off = static_cast<std::uint32_t>(literals.size());
-          op.lit_len = static_cast<std::uint32_t>(n);
-          literals.append(source, pos, static_cast<std::size_t>(n));
-          pos += static_cast<std::size_t>(n);
-          record_hint += static_cast<std::size_t>(n);
-          ops.push_back(op);
-        } else if (next == '/') {
-          ++pos;
-          Op op{Code::Slash};
-          op.rep = n;
-          ops.push_back(op);
-        } else if (next == '(') {
-          group(n, depth);
-        } else {
-          data_descriptor(n);
-        }
-        continue;
-      }
-      if (sign) fail("sign without P");
-      if (c == 'X') {  // a bare X: one blank, as gfortran accepts
-        ++pos;
-        Op op{Code::X};
-        op.w = 1;
-        ops.push_back(op);
-        continue;
-      }
-      data_descriptor(1);
-    }
-  }
-
-  void group(int rep, int depth) {
-    if (depth + 1 > FMT_MAX_DEPTH) fail("groups nested too deeply");
-    ++pos;  // '('
-    const int begin = static_cast<int>(ops.size());
-    if (depth == 0) reversion = begin;
-    Op op{Code::Begin};
-    op.rep = rep;
-    ops.push_back(op);
-    const std::size_t hint0 = record_hint;
-    list(depth + 1);
-    Op end{Code::End};
-    end.k = begin;
-    ops.push_back(end);
-    record_hint = hint0 + (record_hint - hint0) * static_cast<std::size_t>(rep);
-  }
-
-  void parse() {
-    if (peek() != '(') fail("format must start with '('");
-    ++pos;
-    list(0);
-    if (peek() >= 0) fail("text after the closing parenthesis");
-    ops.push_back(Op{Code::Finish});
-  }
 };
 
-FortranFormat::FortranFormat(std::string_view format) : impl_(std::make_unique<Impl>()) {
-  impl_->source = std::string(format);
-  impl_->parse();
-}
+FortranFormat::FortranFormat(std::string_view format)
+    : impl_(std::make_unique<Impl>(compile_format(format))) {}
 
 FortranFormat::~FortranFormat() = default;
 FortranFormat::FortranFormat(FortranFormat&&) noexcept = default;
 FortranFormat& FortranFormat::operator=(FortranFormat&&) noexcept = default;
 
-std::string FortranFormat::write(std::span<const FItem> items) const {
+std::string FortranFormat::write(std::span<const FItem> items) {
   std::string out;
   out.reserve(impl_->record_hint + 1);
   write_to(out, items);
@@ -372,17 +125,15 @@ class RecordSink {
     len_ += k;
     return p;
   }
-  // Room for K characters after the PENDING blanks of X, which are written (and PENDING cleared).
-  char* room_after(std::size_t& pending, std::size_t k) {
-    char* p = room(pending + k);
-    if (pending) {
-      std::memset(p, ' ', pending);
-      p += pending;
-      pending = 0;
+  // Room for K characters after BLANKS blanks (of X), which are written.
+  char* room_after(std::size_t blanks, std::size_t k) {
+    char* p = room(blanks + k);
+    if (blanks) {
+      std::memset(p, ' ', blanks);
+      p += blanks;
     }
     return p;
   }
-  void put(char c) { *room(1) = c; }
 
  private:
   std::string& out_;
@@ -391,9 +142,9 @@ class RecordSink {
 
 // The field of OP under scale factor K for V, which the fast route declines, converted exactly
 // (W characters too, through SCRATCH) and copied to AT.
-void exact_field(char* at, const Op& op, int k, double v, std::string& scratch) {
+void exact_field(char* at, const FmtOp& op, int k, double v, std::string& scratch) {
   scratch.clear();
-  if (op.code == Code::F)
+  if (op.code == FmtCode::F)
     fmt_exact_f(scratch, v, op.w, op.d, k);
   else
     fmt_exact_e(scratch, v, op.w, op.d, op.e, k, op.exp_letter);
@@ -422,7 +173,7 @@ inline void copy_text(char* p, const char* s, std::size_t n) {
 // their values where they are, at P (COUNT x W characters); a field the route declines is
 // converted exactly through SCRATCH. Returns COUNT, or the index of the first item that is not a
 // real (and writes nothing).
-[[gnu::always_inline]] inline std::size_t routed_real_run(char* p, const Op& op, int k,
+[[gnu::always_inline]] inline std::size_t routed_real_run(char* p, const FmtOp& op, int k,
                                                           const FmtRealRoute& route,
                                                           const FItem* it, std::size_t count,
                                                           std::string& scratch) {
@@ -439,13 +190,13 @@ inline void copy_text(char* p, const char* s, std::size_t n) {
 }
 
 // The route of the fast editing of OP under scale factor K.
-FmtRealRoute route_of(const Op& op, int k) {
-  return op.code == Code::F ? fmt_fast_f_route(op.w, op.d, k)
-                            : fmt_fast_e_route(op.w, op.d, op.e, k, op.exp_letter);
+FmtRealRoute route_of(const FmtOp& op, int k) {
+  return op.code == FmtCode::F ? fmt_fast_f_route(op.w, op.d, k)
+                               : fmt_fast_e_route(op.w, op.d, op.e, k, op.exp_letter);
 }
 
 // REPS fields of the fast Iw of OP, in the same way.
-bool int_run(char* p, const Op& op, std::span<const FItem> items, std::size_t& next,
+bool int_run(char* p, const FmtOp& op, std::span<const FItem> items, std::size_t& next,
              std::size_t reps) {
   const auto w = static_cast<std::size_t>(op.w);
   for (std::size_t r = 0; r < reps; ++r, ++next, p += w) {
@@ -457,7 +208,7 @@ bool int_run(char* p, const Op& op, std::span<const FItem> items, std::size_t& n
 }
 
 // REPS fields of Aw (W > 0) in the same way: the text right-justified, or its first W characters.
-bool chars_run(char* p, const Op& op, std::span<const FItem> items, std::size_t& next,
+bool chars_run(char* p, const FmtOp& op, std::span<const FItem> items, std::size_t& next,
                std::size_t reps) {
   const auto w = static_cast<std::size_t>(op.w);
   for (std::size_t r = 0; r < reps; ++r, ++next, p += w) {
@@ -470,160 +221,240 @@ bool chars_run(char* p, const Op& op, std::span<const FItem> items, std::size_t&
   return true;
 }
 
-// The scale factor and the repeat groups, alike for the interpreter and the plan builder: sets
-// the scale, opens a group with its pass count, or at its end goes back for the next pass (OP.K
-// is the position of the group's Begin) or leaves it.
-void control_step(const Op& op, int& pc, std::array<int, FMT_MAX_DEPTH>& count, int& top,
-                  int& scale) {
-  switch (op.code) {
-    case Code::Scale:
-      scale = op.k;
-      ++pc;
-      break;
-    case Code::Begin:
-      count[static_cast<std::size_t>(++top)] = op.rep;
-      ++pc;
-      break;
-    default:  // Code::End
-      if (--count[static_cast<std::size_t>(top)] > 0) {
-        pc = op.k + 1;
-      } else {
-        --top;
-        ++pc;
-      }
-      break;
-  }
+// Iw without a minimum digit count, of a width the fast integer editing takes: fields of a fixed
+// width, written in place.
+bool fixed_width_int(const FmtOp& op) { return op.d < 0 && op.w >= 1 && op.w <= FMT_FAST_INT_W; }
+
+// Whether scale factor K suits OP: Ew.d takes -d < k < d + 2; the other descriptors any k.
+bool scale_fits(const FmtOp& op, int k) {
+  return op.code != FmtCode::E || (k > -op.d && k < op.d + 2);
 }
 
 }  // namespace
 
-void FortranFormat::Impl::interpret(std::string& out, std::span<const FItem> items) const {
-  const Impl& f = *this;
-  const std::size_t n = items.size();
-  if (n > 0 && !f.has_data)
-    throw atmo_error(1, "format",
-                     std::to_string(n) + " items for format without data descriptors " + f.source);
-  if (const std::size_t need = out.size() + f.record_hint + 1; need > out.capacity())
-    out.reserve(std::max(need, 2 * out.capacity()));
-  RecordSink sink(out, std::min<std::size_t>(f.record_hint + 1, 1024));
+// The one walk through the format for N items, shared by the interpreter and the plan builder:
+// the scale factor, repeat groups, X, "/", ":", the end of the items and reversion. What it
+// meets goes to the visitor V, whose calls return false to stop the walk (the plan builder
+// stops at what it cannot plan; the interpreter throws instead):
+//   V.text(blanks, p, len)                  literal text, after BLANKS blanks of X
+//   V.fields(blanks, op, k, first, reps)    REPS (>= 1) fields of OP under scale factor K for the
+//                                           items from FIRST on, after BLANKS blanks of X
+//   V.newlines(count)                       record ends: "/", reversion, the end of the statement
+//   V.refuse(why)                           a statement the format cannot write
+// Blanks of X reach the visitor only in front of more text on the same record.
+template <class Visitor>
+bool FortranFormat::Impl::walk(std::size_t n, Visitor& v) const {
+  if (n > 0 && !has_data) return v.refuse(Stop::NoDataDescriptor);
   std::array<int, FMT_MAX_DEPTH> count{};  // passes left of each open group
   int top = -1;
-  std::size_t next = 0;     // next item
-  std::size_t pending = 0;  // blanks of X, written only when more text follows on the record
   int scale = 0;
-  std::size_t pass_start_item = 0;  // item at the last reversion
+  std::size_t next = 0;        // next item
+  std::size_t pending = 0;     // blanks of X not yet written
+  std::size_t pass_start = 0;  // item at the last reversion
   bool reverted = false;
-  const Op* ops = f.ops.data();
-  int pc = 0;
-  std::string scratch;  // a field from the general conversions, which append to a string
-
-  auto mismatch = [&](const Op& op, const FItem& it) {
-    const char* d = op.code == Code::I ? "I" : op.code == Code::A ? "A" : "F/E";
-    throw atmo_error(1, "format",
-                     "item " + std::to_string(next + 1) + " (" + kind_name(it.kind) +
-                         ") does not match descriptor " + d + " in format " + f.source);
-  };
-
-  for (;;) {
-    const Op& op = ops[pc];
+  std::size_t pc = 0;
+  for (bool more = true; more;) {
+    const FmtOp& op = ops[pc++];
     switch (op.code) {
-      case Code::F:
-      case Code::E:
-      case Code::ES: {
-        // A run of real fields, each exactly W characters: room for all of them at once, then
-        // each written in place.
-        const std::size_t avail = n - next;
-        const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), avail);
-        if (reps == 0) goto done;
-        const int k = op.code == Code::ES ? 1 : scale;
-        if (items[next].kind != FItem::Kind::Real) mismatch(op, items[next]);
-        if (op.code == Code::E && (k <= -op.d || k >= op.d + 2))
-          throw atmo_error(1, "format",
-                           "scale factor " + std::to_string(k) + "P out of range for E" +
-                               std::to_string(op.w) + "." + std::to_string(op.d) + " in format " +
-                               f.source);
-        char* p = sink.room_after(pending, reps * static_cast<std::size_t>(op.w));
-        const std::size_t taken =
-            routed_real_run(p, op, k, route_of(op, k), items.data() + next, reps, scratch);
-        if (taken < reps) {
-          next += taken;
-          mismatch(op, items[next]);
+      case FmtCode::I:
+      case FmtCode::F:
+      case FmtCode::E:
+      case FmtCode::ES:
+      case FmtCode::A: {
+        const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), n - next);
+        if (reps > 0) {
+          const int k = op.code == FmtCode::ES ? 1 : scale;
+          if (!v.fields(std::exchange(pending, 0), op, k, next, reps)) return false;
+          next += reps;
         }
-        next += reps;
-        if (reps < static_cast<std::size_t>(op.rep)) goto done;
-        ++pc;
+        more = reps == static_cast<std::size_t>(op.rep);  // else the items ran out
         break;
       }
-      case Code::I:
-        if (op.d < 0 && op.w >= 1 && op.w <= FMT_FAST_INT_W) {
-          // Fields of a fixed width without a minimum digit count, written in place as above.
-          const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), n - next);
-          if (reps == 0) goto done;
-          char* p = sink.room_after(pending, reps * static_cast<std::size_t>(op.w));
-          if (!int_run(p, op, items, next, reps)) mismatch(op, items[next]);
-          if (reps < static_cast<std::size_t>(op.rep)) goto done;
-          ++pc;
-          break;
-        }
-        [[fallthrough]];
-      case Code::A:
-        for (int r = 0; r < op.rep; ++r) {
-          if (next == n) goto done;
-          const FItem& it = items[next];
-          scratch.clear();
-          switch (op.code) {
-            case Code::I:
-              if (it.kind != FItem::Kind::Integer) mismatch(op, it);
-              fmt_edit_int(scratch, it.i, op.w, op.d);
-              break;
-            default:
-              if (it.kind != FItem::Kind::Text) mismatch(op, it);
-              fmt_edit_a(scratch, it.text, op.w);
-              break;
-          }
-          std::memcpy(sink.room_after(pending, scratch.size()), scratch.data(), scratch.size());
-          ++next;
-        }
-        ++pc;
-        break;
-      case Code::X:
+      case FmtCode::X:
         pending += static_cast<std::size_t>(op.w);
-        ++pc;
         break;
-      case Code::Lit:
-        std::memcpy(sink.room_after(pending, op.lit_len), f.literals.data() + op.lit_off,
-                    op.lit_len);
-        ++pc;
+      case FmtCode::Lit:
+        if (!v.text(std::exchange(pending, 0), literals.data() + op.lit_off, op.lit_len))
+          return false;
         break;
-      case Code::Slash:
-        std::memset(sink.room(static_cast<std::size_t>(op.rep)), '\n',
-                    static_cast<std::size_t>(op.rep));
+      case FmtCode::Slash:
         pending = 0;
-        ++pc;
+        if (!v.newlines(static_cast<std::size_t>(op.rep))) return false;
         break;
-      case Code::Scale:
-      case Code::Begin:
-      case Code::End:
-        control_step(op, pc, count, top, scale);
+      case FmtCode::Scale:
+        scale = op.k;
         break;
-      case Code::Colon:
-        if (next == n) goto done;
-        ++pc;
+      case FmtCode::Begin:
+        count[static_cast<std::size_t>(++top)] = op.rep;
         break;
-      case Code::Finish:
-        if (next == n) goto done;
-        if (reverted && next == pass_start_item)
-          throw atmo_error(1, "format", "no data descriptor after reversion in format " + f.source);
-        pass_start_item = next;
-        reverted = true;
-        sink.put('\n');
-        pending = 0;
-        pc = f.reversion;
+      case FmtCode::End:  // back for the next pass (OP.K is the group's Begin), or out of the group
+        if (--count[static_cast<std::size_t>(top)] > 0)
+          pc = static_cast<std::size_t>(op.k) + 1;
+        else
+          --top;
+        break;
+      case FmtCode::Colon:
+        more = next < n;
+        break;
+      case FmtCode::Finish:
+        more = next < n;
+        if (more) {
+          if (reverted && next == pass_start) return v.refuse(Stop::NoDataAfterReversion);
+          pass_start = next;
+          reverted = true;
+          pending = 0;
+          if (!v.newlines(1)) return false;
+          pc = static_cast<std::size_t>(reversion);
+        }
         break;
     }
   }
-done:
-  sink.put('\n');
+  return v.newlines(1);
+}
+
+// The walk's visitor that writes the records field by field as it goes, and throws at an item
+// of the wrong kind or a statement the format cannot write.
+class FortranFormat::Impl::Interpreter {
+ public:
+  Interpreter(std::string& out, std::size_t hint, std::span<const FItem> items,
+              const std::string& source)
+      : sink_(out, hint), items_(items), source_(source) {}
+
+  bool text(std::size_t blanks, const char* p, std::size_t len) {
+    std::memcpy(sink_.room_after(blanks, len), p, len);
+    return true;
+  }
+  bool newlines(std::size_t count) {
+    std::memset(sink_.room(count), '\n', count);
+    return true;
+  }
+  bool fields(std::size_t blanks, const FmtOp& op, int k, std::size_t first, std::size_t reps) {
+    const auto w = static_cast<std::size_t>(op.w);
+    if (op.code == FmtCode::F || op.code == FmtCode::E || op.code == FmtCode::ES) {
+      // A run of real fields, each exactly W characters: room for all of them at once, then
+      // each written in place.
+      if (items_[first].kind != FItem::Kind::Real) mismatch(op, first);
+      if (!scale_fits(op, k))
+        throw atmo_error(1, "format",
+                         "scale factor " + std::to_string(k) + "P out of range for E" +
+                             std::to_string(op.w) + "." + std::to_string(op.d) + " in format " +
+                             source_);
+      char* p = sink_.room_after(blanks, reps * w);
+      const std::size_t taken =
+          routed_real_run(p, op, k, route_of(op, k), items_.data() + first, reps, scratch_);
+      if (taken < reps) mismatch(op, first + taken);
+      return true;
+    }
+    if (op.code == FmtCode::I && fixed_width_int(op)) {
+      std::size_t next = first;
+      if (!int_run(sink_.room_after(blanks, reps * w), op, items_, next, reps)) mismatch(op, next);
+      return true;
+    }
+    // I0, Iw.m and A: fields of variable width, each edited and then copied.
+    for (std::size_t j = first; j < first + reps; ++j) {
+      const FItem& it = items_[j];
+      scratch_.clear();
+      if (op.code == FmtCode::I) {
+        if (it.kind != FItem::Kind::Integer) mismatch(op, j);
+        fmt_edit_int(scratch_, it.i, op.w, op.d);
+      } else {
+        if (it.kind != FItem::Kind::Text) mismatch(op, j);
+        fmt_edit_a(scratch_, it.text, op.w);
+      }
+      std::memcpy(sink_.room_after(std::exchange(blanks, 0), scratch_.size()), scratch_.data(),
+                  scratch_.size());
+    }
+    return true;
+  }
+  bool refuse(Stop why) {
+    if (why == Stop::NoDataDescriptor)
+      throw atmo_error(
+          1, "format",
+          std::to_string(items_.size()) + " items for format without data descriptors " + source_);
+    throw atmo_error(1, "format", "no data descriptor after reversion in format " + source_);
+  }
+
+ private:
+  [[noreturn]] void mismatch(const FmtOp& op, std::size_t item) const {
+    const char* d = op.code == FmtCode::I ? "I" : op.code == FmtCode::A ? "A" : "F/E";
+    throw atmo_error(1, "format",
+                     "item " + std::to_string(item + 1) + " (" + kind_name(items_[item].kind) +
+                         ") does not match descriptor " + d + " in format " + source_);
+  }
+
+  RecordSink sink_;
+  std::span<const FItem> items_;
+  const std::string& source_;
+  std::string scratch_;  // a field from the general conversions, which append to a string
+};
+
+// The walk's visitor that writes the plan of the walk instead, and stops at what a plan does not
+// carry: fields of variable width, a scale factor out of range, a statement the format cannot
+// write, more than MAX_STEPS steps or MAX_TEXT characters of text.
+class FortranFormat::Impl::PlanBuilder {
+ public:
+  explicit PlanBuilder(Plan& plan) : plan_(plan) {}
+
+  bool text(std::size_t blanks, const char* p, std::size_t len) {
+    append(blanks, nullptr, ' ');
+    append(len, p, 0);
+    return within_limits();
+  }
+  bool newlines(std::size_t count) {
+    append(count, nullptr, '\n');
+    return within_limits();
+  }
+  bool fields(std::size_t blanks, const FmtOp& op, int k, std::size_t first, std::size_t reps) {
+    Step st{Step::Real};
+    if (op.code == FmtCode::I) {
+      if (!fixed_width_int(op)) return false;
+      st.kind = Step::Int;
+    } else if (op.code == FmtCode::A) {
+      if (op.w == 0) return false;
+      st.kind = Step::Chars;
+    } else {
+      if (!scale_fits(op, k)) return false;
+      st.k = k;
+      st.route = route_of(op, k);
+    }
+    append(blanks, nullptr, ' ');
+    st.op = &op;
+    st.count = static_cast<std::uint32_t>(reps);
+    st.item = first;
+    plan_.steps.push_back(st);
+    plan_.length += reps * static_cast<std::size_t>(op.w);
+    return within_limits();
+  }
+  bool refuse(Stop) { return false; }
+
+ private:
+  // LEN characters of constant text (from P, or FILL repeated), joined to the Text step before.
+  void append(std::size_t len, const char* p, char fill) {
+    if (len == 0) return;
+    if (plan_.steps.empty() || plan_.steps.back().kind != Step::Text) {
+      Step st{Step::Text};
+      st.off = static_cast<std::uint32_t>(plan_.text.size());
+      plan_.steps.push_back(st);
+    }
+    if (p != nullptr)
+      plan_.text.append(p, len);
+    else
+      plan_.text.append(len, fill);
+    plan_.steps.back().count += static_cast<std::uint32_t>(len);
+    plan_.length += len;
+  }
+  bool within_limits() const {
+    return plan_.steps.size() <= MAX_STEPS && plan_.text.size() <= MAX_TEXT;
+  }
+
+  Plan& plan_;
+};
+
+void FortranFormat::Impl::interpret(std::string& out, std::span<const FItem> items) const {
+  if (const std::size_t need = out.size() + record_hint + 1; need > out.capacity())
+    out.reserve(std::max(need, 2 * out.capacity()));
+  Interpreter v(out, std::min<std::size_t>(record_hint + 1, 1024), items, source);
+  walk(items.size(), v);
 }
 
 bool FortranFormat::Impl::make_plan(std::size_t n, Plan& plan) const {
@@ -631,119 +462,17 @@ bool FortranFormat::Impl::make_plan(std::size_t n, Plan& plan) const {
   plan.steps.clear();
   plan.text.clear();
   plan.length = 0;
-  if (n > 0 && !has_data) return false;
-  std::array<int, FMT_MAX_DEPTH> count{};
-  int top = -1;
-  std::size_t next = 0, pending = 0, pass_start_item = 0;
-  bool reverted = false;
-  int scale = 0;
-  int pc = 0;
-  // Constant text, joined to the Text step before it.
-  const auto text = [&](std::size_t len, const char* p, char fill) {
-    if (len == 0) return;
-    if (plan.steps.empty() || plan.steps.back().kind != Step::Text) {
-      Step st{Step::Text};
-      st.off = static_cast<std::uint32_t>(plan.text.size());
-      plan.steps.push_back(st);
-    }
-    if (p != nullptr)
-      plan.text.append(p, len);
-    else
-      plan.text.append(len, fill);
-    plan.steps.back().count += static_cast<std::uint32_t>(len);
-    plan.length += len;
-  };
-  // A run of REPS fields of OP, after the blanks of X before it.
-  const auto fields = [&](Step::Kind kind, const Op& op, std::size_t reps, int k) {
-    text(pending, nullptr, ' ');
-    pending = 0;
-    Step st{kind};
-    st.op = &op;
-    st.k = k;
-    st.count = static_cast<std::uint32_t>(reps);
-    st.item = next;
-    plan.steps.push_back(st);
-    plan.length += reps * static_cast<std::size_t>(op.w);
-    next += reps;
-  };
-  for (;;) {
-    if (plan.steps.size() > MAX_STEPS || plan.text.size() > MAX_TEXT) return false;
-    const Op& op = ops[static_cast<std::size_t>(pc)];
-    const std::size_t reps = std::min(static_cast<std::size_t>(op.rep), n - next);
-    switch (op.code) {
-      case Code::F:
-      case Code::E:
-      case Code::ES: {
-        if (reps == 0) goto done;
-        const int k = op.code == Code::ES ? 1 : scale;
-        if (op.code == Code::E && (k <= -op.d || k >= op.d + 2)) return false;
-        fields(Step::Real, op, reps, k);
-        plan.steps.back().route = route_of(op, k);
-        if (reps < static_cast<std::size_t>(op.rep)) goto done;
-        ++pc;
-        break;
-      }
-      case Code::I:
-        // Only fields of a fixed width: I0 and Iw.m are left to the interpreter.
-        if (op.d >= 0 || op.w < 1 || op.w > FMT_FAST_INT_W) return false;
-        if (reps == 0) goto done;
-        fields(Step::Int, op, reps, 0);
-        if (reps < static_cast<std::size_t>(op.rep)) goto done;
-        ++pc;
-        break;
-      case Code::A:
-        if (op.w == 0) return false;
-        if (reps == 0) goto done;
-        fields(Step::Chars, op, reps, 0);
-        if (reps < static_cast<std::size_t>(op.rep)) goto done;
-        ++pc;
-        break;
-      case Code::X:
-        pending += static_cast<std::size_t>(op.w);
-        ++pc;
-        break;
-      case Code::Lit:
-        text(pending, nullptr, ' ');
-        pending = 0;
-        text(op.lit_len, literals.data() + op.lit_off, 0);
-        ++pc;
-        break;
-      case Code::Slash:
-        text(static_cast<std::size_t>(op.rep), nullptr, '\n');
-        pending = 0;
-        ++pc;
-        break;
-      case Code::Scale:
-      case Code::Begin:
-      case Code::End:
-        control_step(op, pc, count, top, scale);
-        break;
-      case Code::Colon:
-        if (next == n) goto done;
-        ++pc;
-        break;
-      case Code::Finish:
-        if (next == n) goto done;
-        if (reverted && next == pass_start_item) return false;
-        pass_start_item = next;
-        reverted = true;
-        text(1, nullptr, '\n');
-        pending = 0;
-        pc = reversion;
-        break;
-    }
-  }
-done:
-  text(1, nullptr, '\n');
-  return true;
+  PlanBuilder v(plan);
+  return walk(n, v);
 }
 
-const FortranFormat::Impl::Plan* FortranFormat::Impl::plan_for(std::size_t n) const {
-  for (std::size_t j = 0; j < plans_used; ++j)
-    if (plans[j].items == n) return plan_ok[j] ? &plans[j] : nullptr;
-  const std::size_t slot = plans_used < MAX_PLANS ? plans_used++ : plan_next++ % MAX_PLANS;
-  plan_ok[slot] = make_plan(n, plans[slot]);
-  return plan_ok[slot] ? &plans[slot] : nullptr;
+const FortranFormat::Impl::Plan* FortranFormat::Impl::plan_for(std::size_t n) {
+  PlanCache& c = cache;
+  for (std::size_t j = 0; j < c.used; ++j)
+    if (c.plans[j].items == n) return c.ok[j] ? &c.plans[j] : nullptr;
+  const std::size_t slot = c.used < MAX_PLANS ? c.used++ : c.next++ % MAX_PLANS;
+  c.ok[slot] = make_plan(n, c.plans[slot]);
+  return c.ok[slot] ? &c.plans[slot] : nullptr;
 }
 
 // The records of PLAN appended to OUT; false, with OUT as it was, at an item of the wrong kind
@@ -782,7 +511,7 @@ bool FortranFormat::Impl::run_plan(const Plan& plan, std::string& out,
   return true;
 }
 
-void FortranFormat::write_to(std::string& out, std::span<const FItem> items) const {
+void FortranFormat::write_to(std::string& out, std::span<const FItem> items) {
   if (const Impl::Plan* plan = impl_->plan_for(items.size());
       plan != nullptr && impl_->run_plan(*plan, out, items))
     return;

@@ -68,18 +68,18 @@ class FortranFormat {
   FortranFormat& operator=(FortranFormat&&) noexcept;
 
   // The records the WRITE statement produces, each terminated by '\n'.
-  std::string write(std::span<const FItem> items) const;
-  std::string write(std::initializer_list<FItem> items) const {
+  std::string write(std::span<const FItem> items);
+  std::string write(std::initializer_list<FItem> items) {
     return write(std::span<const FItem>(items.begin(), items.size()));
   }
   // The same records appended to OUT (which the caller may reuse from call to call); after an
   // exception OUT holds part of them.
-  // A write walks the format once per item count and keeps the plan it finds (the text between
-  // the fields, the runs of fields) for the next write of as many items; a format object is
-  // therefore not to be used from two threads at once.
-  void write_to(std::string& out, std::span<const FItem> items) const;
-  // The same records by walking the format descriptor by descriptor, without a plan; for the
-  // tests, which check that the two agree.
+  // The walk through the format depends on the item count alone, so a write keeps the plan it
+  // finds for a count (the text between the fields, the runs of fields) in the format object,
+  // and the next write of as many items follows that plan: writing changes the object.
+  void write_to(std::string& out, std::span<const FItem> items);
+  // The same records by walking the format descriptor by descriptor, without a plan: leaves the
+  // object as it is (a const format may be shared between threads and written through this).
   void write_unplanned_to(std::string& out, std::span<const FItem> items) const;
 
  private:

@@ -1,5 +1,6 @@
 // The printed listing (unit 6): every line goes through the Fortran formatter. Parsed formats are
-// kept per listing, so a format used on every depth is parsed once per run.
+// kept per listing, with the plans their writes find, so a format used on every depth is parsed
+// and walked once per run.
 #pragma once
 
 #include <initializer_list>
@@ -31,7 +32,7 @@ class Listing {
   FormatMap formats_;
   // The format of the previous call: loops print the same format many times in a row, and one
   // string comparison is cheaper than the map search.
-  const FormatMap::value_type* last_ = nullptr;
+  FormatMap::value_type* last_ = nullptr;
   std::string record_;  // the records of one call, reused from call to call
 };
 

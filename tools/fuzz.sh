@@ -4,8 +4,9 @@
 # the card scanner, the card interpreter with the model readers, the edge-list reader and a whole
 # run. The seed corpus is the decks and edge lists of examples/, tests/regression/ and fuzz/seeds/,
 # and the inputs of fuzz/regressions/ (earlier findings); what a harness learns stays in
-# build-fuzz/corpus/<harness>/ for the next run. A crash or broken invariant stops the script with
-# status 1, the input kept as build-fuzz/crashes/<harness>-*.
+# build-fuzz/corpus/<harness>/ for the next run. A crash or broken invariant gives status 1 (the
+# other harnesses still run), the input kept as build-fuzz/crashes/<harness>-*. The harnesses are
+# built with warnings as errors, as the other builds are.
 #   tools/fuzz.sh SECONDS [HARNESS...]     (HARNESS: scanner cards edges run; default all four)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,7 +25,7 @@ if [ -z "$cxx" ]; then
   exit 2
 fi
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DATMOTAB_FUZZ=ON -DATMOTAB_TESTS=OFF >/dev/null
+  -DATMOTAB_FUZZ=ON -DATMOTAB_TESTS=OFF -DATMOTAB_WERROR=ON >/dev/null
 cmake --build build-fuzz -j "$(nproc 2>/dev/null || echo 2)" \
   --target "${harnesses[@]/#/fuzz_}"
 
@@ -51,6 +52,7 @@ seed run "${decks[@]}" fuzz/regressions/run/*
 
 mkdir -p build-fuzz/crashes
 status=0
+failed=()
 for h in "${harnesses[@]}"; do
   mkdir -p "build-fuzz/corpus/$h"
   echo "fuzz.sh: $h for ${seconds} s"
@@ -60,9 +62,11 @@ for h in "${harnesses[@]}"; do
     "build-fuzz/corpus/$h" "build-fuzz/seeds/$h" 2>"build-fuzz/$h.log"; then
     echo "fuzz.sh: $h found a failure (build-fuzz/$h.log, build-fuzz/crashes/$h-*)" >&2
     tail -40 "build-fuzz/$h.log" >&2
+    failed+=("$h")
     status=1
   else
     grep -E '^stat::number_of_executed_units|^Done|^#[0-9]+ +DONE' "build-fuzz/$h.log" | tail -2
   fi
 done
+echo "fuzz.sh: ${#harnesses[@]} harnesses ran ${seconds} s each, $((${#harnesses[@]} - ${#failed[@]})) without a finding${failed[*]:+, findings in: ${failed[*]}}"
 exit $status

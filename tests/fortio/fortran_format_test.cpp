@@ -467,6 +467,21 @@ std::vector<Statement> statements() {
       {"(A,A3,A5,A1)",
        {std::string("hello"), std::string("hello"), std::string("hi"), std::string("xyz")}});
   s.push_back({"(2(1X,F6.2),(I3,1X,2PF8.2))", {1.0, 2.0, 3LL, 4.0, 5LL, 6.0}});
+  // Every prefix of the items, so that the statement ends at each descriptor: nested groups with
+  // repeat counts, reversion to a repeated group (which takes its count again) under the scale
+  // factor in effect, ":" inside a group, X before I0, Iw.m and "/" and at the end of a record.
+  {
+    const std::vector<Item> nested = {-5LL, 12LL,   3LL,    4LL, -9LL, 0LL,   7LL,
+                                      1.5,  -0.033, 12.345, 0.5, 2.0,  -7.25, 99.0};
+    for (std::size_t n = 0; n <= nested.size(); ++n)
+      s.push_back({"(I3,2(1X,I2,2('.',I1)),/,2P,2(F7.2,:,'|'),3X)",
+                   {nested.begin(), nested.begin() + static_cast<std::ptrdiff_t>(n)}});
+    const std::vector<Item> widths = {
+        0LL, -7LL, std::string("ab"), 123456LL, 5LL, std::string("c"), -40LL};
+    for (std::size_t n = 0; n <= widths.size(); ++n)
+      s.push_back({"(I0,3X,I3.2,2X,/,4X,'z',A,:,2X)",
+                   {widths.begin(), widths.begin() + static_cast<std::ptrdiff_t>(n)}});
+  }
   s.push_back({"(F8.3,-1P,F8.3,E12.4,0P,E12.4)", {123.456, 123.456, 123.456, 123.456}});
   return s;
 }
@@ -593,11 +608,11 @@ long compare_with_gfortran(const std::vector<const char*>& rfmts, const std::vec
     }
   };
   for (const char* fmt : rfmts) {
-    const FortranFormat ff(fmt);
+    FortranFormat ff(fmt);
     for (double x : xs) take(ff.write({x}), std::string(fmt) + " of " + describe(x));
   }
   for (const char* fmt : ifmts) {
-    const FortranFormat ff(fmt);
+    FortranFormat ff(fmt);
     for (long long i : is) take(ff.write({i}), std::string(fmt) + " of " + std::to_string(i));
   }
   // Each statement through a format of its own and through one kept per format text, whose plans
@@ -606,7 +621,7 @@ long compare_with_gfortran(const std::vector<const char*>& rfmts, const std::vec
   for (const Statement& st : stmts) {
     const std::vector<FItem> items = to_items(st.items);
     const std::string fresh = FortranFormat(st.fmt).write(items);
-    const FortranFormat& shared = kept.try_emplace(st.fmt, st.fmt).first->second;
+    FortranFormat& shared = kept.try_emplace(st.fmt, st.fmt).first->second;
     EXPECT_EQ(shared.write(items), fresh) << st.fmt << " with " << items.size() << " items";
     take(fresh, st.fmt + " with " + std::to_string(items.size()) + " items");
     if (line >= ref.size()) {
@@ -1100,7 +1115,7 @@ TEST(FortranFormat, LongRunsWithDeclinedFields) {
   const double inf = std::numeric_limits<double>::infinity();
   constexpr std::size_t COUNT = 250;
   for (const char* fmt : {"(1X,20F5.2)", "(1P,250E12.4)", "(250F5.2)"}) {
-    const FortranFormat format(fmt);
+    FortranFormat format(fmt);
     for (std::size_t at = 0; at < COUNT; at += 7) {
       std::vector<FItem> items;
       std::string want;
@@ -1112,7 +1127,7 @@ TEST(FortranFormat, LongRunsWithDeclinedFields) {
       // The same records from single-item writes: each value alone through the same descriptor.
       const bool is_e = std::string(fmt).find('E') != std::string::npos;
       const std::string single = is_e ? "(1P,E12.4)" : "(F5.2)";
-      const FortranFormat one(single);
+      FortranFormat one(single);
       for (std::size_t j = 0; j < items.size(); ++j) {
         if (fmt[1] == '1' && fmt[2] == 'X' && j % 20 == 0) want += j == 0 ? " " : "\n ";
         std::string field = one.write({items[j]});
@@ -1174,9 +1189,12 @@ TEST(FortranFormat, PlansEqualTheWalkWithoutOne) {
       {"(I5,('x'))", {1, 2}},                 // no data descriptor after the reversion
       {"(4PE12.2,I3)", {1.0, 2}},             // a scale factor out of range for E
       {"(I2,3(20000('ab')),I2)", {1, 2, 3}},  // too much text for a plan
+      {"(I5,I0)", {4, 5}},                    // a plan up to I0, none past it
+      {"(2X,2(I2,2(A1,3X)),:,'|',4X)", {1, "a", "b", 2, "c", "d", 3}},
+      {"(3X,2(F6.1,:,2X),/,1X,'z',3X,/)", {1.25, -2.5, 3.75, 4.0, 5.5}},
   };
   for (const Case& c : cases) {
-    const FortranFormat f(c.fmt);
+    FortranFormat f(c.fmt);
     const std::size_t n = c.items.size();
     std::vector<std::size_t> counts;
     for (std::size_t j = 0; j <= n; ++j) counts.push_back(j);
@@ -1193,7 +1211,7 @@ TEST(FortranFormat, PlansEqualTheWalkWithoutOne) {
 // A plan kept for an item count meets items of another kind: the write reports the same item and
 // leaves the same partial records as the walk without a plan.
 TEST(FortranFormat, PlansMeetItemsOfTheWrongKind) {
-  const FortranFormat f("(I5,1P,3E12.4,/,A4,0P,F5.2)");
+  FortranFormat f("(I5,1P,3E12.4,/,A4,0P,F5.2)");
   const std::vector<FItem> good = {1, 2.0, 3.0, 4.0, "ab", 0.5};
   EXPECT_EQ(f.write(good), "    1  2.0000E+00  3.0000E+00  4.0000E+00\n  ab 0.50\n");
   for (std::size_t bad = 0; bad < good.size(); ++bad) {

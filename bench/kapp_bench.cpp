@@ -17,6 +17,7 @@
 #include "opacity/hminop.h"
 #include "opacity/hop.h"
 #include "opacity/hotop.h"
+#include "opacity/hydrogen_dissolved.h"
 #include "opacity/kapp.h"
 #include "opacity/lukeop.h"
 #include "opacity/setfreq.h"
@@ -47,6 +48,7 @@ void fill_solar_model(Run& run) {
     run.BHYD.XNFPH(j, 1) = 0.92 * run.STATE.XNATOM(j) / 2.0;  // n/U of H I, U = 2
     run.BHYD.XNFPH(j, 2) = run.STATE.XNE(j);
     run.BHE.XNFHE(j, 1) = 0.08 * run.STATE.XNATOM(j);
+    run.BHYD.XNFH(j) = 2.0 * run.BHYD.XNFPH(j, 1);
   }
 }
 
@@ -135,5 +137,28 @@ BENCHMARK_TEMPLATE(BM_source, h2collop_scratch)->UseManualTime()->Unit(benchmark
 BENCHMARK_TEMPLATE(BM_source, atmotab::coolop)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_source, atmotab::lukeop)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_source, atmotab::hotop)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The dissolved hydrogen levels over the frequency set, added into a scratch array, with their
+// per-model factors formed anew for every model (every iteration is a new model).
+void BM_dissolved_hydrogen(benchmark::State& state) {
+  SolarRun s;
+  Run* const run = s.run.get();
+  const std::vector<double>& nu = s.nu;
+  atmotab::Dep scratch;
+  using clock = std::chrono::steady_clock;
+  for (auto _ : state) {
+    atmotab::start_model(*run);
+    clock::duration elapsed{};
+    for (double f : nu) {
+      atmotab::setfreq(*run, f);
+      const clock::time_point t0 = clock::now();
+      atmotab::add_dissolved_hydrogen(*run, scratch);
+      elapsed += clock::now() - t0;
+    }
+    benchmark::DoNotOptimize(scratch(NDEPTH / 2));
+    state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
+  }
+}
+BENCHMARK(BM_dissolved_hydrogen)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -58,10 +58,10 @@ struct OpsRec {
   Dep SIGLIN;  // SIGLIN(J)  line scattering; no source fills it
   Dep AXLINE;  // AXLINE(J)  additional line absorption; no source fills it
   Dep SIGXL;   // SIGXL(J)   additional line scattering; no source fills it
-  Dep AXCONT;  // AXCONT(J)  additional continuum absorption; no source fills it
+  Dep AXCONT;  // AXCONT(J)  additional continuum absorption: xcont (switch XCONT)
   Dep SIGX;    // SIGX(J)    additional continuum scattering; no source fills it
   Dep SXLINE;  // SXLINE(J)  source function of AXLINE; no source fills it
-  Dep SXCONT;  // SXCONT(J)  source function of AXCONT; no source fills it
+  Dep SXCONT;  // SXCONT(J)  source function of AXCONT (BNU: xcont's absorbers are in LTE)
 };
 
 // OPTOT: totals formed by kapp from the source arrays.

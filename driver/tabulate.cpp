@@ -43,6 +43,10 @@ void fill_element_records(Run& run) {
   if (run.IF.IFMOL == 1) {
     pops_molecule(run, 106, NU, run.CHOH.XNFPCH.data());  // CH
     pops_molecule(run, 108, NU, run.CHOH.XNFPOH.data());  // OH
+  } else {
+    // Without the molecular equilibrium there is no CH or OH: an earlier model's values must not
+    // reach the molecular continua of this one.
+    for (int j = 1; j <= run.RHOX.NRHOX; ++j) run.CHOH.XNFPCH(j) = run.CHOH.XNFPOH(j) = 0.0;
   }
 }
 

@@ -4,9 +4,12 @@
 //          and H2-He collision-induced absorption) and opacity/choh.cpp (CH, OH).
 // Inputs:  the FREQ, TEMP and STATE records, the element records BC, BMG, BAL, BSI, BFE and CHOH,
 //          and through h2collop the hydrogen and helium populations.
-// Output:  AC1/SC1 ... AFE1/SFE1 [cm^2 g^-1; units of BNU]; ACOOL(J), the sum of the metal
-//          absorptions [cm^2 g^-1] and the CH and OH terms [cm^-1] as they stand: a diagnostic
-//          that no total reads (the continuum takes the five metal arrays one by one).
+// Output:  AC1/SC1 ... AFE1/SFE1 [cm^2 g^-1; units of BNU]; AMOLEC(J), the H2 collision-induced
+//          absorption plus the CH and OH terms per gram [cm^2 g^-1], which the continuum takes
+//          with the LTE absorbers (source function BNU; the CH and OH cross-sections carry no
+//          stimulated-emission factor, as tabulated); ACOOL(J), the sum of the metal absorptions
+//          [cm^2 g^-1] and the CH and OH terms [cm^-1] as they stand: a diagnostic that no total
+//          reads (the continuum takes the five metal arrays one by one).
 // Valid:   any frequency; with molecules off XNFPCH = XNFPOH = 0 and the CH and OH terms vanish.
 #include "opacity/coolop.h"
 
@@ -39,13 +42,26 @@ void coolop(Run& run) {
   const Dep& XNFPCH = run.CHOH.XNFPCH;
   const Dep& XNFPOH = run.CHOH.XNFPOH;
   Dep& ACOOL = run.OPS.ACOOL;
+  Dep& AMOLEC = coolop_cache(run).AMOLEC;
   for (int j = 1; j <= n; ++j) {
     double a = run.BC.AC1(j) + run.BMG.AMG1(j) + run.BAL.AAL1(j) + run.BSI.ASI1(j) +
                run.BFE.AFE1(j) + AH2COLL(j);
-    if (XNFPCH(j) != 0.0) a += chop(run, j) * XNFPCH(j);
-    if (XNFPOH(j) != 0.0) a += ohop(run, j) * XNFPOH(j);
+    double m = AH2COLL(j);
+    if (XNFPCH(j) != 0.0) {
+      const double ch = chop(run, j) * XNFPCH(j);
+      a += ch;
+      m += ch / run.STATE.RHO(j);
+    }
+    if (XNFPOH(j) != 0.0) {
+      const double oh = ohop(run, j) * XNFPOH(j);
+      a += oh;
+      m += oh / run.STATE.RHO(j);
+    }
     ACOOL(j) = a;
+    AMOLEC(j) = m;
   }
 }
+
+Dep& coolop_molecular(Run& run) { return coolop_cache(run).AMOLEC; }
 
 }  // namespace atmotab

@@ -50,6 +50,9 @@ struct CoolopRec {
   Arr<double, NDEPTH, NFE1LEV> BOLTFE1;  // BOLTFE1(J,I) exp(-E(I) hc/kT) of Fe I pseudo-level I
   Dep AH2COLL;                        // AH2COLL(J)   H2-H2 and H2-He collision-induced absorption
                                       //              [cm^2 g^-1], scratch of the block
+  Dep AMOLEC;                         // AMOLEC(J)    AH2COLL + (CH and OH cross-section x n/U) /
+                                      //              RHO [cm^2 g^-1], the block's molecular
+                                      //              absorption: an LTE term of the continuum
   Arr<double, NCHOHT, NCHROW> TABCH;  // TABCH(IT,N)  log10 CH photodissociation cross-section
                                       //              [cm^2] at 1500+500 IT K and 0.1 N eV
   Arr<double, NCHOHT, NOHROW> TABOH;  // TABOH(IT,N)  the same for OH at 2.0 + 0.1 N eV

@@ -99,6 +99,14 @@ float xkarsas_log(const XkarsasRec& t, float FREQLG, int N, bool& below) {
 
 }  // namespace
 
+double hop_level_energy(int N) { return E_N[N - 1]; }
+double hop_threshold(int N) { return THRESHOLD[N - 1]; }
+
+double xkarsas_threshold(Run& run, int N) {
+  xkarsas_load(run);
+  return std::exp(static_cast<double>(xkarsas_cache(run).XNK(29, N)) * 2.30258509299405);
+}
+
 int xkarsas_cell(const XkarsasRec& t, float FREQLG, int N) {
   return xkarsas_interval(t, FREQLG, N);
 }

@@ -19,6 +19,15 @@ void hop(Run& run);
 // first call of the run.
 double xkarsas(Run& run, double FREQ, double ZEFF2, int N);
 
+// The excitation energy of hydrogen level N = 1..15 above the ground level and the lowest
+// wavenumber that ionizes it [cm^-1], as hop's sums use them (single-precision term values).
+double hop_level_energy(int N);
+double hop_threshold(int N);
+
+// The photoionization cross-section of level N = 1..15 at its threshold [cm^2] (ZEFF2 = 1): the
+// table's last point, the value hop's interpolation reaches at the edge.
+double xkarsas_threshold(Run& run, int N);
+
 // Converts data/xnk.txt into XKARSAS (XNK and the frequency grid FREQN), once per run.
 void xkarsas_load(Run& run);
 

@@ -86,6 +86,7 @@ constexpr std::array<OpacitySource, NIFOP> SOURCES = {
                                {ABS, at<&Run::BAL, &BalRec::AAL1>, at<&Run::BAL, &BalRec::SAL1>},
                                {ABS, at<&Run::BSI, &BsiRec::ASI1>, at<&Run::BSI, &BsiRec::SSI1>},
                                {ABS, at<&Run::BFE, &BfeRec::AFE1>, at<&Run::BFE, &BfeRec::SFE1>},
+                               {LTE, coolop_molecular},
                                {NO_TOTAL, at<OPS, &OpsRec::ACOOL>}}),
   row(IFOP_LUKE,     lukeop,  {{LTE, at<OPS, &OpsRec::ALUKE>}}),
   row(IFOP_HOT,      hotop,   {{LTE, at<OPS, &OpsRec::AHOT>}}),

@@ -7,6 +7,7 @@ OpacityWorkspace& opacity_workspace(Run& run) { return layer_workspace(run.OPACI
 
 XkarsasRec& xkarsas_cache(Run& run) { return opacity_workspace(run).XKARSAS; }
 HopRec& hop_cache(Run& run) { return opacity_workspace(run).HOP; }
+HdissRec& hydrogen_dissolved_cache(Run& run) { return opacity_workspace(run).HDISS; }
 CoulffRec& coulff_cache(Run& run) { return opacity_workspace(run).COULFF; }
 HminopRec& hminop_cache(Run& run) { return opacity_workspace(run).HMINOP; }
 H2opRec& h2op_cache(Run& run) { return opacity_workspace(run).H2OP; }

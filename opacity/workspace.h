@@ -16,6 +16,7 @@
 #include "opacity/hminop_cache.h"
 #include "opacity/hop_cache.h"
 #include "opacity/hotop_cache.h"
+#include "opacity/hydrogen_dissolved_cache.h"
 #include "opacity/kapp_cache.h"
 #include "opacity/lukeop_cache.h"
 #include "opacity/xcont_cache.h"
@@ -25,6 +26,7 @@ namespace atmotab {
 struct OpacityWorkspace : PagedStorage {
   XkarsasRec XKARSAS;    // xkarsas  level photoionization tables, once per run
   HopRec HOP;            // hop      temperature-only factors, per model
+  HdissRec HDISS;        // hydrogen_dissolved  threshold cross-sections, per-model factors
   CoulffRec COULFF;      // coulff   free-free Gaunt factor of charge 1, per frequency
   HminopRec HMINOP;      // hminop   free-free table (per run) and H-minus density (per model)
   H2opRec H2OP;          // h2plop, h2raop  per-model quantities

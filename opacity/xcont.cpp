@@ -1,5 +1,6 @@
 // xcont — the adapter of switch XCONT: reads the run state, calls the metal photoionization kernel
-// (opacity/metal_bf_op.cpp) and writes AXCONT and SXCONT.
+// (opacity/metal_bf_op.cpp), adds the dissolved hydrogen levels (opacity/hydrogen_dissolved.cpp)
+// and writes AXCONT and SXCONT.
 // Sources: see opacity/metal_bf_op.cpp and data/PROVENANCE.md.
 // Inputs:  FREQ [Hz], IFREQ; STIM(J), BNU(J); T(J) [K]; RHO(J) [g cm^-3]; n/U of C I, C II, N I,
 //          O I, Na I, Mg I, Mg II, Al I, Si I, Si II, Ca I, Ca II, Fe I, Fe II from the population
@@ -10,6 +11,7 @@
 #include "opacity/xcont.h"
 
 #include "common/state.h"
+#include "opacity/hydrogen_dissolved.h"
 #include "opacity/metal_bf_op.h"
 #include "opacity/xcont_cache.h"
 #include "populations/pops.h"
@@ -54,8 +56,7 @@ void xcont(Run& run) {
   const double* column = x.COLUMNS->values(run.FREQ.IFREQ, run.FREQ.FREQ, scratch, [&](double* v) {
     metal_bf_column(tables, run.FREQ.FREQ, v);
   });
-  // The absorption per cm^3 before stimulated emission. Every further XCONT absorber in LTE adds
-  // its share to A here, and only here.
+  // The metals' absorption per cm^3 before stimulated emission.
   double a[MAXD];
   const double* const w[4] = {&x.W0(1, 1), &x.W1(1, 1), &x.W2(1, 1), &x.W3(1, 1)};
   metal_bf_sum(run.VECTORS, column, &x.MT(1), w, NDEPTH, n, a);
@@ -65,6 +66,9 @@ void xcont(Run& run) {
     run.OPS.AXCONT(j) = a[j - 1] * f.STIM(j) / RHO(j);
     run.OPS.SXCONT(j) = f.BNU(j);
   }
+  // The other absorbers of the modern continuum, in LTE (source function BNU), add their share
+  // per gram here: the dissolved parts of the hydrogen levels (opacity/hydrogen_dissolved.cpp).
+  add_dissolved_hydrogen(run, run.OPS.AXCONT);
 }
 
 }  // namespace atmotab

@@ -72,11 +72,12 @@ TEST(run_state, the_large_arrays_are_cleared_by_their_constructors) {
   // The keys start below every model and the frequency-keyed values hold no frequency.
   for (const ModelKey& k :
        {O.HOP.MODEL, O.HE1OP.MODEL, O.COOLOP.MODEL, O.LUKEOP.MODEL, O.ELECOP.MODEL, O.COULFF.MODEL,
-        S.MODEL, populations.object->POPS.MODEL})
+        O.HDISS.MODEL, S.MODEL, populations.object->POPS.MODEL})
     EXPECT_EQ(k, ModelKey{});
   EXPECT_EQ(O.LUKEOP.SI2OP.FREQ1, 0.0);
   EXPECT_EQ(O.COOLOP.CH.FREQ1, 0.0);
   EXPECT_FALSE(O.XKARSAS.LOADED);
+  EXPECT_FALSE(O.HDISS.LOADED);
   EXPECT_EQ(O.COOLOP.IFTAB, 0);
 }
 

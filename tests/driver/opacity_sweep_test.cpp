@@ -6,7 +6,8 @@
 // finite, absorption and scattering non-negative, and the table entry log10(ACONT + SIGMAC) finite.
 // The cool-metal block's parts are checked one by one as well: its collision-induced absorption,
 // and the CH and OH cross-sections times partition function at every depth, which the block
-// evaluates only where the molecules exist (with molecules off, nowhere).
+// evaluates only where the molecules exist (with molecules off, nowhere), and the dissolved
+// hydrogen levels, which the additional continuum adds.
 #include <gtest/gtest.h>
 
 #include <cmath>

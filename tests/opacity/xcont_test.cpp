@@ -16,6 +16,7 @@
 #include "driver/edges.h"
 #include "driver/tabulate.h"
 #include "input/readin.h"
+#include "opacity/hydrogen_dissolved.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
 #include "populations/pftables.h"
@@ -58,6 +59,13 @@ struct Model {
   }
 };
 
+// The dissolved hydrogen levels' share of AXCONT at the current frequency of M's run.
+Dep dissolved_hydrogen(Model& m) {
+  Dep d;
+  add_dissolved_hydrogen(*m.run, d);
+  return d;
+}
+
 // Metal bound-free opacity [cm^2 g^-1] at the layer where tau_Ross is about 1 (depth 41), with
 // XCONT on, against orientation values from OP/IP cross-sections for the same populations
 // (EXPECTED; Fe I data sets alone differ by up to 2x). These tables (Fe I: Bautista 1997 on 118
@@ -81,7 +89,7 @@ TEST(Xcont, near_ultraviolet_metal_opacity_at_tau_1) {
     const double block = m.cool_metals(41);
     EXPECT_NEAR(block, c.old_block, 0.1 * c.old_block) << c.deck << " " << c.lambda << " nm";
     m.at(c.lambda, true);
-    const double metals = m.run->OPS.AXCONT(41);
+    const double metals = m.run->OPS.AXCONT(41) - dissolved_hydrogen(m)(41);
     EXPECT_NEAR(metals, c.got, 0.01 * c.got) << c.deck << " " << c.lambda << " nm";
     EXPECT_GT(metals, 0.4 * c.expected) << c.deck << " " << c.lambda << " nm";
     EXPECT_LT(metals, 1.3 * c.expected) << c.deck << " " << c.lambda << " nm";
@@ -91,8 +99,9 @@ TEST(Xcont, near_ultraviolet_metal_opacity_at_tau_1) {
   }
 }
 
-// 500..1000 nm: the total continuum absorption changes by less than 2 % at every depth of the three
-// bundled MARCS models.
+// 500..1000 nm: the metals change the total continuum absorption by less than 2 % at every depth
+// of the three bundled MARCS models (the dissolved hydrogen levels of the same switch, which extend
+// the Paschen continuum redward of its edge in the deep layers, left out).
 TEST(Xcont, visible_and_near_infrared_change_less_than_2_percent) {
   for (const char* deck : {"sun.deck", "cool4000.deck", "warm7750.deck"}) {
     Model m(deck);
@@ -101,8 +110,9 @@ TEST(Xcont, visible_and_near_infrared_change_less_than_2_percent) {
       m.at(lambda, false);
       const Dep off = m.run->OPTOT.ACONT;
       m.at(lambda, true);
+      const Dep hydrogen = dissolved_hydrogen(m);
       for (int j = 1; j <= m.run->RHOX.NRHOX; ++j)
-        worst = std::max(worst, std::abs(m.run->OPTOT.ACONT(j) / off(j) - 1));
+        worst = std::max(worst, std::abs((m.run->OPTOT.ACONT(j) - hydrogen(j)) / off(j) - 1));
     }
     EXPECT_LT(worst, 0.02) << deck;
   }

@@ -131,13 +131,15 @@ class Plots(unittest.TestCase):
         self.assertTrue(min(around) <= ours[0] <= max(around))
 
     def test_compare_ratio_near_one_in_the_infrared_above_it_in_the_near_ultraviolet(self):
-        # In the infrared the metals are a small part of either continuum: the two runs agree within 2 %;
-        # in the near ultraviolet the OP/IP metals raise the solar continuum at tau_Ross ~ 1 (depth 41).
+        # In the infrared the metals are a small part of either continuum and the dissolved hydrogen
+        # levels below the Paschen, Brackett and Pfund edges add at most 4 % at tau_Ross ~ 1 (depth 41):
+        # the two runs agree within 5 %; in the near ultraviolet the OP/IP metals raise the solar
+        # continuum there.
         m = at.read_file(self.paths["table"]).models[0]
         x = at.read_file(self.xcont["table"]).models[0]
         ratio = x.kappa()[40] / m.kappa()[40]
         far = m.WAVELENGTH > 1000.0
-        np.testing.assert_allclose(ratio[far], 1.0, rtol=0.02)
+        np.testing.assert_allclose(ratio[far], 1.0, rtol=0.05)
         near_uv = (m.WAVELENGTH > 280.0) & (m.WAVELENGTH < 320.0)
         self.assertTrue(np.all(ratio[near_uv] > 1.03), ratio[near_uv])
         with tempfile.TemporaryDirectory() as d:

@@ -11,7 +11,9 @@
 //          from each species' lowest threshold to its last tabulated frequency (at most
 //          2.5e16 Hz), 0 outside. Cubic in 1/T through four of 36 temperatures (a Boltzmann
 //          factor of 5 eV excitation is met within 1 %) and linear in nu between frequencies 2 %
-//          apart, every threshold a sharp step.
+//          apart, every threshold a sharp step. The two interpolations are linear in the table
+//          values, so their order is free: each table row is taken to the depths' temperatures
+//          first (once per row and model in a run), then the two rows around NU are combined.
 // Deviations from the source: none beyond the averaging and the energy scale the tables record.
 #include "opacity/metal_bf_op.h"
 
@@ -48,72 +50,95 @@ void metal_bf_temperature(const PhotTables& tables, double T, int& m, double* w)
   }
 }
 
-void metal_bf_column(const PhotTables& tables, double nu, double* column) {
-  for (int s = 0; s < NPHOT_SPECIES; ++s) {
-    double* col = column + s * NPHOT_TEMP;
-    double& active = column[NPHOT_SPECIES * NPHOT_TEMP + s];
-    const double* f = tables.nu + tables.first[s];
-    const int nf = tables.nfreq[s];
-    // The last frequency at or below NU: the second of a threshold pair when NU is the threshold.
-    const int k = static_cast<int>(std::upper_bound(f, f + nf, nu) - f) - 1;
-    active = k >= 0 && k < nf - 1 ? 1.0 : 0.0;
-    if (active == 0.0) {
-      std::fill(col, col + NPHOT_TEMP, 0.0);
-      continue;
-    }
-    const double u = (nu - f[k]) / (f[k + 1] - f[k]);
-    const double* lo = tables.sigma + (tables.first[s] + k) * NPHOT_TEMP;
-    const double* hi = lo + NPHOT_TEMP;
-    for (int m = 0; m < NPHOT_TEMP; ++m) col[m] = lo[m] + u * (hi[m] - lo[m]);
+bool metal_bf_bracket(const PhotTables& tables, int s, double nu, int& row, double& u, int hint) {
+  const double* f = tables.nu + tables.first[s];
+  const int nf = tables.nfreq[s];
+  // The last frequency at or below NU (the second of a threshold pair when NU is the threshold):
+  // the one K with f[K] <= NU < f[K+1], looked for first at the hint and its neighbours.
+  const auto brackets = [&](int k) { return k >= 0 && k < nf - 1 && f[k] <= nu && nu < f[k + 1]; };
+  int k = hint - tables.first[s];
+  if (!brackets(k)) k = brackets(k + 1) ? k + 1 : brackets(k - 1) ? k - 1 : -2;
+  if (k == -2) k = static_cast<int>(std::upper_bound(f, f + nf, nu) - f) - 1;
+  if (k < 0 || k >= nf - 1) {
+    row = -1;
+    u = 0.0;
+    return false;
   }
+  row = tables.first[s] + k;
+  u = (nu - f[k]) / (f[k + 1] - f[k]);
+  return true;
 }
 
 namespace {
 
 // Vectorised over the depths (the four values of a depth gathered from its temperatures): the
 // same operations on every depth, so every clone gives the same bits.
-ATMOTAB_KERNEL void metal_bf_sum_kernel(const double* column, const int* mt,
-                                        const double* const w[4], int stride, int n, double* out) {
+ATMOTAB_KERNEL void metal_bf_row_kernel(const double* sigma_row, const int* mt,
+                                        const double* const w[4], int n, double* out) {
+  const double* w0 = w[0];
+  const double* w1 = w[1];
+  const double* w2 = w[2];
+  const double* w3 = w[3];
+  for (int j = 0; j < n; ++j) {
+    const double* c = sigma_row + mt[j];
+    out[j] = w0[j] * c[0] + w1[j] * c[1] + w2[j] * c[2] + w3[j] * c[3];
+  }
+}
+
+ATMOTAB_KERNEL void metal_bf_sum_kernel(const double* const* lo, const double* const* hi,
+                                        const double* u, int ns, int n, double* out) {
   std::fill(out, out + n, 0.0);
-  for (int s = 0; s < NPHOT_SPECIES; ++s) {
-    if (column[NPHOT_SPECIES * NPHOT_TEMP + s] == 0.0) continue;
-    const double* col = column + s * NPHOT_TEMP;
-    const double* w0 = w[0] + s * stride;
-    const double* w1 = w[1] + s * stride;
-    const double* w2 = w[2] + s * stride;
-    const double* w3 = w[3] + s * stride;
-    for (int j = 0; j < n; ++j) {
-      const double* c = col + mt[j];
-      out[j] += w0[j] * c[0] + w1[j] * c[1] + w2[j] * c[2] + w3[j] * c[3];
-    }
+  for (int s = 0; s < ns; ++s) {
+    const double* a = lo[s];
+    const double* b = hi[s];
+    const double us = u[s];
+    for (int j = 0; j < n; ++j) out[j] += a[j] + us * (b[j] - a[j]);
   }
   for (int j = 0; j < n; ++j) out[j] = std::max(out[j], 0.0);
 }
 
 }  // namespace
 
-void metal_bf_sum(VectorSet set, const double* column, const int* mt, const double* const w[4],
-                  int stride, int n, double* out) {
-  vectorised<metal_bf_sum_kernel>(set, column, mt, w, stride, n, out);
+void metal_bf_row(VectorSet set, const double* sigma_row, const int* mt, const double* const w[4],
+                  int n, double* out) {
+  vectorised<metal_bf_row_kernel>(set, sigma_row, mt, w, n, out);
+}
+
+void metal_bf_sum(VectorSet set, const double* const* lo, const double* const* hi, const double* u,
+                  int ns, int n, double* out) {
+  vectorised<metal_bf_sum_kernel>(set, lo, hi, u, ns, n, out);
 }
 
 void metal_bf_op(const PhotTables& tables, double nu, std::span<const double> T,
                  const PhotDensities& xnfp, std::span<double> out) {
+  const VectorSet set = widest_vector_set();
   const int n = static_cast<int>(out.size());
-  double column[NPHOT_COLUMN];
-  metal_bf_column(tables, nu, column);
   int mt[MAXD];
-  double wk[4][NPHOT_SPECIES * MAXD];
-  const double* const w[4] = {wk[0], wk[1], wk[2], wk[3]};
+  double wk[4][NPHOT_SPECIES][MAXD];
+  double rows[2][NPHOT_SPECIES][MAXD];
+  const double* lo[NPHOT_SPECIES];
+  const double* hi[NPHOT_SPECIES];
+  double u[NPHOT_SPECIES];
   for (int j0 = 0; j0 < n; j0 += MAXD) {
     const int nb = std::min(MAXD, n - j0);
     for (int j = 0; j < nb; ++j) {
       double wt[4];
       metal_bf_temperature(tables, T[j0 + j], mt[j], wt);
       for (int s = 0; s < NPHOT_SPECIES; ++s)
-        for (int k = 0; k < 4; ++k) wk[k][s * MAXD + j] = xnfp[s][j0 + j] * wt[k];
+        for (int k = 0; k < 4; ++k) wk[k][s][j] = xnfp[s][j0 + j] * wt[k];
     }
-    metal_bf_sum(widest_vector_set(), column, mt, w, MAXD, nb, out.data() + j0);
+    int ns = 0;
+    for (int s = 0; s < NPHOT_SPECIES; ++s) {
+      int row;
+      if (!metal_bf_bracket(tables, s, nu, row, u[ns])) continue;
+      const double* const w[4] = {wk[0][s], wk[1][s], wk[2][s], wk[3][s]};
+      metal_bf_row(set, tables.sigma + row * NPHOT_TEMP, mt, w, nb, rows[0][ns]);
+      metal_bf_row(set, tables.sigma + (row + 1) * NPHOT_TEMP, mt, w, nb, rows[1][ns]);
+      lo[ns] = rows[0][ns];
+      hi[ns] = rows[1][ns];
+      ++ns;
+    }
+    metal_bf_sum(set, lo, hi, u, ns, nb, out.data() + j0);
   }
 }
 

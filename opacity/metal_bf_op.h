@@ -1,6 +1,8 @@
 // Bound-free absorption of metal atoms and ions from the Opacity Project and Iron Project
 // photoionization tables (opacity/photoionization_tables.h): the kernel, a function of explicit
-// inputs, and the two halves it is made of, which the XCONT adapter keeps (opacity/xcont.h).
+// inputs, and the steps it is made of, which the XCONT adapter keeps (opacity/xcont.h): the
+// temperature weights once per model, the frequency bracket once per frequency of the set, each
+// table row interpolated to the model's temperatures once per model, and the sum.
 #pragma once
 
 #include <array>
@@ -19,27 +21,36 @@ using PhotDensities = std::array<std::span<const double>, NPHOT_SPECIES>;
 void metal_bf_op(const PhotTables& tables, double nu, std::span<const double> T,
                  const PhotDensities& xnfp, std::span<double> out);
 
-// The temperature half: the first M (0..NPHOT_TEMP-4) of the four table temperatures
+// The temperature weights: the first M (0..NPHOT_TEMP-4) of the four table temperatures
 // T_M < .. < T_M+3 around T (T between the middle two, or in an end interval of the table), and the
 // weights W[0..3] of the cubic through them in 1/T (Lagrange); outside the tabulated temperatures
 // the end value is held (weights 1, 0, 0, 0 or 0, 0, 0, 1).
 void metal_bf_temperature(const PhotTables& tables, double T, int& m, double* w);
 
-// The frequency half: COLUMN[S * NPHOT_TEMP + M] = sigma_eff_S(NU, T_M) [cm^2] and
-// COLUMN[NPHOT_SPECIES * NPHOT_TEMP + S] = 1 where NU lies inside the table of species S, else 0
-// (with the column 0): below the first frequency of a table (its lowest threshold) and at or above
-// its last. Linear in nu between the table frequencies; at a threshold frequency the value at and
-// above the threshold.
-void metal_bf_column(const PhotTables& tables, double nu, double* column);
+// The frequency bracket: the row ROW of species S's table (an index into tables.nu and
+// tables.sigma) at or below NU and the weight U of the next row, NU = (1 - U) nu_ROW + U nu_ROW+1;
+// false (ROW -1, U 0) where NU lies outside the table: below its first frequency (the lowest
+// threshold) and at or above its last. At a threshold frequency, listed twice, the row is the
+// second of the pair: the value at and above the threshold. HINT, a row of an earlier frequency
+// (or -1), is where the search starts: the result does not depend on it, its time does (one test
+// when the frequencies come in order).
+bool metal_bf_bracket(const PhotTables& tables, int s, double nu, int& row, double& u,
+                      int hint = -1);
 
-// The depth sum of the two halves: OUT[J] = max(0, sum over S flagged in COLUMN of
-// sum over K = 0..3 of W[K][S][J] COLUMN[S][MT[J] + K]), J = 0..N-1, with
-// W[K][S][J] = XNFP_S(J) x (weight K of depth J) held at W[K] + S * STRIDE + J. (The cubic in
-// 1/T of four positive values can dip below 0 only where they grow by more than a factor 9 from
-// one temperature to the next, which a Boltzmann factor does only above 14 eV of excitation.)
-// Run in the version of instruction set SET (common/vector_clones.h); every version gives the
-// same bits.
-void metal_bf_sum(VectorSet set, const double* column, const int* mt, const double* const w[4],
-                  int stride, int n, double* out);
+// The temperature interpolation of one table row at the depths: OUT[J] = sum over K = 0..3 of
+// W[K][J] x SIGMA_ROW[MT[J] + K], J = 0..N-1 (W holds n/U x the weights of metal_bf_temperature,
+// MT the first of their temperatures). Run in the version of instruction set SET
+// (common/vector_clones.h); every version gives the same bits.
+void metal_bf_row(VectorSet set, const double* sigma_row, const int* mt, const double* const w[4],
+                  int n, double* out);
+
+// The frequency interpolation summed over the species: OUT[J] = max(0, sum over S of
+// LO[S][J] + U[S] x (HI[S][J] - LO[S][J])), J = 0..N-1, for the NS species given (rows made by
+// metal_bf_row). (The cubic in 1/T of four positive values can dip below 0 only where they grow by
+// more than a factor 9 from one temperature to the next, which a Boltzmann factor does only above
+// 14 eV of excitation.) Run in the version of instruction set SET; every version gives the same
+// bits.
+void metal_bf_sum(VectorSet set, const double* const* lo, const double* const* hi, const double* u,
+                  int ns, int n, double* out);
 
 }  // namespace atmotab

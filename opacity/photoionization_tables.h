@@ -14,9 +14,6 @@ namespace atmotab {
 constexpr int NPHOT_SPECIES = 14;  // species of the photoionization tables
 constexpr int NPHOT_TEMP = 36;     // temperatures of every table
 constexpr int NPHOT_FREQ = 600;    // frequencies of a table, at most
-// Values at one frequency: the cross-section column of each species at the table temperatures,
-// then one flag per species, 1 where the frequency lies inside its table (metal_bf_column).
-constexpr int NPHOT_COLUMN = NPHOT_SPECIES * NPHOT_TEMP + NPHOT_SPECIES;
 
 // The species, in table order: file name part, element Z and stage (1 = neutral).
 struct PhotSpecies {

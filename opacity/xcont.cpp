@@ -38,7 +38,33 @@ void xcont_model(Run& run, XcontRec& x, const PhotTables& tables) {
       x.W3(j, s) = x.XNFP(j, s) * w[3];
     }
   }
+  for (int l = 1; l <= NXCONT_SLOTS; ++l) x.ROW(l) = -1;
   x.MODEL = model_key(run);
+}
+
+// Slot L (2S-1 or 2S) made to hold table row ROW of species S at the model's temperatures.
+void fill_slot(Run& run, XcontRec& x, const PhotTables& tables, int s, int l, int row) {
+  const double* const w[4] = {&x.W0(1, s), &x.W1(1, s), &x.W2(1, s), &x.W3(1, s)};
+  x.ROW(l) = -1;
+  metal_bf_row(run.VECTORS, tables.sigma + row * NPHOT_TEMP, &x.MT(1), w, run.RHOX.NRHOX,
+               &x.SLOT(1, l));
+  x.ROW(l) = row;
+}
+
+// The slots of species S holding rows ROW and ROW + 1, made where missing (the slot of the row
+// that is kept is not overwritten).
+void rows_of(Run& run, XcontRec& x, const PhotTables& tables, int s, int row, int& lo, int& hi) {
+  const int a = 2 * s - 1, b = 2 * s;
+  lo = x.ROW(a) == row ? a : x.ROW(b) == row ? b : 0;
+  hi = x.ROW(a) == row + 1 ? a : x.ROW(b) == row + 1 ? b : 0;
+  if (lo == 0) {
+    lo = hi == a ? b : a;
+    fill_slot(run, x, tables, s, lo, row);
+  }
+  if (hi == 0) {
+    hi = lo == a ? b : a;
+    fill_slot(run, x, tables, s, hi, row + 1);
+  }
 }
 
 }  // namespace
@@ -51,15 +77,33 @@ void xcont(Run& run) {
   const PhotTables tables = photoionization_builtin();
   XcontRec& x = xcont_cache(run);
   xcont_model(run, x, tables);
-  if (!x.COLUMNS) x.COLUMNS = std::make_unique<PerFrequency<NPHOT_COLUMN>>();
-  double scratch[NPHOT_COLUMN];
-  const double* column = x.COLUMNS->values(run.FREQ.IFREQ, run.FREQ.FREQ, scratch, [&](double* v) {
-    metal_bf_column(tables, run.FREQ.FREQ, v);
-  });
+  if (!x.BRACKETS) x.BRACKETS = std::make_unique<PerFrequency<2 * NPHOT_SPECIES>>();
+  double scratch[2 * NPHOT_SPECIES];
+  const double* bracket =
+      x.BRACKETS->values(run.FREQ.IFREQ, run.FREQ.FREQ, scratch, [&](double* v) {
+        for (int s = 0; s < NPHOT_SPECIES; ++s) {
+          int row;
+          metal_bf_bracket(tables, s, run.FREQ.FREQ, row, v[NPHOT_SPECIES + s]);
+          v[s] = row;
+        }
+      });
   // The metals' absorption per cm^3 before stimulated emission.
+  const double* lo[NPHOT_SPECIES];
+  const double* hi[NPHOT_SPECIES];
+  double u[NPHOT_SPECIES];
+  int ns = 0;
+  for (int s = 1; s <= NPHOT_SPECIES; ++s) {
+    const int row = static_cast<int>(bracket[s - 1]);
+    if (row < 0) continue;
+    int l_lo, l_hi;
+    rows_of(run, x, tables, s, row, l_lo, l_hi);
+    lo[ns] = &x.SLOT(1, l_lo);
+    hi[ns] = &x.SLOT(1, l_hi);
+    u[ns] = bracket[NPHOT_SPECIES + s - 1];
+    ++ns;
+  }
   double a[MAXD];
-  const double* const w[4] = {&x.W0(1, 1), &x.W1(1, 1), &x.W2(1, 1), &x.W3(1, 1)};
-  metal_bf_sum(run.VECTORS, column, &x.MT(1), w, NDEPTH, n, a);
+  metal_bf_sum(run.VECTORS, lo, hi, u, ns, n, a);
   const Run::FreqRec& f = run.FREQ;
   const Depth& RHO = run.STATE.RHO;
   for (int j = 1; j <= n; ++j) {

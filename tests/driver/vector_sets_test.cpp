@@ -25,9 +25,11 @@ struct Case {
   bool molecules;     // with the shipped molecule list
 };
 
-// Every source on in a solar and a hot model; the molecular equilibrium in a cool one.
+// Every source on in a solar and a hot model (the solar one with the metal photoionization of
+// XCONT, which takes the place of the cool-metal atoms and LUKE); the molecular equilibrium and
+// the cool-metal atoms in a cool one.
 constexpr Case CASES[] = {
-    {"solar", "OPACITY ON HEMINUS HERAY LUKE HOT H2RAY\n", "edges.txt", false},
+    {"solar", "OPACITY ON HEMINUS HERAY LUKE HOT H2RAY XCONT\n", "edges.txt", false},
     {"hotstar", "OPACITY ON HEMINUS HERAY LUKE HOT H2RAY\n", "hotstar/edges.txt", false},
     {"cool_molecules", "", "edges.txt", true},
 };

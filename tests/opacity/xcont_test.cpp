@@ -11,6 +11,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "common/state.h"
 #include "driver/edges.h"
@@ -117,5 +118,27 @@ TEST(Xcont, visible_and_near_infrared_change_less_than_2_percent) {
     EXPECT_LT(worst, 0.02) << deck;
   }
 }
+// The table rows kept between frequencies (two per species) give the same bits whatever the order
+// of the frequencies: rising, falling, and jumping back and forth over thresholds and table rows.
+TEST(Xcont, rows_kept_between_frequencies_do_not_depend_on_the_order) {
+  std::vector<double> rising;
+  for (double lambda = 150; lambda <= 1200; lambda *= 1.004) rising.push_back(lambda);
+  std::vector<double> jumping = rising;
+  for (std::size_t i = 0; i + 7 < jumping.size(); i += 5) std::swap(jumping[i], jumping[i + 7]);
+  std::reverse(jumping.begin() + jumping.size() / 2, jumping.end());
+  Model first("sun.deck"), second("sun.deck");
+  std::vector<Dep> seen(rising.size());
+  for (std::size_t i = 0; i < rising.size(); ++i) {
+    first.at(rising[i], true);
+    seen[i] = first.run->OPS.AXCONT;
+  }
+  for (double lambda : jumping) {
+    second.at(lambda, true);
+    const std::size_t i = std::find(rising.begin(), rising.end(), lambda) - rising.begin();
+    for (int j = 1; j <= second.run->RHOX.NRHOX; ++j)
+      ASSERT_EQ(second.run->OPS.AXCONT(j), seen[i](j)) << lambda << " nm, depth " << j;
+  }
+}
+
 }  // namespace
 }  // namespace atmotab

@@ -11,19 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "common/state.h"
-#include "driver/edges.h"
-#include "driver/tabulate.h"
-#include "input/readin.h"
 #include "opacity/choh.h"
 #include "opacity/coolop_cache.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
-#include "populations/pftables.h"
+#include "support/bundled_model.h"
 
 namespace atmotab {
 namespace {
@@ -31,21 +26,9 @@ namespace {
 class OpacitySweep : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(OpacitySweep, finite_non_negative_coefficients_from_1e10_to_1e21_hz) {
-  const std::string examples = std::string(ATMOTAB_SOURCE_DIR) + "/examples/";
-  std::ifstream deck(examples + GetParam()), edges(examples + "edges.txt");
-  ASSERT_TRUE(deck && edges);
-  std::ostringstream listing;
-  auto run = make_run(listing);
-  atmotab::Run& r = *run;
-  r.UNITS.cards = &deck;
-  r.UNITS.edges = &edges;  // the model's frequency count (the sweep sets its own frequencies)
-  read_edge_list(r);
-  r.UNITS.edges = nullptr;
-  load_pf_tables(r);
-  ASSERT_TRUE(readin(r));
-  apply_model_overrides(r);
-  start_model(r);
-  fill_element_records(r);
+  // The model's frequency count from the examples' edge list (the sweep sets its own frequencies).
+  testing::BundledModel m(GetParam());
+  atmotab::Run& r = *m.run;
   const int n = r.RHOX.NRHOX;
   ASSERT_GT(n, 0);
 

@@ -6,16 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
-#include "driver/edges.h"
-#include "driver/tabulate.h"
-#include "input/readin.h"
 #include "opacity/hop.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
-#include "populations/pftables.h"
+#include "support/bundled_model.h"
 
 namespace atmotab {
 namespace {
@@ -62,20 +57,8 @@ struct Point {
   double hop, dissolved, continuum;
 };
 Point at(const char* deck_name, int J, double WAVENO) {
-  const std::string examples = std::string(ATMOTAB_SOURCE_DIR) + "/examples/";
-  std::ifstream deck(examples + deck_name), edges(examples + "edges.txt");
-  std::ostringstream listing;
-  auto run = make_run(listing);
-  atmotab::Run& r = *run;
-  r.UNITS.cards = &deck;
-  r.UNITS.edges = &edges;
-  read_edge_list(r);
-  r.UNITS.edges = nullptr;
-  load_pf_tables(r);
-  EXPECT_TRUE(readin(r));
-  apply_model_overrides(r);
-  start_model(r);
-  fill_element_records(r);
+  testing::BundledModel m(deck_name);
+  Run& r = *m.run;
   setfreq(r, WAVENO * 2.99792458e10);
   int NSTEPS = 0;
   double STEPWT = 0;

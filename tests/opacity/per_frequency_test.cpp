@@ -6,45 +6,26 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/state.h"
-#include "driver/edges.h"
-#include "driver/tabulate.h"
-#include "input/readin.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
-#include "populations/pftables.h"
+#include "support/bundled_model.h"
 
 namespace atmotab {
 namespace {
 
-const std::string EXAMPLES = std::string(ATMOTAB_SOURCE_DIR) + "/examples/";
-
 struct Session {
   std::ostringstream listing;
-  std::unique_ptr<Run> run = make_run(listing);
-  Session() {
-    std::ifstream edges(EXAMPLES + "edges.txt");
-    run->UNITS.edges = &edges;
-    read_edge_list(*run);
-    run->UNITS.edges = nullptr;
-    load_pf_tables(*run);
-  }
+  std::unique_ptr<Run> run = testing::run_with_examples_edges(listing);
   // The model of DECK, the next model counter, every switch on (XCONT as XCONT_ON says: on, it
   // takes the place of the cool-metal atoms and the intermediate metals).
   void model(const char* deck, bool xcont_on) {
-    std::ifstream cards(EXAMPLES + deck);
-    run->UNITS.cards = &cards;
-    ASSERT_TRUE(readin(*run)) << deck;
-    run->UNITS.cards = nullptr;
-    apply_model_overrides(*run);
-    start_model(*run);
-    fill_element_records(*run);
+    ASSERT_TRUE(testing::read_example_model(*run, deck));
     for (int i = 1; i <= NIFOP; ++i) run->IF.IFOP(i) = 1;
     run->IF.IFOP(IFOP_XCONT) = xcont_on ? 1 : 0;
   }

@@ -7,20 +7,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/state.h"
-#include "driver/edges.h"
-#include "driver/tabulate.h"
-#include "input/readin.h"
 #include "opacity/hydrogen_dissolved.h"
 #include "opacity/kapp.h"
 #include "opacity/setfreq.h"
-#include "populations/pftables.h"
+#include "support/bundled_model.h"
 
 namespace atmotab {
 namespace {
@@ -28,24 +22,8 @@ namespace {
 constexpr double CLIGHT_NM = 2.99792458e17;  // [nm s^-1]
 
 // A bundled model made ready for kapp, as the driver does before its frequency loop.
-struct Model {
-  std::ostringstream listing;
-  std::unique_ptr<Run> run;
-  explicit Model(const char* deck_name) {
-    const std::string examples = std::string(ATMOTAB_SOURCE_DIR) + "/examples/";
-    std::ifstream deck(examples + deck_name), edges(examples + "edges.txt");
-    run = make_run(listing);
-    Run& r = *run;
-    r.UNITS.cards = &deck;
-    r.UNITS.edges = &edges;
-    read_edge_list(r);
-    r.UNITS.edges = nullptr;
-    load_pf_tables(r);
-    if (!readin(r)) ADD_FAILURE() << "no model in " << deck_name;
-    apply_model_overrides(r);
-    start_model(r);
-    fill_element_records(r);
-  }
+struct Model : testing::BundledModel {
+  using BundledModel::BundledModel;
   // kapp at wavelength LAMBDA [nm] with XCONT on or off.
   void at(double lambda, bool xcont_on) {
     run->IF.IFOP(IFOP_XCONT) = xcont_on ? 1 : 0;

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# CPU cost of the HDF5 output (--hdf5): N solar models (examples/sun.deck repeated) in one run,
+# with and without --hdf5, REPEAT alternating pairs; the task-clock of each run (perf stat, else
+# user + system from bash's time) and the medians, with the load average before and after.
+#
+#   bench/hdf5_overhead.sh [N=100] [REPEAT=7] [PROGRAM=build/atmotab]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+n=${1:-100}
+repeat=${2:-7}
+program=$(realpath "${3:-build/atmotab}")
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+for _ in $(seq "$n"); do sed '/^END$/d' examples/sun.deck; done >"$tmp/many.deck"
+echo END >>"$tmp/many.deck"
+
+cpu_ms() {  # cpu_ms [OPTIONS]: CPU time of one run of the program on the deck [ms]
+  if perf stat -x, -e task-clock -o "$tmp/stat" true 2>/dev/null; then
+    perf stat -x, -e task-clock -o "$tmp/stat" "$program" --edges examples/edges.txt \
+      --table "$tmp/t.10" --maxima "$tmp/t.11" "$@" <"$tmp/many.deck" >"$tmp/listing"
+    awk -F, '/task-clock/ { printf "%.0f", $1 }' "$tmp/stat"
+  else
+    local TIMEFORMAT='%U %S'
+    { time "$program" --edges examples/edges.txt --table "$tmp/t.10" --maxima "$tmp/t.11" \
+      "$@" <"$tmp/many.deck" >"$tmp/listing"; } 2>&1 | awk '{ printf "%.0f", 1000 * ($1 + $2) }'
+  fi
+}
+median() { tr ' ' '\n' | sed '/^$/d' | sort -n | awk '{ v[NR] = $1 } END {
+  print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+echo "program: $program ($(nproc) cores, $(lscpu | sed -n 's/^Model name: *//p'))"
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+plain="" hdf5=""
+for _ in $(seq "$repeat"); do
+  plain+="$(cpu_ms) "
+  hdf5+="$(cpu_ms --hdf5 "$tmp/out.h5") "
+  rm -f "$tmp/out.h5"
+done
+echo "load average after:  $(cut -d' ' -f1-3 /proc/loadavg)"
+p=$(echo "$plain" | median)
+h=$(echo "$hdf5" | median)
+echo "$n models, CPU [ms] without --hdf5: $plain(median $p)"
+echo "$n models, CPU [ms] with --hdf5:    $hdf5(median $h)"
+awk -v p="$p" -v h="$h" -v n="$n" 'BEGIN { printf "HDF5 output: +%.1f %% (%.2f ms per model)\n",
+  100 * (h - p) / p, (h - p) / n }'

@@ -421,70 +421,67 @@ void Hdf5Output::write_model(Run& run) {
     shared("CMEDGE", ne, run.EDGE.CMEDGE.data(), "cm-1", 4);
 
     // The continuum opacity, depth by frequency.
-    w.dataset(g, "CONTINALL", {nh, nu}, TB.CONTINALL.data(), "log10(cm2 g-1)",
-              static_cast<hsize_t>(NTAB_FREQ));
+    v = scratch(values_, nh * nu);
+    for (int j = 1; j <= n; ++j) std::copy_n(&TB.CONTINALL(1, j), numnu, v + (j - 1) * nu);
+    w.dataset(g, "CONTINALL", {nh, nu}, v, "log10(cm2 g-1)");
 
-    // Populations per partition function and number densities, (depth, species): one column
-    // per element stage, in the order of SPECIES.
+    // Populations per partition function and number densities: one row per element stage, in
+    // the order of SPECIES, over the depths (each row as the populations hold it).
     const auto nsp = species_code_.size();
     shared("SPECIES", nsp, species_code_.data(), "1", 5);
-    double* xnfp = scratch(xnfp_, nh * nsp);
-    double* xnf = scratch(xnf_, nh * nsp);
+    double* xnfp = scratch(xnfp_, nsp * nh);
+    double* xnf = scratch(xnf_, nsp * nh);
     double* column = scratch(column_, static_cast<std::size_t>(MAXD) * NSTAGE);
     std::size_t k = 0;
     for (int z = 1; z <= NELEM; ++z) {
       const int nstage = element_stages(z);
       pops_stages(run, z, nstage, Wanted::Number, column);
-      for (int s = 1; s <= nstage; ++s, ++k)
-        for (int j = 1; j <= n; ++j) {
-          xnf[(j - 1) * nsp + k] = column[(s - 1) * MAXD + (j - 1)];
-          xnfp[(j - 1) * nsp + k] = TB.XNFP(j, s, z);
-        }
+      for (int s = 1; s <= nstage; ++s, ++k) {
+        std::copy_n(column + (s - 1) * MAXD, n, xnf + k * nh);
+        std::copy_n(&TB.XNFP(1, s, z), n, xnfp + k * nh);
+      }
     }
-    w.dataset(g, "XNFPEL", {nh, nsp}, xnfp, "cm-3");
-    w.dataset(g, "XNF", {nh, nsp}, xnf, "cm-3");
+    w.dataset(g, "XNFPEL", {nsp, nh}, xnfp, "cm-3");
+    w.dataset(g, "XNF", {nsp, nh}, xnf, "cm-3");
     constexpr auto NZ = static_cast<hsize_t>(NELEM);
-    v = scratch(values_, nh * NZ);
-    for (int j = 1; j <= n; ++j)
-      for (int z = 1; z <= NELEM; ++z) v[(j - 1) * NZ + (z - 1)] = element_doppler(run, j, z);
-    w.dataset(g, "DOPPLE", {nh, NZ}, v, "1");
+    v = scratch(values_, NZ * nh);
+    for (int z = 1; z <= NELEM; ++z)
+      for (int j = 1; j <= n; ++j) v[(z - 1) * nh + (j - 1)] = element_doppler(run, j, z);
+    w.dataset(g, "DOPPLE", {NZ, nh}, v, "1");
 
-    // The molecules of the tables' 60 slots.
+    // The molecules of the tables' 60 slots, one row each.
     constexpr auto NM = static_cast<hsize_t>(NMOLTAB);
     shared("IDMOL", NM, TB.IDMOL.data(), "1", 6);
     shared("MOMASS", NM, TB.MOMASS.data(), "amu", 7);
-    v = scratch(values_, nh * NM);
-    for (int j = 1; j <= n; ++j)
-      for (int m = 1; m <= NMOLTAB; ++m) v[(j - 1) * NM + (m - 1)] = TB.XNFP(j, 6, 39 + m);
-    w.dataset(g, "XNFPMOL", {nh, NM}, v, "cm-3");
-    for (int j = 1; j <= n; ++j)
-      for (int m = 1; m <= NMOLTAB; ++m) v[(j - 1) * NM + (m - 1)] = molecule_doppler(run, j, m);
-    w.dataset(g, "DOPPLEMOL", {nh, NM}, v, "1");
+    v = scratch(values_, NM * nh);
+    for (int m = 1; m <= NMOLTAB; ++m) std::copy_n(&TB.XNFP(1, 6, 39 + m), n, v + (m - 1) * nh);
+    w.dataset(g, "XNFPMOL", {NM, nh}, v, "cm-3");
+    for (int m = 1; m <= NMOLTAB; ++m)
+      for (int j = 1; j <= n; ++j) v[(m - 1) * nh + (j - 1)] = molecule_doppler(run, j, m);
+    w.dataset(g, "DOPPLEMOL", {NM, nh}, v, "1");
     if (run.IF.IFMOL != 0) {
       for (int m = 1; m <= NMOLTAB; ++m) {
         pops_molecule(run, TB.IDMOL(m), Wanted::Number, column);
-        for (int j = 1; j <= n; ++j) v[(j - 1) * NM + (m - 1)] = column[j - 1];
+        std::copy_n(column, n, v + (m - 1) * nh);
       }
-      w.dataset(g, "XNFMOL", {nh, NM}, v, "cm-3");
+      w.dataset(g, "XNFMOL", {NM, nh}, v, "cm-3");
     }
 
-    // The line-strength maxima: single-precision values by definition, stored as they are.
+    // The line-strength maxima, one row per species over the intervals: single-precision values
+    // by definition, stored as they are.
     const auto ni = static_cast<hsize_t>(nint);
-    float* maxima = scratch(maxima_, ni * std::max(nsp, static_cast<std::size_t>(NM)));
-    const float* all = TB.XNFDOPMAX.data();
+    float* maxima = scratch(maxima_, std::max(nsp, static_cast<std::size_t>(NM)) * ni);
     for (std::size_t c = 0; c < nsp; ++c) {
-      float* out = maxima + c;
-      if (species_maxima_[c] < 0) {
-        for (int i = 0; i < nint; ++i) out[i * nsp] = 0.0f;
-        continue;
-      }
-      const float* column = all + species_maxima_[c];
-      for (int i = 0; i < nint; ++i) out[i * nsp] = column[i];
+      const int at = species_maxima_[c];
+      if (at < 0)
+        std::fill_n(maxima + c * ni, nint, 0.0f);
+      else
+        std::copy_n(TB.XNFDOPMAX.data() + at, nint, maxima + c * ni);
     }
-    w.dataset(g, "XNFDOPMAX", {ni, nsp}, maxima, "1");
+    w.dataset(g, "XNFDOPMAX", {nsp, ni}, maxima, "1");
     for (int m = 1; m <= NMOLTAB; ++m)
-      for (int i = 1; i <= nint; ++i) maxima[(i - 1) * NM + (m - 1)] = TB.XNFDOPMAX(i, 6, 39 + m);
-    w.dataset(g, "XNFDOPMAXMOL", {ni, NM}, maxima, "1");
+      std::copy_n(&TB.XNFDOPMAX(1, 6, 39 + m), nint, maxima + (m - 1) * ni);
+    w.dataset(g, "XNFDOPMAXMOL", {NM, ni}, maxima, "1");
   } catch (const atmo_error&) {
     // Nothing of a model that was not written whole stays, nor a name of what it wrote.
     if (L.Lexists(file_, name, H5P_DEFAULT) > 0) L.Ldelete(file_, name, H5P_DEFAULT);

@@ -78,21 +78,22 @@ def model_from_group(g, index=1):
     m.block = {name: rows[name] for name in DEPTH_NAMES}
     m.ABUND, m.XABUND = g["ABUND"][()], g["XABUND"][()]
     m.CONTINALL = g["CONTINALL"][()]
+    # The file has one row per species (element stage or molecule); the model objects one column.
     codes = g["SPECIES"][()]
-    m.XNFPEL = _stages(g["XNFPEL"][()], codes)
-    m.XNF = _stages(g["XNF"][()], codes)
-    mol = g["XNFPMOL"][()]
+    m.XNFPEL = _stages(g["XNFPEL"][()].T, codes)
+    m.XNF = _stages(g["XNF"][()].T, codes)
+    mol = g["XNFPMOL"][()].T
     m.XNFPMOL = dict(zip(m.MOLECULES, mol.T))
     m.XNFPEL_SLOTS = at.pack_slots(m.XNFPEL, mol)
-    m.XNFMOL = dict(zip(m.MOLECULES, g["XNFMOL"][()].T)) if "XNFMOL" in g else None
+    m.XNFMOL = dict(zip(m.MOLECULES, g["XNFMOL"][()])) if "XNFMOL" in g else None
     # The Doppler widths per element, laid out as the table files have them.
-    dopmol = g["DOPPLEMOL"][()]
-    per_element = np.repeat(g["DOPPLE"][()][..., None], at.NSTAGE, axis=-1)
+    dopmol = g["DOPPLEMOL"][()].T
+    per_element = np.repeat(g["DOPPLE"][()].T[..., None], at.NSTAGE, axis=-1)
     m.DOPPLE_SLOTS = at.pack_slots(per_element, dopmol)
     m.DOPPLE, _ = at.unpack_slots(m.DOPPLE_SLOTS)
     m.DOPPLEMOL = dict(zip(m.MOLECULES, dopmol.T))
-    maxmol = g["XNFDOPMAXMOL"][()]
-    m.XNFDOPMAX = _stages(g["XNFDOPMAX"][()], codes)
+    maxmol = g["XNFDOPMAXMOL"][()].T
+    m.XNFDOPMAX = _stages(g["XNFDOPMAX"][()].T, codes)
     m.XNFDOPMAX_SLOTS = at.pack_slots(m.XNFDOPMAX, maxmol)
     m.XNFDOPMAXMOL = dict(zip(m.MOLECULES, maxmol.T))
     return m

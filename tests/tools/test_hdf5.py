@@ -133,6 +133,27 @@ class Examples(unittest.TestCase):
         self.assertGreater(hm.XNFPMOL["CO"].min(), 0)
         self.assertIsNone(h.XNFMOL)
 
+    def test_layout_as_documented(self):
+        """The file read with h5py alone, as docs/hdf5.md describes it: one row per depth
+        quantity, species or molecule; H I, He I and He II rows of XNF are the depth quantities."""
+        for name, (deck, p, _) in self.runs.items():
+            rhox, temp, _ = deck_columns(deck)
+            with h5py.File(p["h5"], "r") as f:
+                g = f["model_00001"]
+                n, nu = len(temp), int(g.attrs["NUMNU"])
+                rows = [q.decode() for q in g["DEPTH_QUANTITIES"].attrs["quantities"]]
+                depth = dict(zip(rows, g["DEPTH_QUANTITIES"][()]))
+                np.testing.assert_array_equal(depth["T"], temp)
+                codes = list(g["SPECIES"][()])
+                for code, row in ((1.0, "XNFH"), (2.0, "XNFHE1"), (2.01, "XNFHE2")):
+                    np.testing.assert_array_equal(g["XNF"][codes.index(code)], depth[row])
+                shapes = {"CONTINALL": (n, nu), "XNFPEL": (401, n), "DOPPLE": (99, n),
+                          "XNFPMOL": (60, n), "XNFDOPMAX": (401, (nu + 2) // 3),
+                          "XNFDOPMAXMOL": (60, (nu + 2) // 3), "WAVELENGTH": (nu,)}
+                for key, shape in shapes.items():
+                    self.assertEqual(g[key].shape, shape, f"{name} {key}")
+                self.assertEqual(g["XNFDOPMAX"].dtype, np.float32)
+
     def test_parameters_and_units(self):
         for name, _, _, teff, logg in CASES:
             h, t = self.models(name)

@@ -6,8 +6,18 @@
 # steadier figure), with the load average before and after.
 #
 #   bench/hdf5_overhead.sh [N=100] [REPEAT=7] [PROGRAM=build/atmotab]
+#   bench/hdf5_overhead.sh --instructions [N=10] [PROGRAM=build/atmotab]
+#
+# The second form counts instructions instead (valgrind's callgrind, user space only, the same on
+# every run): the program's with and without --hdf5, and those of Hdf5Output::write_model.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+instructions=0
+if [ "${1:-}" = --instructions ]; then
+  instructions=1
+  shift
+  set -- "${1:-10}" 0 "${2:-build/atmotab}"
+fi
 n=${1:-100}
 repeat=${2:-7}
 program=$(realpath "${3:-build/atmotab}")
@@ -15,6 +25,27 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 for _ in $(seq "$n"); do sed '/^END$/d' examples/sun.deck; done >"$tmp/many.deck"
 echo END >>"$tmp/many.deck"
+
+if [ "$instructions" = 1 ]; then
+  count() {  # count OUT [OPTIONS]: callgrind's profile of one run into OUT
+    local out=$1
+    shift
+    valgrind --tool=callgrind --callgrind-out-file="$out" "$program" --edges examples/edges.txt \
+      --table "$tmp/t.10" --maxima "$tmp/t.11" "$@" <"$tmp/many.deck" >/dev/null 2>&1
+  }
+  count "$tmp/plain.cg"
+  count "$tmp/hdf5.cg" --hdf5 "$tmp/out.h5"
+  total() { callgrind_annotate "$1" | awk '/PROGRAM TOTALS/ { gsub(",", "", $1); print $1 }'; }
+  p=$(total "$tmp/plain.cg")
+  h=$(total "$tmp/hdf5.cg")
+  w=$(callgrind_annotate --inclusive=yes "$tmp/hdf5.cg" |
+    awk '/Hdf5Output::write_model/ && !seen { gsub(",", "", $1); print $1; seen = 1 }')
+  awk -v p="$p" -v h="$h" -v w="$w" -v n="$n" 'BEGIN {
+    printf "%d models: %d instructions without --hdf5, %d with (+%.1f %%)\n", n, p, h, 100 * (h - p) / p
+    printf "writing the models: %.2f million instructions per model, %.1f %% of a model\n",
+      w / n / 1e6, 100 * w / p }'
+  exit 0
+fi
 
 cpu_ms() {  # cpu_ms [OPTIONS]: CPU time of one run of the program on the deck [ms]
   if perf stat -x, -e task-clock -o "$tmp/stat" true 2>/dev/null; then

@@ -68,13 +68,18 @@ std::unique_ptr<Hdf5Library> load_hdf5_library() {
   take(h, "H5Pset_obj_track_times", lib->Pset_obj_track_times);
   take(h, "H5Pset_link_phase_change", lib->Pset_link_phase_change);
   take(h, "H5Pset_est_link_info", lib->Pset_est_link_info);
+  take(h, "H5Pset_sieve_buf_size", lib->Pset_sieve_buf_size);
+  take(h, "H5Pget_mdc_config", lib->Pget_mdc_config);
+  take(h, "H5Pset_mdc_config", lib->Pset_mdc_config);
   take(h, "H5Gcreate2", lib->Gcreate);
   take(h, "H5Gclose", lib->Gclose);
   take(h, "H5Ldelete", lib->Ldelete);
   take(h, "H5Lexists", lib->Lexists);
+  take(h, "H5Lcreate_hard", lib->Lcreate_hard);
   take(h, "H5Screate", lib->Screate);
   take(h, "H5Screate_simple", lib->Screate_simple);
   take(h, "H5Sclose", lib->Sclose);
+  take(h, "H5Sselect_hyperslab", lib->Sselect_hyperslab);
   take(h, "H5Dcreate2", lib->Dcreate);
   take(h, "H5Dwrite", lib->Dwrite);
   take(h, "H5Dclose", lib->Dclose);

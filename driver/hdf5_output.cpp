@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <functional>
 #include <vector>
 
 #include "common/constants.h"
@@ -41,11 +41,11 @@ void Hdf5Output::write_model(Run&) {}
 namespace {
 
 constexpr int NSTAGE = 10;  // stages I..X of an element
-constexpr const char* FORMAT = "atmotab HDF5 tables 1";
-// The file access flags of H5Fpublic.h without their macros' calls into the library (which would
-// tie the program to it at link time): read-write, and create or empty.
-constexpr unsigned ACC_RDWR = 0x0001u;
+constexpr const char* FORMAT = "atmotab HDF5 tables 2";
+// The file access flag of H5Fpublic.h without its macro's call into the library (which would tie
+// the program to it at link time): create or empty.
 constexpr unsigned ACC_TRUNC = 0x0002u;
+constexpr std::size_t METADATA_CACHE = 64 * 1024;  // [bytes] the library's metadata cache
 
 // An identifier of the library, closed when it goes.
 class Id {
@@ -54,15 +54,11 @@ class Id {
   ~Id() {
     if (id_ >= 0) close_(id_);
   }
+  Id(Id&& other) noexcept : id_(other.id_), close_(other.close_) { other.id_ = -1; }
   Id(const Id&) = delete;
   Id& operator=(const Id&) = delete;
+  Id& operator=(Id&&) = delete;
   hid_t get() const { return id_; }
-  // Closes it now; the library's status.
-  herr_t close() {
-    const herr_t status = close_(id_);
-    id_ = -1;
-    return status;
-  }
 
  private:
   hid_t id_;
@@ -73,7 +69,14 @@ class Id {
 class Writer {
  public:
   Writer(const Hdf5Library& lib, const std::string& path, hid_t create)
-      : lib_(lib), path_(path), create_(create) {}
+      : lib_(lib),
+        path_(path),
+        create_(create),
+        string_(lib.Tcopy(lib.C_S1), lib.Tclose),
+        scalar_(lib.Screate(H5S_SCALAR), lib.Sclose) {
+    check(string_.get(), "a string type");
+    check(scalar_.get(), "a scalar space");
+  }
 
   void check(long long status, const std::string& what) const {
     if (status < 0)
@@ -82,14 +85,11 @@ class Writer {
 
   // A string attribute NAME = TEXT of LOC.
   void text(hid_t loc, const char* name, const std::string& value) const {
-    Id type(lib_.Tcopy(lib_.C_S1), lib_.Tclose);
-    check(type.get(), name);
-    check(lib_.Tset_size(type.get(), value.size() + 1), name);  // with its closing zero
-    Id space(lib_.Screate(H5S_SCALAR), lib_.Sclose);
-    Id attr(lib_.Acreate(loc, name, type.get(), space.get(), H5P_DEFAULT, H5P_DEFAULT),
-            lib_.Aclose);
+    const hid_t type = string_.get();
+    check(lib_.Tset_size(type, value.size() + 1), name);  // with its closing zero
+    Id attr(lib_.Acreate(loc, name, type, scalar_.get(), H5P_DEFAULT, H5P_DEFAULT), lib_.Aclose);
     check(attr.get(), name);
-    check(lib_.Awrite(attr.get(), type.get(), value.c_str()), name);
+    check(lib_.Awrite(attr.get(), type, value.c_str()), name);
   }
 
   // A numeric attribute NAME of LOC: N values (a scalar when N is 0).
@@ -100,11 +100,29 @@ class Writer {
     attribute(loc, name, v, n, lib_.STD_I32LE, lib_.NATIVE_INT);
   }
 
+  // A string-array attribute NAME of LOC, one fixed-length string per value.
+  void texts(hid_t loc, const char* name, const std::vector<std::string>& values) const {
+    std::size_t size = 1;
+    for (const std::string& t : values) size = std::max(size, t.size() + 1);
+    std::vector<char> packed(values.size() * size, '\0');
+    for (std::size_t k = 0; k < values.size(); ++k)
+      std::copy(values[k].begin(), values[k].end(), packed.begin() + k * size);
+    const hid_t type = string_.get();
+    check(lib_.Tset_size(type, size), name);
+    const hsize_t n = values.size();
+    Id space(lib_.Screate_simple(1, &n, nullptr), lib_.Sclose);
+    check(space.get(), name);
+    Id attr(lib_.Acreate(loc, name, type, space.get(), H5P_DEFAULT, H5P_DEFAULT), lib_.Aclose);
+    check(attr.get(), name);
+    check(lib_.Awrite(attr.get(), type, packed.data()), name);
+  }
+
   // A dataset NAME of LOC with the dimensions DIMS (C order, last fastest) from DATA, with its
-  // unit as attribute (the datasets are described in docs/hdf5.md).
+  // unit as attribute (the datasets are described in docs/hdf5.md). With LEADING, DATA is a
+  // matrix of rows LEADING values apart, of which the first DIMS[1] of each are written.
   template <class T>
-  void dataset(hid_t loc, const char* name, std::initializer_list<hsize_t> dims, const T* data,
-               const char* units) const {
+  Id dataset(hid_t loc, const char* name, std::initializer_list<hsize_t> dims, const T* data,
+             const char* units, hsize_t leading = 0) const {
     const bool single = std::is_same_v<T, float>;
     const std::vector<hsize_t> d(dims);
     Id space(lib_.Screate_simple(static_cast<int>(d.size()), d.data(), nullptr), lib_.Sclose);
@@ -115,20 +133,47 @@ class Writer {
     check(set.get(), name);
     hsize_t count = 1;
     for (hsize_t k : d) count *= k;
-    if (count > 0)
-      check(lib_.Dwrite(set.get(), single ? lib_.NATIVE_FLOAT : lib_.NATIVE_DOUBLE, H5S_ALL,
-                        H5S_ALL, H5P_DEFAULT, data),
+    // With LEADING, the first d[1] values of each of d[0] rows of LEADING values.
+    const std::array<hsize_t, 2> whole{d[0], leading}, start{0, 0};
+    Id rows(leading > 0 ? lib_.Screate_simple(2, whole.data(), nullptr) : -1, lib_.Sclose);
+    if (leading > 0) {
+      check(rows.get(), name);
+      check(lib_.Sselect_hyperslab(rows.get(), H5S_SELECT_SET, start.data(), nullptr, d.data(),
+                                   nullptr),
             name);
-    text(set.get(), "units", units);
+    }
+    if (count > 0)
+      check(lib_.Dwrite(set.get(), single ? lib_.NATIVE_FLOAT : lib_.NATIVE_DOUBLE,
+                        leading > 0 ? rows.get() : H5S_ALL, H5S_ALL, H5P_DEFAULT, data),
+            name);
+    if (units != nullptr) text(set.get(), "units", units);
+    return set;
+  }
+
+  // The dataset NAME of the group G (named GROUP in FILE) with the N values DATA: a second name
+  // of the dataset SHARED names when that holds the same values, else a new dataset that SHARED
+  // then names.
+  void shared(hid_t file, hid_t g, const std::string& group, const char* name, hsize_t n,
+              const double* data, const char* units, Hdf5Output::Shared& shared) const {
+    if (!shared.path.empty() && shared.values.size() == n &&
+        (n == 0 || std::memcmp(shared.values.data(), data, n * sizeof(double)) == 0)) {
+      check(lib_.Lcreate_hard(file, shared.path.c_str(), g, name, H5P_DEFAULT, H5P_DEFAULT), name);
+      return;
+    }
+    dataset(g, name, {n}, data, units);
+    shared.path = "/" + group + "/" + name;
+    shared.values.assign(data, data + n);
   }
 
  private:
   template <class T>
   void attribute(hid_t loc, const char* name, const T* v, hsize_t n, hid_t file_type,
                  hid_t mem_type) const {
-    Id space(n == 0 ? lib_.Screate(H5S_SCALAR) : lib_.Screate_simple(1, &n, nullptr), lib_.Sclose);
-    check(space.get(), name);
-    Id attr(lib_.Acreate(loc, name, file_type, space.get(), H5P_DEFAULT, H5P_DEFAULT), lib_.Aclose);
+    Id space(n == 0 ? -1 : lib_.Screate_simple(1, &n, nullptr), lib_.Sclose);
+    check(n == 0 ? 0 : space.get(), name);
+    Id attr(lib_.Acreate(loc, name, file_type, n == 0 ? scalar_.get() : space.get(), H5P_DEFAULT,
+                         H5P_DEFAULT),
+            lib_.Aclose);
     check(attr.get(), name);
     check(lib_.Awrite(attr.get(), mem_type, v), name);
   }
@@ -136,7 +181,44 @@ class Writer {
   const Hdf5Library& lib_;
   const std::string& path_;
   hid_t create_;  // dataset creation properties
+  Id string_;     // the string type of the text attributes, sized for each
+  Id scalar_;     // the space of a single value
 };
+
+// The depth quantities of a model, the rows of its dataset DEPTH_QUANTITIES: name and unit.
+constexpr std::array<std::array<const char*, 2>, 16> DEPTH_QUANTITIES{{
+    {"RHOX", "g cm-2"},
+    {"T", "K"},
+    {"TKEV", "eV"},
+    {"TK", "erg"},
+    {"HKT", "s"},
+    {"TLOG", "ln K"},
+    {"HCKT", "cm"},
+    {"P", "dyn cm-2"},
+    {"XNE", "cm-3"},
+    {"XNATOM", "cm-3"},
+    {"RHO", "g cm-3"},
+    {"VTURB", "cm s-1"},
+    {"XNFH", "cm-3"},
+    {"XNFHE1", "cm-3"},
+    {"XNFHE2", "cm-3"},
+    {"XNFH2", "cm-3"},
+}};
+
+// Where the run holds them, depth 1 first.
+std::array<const double*, DEPTH_QUANTITIES.size()> depth_rows(const Run& R) {
+  return {R.RHOX.RHOX.data(), R.TEMP.T.data(),       R.TEMP.TKEV.data(), R.TEMP.TK.data(),
+          R.TEMP.HKT.data(),  R.TEMP.TLOG.data(),    R.TEMP.HCKT.data(), R.STATE.P.data(),
+          R.STATE.XNE.data(), R.STATE.XNATOM.data(), R.STATE.RHO.data(), R.TURBPR.VTURB.data(),
+          R.BHYD.XNFH.data(), &R.BHE.XNFHE(1, 1),    &R.BHE.XNFHE(1, 2), R.TABLES.XNFH2.data()};
+}
+
+// The first N elements of the scratch vector V, which only grows (no refilling of what it holds).
+template <class T>
+T* scratch(std::vector<T>& v, std::size_t n) {
+  if (v.size() < n) v.resize(n);
+  return v.data();
+}
 
 // The model's title without its trailing blanks.
 std::string title_of(const Run& run) {
@@ -197,6 +279,22 @@ Hdf5Output::Hdf5Output(const Options& opt, const std::string& cards) : path_(opt
   access_ = L.Pcreate(L.FILE_ACCESS);
   if (access_ < 0 || L.Pset_libver_bounds(access_, H5F_LIBVER_V18, H5F_LIBVER_V18) < 0)
     throw atmo_error(EXIT_IO, "atmotab", "--hdf5: the HDF5 library does not take the 1.8 format");
+  // Every dataset is written whole, once: straight to the file, not through a buffer that the
+  // library would first fill from the file (64 KiB per dataset by default). A metadata cache of
+  // fixed size, small against the run's metadata (some 20 KiB per model): the flush after each
+  // model looks at every object the cache holds, and a cache that kept them all (it grows to 32 MiB
+  // by default) would make the flushes of a long run slower and slower.
+  H5AC_cache_config_t cache{};
+  cache.version = H5AC__CURR_CACHE_CONFIG_VERSION;
+  if (L.Pset_sieve_buf_size(access_, 0) < 0 || L.Pget_mdc_config(access_, &cache) < 0)
+    throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 file access");
+  cache.set_initial_size = true;
+  cache.initial_size = cache.min_size = cache.max_size = METADATA_CACHE;
+  cache.incr_mode = H5C_incr__off;
+  cache.flash_incr_mode = H5C_flash_incr__off;
+  cache.decr_mode = H5C_decr__off;
+  if (L.Pset_mdc_config(access_, &cache) < 0)
+    throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 metadata cache");
   // A model's group keeps its few dozen links in its own header (compact storage), which is
   // quicker to build than the indexed storage HDF5 turns to beyond 8 links by default.
   group_ = L.Pcreate(L.GROUP_CREATE);
@@ -207,11 +305,11 @@ Hdf5Output::Hdf5Output(const Options& opt, const std::string& cards) : path_(opt
   create_ = L.Pcreate(L.DATASET_CREATE);
   if (create_ < 0 || L.Pset_obj_track_times(create_, false) < 0)
     throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 datasets");
-  Id file(L.Fcreate(path_.c_str(), ACC_TRUNC, H5P_DEFAULT, access_), L.Fclose);
-  if (file.get() < 0)
+  file_ = L.Fcreate(path_.c_str(), ACC_TRUNC, H5P_DEFAULT, access_);
+  if (file_ < 0)
     throw atmo_error(EXIT_IO, "atmotab", "--hdf5 '" + path_ + "': cannot create the file");
   const Writer w(L, path_, create_);
-  const hid_t f = file.get();
+  const hid_t f = file_;
   w.text(f, "format", FORMAT);
   w.text(f, "program", std::string("atmotab ") + ATMOTAB_VERSION);
   w.text(f, "cards", cards);
@@ -221,22 +319,25 @@ Hdf5Output::Hdf5Output(const Options& opt, const std::string& cards) : path_(opt
   w.text(f, "maxima", opt.maxima);
   w.text(f, "contents",
          "one group per finished model, model_00001, model_00002, ... in the order of the run");
-  if (file.close() < 0)
+  if (L.Fflush(file_, H5F_SCOPE_LOCAL) < 0)
     throw atmo_error(EXIT_IO, "atmotab", "--hdf5 '" + path_ + "': cannot write the file");
 }
 
 Hdf5Output::~Hdf5Output() {
+  if (file_ >= 0) lib_->Fclose(file_);
   if (create_ >= 0) lib_->Pclose(create_);
   if (group_ >= 0) lib_->Pclose(group_);
   if (access_ >= 0) lib_->Pclose(access_);
 }
 
 void Hdf5Output::begin_model(const Run& run) {
+  const auto& maxima = run.TABLES.XNFDOPMAX;
   if (species_code_.empty())
     for (int z = 1; z <= NELEM; ++z) {
       for (int s = 1; s <= element_stages(z); ++s) {
-        species_z_.push_back(z);
-        species_stage_.push_back(s);
+        const auto [slot, host] = table_slot(z, s);
+        species_maxima_.push_back(
+            slot == 0 ? -1 : static_cast<int>(&maxima(1, slot, host) - maxima.data()));
         species_code_.push_back(z + (s - 1) / 100.0);
       }
     }
@@ -246,11 +347,6 @@ void Hdf5Output::begin_model(const Run& run) {
 void Hdf5Output::write_model(Run& run) {
   const Hdf5Library& L = *lib_;
   const Writer w(L, path_, create_);
-  // The file is open only while it takes a model: between models it is closed and complete.
-  Id file(L.Fopen(path_.c_str(), ACC_RDWR, access_), L.Fclose);
-  if (file.get() < 0)
-    throw atmo_error(EXIT_IO, "atmotab", "--hdf5 '" + path_ + "': cannot open the file again");
-  const hid_t file_ = file.get();
   char name[32];
   std::snprintf(name, sizeof name, "model_%05d", models_ + 1);
   try {
@@ -274,7 +370,11 @@ void Hdf5Output::write_model(Run& run) {
     w.text(g, "TEFF_units", "K, the deck's (the table headers carry T(1))");
     w.text(g, "GRAV_units", "cm s-2; GLOG = log10 GRAV (the table headers carry 0)");
     w.number(g, "XSCALE", &run.JUNK.XSCALE);
-    w.text(g, "ABUNDANCE_CHANGES", abundance_changes(run));
+    if (!std::equal(abund_.begin(), abund_.end(), run.ELEM.ABUND.begin(), run.ELEM.ABUND.end())) {
+      abund_.assign(run.ELEM.ABUND.begin(), run.ELEM.ABUND.end());
+      changes_ = abundance_changes(run);
+    }
+    w.text(g, "ABUNDANCE_CHANGES", changes_);
     w.integer(g, "NRHOX", &n);
     w.integer(g, "NUMNU", &numnu);
     w.integer(g, "NEDGE", &nedge);
@@ -282,122 +382,116 @@ void Hdf5Output::write_model(Run& run) {
     w.text(g, "OPACITY_ON", switches_on(run));
     w.integer(g, "MOLECULES", &run.IF.IFMOL);
 
-    // The depth quantities.
-    struct Quantity {
-      const char* name;
-      std::function<double(int)> at;
-      const char* units;
-    };
-    const Run& R = run;
-    const Quantity depth[] = {
-        {"RHOX", [&](int j) { return R.RHOX.RHOX(j); }, "g cm-2"},
-        {"T", [&](int j) { return R.TEMP.T(j); }, "K"},
-        {"TKEV", [&](int j) { return R.TEMP.TKEV(j); }, "eV"},
-        {"TK", [&](int j) { return R.TEMP.TK(j); }, "erg"},
-        {"HKT", [&](int j) { return R.TEMP.HKT(j); }, "s"},
-        {"TLOG", [&](int j) { return R.TEMP.TLOG(j); }, "ln K"},
-        {"HCKT", [&](int j) { return R.TEMP.HCKT(j); }, "cm"},
-        {"P", [&](int j) { return R.STATE.P(j); }, "dyn cm-2"},
-        {"XNE", [&](int j) { return R.STATE.XNE(j); }, "cm-3"},
-        {"XNATOM", [&](int j) { return R.STATE.XNATOM(j); }, "cm-3"},
-        {"RHO", [&](int j) { return R.STATE.RHO(j); }, "g cm-3"},
-        {"VTURB", [&](int j) { return R.TURBPR.VTURB(j); }, "cm s-1"},
-        {"XNFH", [&](int j) { return R.BHYD.XNFH(j); }, "cm-3"},
-        {"XNFHE1", [&](int j) { return R.BHE.XNFHE(j, 1); }, "cm-3"},
-        {"XNFHE2", [&](int j) { return R.BHE.XNFHE(j, 2); }, "cm-3"},
-        {"XNFH2", [&](int j) { return R.TABLES.XNFH2(j); }, "cm-3"},
-    };
-    std::vector<double>& v = values_;
-    v.resize(nh);
-    for (const Quantity& q : depth) {
-      for (int j = 1; j <= n; ++j) v[j - 1] = q.at(j);
-      w.dataset(g, q.name, {nh}, v.data(), q.units);
+    // The depth quantities, one row each, in one dataset.
+    const std::string group_name = name;
+    const auto nq = static_cast<hsize_t>(DEPTH_QUANTITIES.size());
+    double* v = scratch(values_, nq * nh);
+    const std::array<const double*, DEPTH_QUANTITIES.size()> rows = depth_rows(run);
+    for (std::size_t q = 0; q < rows.size(); ++q) std::copy(rows[q], rows[q] + n, v + q * nh);
+    {
+      const Id set = w.dataset(g, "DEPTH_QUANTITIES", {nq, nh}, v, nullptr);
+      std::vector<std::string> names, units;
+      for (const auto& [quantity, unit] : DEPTH_QUANTITIES) {
+        names.emplace_back(quantity);
+        units.emplace_back(unit);
+      }
+      w.texts(set.get(), "quantities", names);
+      w.texts(set.get(), "units", units);
     }
 
     // The abundances.
     w.dataset(g, "ABUND", {static_cast<hsize_t>(NELEM)}, run.ELEM.ABUND.data(), "1");
     w.dataset(g, "XABUND", {static_cast<hsize_t>(NELEM)}, run.ELEM.XABUND.data(), "1");
 
-    // The frequency set and the edges.
+    // The frequency set and the edges, the species and the molecules' codes and masses: the same
+    // from model to model in most runs, written once and named again.
+    shared_.resize(8);
+    const auto shared = [&](const char* what, hsize_t count, const double* data, const char* units,
+                            int k) {
+      w.shared(file_, g, group_name, what, count, data, units, shared_[k]);
+    };
     const auto nu = static_cast<hsize_t>(numnu);
-    w.dataset(g, "FREQSET", {nu}, run.EDGE.FREQSET.data(), "Hz");
-    v.resize(nu);
+    shared("FREQSET", nu, run.EDGE.FREQSET.data(), "Hz", 0);
+    v = scratch(values_, nu);
     for (int i = 1; i <= numnu; ++i) v[i - 1] = CLIGHT_NM / run.EDGE.FREQSET(i);
-    w.dataset(g, "WAVELENGTH", {nu}, v.data(), "nm");
+    shared("WAVELENGTH", nu, v, "nm", 1);
     const auto ne = static_cast<hsize_t>(nedge);
-    w.dataset(g, "FRQEDG", {ne}, run.EDGE.FRQEDG.data(), "Hz");
-    w.dataset(g, "WLEDGE", {ne}, run.EDGE.WLEDGE.data(), "nm");
-    w.dataset(g, "CMEDGE", {ne}, run.EDGE.CMEDGE.data(), "cm-1");
+    shared("FRQEDG", ne, run.EDGE.FRQEDG.data(), "Hz", 2);
+    shared("WLEDGE", ne, run.EDGE.WLEDGE.data(), "nm", 3);
+    shared("CMEDGE", ne, run.EDGE.CMEDGE.data(), "cm-1", 4);
 
     // The continuum opacity, depth by frequency.
-    v.resize(nh * nu);
-    for (int j = 1; j <= n; ++j)
-      for (int i = 1; i <= numnu; ++i) v[(j - 1) * nu + (i - 1)] = TB.CONTINALL(i, j);
-    w.dataset(g, "CONTINALL", {nh, nu}, v.data(), "log10(cm2 g-1)");
+    v = scratch(values_, nh * nu);
+    for (int j = 1; j <= n; ++j) std::copy_n(&TB.CONTINALL(1, j), numnu, v + (j - 1) * nu);
+    w.dataset(g, "CONTINALL", {nh, nu}, v, "log10(cm2 g-1)");
 
-    // Populations per partition function and number densities, (depth, species): one column
-    // per element stage, in the order of SPECIES.
+    // Populations per partition function and number densities: one row per element stage, in
+    // the order of SPECIES, over the depths (each row as the populations hold it).
     const auto nsp = species_code_.size();
-    w.dataset(g, "SPECIES", {nsp}, species_code_.data(), "1");
-    xnfp_.resize(nh * nsp);
-    xnf_.resize(nh * nsp);
-    column_.resize(static_cast<std::size_t>(MAXD) * NSTAGE);
+    shared("SPECIES", nsp, species_code_.data(), "1", 5);
+    double* xnfp = scratch(xnfp_, nsp * nh);
+    double* xnf = scratch(xnf_, nsp * nh);
+    double* column = scratch(column_, static_cast<std::size_t>(MAXD) * NSTAGE);
     std::size_t k = 0;
     for (int z = 1; z <= NELEM; ++z) {
       const int nstage = element_stages(z);
-      pops_stages(run, z, nstage, Wanted::Number, column_.data());
-      for (int s = 1; s <= nstage; ++s, ++k)
-        for (int j = 1; j <= n; ++j) {
-          xnf_[(j - 1) * nsp + k] = column_[(s - 1) * MAXD + (j - 1)];
-          xnfp_[(j - 1) * nsp + k] = TB.XNFP(j, s, z);
-        }
+      pops_stages(run, z, nstage, Wanted::Number, column);
+      for (int s = 1; s <= nstage; ++s, ++k) {
+        std::copy_n(column + (s - 1) * MAXD, n, xnf + k * nh);
+        std::copy_n(&TB.XNFP(1, s, z), n, xnfp + k * nh);
+      }
     }
-    w.dataset(g, "XNFPEL", {nh, nsp}, xnfp_.data(), "cm-3");
-    w.dataset(g, "XNF", {nh, nsp}, xnf_.data(), "cm-3");
+    w.dataset(g, "XNFPEL", {nsp, nh}, xnfp, "cm-3");
+    w.dataset(g, "XNF", {nsp, nh}, xnf, "cm-3");
     constexpr auto NZ = static_cast<hsize_t>(NELEM);
-    v.resize(nh * NZ);
-    for (int j = 1; j <= n; ++j)
-      for (int z = 1; z <= NELEM; ++z) v[(j - 1) * NZ + (z - 1)] = element_doppler(run, j, z);
-    w.dataset(g, "DOPPLE", {nh, NZ}, v.data(), "1");
+    v = scratch(values_, NZ * nh);
+    for (int z = 1; z <= NELEM; ++z)
+      for (int j = 1; j <= n; ++j) v[(z - 1) * nh + (j - 1)] = element_doppler(run, j, z);
+    w.dataset(g, "DOPPLE", {NZ, nh}, v, "1");
 
-    // The molecules of the tables' 60 slots.
+    // The molecules of the tables' 60 slots, one row each.
     constexpr auto NM = static_cast<hsize_t>(NMOLTAB);
-    w.dataset(g, "IDMOL", {NM}, TB.IDMOL.data(), "1");
-    w.dataset(g, "MOMASS", {NM}, TB.MOMASS.data(), "amu");
-    v.resize(nh * NM);
-    for (int j = 1; j <= n; ++j)
-      for (int m = 1; m <= NMOLTAB; ++m) v[(j - 1) * NM + (m - 1)] = TB.XNFP(j, 6, 39 + m);
-    w.dataset(g, "XNFPMOL", {nh, NM}, v.data(), "cm-3");
-    for (int j = 1; j <= n; ++j)
-      for (int m = 1; m <= NMOLTAB; ++m) v[(j - 1) * NM + (m - 1)] = molecule_doppler(run, j, m);
-    w.dataset(g, "DOPPLEMOL", {nh, NM}, v.data(), "1");
+    shared("IDMOL", NM, TB.IDMOL.data(), "1", 6);
+    shared("MOMASS", NM, TB.MOMASS.data(), "amu", 7);
+    v = scratch(values_, NM * nh);
+    for (int m = 1; m <= NMOLTAB; ++m) std::copy_n(&TB.XNFP(1, 6, 39 + m), n, v + (m - 1) * nh);
+    w.dataset(g, "XNFPMOL", {NM, nh}, v, "cm-3");
+    for (int m = 1; m <= NMOLTAB; ++m)
+      for (int j = 1; j <= n; ++j) v[(m - 1) * nh + (j - 1)] = molecule_doppler(run, j, m);
+    w.dataset(g, "DOPPLEMOL", {NM, nh}, v, "1");
     if (run.IF.IFMOL != 0) {
       for (int m = 1; m <= NMOLTAB; ++m) {
-        pops_molecule(run, TB.IDMOL(m), Wanted::Number, column_.data());
-        for (int j = 1; j <= n; ++j) v[(j - 1) * NM + (m - 1)] = column_[j - 1];
+        pops_molecule(run, TB.IDMOL(m), Wanted::Number, column);
+        std::copy_n(column, n, v + (m - 1) * nh);
       }
-      w.dataset(g, "XNFMOL", {nh, NM}, v.data(), "cm-3");
+      w.dataset(g, "XNFMOL", {NM, nh}, v, "cm-3");
     }
 
-    // The line-strength maxima: single-precision values by definition, stored as they are.
+    // The line-strength maxima, one row per species over the intervals: single-precision values
+    // by definition, stored as they are.
     const auto ni = static_cast<hsize_t>(nint);
-    maxima_.assign(ni * std::max(nsp, static_cast<std::size_t>(NM)), 0.0f);
+    float* maxima = scratch(maxima_, std::max(nsp, static_cast<std::size_t>(NM)) * ni);
     for (std::size_t c = 0; c < nsp; ++c) {
-      const auto [slot, host] = table_slot(species_z_[c], species_stage_[c]);
-      for (int i = 1; i <= nint; ++i)
-        maxima_[(i - 1) * nsp + c] = slot == 0 ? 0.0f : TB.XNFDOPMAX(i, slot, host);
+      const int at = species_maxima_[c];
+      if (at < 0)
+        std::fill_n(maxima + c * ni, nint, 0.0f);
+      else
+        std::copy_n(TB.XNFDOPMAX.data() + at, nint, maxima + c * ni);
     }
-    w.dataset(g, "XNFDOPMAX", {ni, nsp}, maxima_.data(), "1");
+    w.dataset(g, "XNFDOPMAX", {nsp, ni}, maxima, "1");
     for (int m = 1; m <= NMOLTAB; ++m)
-      for (int i = 1; i <= nint; ++i) maxima_[(i - 1) * NM + (m - 1)] = TB.XNFDOPMAX(i, 6, 39 + m);
-    w.dataset(g, "XNFDOPMAXMOL", {ni, NM}, maxima_.data(), "1");
+      std::copy_n(&TB.XNFDOPMAX(1, 6, 39 + m), nint, maxima + (m - 1) * ni);
+    w.dataset(g, "XNFDOPMAXMOL", {NM, ni}, maxima, "1");
   } catch (const atmo_error&) {
-    // Nothing of a model that was not written whole stays.
+    // Nothing of a model that was not written whole stays, nor a name of what it wrote.
     if (L.Lexists(file_, name, H5P_DEFAULT) > 0) L.Ldelete(file_, name, H5P_DEFAULT);
+    const std::string prefix = std::string("/") + name + "/";
+    for (Shared& s : shared_)
+      if (s.path.starts_with(prefix)) s.path.clear();
     throw;
   }
-  // Closed before the tables commit the model: a signal after this finds it in the file.
-  if (file.close() < 0)
+  // Flushed before the tables commit the model: a signal after this finds it in the file.
+  if (L.Fflush(file_, H5F_SCOPE_LOCAL) < 0)
     throw atmo_error(EXIT_IO, "atmotab", "--hdf5 '" + path_ + "': cannot write the file");
   ++models_;
 }

@@ -5,10 +5,16 @@
 // and as attributes the deck's own TEFF and log g, the abundances, the title, the opacity
 // switches and the files of the run. docs/hdf5.md describes the layout.
 //
-// A model is written as one step when it is finished, into a file that is open only for that step
-// and closed before the tables commit the model, with the stop signals held meanwhile
+// The file stays open for the run (the library locks it meanwhile: another program that opens it is
+// refused, and cannot make a write fail). A model is written as one step when it is finished and
+// flushed to the file before the tables commit the model, with the stop signals held meanwhile
 // (driver/signals.h): a run that fails, or is stopped by a signal, leaves a file that holds exactly
 // its finished models, as the table files do (a failed write removes what it wrote of its model).
+//
+// Cost (docs/hdf5.md): some 2.6 ms of CPU per solar model, about 15 % of its computation; the
+// library's work per object (a dataset with its attributes costs 10-25 us) is why a model has few
+// datasets (the depth quantities in one, the run-constant arrays written once), and the system's
+// work for the 1.4 MB a model writes is the largest single part.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +39,14 @@ struct DeckParameters {
 
 class Hdf5Output {
  public:
+  // A run-constant array (frequency set, wavelengths, edges, species codes, molecule codes and
+  // masses) as last written, and where: a model whose array is the same gives that dataset a
+  // second name in its group (an HDF5 hard link) instead of a copy.
+  struct Shared {
+    std::string path;  // "/model_NNNNN/NAME", empty before the first
+    std::vector<double> values;
+  };
+
   // Creates OPT.hdf5 (an existing file is replaced: the file holds this run's models only) with
   // the run's attributes; CARDS names the control cards ("standard input" when not a file).
   // Throws atmo_error (status 2) when the program was built without HDF5, the library cannot be
@@ -54,15 +68,21 @@ class Hdf5Output {
   std::unique_ptr<Hdf5Library> lib_;
   DeckParameters deck_;
   int models_ = 0;
-  std::int64_t access_ = -1;  // file access properties (an HDF5 identifier, hid_t)
+  std::int64_t file_ = -1;    // the file, open for the run (an HDF5 identifier, hid_t)
+  std::int64_t access_ = -1;  // file access properties
   std::int64_t create_ = -1;  // dataset creation properties
   std::int64_t group_ = -1;   // group creation properties
-  // The element stages in the order of the species columns: Z, stage, code Z + (stage-1)/100.
-  std::vector<int> species_z_, species_stage_;
+  // The element stages in the order of the species columns: where the maxima table holds the
+  // first interval of each (-1: nowhere), and the code Z + (stage-1)/100.
+  std::vector<int> species_maxima_;
   std::vector<double> species_code_;
-  // Scratch of write_model, kept from model to model.
+  // Scratch of write_model, kept from model to model (it only grows).
   std::vector<double> values_, xnfp_, xnf_, column_;
   std::vector<float> maxima_;
+  std::vector<Shared> shared_;
+  // The abundances of the last model and their changes from the starting values, as text.
+  std::vector<double> abund_;
+  std::string changes_;
 };
 
 // Where the control cards come from, for the file's attributes: the path behind descriptor FD

@@ -25,6 +25,8 @@ except ImportError:  # the table reader works without it; these functions say wh
     h5py = None
 
 DEPTH_NAMES = at.BLOCK_NAMES  # T, TKEV, ..., every one at every depth here
+FORMAT = "atmotab HDF5 tables 2"  # the layout of docs/hdf5.md
+GRID_FORMAT = "atmotab HDF5 grid 2"
 
 
 class Hdf5Error(Exception):
@@ -68,24 +70,30 @@ def model_from_group(g, index=1):
     m.FREQSET, m.WAVELENGTH = g["FREQSET"][()], g["WAVELENGTH"][()]
     m.IDMOL, m.MOMASS = g["IDMOL"][()], g["MOMASS"][()]
     m.MOLECULES = [at.molecule_name(c) for c in m.IDMOL]
-    m.block = {name: g[name][()] for name in DEPTH_NAMES}
+    if "DEPTH_QUANTITIES" not in g:
+        raise Hdf5Error(f"{g.file.filename}: {g.name} is not in the layout of {FORMAT!r} (written "
+                        "by an older atmotab: run the models again)")
+    depth = g["DEPTH_QUANTITIES"]
+    rows = dict(zip((_text(q) for q in depth.attrs["quantities"]), depth[()]))
+    m.block = {name: rows[name] for name in DEPTH_NAMES}
     m.ABUND, m.XABUND = g["ABUND"][()], g["XABUND"][()]
     m.CONTINALL = g["CONTINALL"][()]
+    # The file has one row per species (element stage or molecule); the model objects one column.
     codes = g["SPECIES"][()]
-    m.XNFPEL = _stages(g["XNFPEL"][()], codes)
-    m.XNF = _stages(g["XNF"][()], codes)
-    mol = g["XNFPMOL"][()]
+    m.XNFPEL = _stages(g["XNFPEL"][()].T, codes)
+    m.XNF = _stages(g["XNF"][()].T, codes)
+    mol = g["XNFPMOL"][()].T
     m.XNFPMOL = dict(zip(m.MOLECULES, mol.T))
     m.XNFPEL_SLOTS = at.pack_slots(m.XNFPEL, mol)
-    m.XNFMOL = dict(zip(m.MOLECULES, g["XNFMOL"][()].T)) if "XNFMOL" in g else None
+    m.XNFMOL = dict(zip(m.MOLECULES, g["XNFMOL"][()])) if "XNFMOL" in g else None
     # The Doppler widths per element, laid out as the table files have them.
-    dopmol = g["DOPPLEMOL"][()]
-    per_element = np.repeat(g["DOPPLE"][()][..., None], at.NSTAGE, axis=-1)
+    dopmol = g["DOPPLEMOL"][()].T
+    per_element = np.repeat(g["DOPPLE"][()].T[..., None], at.NSTAGE, axis=-1)
     m.DOPPLE_SLOTS = at.pack_slots(per_element, dopmol)
     m.DOPPLE, _ = at.unpack_slots(m.DOPPLE_SLOTS)
     m.DOPPLEMOL = dict(zip(m.MOLECULES, dopmol.T))
-    maxmol = g["XNFDOPMAXMOL"][()]
-    m.XNFDOPMAX = _stages(g["XNFDOPMAX"][()], codes)
+    maxmol = g["XNFDOPMAXMOL"][()].T
+    m.XNFDOPMAX = _stages(g["XNFDOPMAX"][()].T, codes)
     m.XNFDOPMAX_SLOTS = at.pack_slots(m.XNFDOPMAX, maxmol)
     m.XNFDOPMAXMOL = dict(zip(m.MOLECULES, maxmol.T))
     return m
@@ -101,8 +109,11 @@ def read(path):
     holds finished models only)."""
     _need_h5py()
     with h5py.File(path, "r") as f:
-        if not _text(f.attrs.get("format", b"")).startswith("atmotab HDF5"):
+        form = _text(f.attrs.get("format", b""))
+        if not form.startswith("atmotab HDF5"):
             raise Hdf5Error(f"{path} is not an HDF5 file of atmotab (no 'format' attribute)")
+        if form != FORMAT:
+            raise Hdf5Error(f"{path} has the layout {form!r}, this reader {FORMAT!r}")
         run = at.Run([model_from_group(g, k) for k, g in enumerate(model_groups(f), 1)], [])
         run.attrs = {k: _text(v) for k, v in f.attrs.items()}
     return run
@@ -122,7 +133,7 @@ def write_grid(path, entries):
     rows, written = [], 0
     part = path + ".part"
     with h5py.File(part, "w") as out:
-        out.attrs["format"] = "atmotab HDF5 grid 1"
+        out.attrs["format"] = GRID_FORMAT
         models = out.create_group("models")
         for name, source, h5, status in entries:
             if h5 is None:

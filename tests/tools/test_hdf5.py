@@ -133,6 +133,27 @@ class Examples(unittest.TestCase):
         self.assertGreater(hm.XNFPMOL["CO"].min(), 0)
         self.assertIsNone(h.XNFMOL)
 
+    def test_layout_as_documented(self):
+        """The file read with h5py alone, as docs/hdf5.md describes it: one row per depth
+        quantity, species or molecule; H I, He I and He II rows of XNF are the depth quantities."""
+        for name, (deck, p, _) in self.runs.items():
+            rhox, temp, _ = deck_columns(deck)
+            with h5py.File(p["h5"], "r") as f:
+                g = f["model_00001"]
+                n, nu = len(temp), int(g.attrs["NUMNU"])
+                rows = [q.decode() for q in g["DEPTH_QUANTITIES"].attrs["quantities"]]
+                depth = dict(zip(rows, g["DEPTH_QUANTITIES"][()]))
+                np.testing.assert_array_equal(depth["T"], temp)
+                codes = list(g["SPECIES"][()])
+                for code, row in ((1.0, "XNFH"), (2.0, "XNFHE1"), (2.01, "XNFHE2")):
+                    np.testing.assert_array_equal(g["XNF"][codes.index(code)], depth[row])
+                shapes = {"CONTINALL": (n, nu), "XNFPEL": (401, n), "DOPPLE": (99, n),
+                          "XNFPMOL": (60, n), "XNFDOPMAX": (401, (nu + 2) // 3),
+                          "XNFDOPMAXMOL": (60, (nu + 2) // 3), "WAVELENGTH": (nu,)}
+                for key, shape in shapes.items():
+                    self.assertEqual(g[key].shape, shape, f"{name} {key}")
+                self.assertEqual(g["XNFDOPMAX"].dtype, np.float32)
+
     def test_parameters_and_units(self):
         for name, _, _, teff, logg in CASES:
             h, t = self.models(name)
@@ -143,7 +164,14 @@ class Examples(unittest.TestCase):
             with h5py.File(p["h5"]) as f:
                 g = f["model_00001"]
                 for key, d in g.items():
-                    self.assertTrue(d.attrs["units"], f"{name} {key} has no units")
+                    units = np.atleast_1d(d.attrs["units"])
+                    self.assertTrue(all(len(u) for u in units), f"{name} {key} has no units")
+                depth = g["DEPTH_QUANTITIES"]
+                rows = [q.decode() for q in depth.attrs["quantities"]]
+                self.assertEqual(sorted(rows), sorted(at.BLOCK_NAMES))
+                self.assertEqual(depth.shape, (16, h.NRHOX))
+                self.assertEqual([u.decode() for u in depth.attrs["units"]],
+                                 [at.BLOCK_UNITS[q] for q in rows])
                 self.assertEqual(int(g.attrs["MOLECULES"]), 1 if "molecules" in name else 0)
                 self.assertIn("HMINUS", g.attrs["OPACITY_ON"].decode())
         if shutil.which("h5dump"):
@@ -176,6 +204,54 @@ class FinishedModelsOnly(unittest.TestCase):
         for m in hdf5.read(p["h5"]).models:
             np.testing.assert_array_equal(m.T[:25].astype(np.float32), done.models[0].T)
         return len(done.models)
+
+    def test_run_constant_arrays_written_once(self):
+        """The second model's frequency set, edges, species and molecule codes are the first
+        model's datasets under a second name, and read as its own."""
+        with tempfile.TemporaryDirectory() as d:
+            deck = ar.write(os.path.join(d, "deck"), many_models(2))
+            p, proc = run(d, "two", deck)
+            self.assertEqual(proc.returncode, 0, proc.stderr)
+            first, second = hdf5.read(p["h5"]).models
+            with h5py.File(p["h5"], "r") as f:
+                for name in ("FREQSET", "WAVELENGTH", "FRQEDG", "WLEDGE", "CMEDGE", "SPECIES",
+                             "IDMOL", "MOMASS"):
+                    self.assertEqual(f["model_00001"][name], f["model_00002"][name], name)
+                self.assertNotEqual(f["model_00001/CONTINALL"], f["model_00002/CONTINALL"])
+            for name in ("FREQSET", "WAVELENGTH", "FRQEDG", "IDMOL", "T", "CONTINALL", "XNF"):
+                np.testing.assert_array_equal(getattr(first, name), getattr(second, name))
+
+    def test_an_older_layout_is_refused(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "old.h5")
+            with h5py.File(path, "w") as f:
+                f.attrs["format"] = "atmotab HDF5 tables 1"
+                f.create_group("model_00001").create_dataset("T", data=np.ones(3))
+            with self.assertRaisesRegex(hdf5.Hdf5Error, "tables 1"):
+                hdf5.read(path)
+
+    def test_a_reader_during_the_run_does_not_stop_it(self):
+        """Opening the file while the run writes (the library refuses it while the run holds the
+        file) leaves the run to finish every model."""
+        with tempfile.TemporaryDirectory() as d:
+            deck = ar.write(os.path.join(d, "deck"), many_models(12))
+            p = {key: os.path.join(d, f"busy.{key}") for key in ("table", "maxima", "h5")}
+            with open(deck) as cards:
+                proc = subprocess.Popen([ar.BINARY, "--edges", EDGES, "--table", p["table"],
+                                         "--maxima", p["maxima"], "--hdf5", p["h5"]],
+                                        stdin=cards, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.PIPE, text=True)
+                while proc.poll() is None and not (
+                        os.path.exists(p["table"]) and len(at.read_file(p["table"]).models) >= 2):
+                    time.sleep(0.01)
+                try:
+                    with h5py.File(p["h5"], "r"):
+                        time.sleep(0.2)
+                except OSError:
+                    pass
+                _, err = proc.communicate()
+            self.assertEqual(proc.returncode, 0, err)
+            self.assertEqual(len(hdf5.read(p["h5"]).models), 12)
 
     def test_failure_keeps_the_finished_models(self):
         with tempfile.TemporaryDirectory() as d:

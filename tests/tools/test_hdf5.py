@@ -193,6 +193,23 @@ def many_models(n, bad_after=None):
     return "".join(models) + "END\n"
 
 
+def start_after_two_models(folder, name, n):
+    """Starts the program on N solar models in FOLDER; returns (paths, process) once the table holds
+    two models (or the run has ended, or two minutes have passed)."""
+    deck = ar.write(os.path.join(folder, f"{name}.deck"), many_models(n))
+    p = {key: os.path.join(folder, f"{name}.{key}") for key in ("table", "maxima", "h5")}
+    with open(deck) as cards:
+        proc = subprocess.Popen([ar.BINARY, "--edges", EDGES, "--table", p["table"],
+                                 "--maxima", p["maxima"], "--hdf5", p["h5"]],
+                                stdin=cards, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.time() + 120
+    while time.time() < deadline and proc.poll() is None:
+        if os.path.exists(p["table"]) and len(at.read_file(p["table"]).models) >= 2:
+            break
+        time.sleep(0.02)
+    return p, proc
+
+
 class FinishedModelsOnly(unittest.TestCase):
     def check_same_models(self, p, expect=None):
         done = at.read_file(p["table"])
@@ -234,23 +251,14 @@ class FinishedModelsOnly(unittest.TestCase):
         """Opening the file while the run writes (the library refuses it while the run holds the
         file) leaves the run to finish every model."""
         with tempfile.TemporaryDirectory() as d:
-            deck = ar.write(os.path.join(d, "deck"), many_models(12))
-            p = {key: os.path.join(d, f"busy.{key}") for key in ("table", "maxima", "h5")}
-            with open(deck) as cards:
-                proc = subprocess.Popen([ar.BINARY, "--edges", EDGES, "--table", p["table"],
-                                         "--maxima", p["maxima"], "--hdf5", p["h5"]],
-                                        stdin=cards, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.PIPE, text=True)
-                while proc.poll() is None and not (
-                        os.path.exists(p["table"]) and len(at.read_file(p["table"]).models) >= 2):
-                    time.sleep(0.01)
-                try:
-                    with h5py.File(p["h5"], "r"):
-                        time.sleep(0.2)
-                except OSError:
-                    pass
-                _, err = proc.communicate()
-            self.assertEqual(proc.returncode, 0, err)
+            p, proc = start_after_two_models(d, "busy", 12)
+            try:
+                with h5py.File(p["h5"], "r"):
+                    time.sleep(0.2)
+            except OSError:
+                pass
+            proc.wait()
+            self.assertEqual(proc.returncode, 0)
             self.assertEqual(len(hdf5.read(p["h5"]).models), 12)
 
     def test_failure_keeps_the_finished_models(self):
@@ -262,20 +270,9 @@ class FinishedModelsOnly(unittest.TestCase):
 
     def test_sigterm_keeps_exactly_the_finished_models(self):
         with tempfile.TemporaryDirectory() as d:
-            deck = ar.write(os.path.join(d, "deck"), many_models(40))
-            p = {key: os.path.join(d, f"stop.{key}") for key in ("table", "maxima", "h5")}
-            with open(deck) as cards:
-                proc = subprocess.Popen([ar.BINARY, "--edges", EDGES, "--table", p["table"],
-                                         "--maxima", p["maxima"], "--hdf5", p["h5"]],
-                                        stdin=cards, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
-                deadline = time.time() + 120
-                while time.time() < deadline and proc.poll() is None:
-                    if os.path.exists(p["table"]) and len(at.read_file(p["table"]).models) >= 2:
-                        break
-                    time.sleep(0.02)
-                proc.send_signal(signal.SIGTERM)
-                proc.wait()
+            p, proc = start_after_two_models(d, "stop", 40)
+            proc.send_signal(signal.SIGTERM)
+            proc.wait()
             self.assertEqual(proc.returncode, 128 + signal.SIGTERM)
             n = self.check_same_models(p)
             self.assertGreaterEqual(n, 2)

@@ -83,7 +83,8 @@ void xcont(Run& run) {
       x.BRACKETS->values(run.FREQ.IFREQ, run.FREQ.FREQ, scratch, [&](double* v) {
         for (int s = 0; s < NPHOT_SPECIES; ++s) {
           int row;
-          metal_bf_bracket(tables, s, run.FREQ.FREQ, row, v[NPHOT_SPECIES + s]);
+          if (metal_bf_bracket(tables, s, run.FREQ.FREQ, row, v[NPHOT_SPECIES + s], x.HINT(s + 1)))
+            x.HINT(s + 1) = row;
           v[s] = row;
         }
       });

@@ -130,6 +130,5 @@ class Photoionization(unittest.TestCase):
             self.assertAlmostEqual(sig[k][k_temp] / total, 1.0, delta=3e-4, msg=(name, lam_nm, T))
 
 
-
 if __name__ == "__main__":
     unittest.main()

@@ -36,6 +36,11 @@ class FindProgram(unittest.TestCase):
         program.CHECKOUT = self.saved
         self.tmp.cleanup()
 
+    def find(self, given, env, path):
+        """find_program with the option GIVEN, $ATMOTAB ENV (None: unset) and PATH."""
+        environ = {"PATH": path} if env is None else {"PATH": path, "ATMOTAB": env}
+        return program.find_program(given, environ)
+
     def test_order_of_the_places(self):
         bin_dir = os.path.dirname(self.on_path)
         empty = os.path.join(self.tmp.name, "checkout")  # a PATH without atmotab
@@ -46,10 +51,7 @@ class FindProgram(unittest.TestCase):
                  (None, "", bin_dir, self.on_path),
                  (None, None, empty, self.built)]
         for given, env, path, want in cases:
-            environ = {"PATH": path}
-            if env is not None:
-                environ["ATMOTAB"] = env
-            self.assertEqual(program.find_program(given, environ), want, (given, env, path))
+            self.assertEqual(self.find(given, env, path), want, (given, env, path))
 
     def test_errors_name_what_was_tried(self):
         empty = os.path.join(self.tmp.name, "checkout")
@@ -61,11 +63,8 @@ class FindProgram(unittest.TestCase):
                  (None, os.path.join(self.tmp.name, "missing"),
                   ["$ATMOTAB: " + os.path.join(self.tmp.name, "missing")])]
         for given, env, words in cases:
-            environ = {"PATH": empty}
-            if env is not None:
-                environ["ATMOTAB"] = env
             with self.assertRaises(program.ProgramNotFound) as e:
-                program.find_program(given, environ)
+                self.find(given, env, empty)
             for w in words:
                 self.assertIn(w, str(e.exception))
         # A path given that is wrong is not passed over for one found later.

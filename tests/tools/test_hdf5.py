@@ -162,6 +162,12 @@ class Examples(unittest.TestCase):
                 self.assertEqual(g["CONTINALL"].attrs["units"], b"log10(cm2 g-1)")
                 self.assertEqual(int(g.attrs["MOLECULES"]), 1 if "molecules" in name else 0)
                 self.assertIn("HMINUS", g.attrs["OPACITY_ON"].decode())
+        # Outside Python: h5dump shows the deck's TEFF and log g and the units.
+        if shutil.which("h5dump"):
+            out = subprocess.run(["h5dump", "-A", self.runs["sun"][1]["h5"]], capture_output=True,
+                                 text=True).stdout
+            for text in ('ATTRIBUTE "TEFF"', "5777", 'ATTRIBUTE "GLOG"', "4.44", '"dyn cm-2"'):
+                self.assertIn(text, out)
 
 
 def many_models(n, bad_after=None):

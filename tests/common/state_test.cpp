@@ -1,6 +1,6 @@
 // The run state and the layer workspaces start in their initial state whatever the storage they
-// are made in held: every array is cleared by its constructor. The model counter is counted only
-// by start_model, and a per-model key tells a new model (or depth count) from the one it holds.
+// are made in held: every array is cleared by its constructor. (That a cache is formed again for a
+// new model or depth count: the step tables of tests/opacity/elecop_test.cpp and coulff_test.cpp.)
 #include "common/state.h"
 
 #include <gtest/gtest.h>
@@ -114,42 +114,6 @@ TEST(run_state, an_ordinary_array_is_cleared_whatever_its_storage_held) {
   for (double x : *ad) EXPECT_EQ(x, 0.0);
   for (float x : *af) EXPECT_EQ(x, 0.0f);
   for (int x : *ai) EXPECT_EQ(x, 0);
-}
-
-// The key of a cache against the run's, step by step: a cache holding KEY is current exactly when
-// KEY == model_key(run).
-TEST(model_epoch, start_model_makes_every_held_key_stale_and_only_it_counts) {
-  std::ostringstream out;
-  auto run = make_run(out);
-  atmotab::Run& r = *run;
-  r.RHOX.NRHOX = 5;
-  EXPECT_EQ(model_key(r), (ModelKey{0, 5}));
-  EXPECT_NE(ModelKey{}, model_key(r));  // a fresh cache is stale even before the first model
-  struct Step {
-    bool start;  // start_model first
-    int nrhox;   // then the depth count
-    bool current;
-    const char* why;
-  };
-  const Step steps[] = {
-      {true, 5, false, "first model"},
-      {false, 5, true, "same model"},
-      {false, 4, false, "same model, fewer depths"},
-      {false, 5, false, "depth count back: the values held are for 4 depths"},
-      {true, 5, false, "next model, same depths"},
-  };
-  ModelKey held;
-  int epoch = 0;
-  for (const Step& s : steps) {
-    if (s.start) {
-      start_model(r);
-      ++epoch;
-    }
-    r.RHOX.NRHOX = s.nrhox;
-    EXPECT_EQ(r.TEMP.ITEMP, epoch) << s.why;
-    EXPECT_EQ(held == model_key(r), s.current) << s.why;
-    held = model_key(r);  // the cache formed again
-  }
 }
 
 }  // namespace

@@ -200,15 +200,6 @@ TEST_F(Kapp, source_table_names_each_array_once) {
   EXPECT_EQ(named, std::set<const Dep*>(all.begin(), all.end()));
 }
 
-// The sources run in switch order; only XCONT's row sits elsewhere (its place in the sums).
-TEST_F(Kapp, source_table_in_switch_order_but_xcont) {
-  std::vector<int> order;
-  for (const OpacitySource& s : kapp_sources())
-    if (s.ifop != IFOP_XCONT) order.push_back(s.ifop);
-  for (std::size_t k = 0; k < order.size(); ++k)
-    EXPECT_EQ(order[k], static_cast<int>(k) + (order[k] >= IFOP_XCONT ? 2 : 1)) << k;
-}
-
 TEST_F(Kapp, each_switch_writes_only_the_arrays_of_its_rows) {
   for (int i = 1; i <= NIFOP; ++i) {
     only({i});

@@ -223,18 +223,14 @@ TEST(model_loop, cards_from_a_terminal_are_announced) {
   ASSERT_EQ(unlockpt(master), 0);
   const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
   ASSERT_GE(terminal, 0);
-  TempDir dir;
-  write_file(dir / "edges", "400.\n500.\n0\n");
   for (const int descriptor : {terminal, -1}) {
-    std::istringstream cards("END\n");
-    std::ostringstream listing, errors;
-    EXPECT_EQ(atmotab_main({"--edges", (dir / "edges").string(), "--table", "/dev/null", "--maxima",
-                            "/dev/null"},
-                           cards, listing, errors, {.cards_descriptor = descriptor}),
-              0);
-    EXPECT_EQ(errors.str().find("waiting for control cards on standard input") != std::string::npos,
-              descriptor == terminal)
-        << errors.str();
+    Program p;
+    p.run("END\n", "400.\n500.\n0\n", {.cards_descriptor = descriptor});
+    EXPECT_EQ(p.status, 0) << p.errors.str();
+    EXPECT_EQ(
+        p.errors.str().find("waiting for control cards on standard input") != std::string::npos,
+        descriptor == terminal)
+        << p.errors.str();
   }
   close(terminal);
   close(master);

@@ -60,6 +60,33 @@ TEST(card_numbers, count_and_the_first_item_that_is_no_number) {
   EXPECT_EQ(card_numbers(*run, card_of("TEFF 5777."), 6).count, 1);
 }
 
+TEST(card_error, names_the_card_the_column_and_what_may_have_caused_it) {
+  struct Case {
+    const char* card;
+    int column;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"TEFF 5777. FOO", 12, "control card 7, column 12: X\n  TEFF 5777. FOO\n             ^"},
+      {"ITERATIONS 99", 0, "control card 7: X\n  ITERATIONS 99"},
+      {"TEFF\t5777.", 1,  // the tab shows as ? so that the mark stays under its column
+       "control card 7, column 1: X; column 5 holds a tab, which the cards do not read as a "
+       "blank: separate the items by blanks or commas\n  TEFF?5777.\n  ^"},
+      {"teff 5777.", 1,
+       "control card 7, column 1: X; 'teff' is in lower case: the cards are read in capitals only "
+       "(keywords, and the E of an exponent)\n  teff 5777.\n  ^"},
+      {"", 1,
+       "control card 7, column 1: X; the card is blank: a control card starts with a keyword (an "
+       "empty card is written NOTHING)\n  \n  ^"},
+  };
+  for (const Case& c : cases) {
+    const atmo_error e = card_error(atmo_error(1, "readin", "X", c.column), card_of(c.card));
+    EXPECT_EQ(std::string(e.what()), c.message);
+    EXPECT_EQ(e.status(), 1);
+    EXPECT_EQ(e.where(), "readin");
+  }
+}
+
 TEST(card_error, every_input_error_names_its_card_on_standard_error_and_the_listing) {
   struct Case {
     const char* deck;

@@ -1,6 +1,6 @@
 // The run state and the layer workspaces start in their initial state whatever the storage they
-// are made in held: every array is cleared by its constructor. The model counter is counted only
-// by start_model, and a per-model key tells a new model (or depth count) from the one it holds.
+// are made in held: every array is cleared by its constructor. (That a cache is formed again for a
+// new model or depth count: the step tables of tests/opacity/elecop_test.cpp and coulff_test.cpp.)
 #include "common/state.h"
 
 #include <gtest/gtest.h>
@@ -69,16 +69,6 @@ TEST(run_state, the_large_arrays_are_cleared_by_their_constructors) {
         block("HOP.XN.VAL", O.HOP.XN.VAL), block("HE1OP.W.VAL", O.HE1OP.W.VAL),
         block("COOLOP.SI1.SIG.VAL", O.COOLOP.SI1.SIG.VAL), block("KAPP.NCLEAR", O.KAPP.NCLEAR)})
     EXPECT_TRUE(all_zero(b)) << b.name;
-  // The keys start below every model and the frequency-keyed values hold no frequency.
-  for (const ModelKey& k :
-       {O.HOP.MODEL, O.HE1OP.MODEL, O.COOLOP.MODEL, O.LUKEOP.MODEL, O.ELECOP.MODEL, O.COULFF.MODEL,
-        O.HDISS.MODEL, S.MODEL, populations.object->POPS.MODEL})
-    EXPECT_EQ(k, ModelKey{});
-  EXPECT_EQ(O.LUKEOP.SI2OP.FREQ1, 0.0);
-  EXPECT_EQ(O.COOLOP.CH.FREQ1, 0.0);
-  EXPECT_FALSE(O.XKARSAS.LOADED);
-  EXPECT_FALSE(O.HDISS.LOADED);
-  EXPECT_EQ(O.COOLOP.IFTAB, 0);
 }
 
 TEST(run_state, a_new_run_starts_in_its_initial_state_however_often_runs_are_made) {
@@ -109,11 +99,6 @@ TEST(run_state, two_runs_at_once_are_apart) {
   EXPECT_EQ(sahac_cache(*b).RAT(MAXD, 10, 99), 0.0);
   EXPECT_EQ(hop_cache(*b).BOLT(NDEPTH, 15), 0.0);
   EXPECT_EQ(line_strength_cache(*b).LSA(LineStrengthRec::LS_SLOTS, 99), 0.0);
-  EXPECT_NE(&opacity_workspace(*a), &opacity_workspace(*b));
-  // A workspace is made once per run: the accessors keep returning the same caches.
-  EXPECT_EQ(&hop_cache(*a), &opacity_workspace(*a).HOP);
-  EXPECT_EQ(&sahac_cache(*a), &populations_workspace(*a).SAHAC);
-  EXPECT_EQ(&line_strength_cache(*a), &driver_workspace(*a).LS);
 }
 
 TEST(run_state, an_ordinary_array_is_cleared_whatever_its_storage_held) {
@@ -129,42 +114,6 @@ TEST(run_state, an_ordinary_array_is_cleared_whatever_its_storage_held) {
   for (double x : *ad) EXPECT_EQ(x, 0.0);
   for (float x : *af) EXPECT_EQ(x, 0.0f);
   for (int x : *ai) EXPECT_EQ(x, 0);
-}
-
-// The key of a cache against the run's, step by step: a cache holding KEY is current exactly when
-// KEY == model_key(run).
-TEST(model_epoch, start_model_makes_every_held_key_stale_and_only_it_counts) {
-  std::ostringstream out;
-  auto run = make_run(out);
-  atmotab::Run& r = *run;
-  r.RHOX.NRHOX = 5;
-  EXPECT_EQ(model_key(r), (ModelKey{0, 5}));
-  EXPECT_NE(ModelKey{}, model_key(r));  // a fresh cache is stale even before the first model
-  struct Step {
-    bool start;  // start_model first
-    int nrhox;   // then the depth count
-    bool current;
-    const char* why;
-  };
-  const Step steps[] = {
-      {true, 5, false, "first model"},
-      {false, 5, true, "same model"},
-      {false, 4, false, "same model, fewer depths"},
-      {false, 5, false, "depth count back: the values held are for 4 depths"},
-      {true, 5, false, "next model, same depths"},
-  };
-  ModelKey held;
-  int epoch = 0;
-  for (const Step& s : steps) {
-    if (s.start) {
-      start_model(r);
-      ++epoch;
-    }
-    r.RHOX.NRHOX = s.nrhox;
-    EXPECT_EQ(r.TEMP.ITEMP, epoch) << s.why;
-    EXPECT_EQ(held == model_key(r), s.current) << s.why;
-    held = model_key(r);  // the cache formed again
-  }
 }
 
 }  // namespace

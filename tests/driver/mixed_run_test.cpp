@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "driver/atmotab.h"
 #include "support/tools.h"
 
 namespace atmotab {
@@ -44,17 +43,11 @@ std::string rhox_card(int n, double lg1, double lg2) {
 
 // Unit 10 and unit 11 of a run of DECK.
 std::pair<std::string, std::string> tables_of(const std::string& deck) {
-  testing::TempDir dir;
-  testing::write_file(dir / "edges", "120.\n364.\n400.\n500.\n820.\n1640.\n0\n");
-  std::istringstream cards(deck + "END\n");
-  std::ostringstream listing, errors;
-  EXPECT_EQ(
-      atmotab_main({"--edges", (dir / "edges").string(), "--table", (dir / "10").string(),
-                    "--maxima", (dir / "11").string(), "--molecules", SRC + "/data/molecules.dat"},
-                   cards, listing, errors),
-      0)
-      << errors.str();
-  return {testing::read_file(dir / "10"), testing::read_file(dir / "11")};
+  testing::Program p;
+  p.run(deck + "END\n", "120.\n364.\n400.\n500.\n820.\n1640.\n0\n", {},
+        {"--molecules", SRC + "/data/molecules.dat"});
+  EXPECT_EQ(p.status, 0) << p.errors.str();
+  return {p.table(), p.maxima()};
 }
 
 TEST(mixed_run, every_model_of_a_long_run_equals_the_model_run_alone) {

@@ -22,21 +22,9 @@
 namespace atmotab {
 namespace {
 
+using testing::Program;
 using testing::TempDir;
 using testing::write_file;
-
-struct Program {
-  TempDir dir;
-  std::ostringstream listing, errors;
-  int status = -1;
-  explicit Program(const std::string& deck) {
-    write_file(dir / "edges", "400.\n500.\n0\n");
-    std::istringstream cards(deck);
-    status = atmotab_main({"--edges", (dir / "edges").string(), "--table",
-                           (dir / "fort.10").string(), "--maxima", (dir / "fort.11").string()},
-                          cards, listing, errors);
-  }
-};
 
 constexpr const char* SOLAR_DECK =
     "TEFF   5777.  GRAVITY 4.43770 LTE\n"
@@ -102,13 +90,13 @@ TEST(model_loop, a_failed_model_leaves_only_the_finished_models_in_the_tables) {
   // first model only.
   Program p(std::string(SOLAR_DECK) + "MOLECULES ON\nBEGIN\nEND\n");
   EXPECT_EQ(p.status, 1) << p.errors.str();
-  EXPECT_EQ(count_records(testing::read_file(p.dir / "fort.10")), 4 + 2);
-  EXPECT_EQ(count_records(testing::read_file(p.dir / "fort.11")), 4);
+  EXPECT_EQ(count_records(testing::read_file(p.dir / "t10")), 4 + 2);
+  EXPECT_EQ(count_records(testing::read_file(p.dir / "t11")), 4);
   // Failing in the first model leaves both files empty.
   Program q(std::string("MOLECULES ON\n") + SOLAR_DECK + "END\n");
   EXPECT_EQ(q.status, 1) << q.errors.str();
-  EXPECT_EQ(std::filesystem::file_size(q.dir / "fort.10"), 0u);
-  EXPECT_EQ(std::filesystem::file_size(q.dir / "fort.11"), 0u);
+  EXPECT_EQ(std::filesystem::file_size(q.dir / "t10"), 0u);
+  EXPECT_EQ(std::filesystem::file_size(q.dir / "t11"), 0u);
 }
 
 TEST(model_loop, a_listing_that_cannot_be_written_is_an_io_error) {
@@ -235,18 +223,14 @@ TEST(model_loop, cards_from_a_terminal_are_announced) {
   ASSERT_EQ(unlockpt(master), 0);
   const int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
   ASSERT_GE(terminal, 0);
-  TempDir dir;
-  write_file(dir / "edges", "400.\n500.\n0\n");
   for (const int descriptor : {terminal, -1}) {
-    std::istringstream cards("END\n");
-    std::ostringstream listing, errors;
-    EXPECT_EQ(atmotab_main({"--edges", (dir / "edges").string(), "--table", "/dev/null", "--maxima",
-                            "/dev/null"},
-                           cards, listing, errors, {.cards_descriptor = descriptor}),
-              0);
-    EXPECT_EQ(errors.str().find("waiting for control cards on standard input") != std::string::npos,
-              descriptor == terminal)
-        << errors.str();
+    Program p;
+    p.run("END\n", "400.\n500.\n0\n", {.cards_descriptor = descriptor});
+    EXPECT_EQ(p.status, 0) << p.errors.str();
+    EXPECT_EQ(
+        p.errors.str().find("waiting for control cards on standard input") != std::string::npos,
+        descriptor == terminal)
+        << p.errors.str();
   }
   close(terminal);
   close(master);

@@ -25,45 +25,33 @@ const std::string COOL = [] {
   return deck.substr(0, deck.find("BEGIN"));
 }();
 
-struct Run1 {
-  testing::TempDir dir;
-  int status = -1;
-  std::string errors;
+struct Run1 : testing::Program {
   int models(const char* unit) {  // whole models in a table file, -1 after a partial record
     bool complete = false;
     const auto records = testing::unformatted_records(read_file(dir / unit), &complete);
     return complete ? testing::table_models(records) : -1;
   }
-  void run(const std::string& deck, const std::string& edges = "400.\n500.\n0\n",
-           int errors_fd = -1) {
-    testing::write_file(dir / "edges", edges);
-    std::istringstream cards(deck);
-    std::ostringstream listing, err;
-    status = atmotab_main({"--edges", (dir / "edges").string(), "--table", (dir / "10").string(),
-                           "--maxima", (dir / "11").string()},
-                          cards, listing, err, {.errors_descriptor = errors_fd});
-    errors = err.str();
-  }
 };
 
 TEST(run_guards, files_held_or_shared_are_refused_and_left_alone) {
-  for (const char* unit : {"10", "11"}) {  // another run holds the lock of one table file
+  for (const char* unit : {"t10", "t11"}) {  // another run holds the lock of one table file
     Run1 r;
     testing::write_file(r.dir / unit, "the other run's models");
     const int fd = ::open((r.dir / unit).c_str(), O_RDONLY);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
     r.run(COOL + "BEGIN\nEND\n");
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.errors.find((r.dir / unit).string() + "' is locked: another run holds it"),
+    EXPECT_NE(r.errors.str().find((r.dir / unit).string() + "' is locked: another run holds it"),
               std::string::npos)
-        << r.errors;
+        << r.errors.str();
     EXPECT_EQ(read_file(r.dir / unit), "the other run's models");
     ::close(fd);
   }
   Run1 r;  // --table naming standard error, where the messages go
-  const int fd = ::open((r.dir / "10").c_str(), O_WRONLY | O_CREAT, 0644);
-  r.run("END\n", "400.\n500.\n0\n", fd);
-  EXPECT_NE(r.errors.find("is standard error (the messages)"), std::string::npos) << r.errors;
+  const int fd = ::open((r.dir / "t10").c_str(), O_WRONLY | O_CREAT, 0644);
+  r.run("END\n", "400.\n500.\n0\n", {.errors_descriptor = fd});
+  EXPECT_NE(r.errors.str().find("is standard error (the messages)"), std::string::npos)
+      << r.errors.str();
   ::close(fd);
 }
 
@@ -78,12 +66,12 @@ TEST(run_guards, closed_standard_descriptors_do_not_take_a_table_file) {
     testing::write_file(r.dir / "deck", COOL + "BEGIN\nMOLECULES ON\nBEGIN\nEND\n");
     int status = -1;
     testing::run_command(std::string(ATMOTAB_BINARY) + " --edges " + (r.dir / "edges").string() +
-                             " --table " + (r.dir / "10").string() + " --maxima " +
-                             (r.dir / "11").string() + " <" + (r.dir / "deck").string() + " " +
+                             " --table " + (r.dir / "t10").string() + " --maxima " +
+                             (r.dir / "t11").string() + " <" + (r.dir / "deck").string() + " " +
                              c.redirect,
                          &status);
     EXPECT_EQ(status, c.status) << c.redirect;
-    EXPECT_EQ(r.models("10"), c.models) << c.redirect;  // no listing or message inside
+    EXPECT_EQ(r.models("t10"), c.models) << c.redirect;  // no listing or message inside
   }
 }
 
@@ -101,8 +89,8 @@ TEST(run_guards, a_line_without_an_end_is_bounded_and_named) {
   for (const Case& c : cases) {
     Run1 r;
     r.run(c.deck, c.edges);
-    EXPECT_EQ(r.status, c.status) << r.errors;
-    EXPECT_NE(r.errors.find(c.message), std::string::npos) << r.errors;
+    EXPECT_EQ(r.status, c.status) << r.errors.str();
+    EXPECT_NE(r.errors.str().find(c.message), std::string::npos) << r.errors.str();
   }
 }
 
@@ -127,11 +115,12 @@ TEST(run_guards, a_failure_after_a_regrid_beyond_the_model_names_the_regrid) {
   Run1 r;  // model 1 re-grids within the model; model 2 far above it, and fails
   r.run(COOL + "RHOX 3 0.1 1. 10.\nBEGIN\n" + COOL + "RHOX 3 1.E-9 1.E-8 1.E-7\nBEGIN\nEND\n");
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.errors.find("\natmotab: the likely cause: control card 171: RHOX re-grid reaches 7.3 "
+  EXPECT_NE(
+      r.errors.str().find("\natmotab: the likely cause: control card 171: RHOX re-grid reaches 7.3 "
                           "decades of RHOX above the model's first depth"),
-            std::string::npos)
-      << r.errors;
-  EXPECT_EQ(r.errors.find("card 85: RHOX"), std::string::npos) << r.errors;
+      std::string::npos)
+      << r.errors.str();
+  EXPECT_EQ(r.errors.str().find("card 85: RHOX"), std::string::npos) << r.errors.str();
 }
 
 }  // namespace

@@ -254,18 +254,9 @@ TEST(table_check, continuum_opacity_names_the_source_or_the_switches) {
   }
 }
 
-// Whole runs in a temporary directory.
-struct Program {
-  TempDir dir;
-  std::ostringstream listing, errors;
-  int status = -1;
-  Program(const std::string& edges, const std::string& deck) {
-    testing::write_file(dir / "edges", edges);
-    std::istringstream cards(deck);
-    status = atmotab_main({"--edges", (dir / "edges").string(), "--table", (dir / "t10").string(),
-                           "--maxima", (dir / "t11").string()},
-                          cards, listing, errors);
-  }
+// Whole runs in a temporary directory, their tables checked by the test's own reader.
+struct Program : testing::Program {
+  Program(const std::string& edges, const std::string& deck) : testing::Program(deck, edges) {}
   std::string values_break() const {
     return testing::table_values_break(testing::read_file(dir / "t10"),
                                        testing::read_file(dir / "t11"));

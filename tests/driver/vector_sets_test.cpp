@@ -4,19 +4,15 @@
 // set the processor lacks, or a name that is none, stops the run before it starts.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "common/vector_clones.h"
-#include "driver/atmotab.h"
 #include "support/tools.h"
 
 namespace atmotab {
 namespace {
-
-using testing::TempDir;
 
 struct Case {
   const char* name;   // regression case (tests/regression/NAME/deck.txt)
@@ -41,27 +37,12 @@ struct Output {
 
 Output run_in(const Case& c, const std::string& vectors) {
   const std::string src = std::string(ATMOTAB_SOURCE_DIR) + "/tests/regression/";
-  TempDir dir;
-  std::ifstream deck(src + c.name + "/deck.txt");
-  EXPECT_TRUE(deck) << c.name;
-  std::stringstream cards;
-  cards << c.cards << deck.rdbuf();
-  std::vector<std::string> args = {"--edges",  src + c.edges,
-                                   "--table",  (dir / "t10").string(),
-                                   "--maxima", (dir / "t11").string()};
-  if (c.molecules)
-    args.insert(args.end(),
-                {"--molecules", std::string(ATMOTAB_SOURCE_DIR) + "/data/molecules.dat"});
-  std::ostringstream listing, errors;
-  Output out;
-  out.status = atmotab_main(args, cards, listing, errors, {.vectors = vectors});
-  out.listing = listing.str();
-  out.errors = errors.str();
-  if (out.status == 0) {
-    out.table = testing::read_file(dir / "t10");
-    out.maxima = testing::read_file(dir / "t11");
-  }
-  return out;
+  std::vector<std::string> more;
+  if (c.molecules) more = {"--molecules", std::string(ATMOTAB_SOURCE_DIR) + "/data/molecules.dat"};
+  testing::Program p;
+  p.run(c.cards + testing::read_file(src + c.name + "/deck.txt"), testing::read_file(src + c.edges),
+        {.vectors = vectors}, more);
+  return {p.status, p.listing.str(), p.errors.str(), p.table(), p.maxima()};
 }
 
 TEST(vector_sets, every_version_gives_the_bytes_of_the_widest) {

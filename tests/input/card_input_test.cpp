@@ -9,7 +9,6 @@
 #include <sstream>
 #include <string>
 
-#include "driver/atmotab.h"
 #include "input/freeff.h"
 #include "input/readin_support.h"
 #include "support/tools.h"
@@ -18,6 +17,7 @@ namespace atmotab {
 namespace {
 
 using testing::DeckRun;
+using testing::Program;
 
 Card card_of(const std::string& text) {
   Card c;
@@ -86,20 +86,6 @@ TEST(card_error, names_the_card_the_column_and_what_may_have_caused_it) {
     EXPECT_EQ(e.where(), "readin");
   }
 }
-
-// A whole run: the message on standard error and at the end of the listing.
-struct Program {
-  testing::TempDir dir;
-  std::ostringstream listing, errors;
-  int status = -1;
-  Program(const std::string& deck, const std::string& edges = "400.\n500.\n0\n") {
-    testing::write_file(dir / "edges", edges);
-    std::istringstream cards(deck);
-    status = atmotab_main({"--edges", (dir / "edges").string(), "--table", (dir / "t10").string(),
-                           "--maxima", (dir / "t11").string()},
-                          cards, listing, errors);
-  }
-};
 
 TEST(card_error, every_input_error_names_its_card_on_standard_error_and_the_listing) {
   struct Case {

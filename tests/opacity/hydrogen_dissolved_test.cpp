@@ -76,12 +76,10 @@ TEST(hydrogen_dissolved, edges_close_in_the_deep_layers) {
     const char* deck;
     int n, j;
   };
-  for (const Case& c : {Case{"sun.deck", 2, 41},
-                        {"sun.deck", 2, 52},
-                        {"sun.deck", 4, 52},
-                        {"warm7750.deck", 2, 41},
-                        {"warm7750.deck", 3, 41},
-                        {"warm7750.deck", 4, 41}}) {
+  const Case cases[] = {{"sun.deck", 2, 41},      {"sun.deck", 2, 52},
+                        {"sun.deck", 4, 52},      {"warm7750.deck", 2, 41},
+                        {"warm7750.deck", 3, 41}, {"warm7750.deck", 4, 41}};
+  for (const Case& c : cases) {
     const Point below = at(c.deck, c.j, hop_threshold(c.n) * (1 - 1e-5));
     const Point above = at(c.deck, c.j, hop_threshold(c.n) * (1 + 1e-5));
     EXPECT_NEAR(below.hop + below.dissolved, above.hop + above.dissolved, 2e-4 * above.hop)
@@ -102,13 +100,14 @@ TEST(hydrogen_dissolved, share_of_the_continuum) {
     int j;
     double lo, hi;
   };
-  for (const Case& c : {Case{"sun.deck", 400, 52, 0.19 / 1.3, 0.19 * 1.3},
+  const Case cases[] = {{"sun.deck", 400, 52, 0.19 / 1.3, 0.19 * 1.3},
                         {"sun.deck", 375, 41, 0.17 / 1.3, 0.17 * 1.3},
                         {"warm7750.deck", 1600, 41, 0.27 / 1.3, 0.27 * 1.3},
                         {"sun.deck", 400, 1, 0, 1e-5},
                         {"sun.deck", 1600, 1, 0, 1e-5},
                         {"warm7750.deck", 400, 1, 0, 5e-4},
-                        {"warm7750.deck", 1600, 1, 0, 5e-4}}) {
+                        {"warm7750.deck", 1600, 1, 0, 5e-4}};
+  for (const Case& c : cases) {
     const Point p = at(c.deck, c.j, 1e7 / c.lam);
     const double share = p.dissolved / (p.continuum + p.dissolved);
     EXPECT_GE(share, c.lo) << c.deck << " " << c.lam << " nm, depth " << c.j;

@@ -1,12 +1,11 @@
 // The metal photoionization kernel (opacity/metal_bf_op.cpp) and its compiled-in tables: the
-// interpolation in 1/T against Boltzmann factors, the threshold steps, the held ends, the
-// ground-term cross-sections of the cold limit against the raw OP values, and the kernel as the
-// sum of its two halves.
+// interpolation in 1/T against Boltzmann factors, the held ends, and the ground-term
+// cross-sections of the cold limit against the raw OP values. (That the frequency bracket does not
+// depend on where its search starts: the frequency-order case of tests/opacity/xcont_test.cpp.)
 #include "opacity/metal_bf_op.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 
 #include "common/state.h"
@@ -74,29 +73,6 @@ TEST(metal_bf_op, ends_are_held_in_temperature_and_zero_in_frequency) {
     EXPECT_GT(sigma_eff(s, lo, 6000.0), 0.0) << PHOT_SPECIES[s].name;
     EXPECT_EQ(sigma_eff(s, hi, 6000.0), 0.0) << PHOT_SPECIES[s].name;
     EXPECT_EQ(sigma_eff(s, 1e21, 6000.0), 0.0);
-  }
-}
-
-// The bracket is the same wherever its search starts: no hint, the right row, its neighbours, the
-// other end of the table, at and between table frequencies and at thresholds (listed twice).
-TEST(metal_bf_op, bracket_does_not_depend_on_the_hint) {
-  const PhotTables t = photoionization_builtin();
-  for (int s = 0; s < NPHOT_SPECIES; ++s) {
-    const int first = t.first[s], last = first + t.nfreq[s] - 1;
-    for (int k = first; k <= last; k += 7) {
-      for (double nu : {t.nu[k], 0.5 * (t.nu[k] + t.nu[std::min(k + 1, last)])}) {
-        int row;
-        double u;
-        const bool inside = metal_bf_bracket(t, s, nu, row, u);
-        for (int hint : {first, k - 1, k, k + 1, last, first + t.nfreq[s] / 2}) {
-          int row_h;
-          double u_h;
-          EXPECT_EQ(metal_bf_bracket(t, s, nu, row_h, u_h, hint), inside);
-          EXPECT_EQ(row_h, row) << PHOT_SPECIES[s].name << " " << nu << " Hz, hint " << hint;
-          EXPECT_EQ(u_h, u);
-        }
-      }
-    }
   }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "fortio/error.h"
@@ -26,6 +27,22 @@ struct Model : PopsRun {
     r.ITER.NUMITS = 2;  // no electron table
     r.ITER.ITER = 1;
     start_model(r);
+  }
+  // Molecules on with the equilibrium of this model already in hand: the listed CODES, entry e at
+  // depth j holding XNMOL 100 e + j and XNFPMOL 10 e + j.
+  void molecules(std::initializer_list<double> codes) {
+    r.IF.IFMOL = 1;
+    pops_cache(r).MODEL = model_key(r);
+    XnmolRec& M = r.XNMOL;
+    M.NUMMOL = static_cast<int>(codes.size());
+    int e = 0;
+    for (double code : codes) {
+      M.CODEMOL(++e) = code;
+      for (int j = 1; j <= 4; ++j) {
+        M.XNMOL(j, e) = 100.0 * e + j;
+        M.XNFPMOL(j, e) = 10.0 * e + j;
+      }
+    }
   }
 };
 
@@ -121,18 +138,7 @@ TEST(pops, molecule_code_with_molecules_off_stops) {
 
 TEST(pops, molecule_arrays_answer_when_molecules_are_on) {
   Model m;
-  m.r.IF.IFMOL = 1;
-  pops_cache(m.r).MODEL = model_key(m.r);  // equilibrium of this model already in hand
-  XnmolRec& M = m.r.XNMOL;
-  M.NUMMOL = 3;
-  M.CODEMOL(1) = 1.0;
-  M.CODEMOL(2) = 6.0;
-  M.CODEMOL(3) = 106.0;
-  for (int j = 1; j <= 4; ++j)
-    for (int e = 1; e <= 3; ++e) {
-      M.XNMOL(j, e) = 100.0 * e + j;
-      M.XNFPMOL(j, e) = 10.0 * e + j;
-    }
+  m.molecules({1.0, 6.0, 106.0});
   Arr<double, MAXD, 2> out;
   out.fill(SENTINEL);
   pops(m.r, 6.01, 11, out.data());  // C II not listed: zeros; C I from the list
@@ -181,19 +187,7 @@ TEST(pops, typed_requests_equal_the_code_form) {
   for (int ifmol : {0, 1}) {
     for (const Case& c : cases) {
       Model m;
-      if (ifmol == 1) {
-        m.r.IF.IFMOL = 1;
-        pops_cache(m.r).MODEL = model_key(m.r);  // equilibrium of this model already in hand
-        XnmolRec& M = m.r.XNMOL;
-        M.NUMMOL = 2;
-        M.CODEMOL(1) = 6.0;
-        M.CODEMOL(2) = 6.01;
-        for (int j = 1; j <= 4; ++j)
-          for (int e = 1; e <= 2; ++e) {
-            M.XNMOL(j, e) = 100.0 * e + j;
-            M.XNFPMOL(j, e) = 10.0 * e + j;
-          }
-      }
+      if (ifmol == 1) m.molecules({6.0, 6.01});
       Arr<double, MAXD, 11> typed, coded;
       typed.fill(SENTINEL);
       coded.fill(SENTINEL);

@@ -53,6 +53,17 @@ void write_file(const std::filesystem::path& p, const std::string& text) {
   out << text;
 }
 
+void Program::run(const std::string& deck, const std::string& edges, const ProcessHooks& hooks,
+                  const std::vector<std::string>& more) {
+  write_file(dir / "edges", edges);
+  std::istringstream cards(deck);
+  std::vector<std::string> args = {"--edges",  (dir / "edges").string(),
+                                   "--table",  (dir / "t10").string(),
+                                   "--maxima", (dir / "t11").string()};
+  args.insert(args.end(), more.begin(), more.end());
+  status = atmotab_main(args, cards, listing, errors, hooks);
+}
+
 std::string run_fortran(const TempDir& dir, const std::string& source) {
   write_file(dir / "prog.f90", source);
   const std::string cd = "cd '" + dir.path().string() + "' && ";

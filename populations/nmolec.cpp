@@ -319,6 +319,11 @@ void partition_ratios(Run& run, const MolSetup& s, Arr<double, NDEPTH, MAXEQUA>&
         else
           v *= xnz(j, sl.eq);
       }
+      // exp(D0/kT) alone overflows where the fit's own terms cancelled it in the density.
+      if (!std::isfinite(v))
+        fail(run, j, "(' EQUILIBRIUM CONSTANT OUT OF RANGE AT DEPTH',I3)",
+             "the number density over partition function of " + nmolec_card(run, m) +
+                 " is out of range (D0 / kT too large)");
       M.XNFPMOL(j, m) = v;
     }
   }

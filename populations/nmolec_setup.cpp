@@ -40,6 +40,19 @@ void nmolec_check_atom(const Run& run, int m, double whole, const MolSpecies& q)
                          std::to_string(stages - 1) + " charges)");
 }
 
+// A species of D0 != 0 is a molecule: its code names two or more atoms (two-digit pairs). A single
+// element with a dissociation energy would enter the equilibrium as a "molecule" of one atom, bound
+// by exp(D0/kT) to itself. Throws atmo_error (status 1) naming the card.
+void nmolec_check_molecule(const Run& run, int m, double whole, const MolSpecies& q) {
+  if (whole >= 100) return;
+  char d0[32];
+  std::snprintf(d0, sizeof d0, "%g", q.d0);
+  throw atmo_error(EXIT_FAILURE_REPORTED, "nmolec",
+                   nmolec_card(run, m) + ": D0 = " + d0 +
+                       " eV marks a molecule, but the code names a single element (an atom or "
+                       "atomic ion has D0 = 0 in columns 19-25)");
+}
+
 }  // namespace
 
 const MolNlte MOL_NLTE[7] = {
@@ -79,6 +92,7 @@ MolSetup nmolec_unpack(const Run& run) {
     q.ion = static_cast<int>((code - whole) * 100 + 0.5);
     q.kind = q.d0 != 0 ? MolKind::Molecule : q.ncomp == 1 ? MolKind::Atom : MolKind::AtomicIon;
     if (q.kind != MolKind::Molecule) nmolec_check_atom(run, m, whole, q);
+    if (q.kind == MolKind::Molecule) nmolec_check_molecule(run, m, whole, q);
     q.h2 = code == 101;
     for (int i = q.first; i < q.first + q.ncomp; ++i) {
       const MolSlot& sl = s.slots[static_cast<std::size_t>(i)];

@@ -276,8 +276,7 @@ TEST(nmolec, species_codes_are_checked_and_split_without_overflow) {
        "card 1 (species 1.00): D0 = 8010.8 eV marks a molecule, but the code names a single "
        "element"},
       // A fit whose A2 cancels D0/kT in the density, leaving exp(D0/kT) in n/U to overflow.
-      {list_card(1.0) + list_card(1.01) + list_card(6.0) +
-           "            606.00999.999 2.9000E+03\n",
+      {list_card(1.0) + list_card(1.01) + list_card(6.0) + "            606.00999.999 2.9000E+03\n",
        "card 4 (species 606.00) is out of range"}};
   for (const auto& [list, message] : bad) {
     SmallRun m(list, {{4000, 1e5}});

@@ -27,7 +27,8 @@
 // of the departure corrections see the depth's electron density scaled from the depth above, not
 // the model's own value (which a model integrated from a temperature law leaves at 0); a molecule
 // left out above 10000 K has no number density over partition function there either (the
-// Saha-Boltzmann relation would give it its LTE value although it takes no part).
+// Saha-Boltzmann relation would give it its LTE value although it takes no part); a code of one
+// element with D0 != 0 is refused, and a molecule's n/U that overflows stops the run.
 #include "populations/nmolec.h"
 
 #include <algorithm>

@@ -79,7 +79,6 @@ std::unique_ptr<Hdf5Library> load_hdf5_library() {
   take(h, "H5Screate", lib->Screate);
   take(h, "H5Screate_simple", lib->Screate_simple);
   take(h, "H5Sclose", lib->Sclose);
-  take(h, "H5Sselect_hyperslab", lib->Sselect_hyperslab);
   take(h, "H5Dcreate2", lib->Dcreate);
   take(h, "H5Dwrite", lib->Dwrite);
   take(h, "H5Dclose", lib->Dclose);
@@ -97,6 +96,7 @@ std::unique_ptr<Hdf5Library> load_hdf5_library() {
   lib->IEEE_F32LE = type_of(h, "H5T_IEEE_F32LE_g");
   lib->STD_I32LE = type_of(h, "H5T_STD_I32LE_g");
   lib->FILE_ACCESS = type_of(h, "H5P_CLS_FILE_ACCESS_ID_g");
+  lib->FILE_CREATE = type_of(h, "H5P_CLS_FILE_CREATE_ID_g");
   lib->DATASET_CREATE = type_of(h, "H5P_CLS_DATASET_CREATE_ID_g");
   lib->GROUP_CREATE = type_of(h, "H5P_CLS_GROUP_CREATE_ID_g");
   return lib;

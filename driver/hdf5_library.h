@@ -43,7 +43,6 @@ struct Hdf5Library {
   decltype(&H5Screate) Screate = nullptr;
   decltype(&H5Screate_simple) Screate_simple = nullptr;
   decltype(&H5Sclose) Sclose = nullptr;
-  decltype(&H5Sselect_hyperslab) Sselect_hyperslab = nullptr;
   decltype(&H5Dcreate2) Dcreate = nullptr;
   decltype(&H5Dwrite) Dwrite = nullptr;
   decltype(&H5Dclose) Dclose = nullptr;
@@ -56,7 +55,8 @@ struct Hdf5Library {
   // The predefined types (the library's own variables, valid once it is open).
   hid_t NATIVE_DOUBLE = -1, NATIVE_FLOAT = -1, NATIVE_INT = -1, C_S1 = -1;
   hid_t IEEE_F64LE = -1, IEEE_F32LE = -1, STD_I32LE = -1;
-  hid_t FILE_ACCESS = -1, DATASET_CREATE = -1, GROUP_CREATE = -1;  // property list classes
+  // The property list classes.
+  hid_t FILE_ACCESS = -1, FILE_CREATE = -1, DATASET_CREATE = -1, GROUP_CREATE = -1;
   Hdf5Library() = default;
   Hdf5Library(const Hdf5Library&) = delete;
   Hdf5Library& operator=(const Hdf5Library&) = delete;

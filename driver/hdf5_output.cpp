@@ -118,11 +118,10 @@ class Writer {
   }
 
   // A dataset NAME of LOC with the dimensions DIMS (C order, last fastest) from DATA, with its
-  // unit as attribute (the datasets are described in docs/hdf5.md). With LEADING, DATA is a
-  // matrix of rows LEADING values apart, of which the first DIMS[1] of each are written.
+  // unit as attribute (the datasets are described in docs/hdf5.md).
   template <class T>
   Id dataset(hid_t loc, const char* name, std::initializer_list<hsize_t> dims, const T* data,
-             const char* units, hsize_t leading = 0) const {
+             const char* units) const {
     const bool single = std::is_same_v<T, float>;
     const std::vector<hsize_t> d(dims);
     Id space(lib_.Screate_simple(static_cast<int>(d.size()), d.data(), nullptr), lib_.Sclose);
@@ -133,18 +132,9 @@ class Writer {
     check(set.get(), name);
     hsize_t count = 1;
     for (hsize_t k : d) count *= k;
-    // With LEADING, the first d[1] values of each of d[0] rows of LEADING values.
-    const std::array<hsize_t, 2> whole{d[0], leading}, start{0, 0};
-    Id rows(leading > 0 ? lib_.Screate_simple(2, whole.data(), nullptr) : -1, lib_.Sclose);
-    if (leading > 0) {
-      check(rows.get(), name);
-      check(lib_.Sselect_hyperslab(rows.get(), H5S_SELECT_SET, start.data(), nullptr, d.data(),
-                                   nullptr),
-            name);
-    }
     if (count > 0)
-      check(lib_.Dwrite(set.get(), single ? lib_.NATIVE_FLOAT : lib_.NATIVE_DOUBLE,
-                        leading > 0 ? rows.get() : H5S_ALL, H5S_ALL, H5P_DEFAULT, data),
+      check(lib_.Dwrite(set.get(), single ? lib_.NATIVE_FLOAT : lib_.NATIVE_DOUBLE, H5S_ALL,
+                        H5S_ALL, H5P_DEFAULT, data),
             name);
     if (units != nullptr) text(set.get(), "units", units);
     return set;
@@ -295,17 +285,21 @@ Hdf5Output::Hdf5Output(const Options& opt, const std::string& cards) : path_(opt
   cache.decr_mode = H5C_decr__off;
   if (L.Pset_mdc_config(access_, &cache) < 0)
     throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 metadata cache");
-  // A model's group keeps its few dozen links in its own header (compact storage), which is
-  // quicker to build than the indexed storage HDF5 turns to beyond 8 links by default.
+  // No times in any object (the root group, the model groups, the datasets): the same run gives
+  // the same file, byte for byte. A model's group keeps its few dozen links in its own header
+  // (compact storage), which is quicker to build than the indexed storage HDF5 turns to beyond 8
+  // links by default.
   group_ = L.Pcreate(L.GROUP_CREATE);
   if (group_ < 0 || L.Pset_link_phase_change(group_, 64, 48) < 0 ||
-      L.Pset_est_link_info(group_, 40, 8) < 0)
+      L.Pset_est_link_info(group_, 40, 8) < 0 || L.Pset_obj_track_times(group_, false) < 0)
     throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 groups");
-  // No modification times in the objects: the same run gives the same file.
   create_ = L.Pcreate(L.DATASET_CREATE);
   if (create_ < 0 || L.Pset_obj_track_times(create_, false) < 0)
     throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 datasets");
-  file_ = L.Fcreate(path_.c_str(), ACC_TRUNC, H5P_DEFAULT, access_);
+  const Id file_create(L.Pcreate(L.FILE_CREATE), L.Pclose);
+  if (file_create.get() < 0 || L.Pset_obj_track_times(file_create.get(), false) < 0)
+    throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 file");
+  file_ = L.Fcreate(path_.c_str(), ACC_TRUNC, file_create.get(), access_);
   if (file_ < 0)
     throw atmo_error(EXIT_IO, "atmotab", "--hdf5 '" + path_ + "': cannot create the file");
   const Writer w(L, path_, create_);

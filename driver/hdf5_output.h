@@ -11,10 +11,11 @@
 // (driver/signals.h): a run that fails, or is stopped by a signal, leaves a file that holds exactly
 // its finished models, as the table files do (a failed write removes what it wrote of its model).
 //
-// Cost (docs/hdf5.md): some 2.6 ms of CPU per solar model, about 15 % of its computation; the
-// library's work per object (a dataset with its attributes costs 10-25 us) is why a model has few
-// datasets (the depth quantities in one, the run-constant arrays written once), and the system's
-// work for the 1.4 MB a model writes is the largest single part.
+// Cost (docs/hdf5.md): some 2.6 ms of CPU per solar model, about 15 % of its computation (a
+// whole run, with the library's loading, some 19 % more CPU time); the library's work per object
+// (a dataset with its attributes costs 10-25 us) is why a model has few datasets (the depth
+// quantities in one, the run-constant arrays written once), and the system's work for the 1.4 MB
+// a model writes is the largest single part.
 #pragma once
 
 #include <cstdint>

@@ -80,6 +80,15 @@ class Examples(unittest.TestCase):
         (t,) = at.read(p["table"], p["maxima"]).models
         return h, t
 
+    def test_the_same_run_gives_the_same_file(self):
+        """No times in the objects: the run made again gives its file again, byte for byte."""
+        path, p, _ = self.runs["sun"]
+        again = os.path.join(self.tmp, "again.h5")
+        _, proc = run(self.tmp, "sun", path, ["--hdf5", again], hdf5_file=False)
+        self.assertEqual(proc.returncode, 0, proc.stderr)
+        with open(p["h5"], "rb") as a, open(again, "rb") as b:
+            self.assertTrue(a.read() == b.read())
+
     def test_tables_and_listing_unchanged_by_the_option(self):
         for name, (_, a, b) in self.runs.items():
             for key in ("table", "maxima", "listing"):

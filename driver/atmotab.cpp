@@ -95,6 +95,10 @@ void run_program(Run& run, const Options& opt, const ProcessHooks& hooks, std::o
       start = now;
     }
   }
+  // Closed here rather than when the run goes, so that a failure to close is the run's failure.
+  run.UNITS.table.close();
+  run.UNITS.maxima.close();
+  if (hdf5) hdf5->close();
 }
 
 // A failure: its message on standard error and, after whatever the failing routine printed, as

@@ -35,6 +35,7 @@ Hdf5Output::Hdf5Output(const Options&, const std::string&) {
 Hdf5Output::~Hdf5Output() = default;
 void Hdf5Output::begin_model(const Run&) {}
 void Hdf5Output::write_model(Run&) {}
+void Hdf5Output::close() {}
 
 #else
 
@@ -322,6 +323,14 @@ Hdf5Output::~Hdf5Output() {
   if (create_ >= 0) lib_->Pclose(create_);
   if (group_ >= 0) lib_->Pclose(group_);
   if (access_ >= 0) lib_->Pclose(access_);
+}
+
+void Hdf5Output::close() {
+  const std::int64_t file = file_;
+  file_ = -1;
+  if (file >= 0 && lib_->Fclose(file) < 0)
+    throw atmo_error(EXIT_IO, "atmotab",
+                     "--hdf5 '" + path_ + "': cannot close the file (it may lack finished models)");
 }
 
 void Hdf5Output::begin_model(const Run& run) {

@@ -63,6 +63,10 @@ class Hdf5Output {
   // tables are committed; NUMNU is still the model's frequency count). Throws atmo_error
   // (status 2) on a write failure, after removing what it wrote of the model.
   void write_model(Run& run);
+  // Closes the file at the end of the run. Throws atmo_error (status 2) when the library reports a
+  // failure: a file system that writes back only at a file's close (NFS and the like) can report a
+  // failed write only here.
+  void close();
 
  private:
   std::string path_;

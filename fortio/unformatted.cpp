@@ -174,6 +174,13 @@ void Unformatted::commit() {
   committed_.store(static_cast<std::int64_t>(written_));
 }
 
+void Unformatted::close() {
+  flush();
+  const int fd = fd_.exchange(-1);
+  if (fd >= 0 && ::close(fd) != 0)
+    fail("cannot close (the file may lack records of finished models)", errno);
+}
+
 std::string Unformatted::roll_back() {
   pending_.clear();  // the unfinished model's records, never to reach the file
   const int fd = fd_.exchange(-1);

@@ -85,6 +85,11 @@ class Unformatted {
   // the records of an unfinished model do not stay behind. Returns an empty string, or a message
   // when the file could not be cut back. Does nothing when the file is not open.
   std::string roll_back();
+  // Pushes everything written so far to the file and closes it; throws atmo_error (status 2) when
+  // either fails. A file system that writes back only when a file is closed (NFS and the like) can
+  // report a failed write only here, so the end of a run closes its tables this way. Does nothing
+  // when the file is not open.
+  void close();
   // Cuts the file back to its length at the last commit and nothing else: async-signal-safe (it
   // only reads two atomics and calls ftruncate), for a handler that ends the process.
   void cut_back() const noexcept;

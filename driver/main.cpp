@@ -24,11 +24,21 @@ int main(int argc, char** argv) {
   std::ostream listing(&listing_buffer);
   // The vectorised loops in an instruction set other than the widest, to compare the versions.
   const char* vectors = std::getenv("ATMOTAB_VECTORS");
-  return atmotab::atmotab_main(args, std::cin, listing, std::cerr,
-                               {.cards_descriptor = STDIN_FILENO,
-                                .listing_descriptor = STDOUT_FILENO,
-                                .errors_descriptor = STDERR_FILENO,
-                                .stop_signals = true,
-                                .progress = progress,
-                                .vectors = vectors != nullptr ? vectors : ""});
+  int status = atmotab::atmotab_main(args, std::cin, listing, std::cerr,
+                                     {.cards_descriptor = STDIN_FILENO,
+                                      .listing_descriptor = STDOUT_FILENO,
+                                      .errors_descriptor = STDERR_FILENO,
+                                      .stop_signals = true,
+                                      .progress = progress,
+                                      .vectors = vectors != nullptr ? vectors : ""});
+  // The listing is closed here, not at exit: a file system that writes back only when a file is
+  // closed (NFS and the like) reports a failed write there, and so does a full disk for the help
+  // text, which is not otherwise flushed before the end.
+  listing.flush();
+  const bool written = static_cast<bool>(listing);
+  if ((::close(STDOUT_FILENO) != 0 || !written) && status == atmotab::EXIT_NORMAL) {
+    std::cerr << "atmotab: cannot write the listing (standard output)\n";
+    status = atmotab::EXIT_IO;
+  }
+  return status;
 }

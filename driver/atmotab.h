@@ -15,8 +15,8 @@ struct ProcessHooks {
   int listing_descriptor = -1;  // the descriptor behind LISTING
   int errors_descriptor = -1;   // the descriptor behind ERRORS
                                 // (a table file may be none of these three)
-  bool stop_signals = false;    // SIGTERM, SIGINT, SIGHUP, SIGPIPE: tables back to the last
-                                // finished model, exit 128 + signal (driver/signals.h)
+  bool stop_signals = false;    // SIGTERM, SIGINT, SIGHUP, SIGPIPE, SIGXCPU: tables back to
+                                // the last finished model, exit 128 + signal (signals.h)
   bool progress = false;        // one line per finished model on ERRORS (main: when standard
                                 // error is a terminal)
   std::string vectors = {};     // instruction set of the vectorised depth loops: "base", "avx2"

@@ -80,8 +80,8 @@ Exit status:
   1  a failure reported on the listing (a card that is not understood, an incomplete model,
      no convergence, ...); the message is repeated on standard error
   2  a file, usage or I/O error (missing or unreadable file, end of input before the end card,
-     write failure)
-  128 + signal  stopped by SIGTERM, SIGINT, SIGHUP or SIGPIPE
+     write failure, a file-size limit reached)
+  128 + signal  stopped by SIGTERM, SIGINT, SIGHUP, SIGPIPE or SIGXCPU (a CPU-time limit)
 The table files are emptied when the run starts, once the edge list (and a molecule list named
 with --molecules) could be opened: a run that cannot start leaves them as they were. After a
 failure or a stop by a signal they hold the models finished before it, every record complete;

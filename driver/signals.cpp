@@ -9,13 +9,16 @@
 namespace atmotab {
 namespace {
 
-constexpr int STOP_SIGNALS[] = {SIGTERM, SIGINT, SIGHUP, SIGPIPE};
+// SIGXCPU is the kernel's at a CPU-time limit (ulimit -t, the CPU limits of batch systems), whose
+// default action would end the run in the middle of a model.
+constexpr int STOP_SIGNALS[] = {SIGTERM, SIGINT, SIGHUP, SIGPIPE, SIGXCPU};
 constexpr int NSTOP = sizeof STOP_SIGNALS / sizeof STOP_SIGNALS[0];
 
 // The handler's view of the run: a signal handler reaches nothing else, so this is the one piece
 // of process-wide state of the program, set and cleared by StopSignalGuard.
 std::atomic<Run::Units*> stop_units{nullptr};
 struct sigaction previous[NSTOP];
+struct sigaction previous_xfsz;
 
 // Appends the decimal digits of V (0 <= V < 1000) to P; returns the new end.
 char* put_number(char* p, int v) {
@@ -41,7 +44,7 @@ extern "C" void on_stop_signal(int sig) {
   ::_exit(128 + sig);
 }
 
-// The four signals as a set.
+// The stop signals as a set.
 sigset_t stop_set() {
   sigset_t set;
   sigemptyset(&set);
@@ -63,11 +66,19 @@ StopSignalGuard::StopSignalGuard(Run::Units& units) {
     ::sigaction(STOP_SIGNALS[k], nullptr, &previous[k]);
     if (previous[k].sa_handler != SIG_IGN) ::sigaction(STOP_SIGNALS[k], &sa, nullptr);
   }
+  // A write beyond the file-size limit (ulimit -f) fails with EFBIG and the run ends as on a full
+  // disk (status 2, the finished models kept), instead of SIGXFSZ killing it in the middle of a
+  // write.
+  struct sigaction ignore;
+  std::memset(&ignore, 0, sizeof ignore);
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGXFSZ, &ignore, &previous_xfsz);
 }
 
 StopSignalGuard::~StopSignalGuard() {
   for (int k = 0; k < NSTOP; ++k)
     if (previous[k].sa_handler != SIG_IGN) ::sigaction(STOP_SIGNALS[k], &previous[k], nullptr);
+  ::sigaction(SIGXFSZ, &previous_xfsz, nullptr);
   stop_units.store(nullptr);
 }
 

@@ -229,11 +229,12 @@ int whole_models(const TempDir& dir) {
 
 TEST(files, a_signal_mid_run_keeps_the_finished_models) {
   // Four hundred models of the solar example: stopped while it computes and writes, the run takes
-  // both files back to the last finished model and exits 128 + signal.
+  // both files back to the last finished model and exits 128 + signal (SIGXCPU: what the kernel
+  // sends at a CPU-time limit).
   std::string deck = sun_model();
   for (int k = 0; k < 400; ++k) deck += "BEGIN\n";
   deck += "END\n";
-  for (int sig : {SIGTERM, SIGINT}) {
+  for (int sig : {SIGTERM, SIGINT, SIGXCPU}) {
     TempDir dir;
     write_file(dir / "edges", source_file("tests/regression/edges.txt"));
     write_file(dir / "deck", deck);
@@ -252,6 +253,27 @@ TEST(files, a_signal_mid_run_keeps_the_finished_models) {
               std::string::npos)
         << read_file(dir / "errors");
   }
+}
+
+TEST(files, a_file_size_limit_keeps_the_finished_models) {
+  // Beyond the limit (ulimit -f) a write fails and the run ends as on a full disk, with both files
+  // at the last finished model (SIGXFSZ used to end it in the middle of a record of unit 10).
+  std::string deck = sun_model();
+  for (int k = 0; k < 5; ++k) deck += "BEGIN\n";
+  deck += "END\n";
+  TempDir dir;
+  write_file(dir / "edges", source_file("tests/regression/edges.txt"));
+  write_file(dir / "deck", deck);
+  int status = -1;
+  testing::run_command("ulimit -f 2000 && exec " + std::string(ATMOTAB_BINARY) + " --edges " +
+                           (dir / "edges").string() + " --table " + (dir / "t10").string() +
+                           " --maxima " + (dir / "t11").string() + " <" + (dir / "deck").string() +
+                           " >/dev/null 2>" + (dir / "errors").string(),
+                       &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(whole_models(dir), 1);
+  EXPECT_NE(read_file(dir / "errors").find("File too large"), std::string::npos)
+      << read_file(dir / "errors");
 }
 
 TEST(files, a_signal_while_waiting_for_cards_keeps_the_finished_models) {

@@ -369,35 +369,53 @@ def merge(out):
 
     rows = read_plan(out)
     now = states(out, rows)
-    parts = {u: os.path.join(out, f"grid.fort.{u}.part") for u in (10, 11)}
+    final = {u: os.path.join(out, f"grid.fort.{u}") for u in (10, 11)}
+    final["models"] = os.path.join(out, "grid.models")
+    parts = {u: f + ".part" for u, f in final.items()}
     index = []
     left_out = 0
-    with open(parts[10], "wb") as t10, open(parts[11], "wb") as t11:
-        for (name, path), s in zip(rows, now):
-            if s != "done":
-                left_out += 1
-                continue
-            base = os.path.join(out, "models", name)
-            try:
-                run = at.read(os.path.join(base, "fort.10"), os.path.join(base, "fort.11"))
-            except at.TableError as e:
-                raise GridError(f"{name}: {e}") from None
-            if run.truncated or not run.models:
-                raise GridError(f"{name}: tables incomplete: {'; '.join(run.truncated)}")
-            for unit, dest in (("fort.10", t10), ("fort.11", t11)):
-                with open(os.path.join(base, unit), "rb") as src:
-                    shutil.copyfileobj(src, dest)
-            index += [(name, path, m.TITLE) for m in run.models]
-    for u in (10, 11):
-        os.replace(parts[u], os.path.join(out, f"grid.fort.{u}"))
-    with open(os.path.join(out, "grid.models"), "w") as f:
-        f.write("# model in grid.fort.10/11, grid name, input, TITLE\n")
-        f.writelines(f"{k}\t{n}\t{p}\t{t}\n" for k, (n, p, t) in enumerate(index, 1))
+    try:
+        with open(parts[10], "wb") as t10, open(parts[11], "wb") as t11:
+            for (name, path), s in zip(rows, now):
+                if s != "done":
+                    left_out += 1
+                    continue
+                base = os.path.join(out, "models", name)
+                try:
+                    run = at.read(os.path.join(base, "fort.10"), os.path.join(base, "fort.11"))
+                except at.TableError as e:
+                    raise GridError(f"{name}: {e}") from None
+                if run.truncated or not run.models:
+                    raise GridError(f"{name}: tables incomplete: {'; '.join(run.truncated)}")
+                for unit, dest in (("fort.10", t10), ("fort.11", t11)):
+                    with open(os.path.join(base, unit), "rb") as src:
+                        shutil.copyfileobj(src, dest)
+                index += [(name, path, m.TITLE) for m in run.models]
+        with open(parts["models"], "w") as f:
+            f.write("# model in grid.fort.10/11, grid name, input, TITLE\n")
+            f.writelines(f"{k}\t{n}\t{p}\t{t}\n" for k, (n, p, t) in enumerate(index, 1))
+        for u in parts:
+            os.replace(parts[u], final[u])
+    except BaseException as e:
+        # A damaged model's tables, a full disk: the merged files of an earlier merge stay as
+        # they were, and no partial one is left.
+        for part in parts.values():
+            if os.path.lexists(part):
+                os.remove(part)
+        if isinstance(e, OSError):
+            raise GridError(cannot_merge(out, "grid.fort.10 and grid.fort.11", e)) from None
+        raise
     say(f"merged {len(index)} models from {len(rows) - left_out} inputs into "
-        f"{os.path.join(out, 'grid.fort.10')} and grid.fort.11"
+        f"{final[10]} and grid.fort.11"
         + (f"; {left_out} not done, left out" if left_out else ""))
     merge_hdf5(out, rows)
     return left_out
+
+
+def cannot_merge(out, what, error):
+    """The message of a merge that could not write WHAT into OUT (the OSError ERROR)."""
+    return (f"cannot write {what} in {out}: {error.strerror or error}; the done models stay in "
+            f"{os.path.join(out, 'models')}: `grid.py merge {out}` merges them when there is room")
 
 
 def merge_hdf5(out, rows):
@@ -419,7 +437,10 @@ def merge_hdf5(out, rows):
             entries.append((name, path, None, "done, no HDF5 file" if s == "done" else
                             "failed: " + failure_reason(out, name) if s == "failed"
                             else "not run"))
-    n = hdf5.write_grid(os.path.join(out, "grid.h5"), entries)
+    try:
+        n = hdf5.write_grid(os.path.join(out, "grid.h5"), entries)
+    except OSError as e:
+        raise GridError(cannot_merge(out, "grid.h5", e)) from None
     say(f"wrote {os.path.join(out, 'grid.h5')}: {n} models and their index")
 
 

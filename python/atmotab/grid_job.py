@@ -149,7 +149,21 @@ class Batch:
                 pass
 
     def finish(self, name, work, digest, status):
-        """Puts the folder WORK of model NAME in place as done (STATUS 0) or failed."""
+        """Puts the folder WORK of model NAME in place as done (STATUS 0) or failed; returns 0, or
+        the status of a failed model. A model that cannot be put in place (a full disk) leaves
+        nothing, and runs again with the next run of the grid."""
+        try:
+            return self.put_in_place(name, work, digest, status)
+        except OSError as e:
+            print(f"grid_job: {name}: cannot finish the model ({e.strerror or e}); it runs "
+                  "again with the next run of the grid", file=sys.stderr)
+            try:
+                remove_folder(work)
+            except OSError:
+                pass
+            return status or 2
+
+    def put_in_place(self, name, work, digest, status):
         tables = [os.path.join(work, t) for t in ("fort.10", "fort.11")]
         if status == 0 and not all(os.path.isfile(t) and os.path.getsize(t) > 0 for t in tables):
             status = 2

@@ -130,8 +130,19 @@ def write_grid(path, entries):
     status; a model without an HDF5 file has one row with its status). Returns the number of
     model groups written."""
     _need_h5py()
-    rows, written = [], 0
     part = path + ".part"
+    try:
+        written = _write_grid(part, entries)
+    except BaseException:
+        if os.path.lexists(part):
+            os.remove(part)
+        raise
+    os.replace(part, path)
+    return written
+
+
+def _write_grid(part, entries):
+    rows, written = [], 0
     with h5py.File(part, "w") as out:
         out.attrs["format"] = GRID_FORMAT
         models = out.create_group("models")
@@ -151,7 +162,6 @@ def write_grid(path, entries):
         index = np.array([tuple(r) for r in rows], dtype=INDEX_FIELDS)
         d = out.create_dataset("index", data=index)
         d.attrs["units"] = "TEFF K, GLOG log10(cm s-2), XSCALE 1"
-    os.replace(part, path)
     return written
 
 

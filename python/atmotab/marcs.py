@@ -109,11 +109,19 @@ def _table(lines, start, ndepth, path, title_words, required):
             raise ModelError(
                 path, ln + 1, f"expected depth {j} with {len(header)} numbers ({' '.join(header)}), found {len(vals)}"
             )
+        _finite(vals, path, ln + 1)
         if int(vals[0]) != j or vals[0] != j:
             raise ModelError(path, ln + 1, f"expected depth index {j}, found {vals[0]:g}")
         for name, v in zip(header, vals):
             cols[name].append(v)
     return cols, start + ndepth + 1
+
+
+def _finite(vals, path, line):
+    """Refuses a number beyond the range of a double (1.0E+999 reads as inf)."""
+    for v in vals:
+        if not math.isfinite(v):
+            raise ModelError(path, line, f"expected finite numbers, found {v!r} (beyond the range of a double)")
 
 
 def _labelled(lines, upto, label, path, count):
@@ -123,6 +131,7 @@ def _labelled(lines, upto, label, path, count):
             vals = numbers(lines[i].lower().split(label.lower())[0])
             if len(vals) < count:
                 raise ModelError(path, i + 1, f"expected {count} number(s) before {label!r}, found {len(vals)}")
+            _finite(vals[:count], path, i + 1)
             return vals[:count], i
     raise ModelError(path, upto + 1, f"expected a header line with {label!r} above this line; none found")
 
@@ -242,6 +251,8 @@ def number_fractions(log_eps):
 
 def card_e(v, sig):
     """v in exponent form with `sig` significant digits: 1.2345678E+05."""
+    if not math.isfinite(v):
+        _fail_range(v)
     if v == 0.0 or abs(v) < 10.0 ** (1 - MAXPOW):
         return "0." if v == 0.0 else _fail_range(v)
     text = f"{v:.{sig - 1}E}"
@@ -257,6 +268,8 @@ def _fail_range(v):
 def card_f(v, decimals):
     """v in fixed form with a decimal point: the fewest decimals (at least one, at most
     `decimals`) that give v back exactly, as in 4066.8 or 5777.0."""
+    if not math.isfinite(v):
+        _fail_range(v)
     for d in range(1, decimals):
         text = f"{v:.{d}f}"
         if float(text) == v:

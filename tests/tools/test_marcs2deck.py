@@ -373,6 +373,10 @@ class SyntheticModelTest(unittest.TestCase, DeckChecks):
             ("wrong index", replace(struct0 + 2, " 4" + self.STRUCT[2][2:]), struct0 + 3, "depth index 3"),
             ("truncated", base[:struct0 + 2], struct0 + 3, "depth 3 of 3"),
             ("negative T", replace(struct0, self.STRUCT[0].replace("5000.0", "-500.0")), struct0 + 1, "positive T"),
+            ("T beyond a double", replace(struct0, self.STRUCT[0].replace("5000.0", "1.0E+999")), struct0 + 1,
+             "finite numbers, found inf"),
+            ("Teff beyond a double", [ln.replace("5000.", "1.E+999", 1) if "Teff [K]" in ln else ln for ln in base],
+             2, "finite numbers"),
             ("no RHOX column", replace(struct0 + 3, " k lgTauR KappaRoss Density Mu Vconv Fconv/F"), struct0 + 4,
              "column header"),
         ]

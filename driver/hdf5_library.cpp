@@ -69,6 +69,7 @@ std::unique_ptr<Hdf5Library> load_hdf5_library() {
   take(h, "H5Pset_link_phase_change", lib->Pset_link_phase_change);
   take(h, "H5Pset_est_link_info", lib->Pset_est_link_info);
   take(h, "H5Pset_sieve_buf_size", lib->Pset_sieve_buf_size);
+  take(h, "H5Pset_file_locking", lib->Pset_file_locking);
   take(h, "H5Pget_mdc_config", lib->Pget_mdc_config);
   take(h, "H5Pset_mdc_config", lib->Pset_mdc_config);
   take(h, "H5Gcreate2", lib->Gcreate);

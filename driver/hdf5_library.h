@@ -33,6 +33,7 @@ struct Hdf5Library {
   decltype(&H5Pset_link_phase_change) Pset_link_phase_change = nullptr;
   decltype(&H5Pset_est_link_info) Pset_est_link_info = nullptr;
   decltype(&H5Pset_sieve_buf_size) Pset_sieve_buf_size = nullptr;
+  decltype(&H5Pset_file_locking) Pset_file_locking = nullptr;
   decltype(&H5Pget_mdc_config) Pget_mdc_config = nullptr;
   decltype(&H5Pset_mdc_config) Pset_mdc_config = nullptr;
   decltype(&H5Gcreate2) Gcreate = nullptr;

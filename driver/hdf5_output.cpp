@@ -1,12 +1,17 @@
 #include "driver/hdf5_output.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "common/constants.h"
@@ -33,6 +38,7 @@ Hdf5Output::Hdf5Output(const Options&, const std::string&) {
                    "Debian's libhdf5-dev, and configure the build again)");
 }
 Hdf5Output::~Hdf5Output() = default;
+void Hdf5Output::release() noexcept {}
 void Hdf5Output::begin_model(const Run&) {}
 void Hdf5Output::write_model(Run&) {}
 void Hdf5Output::close() {}
@@ -211,6 +217,33 @@ T* scratch(std::vector<T>& v, std::size_t n) {
   return v.data();
 }
 
+// Opens PATH (created when missing, not emptied) and takes its exclusive lock without waiting, when
+// it is a regular file; returns the descriptor that holds the lock (-1 for another kind of file).
+// Throws atmo_error (status 2) when another process holds the file.
+int lock_before_emptying(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0)
+    throw atmo_error(EXIT_IO, "atmotab",
+                     "--hdf5 '" + path + "': cannot create the file: " + std::strerror(errno));
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    ::close(fd);
+    throw atmo_error(
+        EXIT_IO, "atmotab",
+        "--hdf5 '" + path + "': " +
+            (err == EWOULDBLOCK ? std::string("the file is locked: another run writes "
+                                              "there, or a program has it open; give "
+                                              "this run another file")
+                                : std::string("cannot lock the file: ") + std::strerror(err)));
+  }
+  return fd;
+}
+
 // The model's title without its trailing blanks.
 std::string title_of(const Run& run) {
   std::string t(run.JUNK.TITLE.begin(), run.JUNK.TITLE.end());
@@ -264,65 +297,79 @@ std::array<int, 2> table_slot(int z, int stage) {
 
 Hdf5Output::Hdf5Output(const Options& opt, const std::string& cards) : path_(opt.hdf5) {
   lib_ = load_hdf5_library();
-  const Hdf5Library& L = *lib_;
-  // The file format of HDF5 1.8 (compact groups and attribute storage; its superblock keeps no
-  // open-for-writing mark, so the file of a run ended by a signal opens as it was last flushed).
-  access_ = L.Pcreate(L.FILE_ACCESS);
-  if (access_ < 0 || L.Pset_libver_bounds(access_, H5F_LIBVER_V18, H5F_LIBVER_V18) < 0)
-    throw atmo_error(EXIT_IO, "atmotab", "--hdf5: the HDF5 library does not take the 1.8 format");
-  // Every dataset is written whole, once: straight to the file, not through a buffer that the
-  // library would first fill from the file (64 KiB per dataset by default). A metadata cache of
-  // fixed size, small against the run's metadata (some 20 KiB per model): the flush after each
-  // model looks at every object the cache holds, and a cache that kept them all (it grows to 32 MiB
-  // by default) would make the flushes of a long run slower and slower.
-  H5AC_cache_config_t cache{};
-  cache.version = H5AC__CURR_CACHE_CONFIG_VERSION;
-  if (L.Pset_sieve_buf_size(access_, 0) < 0 || L.Pget_mdc_config(access_, &cache) < 0)
-    throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 file access");
-  cache.set_initial_size = true;
-  cache.initial_size = cache.min_size = cache.max_size = METADATA_CACHE;
-  cache.incr_mode = H5C_incr__off;
-  cache.flash_incr_mode = H5C_flash_incr__off;
-  cache.decr_mode = H5C_decr__off;
-  if (L.Pset_mdc_config(access_, &cache) < 0)
-    throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 metadata cache");
-  // No times in any object (the root group, the model groups, the datasets): the same run gives
-  // the same file, byte for byte. A model's group keeps its few dozen links in its own header
-  // (compact storage), which is quicker to build than the indexed storage HDF5 turns to beyond 8
-  // links by default.
-  group_ = L.Pcreate(L.GROUP_CREATE);
-  if (group_ < 0 || L.Pset_link_phase_change(group_, 64, 48) < 0 ||
-      L.Pset_est_link_info(group_, 40, 8) < 0 || L.Pset_obj_track_times(group_, false) < 0)
-    throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 groups");
-  create_ = L.Pcreate(L.DATASET_CREATE);
-  if (create_ < 0 || L.Pset_obj_track_times(create_, false) < 0)
-    throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 datasets");
-  const Id file_create(L.Pcreate(L.FILE_CREATE), L.Pclose);
-  if (file_create.get() < 0 || L.Pset_obj_track_times(file_create.get(), false) < 0)
-    throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 file");
-  file_ = L.Fcreate(path_.c_str(), ACC_TRUNC, file_create.get(), access_);
-  if (file_ < 0)
-    throw atmo_error(EXIT_IO, "atmotab", "--hdf5 '" + path_ + "': cannot create the file");
-  const Writer w(L, path_, create_);
-  const hid_t f = file_;
-  w.text(f, "format", FORMAT);
-  w.text(f, "program", std::string("atmotab ") + ATMOTAB_VERSION);
-  w.text(f, "cards", cards);
-  w.text(f, "edges", opt.edges);
-  w.text(f, "molecules", opt.molecules);
-  w.text(f, "table", opt.table);
-  w.text(f, "maxima", opt.maxima);
-  w.text(f, "contents",
-         "one group per finished model, model_00001, model_00002, ... in the order of the run");
-  if (L.Fflush(file_, H5F_SCOPE_LOCAL) < 0)
-    throw atmo_error(EXIT_IO, "atmotab", "--hdf5 '" + path_ + "': cannot write the file");
+  try {
+    const Hdf5Library& L = *lib_;
+    // The file format of HDF5 1.8 (compact groups and attribute storage; its superblock keeps no
+    // open-for-writing mark, so the file of a run ended by a signal opens as it was last flushed).
+    access_ = L.Pcreate(L.FILE_ACCESS);
+    if (access_ < 0 || L.Pset_libver_bounds(access_, H5F_LIBVER_V18, H5F_LIBVER_V18) < 0)
+      throw atmo_error(EXIT_IO, "atmotab", "--hdf5: the HDF5 library does not take the 1.8 format");
+    // Every dataset is written whole, once: straight to the file, not through a buffer that the
+    // library would first fill from the file (64 KiB per dataset by default). A metadata cache of
+    // fixed size, small against the run's metadata (some 20 KiB per model): the flush after each
+    // model looks at every object the cache holds, and a cache that kept them all (it grows to 32
+    // MiB by default) would make the flushes of a long run slower and slower.
+    H5AC_cache_config_t cache{};
+    cache.version = H5AC__CURR_CACHE_CONFIG_VERSION;
+    if (L.Pset_sieve_buf_size(access_, 0) < 0 || L.Pget_mdc_config(access_, &cache) < 0)
+      throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 file access");
+    cache.set_initial_size = true;
+    cache.initial_size = cache.min_size = cache.max_size = METADATA_CACHE;
+    cache.incr_mode = H5C_incr__off;
+    cache.flash_incr_mode = H5C_flash_incr__off;
+    cache.decr_mode = H5C_decr__off;
+    if (L.Pset_mdc_config(access_, &cache) < 0)
+      throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 metadata cache");
+    // The lock is the program's, taken before the library empties the file (the library would take
+    // its own only after that, so a second run given the file of a running one emptied it under
+    // it); the library's own lock would collide with it and is left off.
+    lock_ = lock_before_emptying(path_);
+    if (L.Pset_file_locking(access_, false, true) < 0)
+      throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 file access");
+    // No times in any object (the root group, the model groups, the datasets): the same run gives
+    // the same file, byte for byte. A model's group keeps its few dozen links in its own header
+    // (compact storage), which is quicker to build than the indexed storage HDF5 turns to beyond 8
+    // links by default.
+    group_ = L.Pcreate(L.GROUP_CREATE);
+    if (group_ < 0 || L.Pset_link_phase_change(group_, 64, 48) < 0 ||
+        L.Pset_est_link_info(group_, 40, 8) < 0 || L.Pset_obj_track_times(group_, false) < 0)
+      throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 groups");
+    create_ = L.Pcreate(L.DATASET_CREATE);
+    if (create_ < 0 || L.Pset_obj_track_times(create_, false) < 0)
+      throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 datasets");
+    const Id file_create(L.Pcreate(L.FILE_CREATE), L.Pclose);
+    if (file_create.get() < 0 || L.Pset_obj_track_times(file_create.get(), false) < 0)
+      throw atmo_error(EXIT_IO, "atmotab", "--hdf5: cannot set up the HDF5 file");
+    file_ = L.Fcreate(path_.c_str(), ACC_TRUNC, file_create.get(), access_);
+    if (file_ < 0)
+      throw atmo_error(EXIT_IO, "atmotab", "--hdf5 '" + path_ + "': cannot create the file");
+    const Writer w(L, path_, create_);
+    const hid_t f = file_;
+    w.text(f, "format", FORMAT);
+    w.text(f, "program", std::string("atmotab ") + ATMOTAB_VERSION);
+    w.text(f, "cards", cards);
+    w.text(f, "edges", opt.edges);
+    w.text(f, "molecules", opt.molecules);
+    w.text(f, "table", opt.table);
+    w.text(f, "maxima", opt.maxima);
+    w.text(f, "contents",
+           "one group per finished model, model_00001, model_00002, ... in the order of the run");
+    if (L.Fflush(file_, H5F_SCOPE_LOCAL) < 0)
+      throw atmo_error(EXIT_IO, "atmotab", "--hdf5 '" + path_ + "': cannot write the file");
+  } catch (...) {
+    release();  // what was made before the failure: identifiers, the lock
+    throw;
+  }
 }
 
-Hdf5Output::~Hdf5Output() {
-  if (file_ >= 0) lib_->Fclose(file_);
-  if (create_ >= 0) lib_->Pclose(create_);
-  if (group_ >= 0) lib_->Pclose(group_);
-  if (access_ >= 0) lib_->Pclose(access_);
+Hdf5Output::~Hdf5Output() { release(); }
+
+void Hdf5Output::release() noexcept {
+  if (file_ >= 0) lib_->Fclose(std::exchange(file_, -1));
+  if (lock_ >= 0) ::close(std::exchange(lock_, -1));
+  if (create_ >= 0) lib_->Pclose(std::exchange(create_, -1));
+  if (group_ >= 0) lib_->Pclose(std::exchange(group_, -1));
+  if (access_ >= 0) lib_->Pclose(std::exchange(access_, -1));
 }
 
 void Hdf5Output::close() {
@@ -331,6 +378,7 @@ void Hdf5Output::close() {
   if (file >= 0 && lib_->Fclose(file) < 0)
     throw atmo_error(EXIT_IO, "atmotab",
                      "--hdf5 '" + path_ + "': cannot close the file (it may lack finished models)");
+  if (lock_ >= 0) ::close(std::exchange(lock_, -1));
 }
 
 void Hdf5Output::begin_model(const Run& run) {

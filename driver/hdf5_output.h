@@ -5,8 +5,9 @@
 // and as attributes the deck's own TEFF and log g, the abundances, the title, the opacity
 // switches and the files of the run. docs/hdf5.md describes the layout.
 //
-// The file stays open for the run (the library locks it meanwhile: another program that opens it is
-// refused, and cannot make a write fail). A model is written as one step when it is finished and
+// The file stays open for the run, locked (flock, exclusive) from before it is emptied: another run
+// given the same file stops without touching it, and a program that opens it with the HDF5 library
+// is refused and cannot make a write fail. A model is written as one step when it is finished and
 // flushed to the file before the tables commit the model, with the stop signals held meanwhile
 // (driver/signals.h): a run that fails, or is stopped by a signal, leaves a file that holds exactly
 // its finished models, as the table files do (a failed write removes what it wrote of its model).
@@ -69,6 +70,10 @@ class Hdf5Output {
   void close();
 
  private:
+  // Closes what is open (the file, its lock, the property lists); the destructor's work, and a
+  // failed constructor's.
+  void release() noexcept;
+
   std::string path_;
   std::unique_ptr<Hdf5Library> lib_;
   DeckParameters deck_;
@@ -77,6 +82,7 @@ class Hdf5Output {
   std::int64_t access_ = -1;  // file access properties
   std::int64_t create_ = -1;  // dataset creation properties
   std::int64_t group_ = -1;   // group creation properties
+  int lock_ = -1;             // a descriptor of the file that holds its lock for the run
   // The element stages in the order of the species columns: where the maxima table holds the
   // first interval of each (-1: nowhere), and the code Z + (stage-1)/100.
   std::vector<int> species_maxima_;

@@ -224,9 +224,10 @@ class FinishedModelsOnly(unittest.TestCase):
             with self.assertRaisesRegex(hdf5.Hdf5Error, "tables 1"):
                 hdf5.read(path)
 
-    def test_a_reader_during_the_run_does_not_stop_it(self):
-        """Opening the file while the run writes (the library refuses it while the run holds the
-        file) leaves the run to finish every model."""
+    def test_a_reader_or_a_second_run_during_the_run_does_not_stop_it(self):
+        """Opening the file while the run writes (refused while the run holds the file), or a
+        second run given the same file (refused before it empties the file, which it did), leaves
+        the run to finish every model whole."""
         with tempfile.TemporaryDirectory() as d:
             p, proc = start_after_two_models(d, "busy", 12)
             try:
@@ -234,9 +235,13 @@ class FinishedModelsOnly(unittest.TestCase):
                     time.sleep(0.2)
             except OSError:
                 pass
+            _, second = run(d, "second", os.path.join(ar.EXAMPLES, "sun.deck"),
+                            ("--hdf5", p["h5"]), hdf5_file=False)
             proc.wait()
+            self.assertEqual(second.returncode, 2)
+            self.assertIn("the file is locked", second.stderr)
             self.assertEqual(proc.returncode, 0)
-            self.assertEqual(len(hdf5.read(p["h5"]).models), 12)
+            self.assertEqual(self.check_same_models(p), 12)
 
     def test_failure_keeps_the_finished_models(self):
         """A run that fails on its third model keeps the two before it; the second model's

@@ -32,6 +32,7 @@ Exit status: 0 when every model of the grid is done, 1 when some failed or did n
 usage error, 128 + signal when stopped by a signal.
 """
 import argparse
+import fcntl
 import json
 import math
 import os
@@ -222,6 +223,24 @@ def job_slots(args):
                   for h in hosts]
         return sum(int(c) for c in counts)
     return int(args.jobs) if args.jobs and str(args.jobs).isdigit() else (os.cpu_count() or 1)
+
+
+def lock_grid(out):
+    """Takes the grid folder OUT for this run, list or merge (an exclusive lock of OUT/grid.lock,
+    held while the returned file is open): two of them at once in one folder would take each
+    other's models in progress for leftovers of a killed job, and write the same merged files."""
+    try:
+        os.makedirs(out, exist_ok=True)
+        f = open(os.path.join(out, "grid.lock"), "a")
+    except OSError as e:
+        raise GridError(f"cannot use {out} as a grid folder: {e.strerror or e}") from None
+    try:
+        fcntl.flock(f, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        f.close()
+        raise GridError(f"{out} is in use by another grid.py (run, list or merge); run this when it "
+                        "has ended") from None
+    return f
 
 
 def remove_leftovers(out):
@@ -481,7 +500,10 @@ def arguments(argv):
 
 def main(argv=None):
     args = arguments(argv)
+    lock = None
     try:
+        if args.command != "merge" or os.path.isdir(args.out):
+            lock = lock_grid(args.out)
         if args.command == "merge":
             return 1 if merge(args.out) else 0
         rows = plan(args.out, args.inputs, make_settings(args))
@@ -520,6 +542,9 @@ def main(argv=None):
     except KeyboardInterrupt:
         say("interrupted")
         return 130
+    finally:
+        if lock is not None:
+            lock.close()
 
 
 if __name__ == "__main__":

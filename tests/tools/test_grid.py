@@ -518,6 +518,21 @@ class GridParts(unittest.TestCase):
             self.assertEqual(os.listdir(models), [])
             self.assertIn("No space left on device", err.getvalue())
 
+    def test_one_grid_py_in_a_folder_at_a_time(self):
+        """While a grid.py works in a folder, another is refused there before it writes."""
+        from atmotab.grid import lock_grid
+
+        args = [os.path.join(ar.EXAMPLES, "sun.deck"), "--edges", os.path.join(ar.EXAMPLES, "edges.txt")]
+        with tempfile.TemporaryDirectory() as out:
+            held = lock_grid(out)
+            for command in (["list", out, *args], ["merge", out]):
+                proc = grid(*command)
+                self.assertEqual(proc.returncode, 2, proc.stderr)
+                self.assertIn("in use by another grid.py", proc.stderr)
+            self.assertEqual(sorted(os.listdir(out)), ["grid.lock"])
+            held.close()
+            self.assertEqual(grid("list", out, *args).returncode, 0)
+
     def test_batch_size(self):
         from atmotab.grid import MAX_BATCH, batch_size
 

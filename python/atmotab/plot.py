@@ -18,6 +18,7 @@
 --model K picks model K of a multi-model file (default 1).
 """
 import argparse
+import os
 import sys
 
 import numpy as np
@@ -246,6 +247,9 @@ def main(argv=None):
     ap.add_argument("--labels", nargs=2, default=["without XCONT", "with XCONT"], metavar=("A", "B"),
                     help="names of the two runs (kind compare; default: without XCONT, with XCONT)")
     args = ap.parse_args(argv)
+    # matplotlib writes a name without an extension as NAME.png: the message names that file.
+    if not os.path.splitext(args.output)[1]:
+        args.output += ".png"
     if args.kind == "marcs" and not args.mod:
         ap.error("kind marcs needs the MARCS .mod file after the table")
     if args.kind == "compare" and not args.mod:

@@ -1,7 +1,6 @@
 #include "driver/hdf5_output.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 #include "driver/hdf5_library.h"
 #include "driver/tabulate.h"
 #include "fortio/error.h"
+#include "fortio/unformatted.h"
 #include "populations/pops.h"
 
 namespace atmotab {
@@ -230,7 +230,7 @@ int lock_before_emptying(const std::string& path) {
     ::close(fd);
     return -1;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (!lock_exclusive(fd)) {
     const int err = errno;
     ::close(fd);
     throw atmo_error(

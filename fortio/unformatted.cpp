@@ -99,8 +99,13 @@ void Unformatted::fail(const std::string& what, int err) const {
   throw atmo_error(EXIT_IO, "unformatted", what + " '" + path_ + "'" + reason);
 }
 
+bool lock_exclusive(int fd) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  return errno == ENOSYS || errno == EOPNOTSUPP || errno == ENOLCK;
+}
+
 void Unformatted::lock_and_empty(int fd) const {
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (!lock_exclusive(fd)) {
     const int err = errno;
     ::close(fd);
     if (err == EWOULDBLOCK)

@@ -14,6 +14,13 @@
 
 namespace atmotab {
 
+// Takes the exclusive lock (flock) of the file open on FD without waiting: true when it is held,
+// and when the file system has no locks (flock fails with ENOSYS, EOPNOTSUPP or ENOLCK: Lustre
+// mounted without flock, an NFS server without a lock manager), where a run goes on without the
+// protection the lock gives; false, with errno set, when another process holds it or the call fails
+// otherwise.
+bool lock_exclusive(int fd);
+
 // The data of one record, built up item by item.
 class Record {
  public:

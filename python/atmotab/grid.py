@@ -32,6 +32,7 @@ Exit status: 0 when every model of the grid is done, 1 when some failed or did n
 usage error, 128 + signal when stopped by a signal.
 """
 import argparse
+import errno
 import fcntl
 import json
 import math
@@ -240,6 +241,10 @@ def lock_grid(out):
         f.close()
         raise GridError(f"{out} is in use by another grid.py (run, list or merge); run this when it "
                         "has ended") from None
+    except OSError as e:
+        if e.errno not in (errno.ENOSYS, errno.EOPNOTSUPP, errno.ENOLCK):  # a file system without
+            f.close()                                                      # locks: on without one
+            raise GridError(f"cannot lock {f.name}: {e.strerror}") from None
     return f
 
 

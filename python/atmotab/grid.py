@@ -28,8 +28,9 @@ Remote hosts (--sshlogin, --sshloginfile: GNU parallel's options, passed on) mus
 inputs, the program and this package at the same paths (a shared file system), and have python3.
 SIGTERM, SIGINT or SIGHUP stop the running jobs (GNU parallel's --termseq): finished models stay,
 unfinished ones leave nothing.
+One grid.py at a time works in a folder (OUT/grid.lock).
 Exit status: 0 when every model of the grid is done, 1 when some failed or did not run, 2 on a
-usage error, 128 + signal when stopped by a signal.
+usage error, a folder in use or a merge that could not write, 128 + signal when stopped by a signal.
 """
 import argparse
 import errno

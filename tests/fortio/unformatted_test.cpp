@@ -2,7 +2,6 @@
 #include "fortio/unformatted.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -182,24 +181,6 @@ TEST(unformatted, full_disk_is_an_io_error) {
         f.flush();
       },
       atmo_error);
-}
-
-// A file system that writes back only when a file is closed (NFS) reports a failed write at the
-// close: close() must pass that on. Here the close fails because the descriptor was closed behind
-// the object's back.
-TEST(unformatted, a_failed_close_is_an_io_error) {
-  TempDir dir;
-  Unformatted g((dir / "b").string());
-  g.write(Record().i4(1));
-  g.commit();
-  ::close(g.descriptor());
-  try {
-    g.close();
-    FAIL() << "no error";
-  } catch (const atmo_error& e) {
-    EXPECT_EQ(e.status(), EXIT_IO);
-    EXPECT_NE(std::string(e.what()).find("cannot close"), std::string::npos) << e.what();
-  }
 }
 
 }  // namespace

@@ -286,17 +286,13 @@ exec {ar.BINARY} "$@"
         self.assertEqual(proc.returncode, 0, proc.stderr)
         self.assertIn(f"(this run: 1 ran, {NMODELS - 1} skipped", proc.stderr)
         self.check_models(out, range(1, NMODELS + 1))
-        # A merge that cannot write (a full disk: the part file leads to /dev/full) ends with
-        # status 2 and says so; the files of the last merge stay, and no part file is left.
-        for merged in ("grid.fort.11", "grid.h5"):
-            if not os.path.exists(os.path.join(out, merged)):
-                continue  # no HDF5 output in this build
+        # A merge that cannot write (a part file leads to /dev/full) ends with status 2; the files
+        # of the last merge stay, and no part file is left (grid.h5: when this build writes one).
+        for merged in [m for m in ("grid.fort.11", "grid.h5") if os.path.exists(os.path.join(out, m))]:
             before = read_bytes(os.path.join(out, merged))
             os.symlink("/dev/full", os.path.join(out, merged + ".part"))
             proc = grid("merge", out)
             self.assertEqual(proc.returncode, 2, proc.stderr)
-            self.assertIn(f"cannot write {merged.replace('11', '10 and grid.fort.11')}",
-                          proc.stderr)
             self.assertIn("No space left on device", proc.stderr)
             self.assertEqual(read_bytes(os.path.join(out, merged)), before)
             self.assertEqual([n for n in os.listdir(out) if n.endswith(".part")], [])
@@ -496,42 +492,27 @@ class GridParts(unittest.TestCase):
                         ar.write(os.path.join(models, folder, name), text + "\n")
                 self.assertEqual(job.model_state(models, "M", digest), state)
 
-    def test_a_model_that_cannot_be_put_in_place_leaves_nothing(self):
-        """A full disk when the job records a finished model (its digest leads to /dev/full): the
-        model is not taken for done, and its work folder goes."""
+    def test_a_full_disk_at_a_models_end_leaves_nothing_of_it(self):
+        # The job cannot record a finished model (its digest leads to /dev/full): not done, no
+        # work folder left. Then, while a grid.py works in a folder, another is refused there.
         import contextlib
         import io
 
         import atmotab.grid_job as job
-
-        with tempfile.TemporaryDirectory() as grid:
-            models = os.path.join(grid, "models")
-            work = os.path.join(models, ".00001-m.1")
-            os.makedirs(work)
-            for name in ("fort.10", "fort.11"):
-                ar.write(os.path.join(work, name), "x")
-            os.symlink("/dev/full", os.path.join(work, "digest"))
-            err = io.StringIO()
-            with contextlib.redirect_stderr(err):
-                status = job.Batch(grid, ar.BINARY, []).finish("00001-m", work, "a", 0)
-            self.assertEqual(status, 2)
-            self.assertEqual(os.listdir(models), [])
-            self.assertIn("No space left on device", err.getvalue())
-
-    def test_one_grid_py_in_a_folder_at_a_time(self):
-        """While a grid.py works in a folder, another is refused there before it writes."""
         from atmotab.grid import lock_grid
 
-        args = [os.path.join(ar.EXAMPLES, "sun.deck"), "--edges", os.path.join(ar.EXAMPLES, "edges.txt")]
         with tempfile.TemporaryDirectory() as out:
+            work = os.path.join(out, "models", ".00001-m.1")
+            os.makedirs(work)
+            os.symlink("/dev/full", os.path.join(work, "digest"))
+            with contextlib.redirect_stderr(io.StringIO()):
+                self.assertEqual(job.Batch(out, ar.BINARY, []).finish("00001-m", work, "a", 0), 2)
+            self.assertEqual(os.listdir(os.path.join(out, "models")), [])
             held = lock_grid(out)
-            for command in (["list", out, *args], ["merge", out]):
-                proc = grid(*command)
-                self.assertEqual(proc.returncode, 2, proc.stderr)
-                self.assertIn("in use by another grid.py", proc.stderr)
-            self.assertEqual(sorted(os.listdir(out)), ["grid.lock"])
+            proc = grid("merge", out)
+            self.assertEqual(proc.returncode, 2, proc.stderr)
+            self.assertIn("in use by another grid.py", proc.stderr)
             held.close()
-            self.assertEqual(grid("list", out, *args).returncode, 0)
 
     def test_batch_size(self):
         from atmotab.grid import MAX_BATCH, batch_size

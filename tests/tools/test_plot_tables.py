@@ -111,13 +111,6 @@ class Plots(unittest.TestCase):
             with self.subTest(args[0]):
                 self.check_picture(self.render(*args), size, colours)
 
-    def test_a_name_without_an_extension_is_named_as_written(self):
-        out = os.path.join(self.tmp.name, "picture")
-        proc = ar.python_tool("plot_tables.py", "opacity", self.paths["table"], "-o", out)
-        self.assertEqual(proc.returncode, 0, proc.stderr)
-        self.assertIn(f"wrote {out}.png", proc.stdout)
-        self.assertEqual(png_size(out + ".png"), (800, 500))
-
     def test_depth_scale(self):
         m = at.read_file(self.paths["table"]).models[0]
         listing = at.read_listing_depths(self.paths["listing"])[0]
